@@ -1,0 +1,67 @@
+#include "Command.h"
+
+#include <QApplication>
+#include <QHashFunctions>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+void printUsage()
+{
+    std::fprintf(stderr, "usage: msgtool <command> [arguments]\n");
+    for (const Command& c : allCommands())
+        std::fprintf(stderr, "  %s %s\n", qPrintable(c.name), qPrintable(c.usage));
+}
+
+void printJson(const QJsonValue& value)
+{
+    QByteArray text;
+    if (value.isObject())
+        text = QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact);
+    else if (value.isArray())
+        text = QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact);
+    else // a bare scalar: wrap and unwrap so QJsonDocument does the escaping
+        text = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    std::fputc('\n', stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // msgtool runs without a person: no window ever reaches a screen.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QHashSeed::setDeterministicGlobalSeed();
+    QApplication app(argc, argv);
+
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        printUsage();
+        return 2;
+    }
+    const Command* command = findCommand(args.takeFirst());
+    if (!command) {
+        printUsage();
+        return 2;
+    }
+    try {
+        printJson(command->run(args));
+        return 0;
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "msgtool: %s\nusage: msgtool %s %s\n", e.what(), qPrintable(command->name),
+                     qPrintable(command->usage));
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "msgtool: %s\n", e.what());
+        return 1;
+    } catch (...) {
+        std::fprintf(stderr, "msgtool: cancelled\n");
+        return 1;
+    }
+}
