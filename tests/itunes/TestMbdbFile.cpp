@@ -25,25 +25,25 @@ void writeAll(const QString& path, const QByteArray& data)
     QCOMPARE(f.write(data), data.size());
 }
 
-// Writes the independent writer's manifest for a case; returns its bytes and, through
-// expected, what our writer must turn it into.
-QByteArray makeCase(const QTemporaryDir& dir, const QString& name, QByteArray* expected = nullptr)
-{
-    const CliResult r = runCli("python3", {mbdbScript, "make", name, dir.filePath("given"), dir.filePath("expected")});
-    if (r.exitCode != 0)
-        qWarning() << r.err;
-    if (expected)
-        *expected = readAll(dir.filePath("expected"));
-    return readAll(dir.filePath("given"));
-}
-
 } // namespace
 
 class TestMbdbFile : public QObject
 {
     Q_OBJECT
 
+    // The independent writer's manifests: <case>.given, and <case>.expected for what
+    // rewriting it must give.
+    QTemporaryDir cases;
+
+    QString given(const QString& name) const { return cases.filePath(name + ".given"); }
+
 private slots:
+    void initTestCase()
+    {
+        const CliResult r = runCli("python3", {mbdbScript, "make", cases.path()});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+    }
+
     void rewriteReproducesTheFile_data()
     {
         QTest::addColumn<QString>("name");
@@ -61,11 +61,10 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, records);
         QTemporaryDir dir;
-        QByteArray expected;
-        makeCase(dir, name, &expected);
+        const QByteArray expected = readAll(cases.filePath(name + ".expected"));
         QVERIFY(!expected.isEmpty());
 
-        const MbdbMap map = readMbdb(dir.filePath("given"));
+        const MbdbMap map = readMbdb(given(name));
         QCOMPARE(map.size(), records);
         for (auto it = map.begin(); it != map.end(); ++it)
             QCOMPARE(it.key(), it->fileHash());
@@ -88,16 +87,14 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, cut);
         QTemporaryDir dir;
-        const QByteArray given = makeCase(dir, name);
-        writeAll(dir.filePath("cut"), given.chopped(cut));
+        writeAll(dir.filePath("cut"), readAll(given(name)).chopped(cut));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, readMbdb(dir.filePath("cut")));
     }
 
     void shortLastStringIsKeptButNeverWritten()
     {
         QTemporaryDir dir;
-        const QByteArray given = makeCase(dir, "200-properties");
-        writeAll(dir.filePath("cut"), given.chopped(198)); // the last value keeps 1 of its 199 bytes
+        writeAll(dir.filePath("cut"), readAll(given("200-properties")).chopped(198)); // the last value keeps 1 of its 199 bytes
 
         const MbdbMap map = readMbdb(dir.filePath("cut"));
         const MbdbRecord r = map.value(backupFileHash("HomeDomain", "Library/SMS/x"));
@@ -179,9 +176,7 @@ private slots:
 
     void msgtoolListsRecords()
     {
-        QTemporaryDir dir;
-        makeCase(dir, "absent-and-empty");
-        const CliResult r = msgtool({"mbdb", dir.filePath("given")});
+        const CliResult r = msgtool({"mbdb", given("absent-and-empty")});
         QCOMPARE(r.exitCode, 0);
         const QJsonArray records = QJsonDocument::fromJson(r.out).array();
         QCOMPARE(records.size(), 3);
@@ -197,7 +192,7 @@ private slots:
         QCOMPARE(sms["size"].toInt(), 4096);
         QCOMPARE(sms["protection_class"].toInt(), 3);
 
-        QCOMPARE(msgtool({"mbdb", dir.filePath("missing")}).exitCode, 1);
+        QCOMPARE(msgtool({"mbdb", cases.filePath("missing")}).exitCode, 1);
         QCOMPARE(msgtool({"mbdb"}).exitCode, 2);
     }
 };
