@@ -143,17 +143,16 @@ private slots:
         QCOMPARE(QFileInfo(plainSmsDb).size(), smsDbSize);
         QVERIFY(writeAll(fixtures.filePath("odd.bin"), QByteArray(100, 'o')));
         encryptedBackup = fixtures.filePath("encrypted/0a1b2c");
+        const QJsonArray records = {
+            QJsonObject{{"domain", "HomeDomain"}, {"path", "Library"}, {"folder", true}},
+            QJsonObject{{"domain", "HomeDomain"}, {"path", "Library/SMS"}, {"folder", true}},
+            QJsonObject{{"domain", "HomeDomain"}, {"path", "Library/SMS/sms.db"}, {"file", plainSmsDb},
+                        {"mtime", smsMtime}, {"pclass", 3}},
+            QJsonObject{{"domain", "HomeDomain"}, {"path", "Library/odd.bin"}, {"file", fixtures.filePath("odd.bin")},
+                        {"pclass", 1}},
+        };
         QVERIFY(makeBackup(encryptedBackup,
-                           QJsonObject{{"password", "pw"},
-                                       {"plist_format", "binary"},
-                                       {"records", QJsonArray{
-                                                       QJsonObject{{"domain", "HomeDomain"}, {"path", "Library"}, {"folder", true}},
-                                                       QJsonObject{{"domain", "HomeDomain"}, {"path", "Library/SMS"}, {"folder", true}},
-                                                       QJsonObject{{"domain", "HomeDomain"}, {"path", "Library/SMS/sms.db"},
-                                                                   {"file", plainSmsDb}, {"mtime", smsMtime}, {"pclass", 3}},
-                                                       QJsonObject{{"domain", "HomeDomain"}, {"path", "Library/odd.bin"},
-                                                                   {"file", fixtures.filePath("odd.bin")}, {"pclass", 1}},
-                                                   }}}));
+                           QJsonObject{{"password", "pw"}, {"plist_format", "binary"}, {"records", records}}));
     }
 
     void loadPlistReadsDeviceValues_data()
