@@ -40,12 +40,12 @@ QByteArray plistXml(const QString& udid, const QString& deviceName)
 
 // Builds a backup folder with the independent generator; the records are objects of
 // {domain, path, text | file | folder, mtime, pclass}.
-bool makeBackup(const QString& folder, QJsonObject spec)
+bool makeBackup(const QString& folder, QJsonObject layout)
 {
-    spec.insert("udid", spec.value("udid").toString("0a1b2c"));
-    spec.insert("device_name", spec.value("device_name").toString("Phone"));
+    layout.insert("udid", layout.value("udid").toString("0a1b2c"));
+    layout.insert("device_name", layout.value("device_name").toString("Phone"));
     const CliResult r = runCli("python3", {FIXTURES_DIR "/itunes/mkbackup.py", "backup", folder},
-                               QJsonDocument(spec).toJson());
+                               QJsonDocument(layout).toJson());
     if (r.exitCode != 0)
         qWarning() << r.err;
     return r.exitCode == 0;
