@@ -1,5 +1,7 @@
 #include "model/PlistValue.h"
 
+#include "model/AppleTime.h"
+
 #include <plist/plist.h>
 
 #include <algorithm>
@@ -8,8 +10,6 @@
 #include <memory>
 
 namespace {
-
-constexpr qint64 appleEpochUnixSeconds = 978307200; // 2001-01-01 00:00:00 UTC
 
 struct FreeDeleter
 {

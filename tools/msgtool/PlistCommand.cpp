@@ -1,5 +1,6 @@
 #include "Command.h"
 
+#include "model/AppleTime.h"
 #include "model/PlistValue.h"
 
 #include <QFile>
@@ -9,8 +10,6 @@
 #include <stdexcept>
 
 namespace {
-
-constexpr qint64 appleEpochMSecs = 978307200LL * 1000;
 
 QJsonValue toJson(const PlistValue& value)
 {
@@ -30,7 +29,7 @@ QJsonValue toJson(const PlistValue& value)
     if (value.isData())
         return QString::fromLatin1(value.toByteArray().toBase64());
     if (value.isDate())
-        return double(value.toDateTime().toMSecsSinceEpoch() - appleEpochMSecs) / 1000;
+        return double(value.toDateTime().toMSecsSinceEpoch() - appleEpochUnixSeconds * 1000) / 1000;
     if (value.isUInt()) // the library keeps signed integers as their 64-bit pattern
         return qint64(value.toUInt());
     if (value.isReal())
