@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDir>
+#include <QList>
+#include <QString>
+#include <QThread>
+
+class IOS6MessageDb;
+class ProgressForm;
+struct BackupMediaFile;
+struct _MsgMessage;
+
+// Merges new messages into an iTunes backup: rebuilds a copy of the backup's sms.db (taken
+// from the backup cache) with the backup's messages and the new ones in one message
+// order, then puts it into the backup folder with the new attachment files and a
+// rewritten Manifest.mbdb. Reports only through the form; the caller learns the outcome
+// from the dialog's result. On failure or cancel the backup folder is left as it was.
+class IOS6RestoreMessagesThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    // Nothing is owned; messages, database and form stay untouched by the caller until
+    // the thread has finished.
+    IOS6RestoreMessagesThread(const QString& countryCode, QList<_MsgMessage*>* messages, IOS6MessageDb* database,
+                              const QDir& backupFolder, ProgressForm* form, QObject* parent = nullptr);
+    ~IOS6RestoreMessagesThread() override;
+
+    // After the run: the new messages taken into the merge, and those left out because
+    // their chat is unknown.
+    int mergedCount() const { return merged; }
+    int skippedCount() const { return skipped; }
+
+protected:
+    void run() override;
+
+private:
+    QString workingCopyPath() const;
+    // Returns the new messages taken in that have attachments, in the caller's order.
+    QList<const _MsgMessage*> rebuild(const QString& copyPath);
+    void checkCancelled() const;
+
+    QString countryCode;
+    QList<_MsgMessage*>* messages;
+    IOS6MessageDb* database;
+    QDir backupFolder;
+    ProgressForm* form;
+    int skipped = 0;
+    int merged = 0;
+};

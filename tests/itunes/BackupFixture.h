@@ -1,0 +1,77 @@
+#pragma once
+
+// Backup folders holding an iPhone message database, written by the python generators of
+// tests/fixtures/itunes, and a snapshot of a folder to prove that a failed merge changed
+// nothing in it.
+
+#include "support/Cli.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QtDebug>
+
+inline constexpr char smsDbBackupName[] = "3d0d7e5fb2ce288813306e4d4636395e047a3d28";
+
+// layout: {"sms": description, "records": [...], "password": ...} of smsbackup.py.
+inline bool makeSmsBackup(const QString& folder, const QJsonObject& layout)
+{
+    const CliResult r = runCli(QStringLiteral("python3"),
+                               {QStringLiteral(FIXTURES_DIR "/itunes/smsbackup.py"), QStringLiteral("backup"), folder},
+                               QJsonDocument(layout).toJson());
+    if (r.exitCode != 0)
+        qWarning() << r.err;
+    return r.exitCode == 0;
+}
+
+inline bool makeSmsDb(const QString& path, const QJsonObject& description)
+{
+    const CliResult r = runCli(QStringLiteral("python3"),
+                               {QStringLiteral(FIXTURES_DIR "/itunes/smsbackup.py"), QStringLiteral("smsdb"), path},
+                               QJsonDocument(description).toJson());
+    if (r.exitCode != 0)
+        qWarning() << r.err;
+    return r.exitCode == 0;
+}
+
+// The records of a manifest as the independent reader sees them, keyed by file hash.
+inline QMap<QString, QJsonObject> readManifest(const QString& path)
+{
+    const CliResult r = runCli(QStringLiteral("python3"), {QStringLiteral(FIXTURES_DIR "/itunes/mbdb.py"),
+                                                           QStringLiteral("read"), path});
+    if (r.exitCode != 0)
+        qWarning() << r.err;
+    QMap<QString, QJsonObject> records;
+    const QJsonArray all = QJsonDocument::fromJson(r.out).array();
+    for (const QJsonValue& v : all)
+        records.insert(v[QStringLiteral("file_hash")].toString(), v.toObject());
+    return records;
+}
+
+inline QByteArray sha1Hex(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1).toHex();
+}
+
+// Every entry below the folder, with the SHA-1 of each file's content.
+inline QMap<QString, QByteArray> folderSnapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        const QString name = QDir(folder).relativeFilePath(info.filePath());
+        entries.insert(name, info.isSymLink() ? "link" : info.isDir() ? "folder" : sha1Hex(info.filePath()));
+    }
+    return entries;
+}
