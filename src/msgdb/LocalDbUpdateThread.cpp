@@ -14,7 +14,6 @@
 
 #include <QFile>
 
-#include <algorithm>
 #include <exception>
 
 namespace {
@@ -98,8 +97,6 @@ QList<QFileInfo> LocalDbUpdateThread::oldDatabaseFiles(const QDir& folder)
     for (const QFileInfo& file : folder.entryInfoList(QDir::Files, QDir::Name))
         if (beginsWithSqliteHeader(file.absoluteFilePath()))
             files.append(file);
-    // A leftover x.db.__tmp goes before a plain x.db, whose rename it would block.
-    std::stable_partition(files.begin(), files.end(), isLeftover);
     return files;
 }
 

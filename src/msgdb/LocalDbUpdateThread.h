@@ -21,9 +21,9 @@ public:
     LocalDbUpdateThread(ProgressForm* form, QObject* parent);
     ~LocalDbUpdateThread() override;
 
-    // The files of folder that the conversion takes, leftovers of an earlier run
-    // first: plain files that begin with the SQLite header. Anything else (a text
-    // file, SQLite's own -journal, -wal and -shm files) is left alone.
+    // The files of folder that the conversion takes, by name: plain files that begin
+    // with the SQLite header. Anything else (a text file, SQLite's own -journal, -wal
+    // and -shm files) is left alone.
     static QList<QFileInfo> oldDatabaseFiles(const QDir& folder);
     // The path of the database folder that one of those files becomes.
     static QString targetFolder(const QFileInfo& oldFile);

@@ -44,7 +44,8 @@ public:
     {
         if (watched != &form || event->type() != QEvent::MetaCall)
             return false;
-        form.event(event); // the queued slot runs here, so its effect can be read
+        // The queued slot runs here, so its effect can be read; QWidget::event is protected.
+        static_cast<QObject&>(form).event(event);
         const ProgressStep step{form.findChild<QLabel*>(QStringLiteral("lbStatus"))->text(),
                                 form.findChild<QProgressBar*>(QStringLiteral("progressBar"))->value(),
                                 form.findChild<QLabel*>(QStringLiteral("lbProgress"))->text()};
