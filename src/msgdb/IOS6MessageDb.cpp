@@ -53,6 +53,7 @@ IOS6MessageDb::IOS6MessageDb(const QDir& folder, const QString& mcc, bool upgrad
     : folder(folder),
       fileRelayDir(folder.absoluteFilePath(QStringLiteral("file-relay"))),
       contacts(folder, mcc),
+      recycle(folder.absoluteFilePath(QStringLiteral("recycle.db"))),
       country(mcc),
       dbPath(fileRelayDir.absoluteFilePath(QStringLiteral("var/mobile/Library/SMS/sms.db"))),
       upgradeSchema(upgradeSchema)
