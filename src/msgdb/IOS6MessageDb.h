@@ -74,7 +74,6 @@ public:
     void deleteMessage(const _MsgMessage& message);
 
 private:
-    void openExisting();
     void createFromSchemaScript();
     void upgradeColumns();
     void loadTableSql();
