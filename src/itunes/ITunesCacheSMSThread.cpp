@@ -148,17 +148,18 @@ void ITunesCacheSMSThread::cacheDatabaseFiles(const BackupFileNode& node, const 
         return;
 
     QList<std::pair<const BackupFileNode*, QString>> files{{&node, folder.absoluteFilePath(name)}};
-    QStringList staleCompanions;
+    QStringList absentSuffixes; // companions the backup lacks
+    bool current = true;
     for (const QString& suffix : companionSuffixes) {
         const QString destPath = folder.absoluteFilePath(name + suffix);
         const BackupFileNode* companion = siblingFile(node, node.name + suffix);
-        if (companion && isSafe(*companion) && backupHolds(*companion))
+        if (companion && isSafe(*companion) && backupHolds(*companion)) {
             files.append({companion, destPath});
-        else if (QFileInfo::exists(destPath))
-            staleCompanions << suffix;
+        } else {
+            absentSuffixes << suffix;
+            current = current && !QFileInfo::exists(destPath);
+        }
     }
-
-    bool current = staleCompanions.isEmpty();
     for (const auto& [file, destPath] : std::as_const(files))
         current = current && isCurrent(*file, destPath);
     if (current)
@@ -166,7 +167,7 @@ void ITunesCacheSMSThread::cacheDatabaseFiles(const BackupFileNode& node, const 
 
     for (const auto& [file, destPath] : std::as_const(files))
         copyFile(*file, destPath);
-    for (const QString& suffix : std::as_const(staleCompanions)) {
+    for (const QString& suffix : std::as_const(absentSuffixes)) {
         QFile::remove(folder.absoluteFilePath(name + suffix));
         cacheDb.remove(backupFileHash(node.record.domain.toString(), node.record.path.toString() + suffix));
     }
