@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 constexpr quint16 folderMode = 0x41C0;      // folder, rwx for the owner only
@@ -47,8 +49,9 @@ void addFileToManifest(MbdbMap& map, const QString& filePath, const QString& dom
     const quint32 created = quint32(born.toSecsSinceEpoch());
 
     QString folder = relativePath;
-    for (qsizetype slash = folder.lastIndexOf(QLatin1Char('/')); slash > 0; slash = folder.lastIndexOf(QLatin1Char('/'))) {
-        folder.truncate(slash);
+    const QLatin1Char slash('/');
+    for (qsizetype end = folder.lastIndexOf(slash); end > 0; end = folder.lastIndexOf(slash)) {
+        folder.truncate(end);
         const QString key = backupFileHash(domain, folder);
         if (map.contains(key))
             break;

@@ -57,7 +57,8 @@ constexpr HomeSlot homeSlots[] = {
 [[noreturn]] void throwFileError(const QString& action, const QFileDevice& file)
 {
     qWarning().noquote() << action << file.fileName() << file.errorString();
-    throw std::runtime_error(QStringLiteral("%1 %2: %3").arg(action, file.fileName(), file.errorString()).toStdString());
+    const QString text = QStringLiteral("%1 %2: %3").arg(action, file.fileName(), file.errorString());
+    throw std::runtime_error(text.toStdString());
 }
 
 } // namespace
@@ -167,7 +168,8 @@ void BackupManifest::fileCameraRollNode(BackupFileNode* node, const QString& pat
     static const QRegularExpression picture = pathPattern(R"(^Media/DCIM/\d+APPLE/[^/\.]+(\.[^/\.]+))");
     static const QRegularExpression metadataThumbnail =
         pathPattern(R"(^Media/PhotoData/MetaData/DCIM/\d+APPLE/([^/\.]+)(\.[^/\.]+))");
-    static const QRegularExpression thumbnail = pathPattern(R"(^Media/DCIM/\.THMB/[^/]+/\d+APPLE___([^/\.]+)(\.[^/\.]+))");
+    static const QRegularExpression thumbnail =
+        pathPattern(R"(^Media/DCIM/\.THMB/[^/]+/\d+APPLE___([^/\.]+)(\.[^/\.]+))");
 
     QRegularExpressionMatch m = picture.match(path);
     if (m.hasMatch()) {

@@ -55,7 +55,8 @@ bool KeyBag::unlock(const QByteArray& password)
     const QByteArray passwordKey = pbkdf2Sha1(password, attributes.value(QStringLiteral("SALT")),
                                               attrInt(attributes, QStringLiteral("ITER")), keyLength);
     for (TagMap& entry : classKeys) {
-        if (!entry.contains(QStringLiteral("WPKY")) || !(attrInt(entry, QStringLiteral("WRAP")) & wrappedWithPasswordKey))
+        const bool needsPassword = attrInt(entry, QStringLiteral("WRAP")) & wrappedWithPasswordKey;
+        if (!needsPassword || !entry.contains(QStringLiteral("WPKY")))
             continue;
         const QByteArray key = aesUnwrap(passwordKey, entry.value(QStringLiteral("WPKY")));
         if (key.isEmpty())

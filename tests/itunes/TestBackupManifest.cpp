@@ -40,12 +40,12 @@ QByteArray plistXml(const QString& udid, const QString& deviceName)
 
 // Builds a backup folder with the independent generator; the records are objects of
 // {domain, path, text | file | folder, mtime, pclass}.
-bool makeBackup(const QString& folder, QJsonObject spec)
+bool makeBackup(const QString& folder, QJsonObject layout)
 {
-    spec.insert("udid", spec.value("udid").toString("0a1b2c"));
-    spec.insert("device_name", spec.value("device_name").toString("Phone"));
+    layout.insert("udid", layout.value("udid").toString("0a1b2c"));
+    layout.insert("device_name", layout.value("device_name").toString("Phone"));
     const CliResult r = runCli("python3", {FIXTURES_DIR "/itunes/mkbackup.py", "backup", folder},
-                               QJsonDocument(spec).toJson());
+                               QJsonDocument(layout).toJson());
     if (r.exitCode != 0)
         qWarning() << r.err;
     return r.exitCode == 0;
@@ -143,17 +143,16 @@ private slots:
         QCOMPARE(QFileInfo(plainSmsDb).size(), smsDbSize);
         QVERIFY(writeAll(fixtures.filePath("odd.bin"), QByteArray(100, 'o')));
         encryptedBackup = fixtures.filePath("encrypted/0a1b2c");
+        const QJsonArray records = {
+            QJsonObject{{"domain", "HomeDomain"}, {"path", "Library"}, {"folder", true}},
+            QJsonObject{{"domain", "HomeDomain"}, {"path", "Library/SMS"}, {"folder", true}},
+            QJsonObject{{"domain", "HomeDomain"}, {"path", "Library/SMS/sms.db"}, {"file", plainSmsDb},
+                        {"mtime", smsMtime}, {"pclass", 3}},
+            QJsonObject{{"domain", "HomeDomain"}, {"path", "Library/odd.bin"}, {"file", fixtures.filePath("odd.bin")},
+                        {"pclass", 1}},
+        };
         QVERIFY(makeBackup(encryptedBackup,
-                           QJsonObject{{"password", "pw"},
-                                       {"plist_format", "binary"},
-                                       {"records", QJsonArray{
-                                                       QJsonObject{{"domain", "HomeDomain"}, {"path", "Library"}, {"folder", true}},
-                                                       QJsonObject{{"domain", "HomeDomain"}, {"path", "Library/SMS"}, {"folder", true}},
-                                                       QJsonObject{{"domain", "HomeDomain"}, {"path", "Library/SMS/sms.db"},
-                                                                   {"file", plainSmsDb}, {"mtime", smsMtime}, {"pclass", 3}},
-                                                       QJsonObject{{"domain", "HomeDomain"}, {"path", "Library/odd.bin"},
-                                                                   {"file", fixtures.filePath("odd.bin")}, {"pclass", 1}},
-                                                   }}}));
+                           QJsonObject{{"password", "pw"}, {"plist_format", "binary"}, {"records", records}}));
     }
 
     void loadPlistReadsDeviceValues_data()

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -94,7 +95,8 @@ private slots:
     void shortLastStringIsKeptButNeverWritten()
     {
         QTemporaryDir dir;
-        writeAll(dir.filePath("cut"), readAll(given("200-properties")).chopped(198)); // the last value keeps 1 of its 199 bytes
+        // The last value keeps 1 of its 199 bytes.
+        writeAll(dir.filePath("cut"), readAll(given("200-properties")).chopped(198));
 
         const MbdbMap map = readMbdb(dir.filePath("cut"));
         const MbdbRecord r = map.value(backupFileHash("HomeDomain", "Library/SMS/x"));
@@ -106,6 +108,25 @@ private slots:
         QList<MbdbRecord> list = map.values();
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, writeMbdb(list, dir.filePath("Manifest.mbdb")));
         QCOMPARE(readAll(dir.filePath("Manifest.mbdb")), QByteArray("previous"));
+    }
+
+    void garbageReadsOrFailsCleanly()
+    {
+        QTemporaryDir dir;
+        const QByteArray valid = readAll(given("200-properties"));
+        QRandomGenerator random(7);
+        for (int i = 0; i < 300; ++i) {
+            QByteArray data = valid;
+            for (int flips = 0; flips < 8; ++flips)
+                data[int(random.bounded(6, int(data.size())))] = char(random.bounded(256));
+            writeAll(dir.filePath("garbage"), data.left(int(random.bounded(int(data.size())))));
+            try {
+                const MbdbMap map = readMbdb(dir.filePath("garbage"));
+                for (auto it = map.begin(); it != map.end(); ++it)
+                    QCOMPARE(it.key(), it->fileHash());
+            } catch (const std::runtime_error&) {
+            }
+        }
     }
 
     void unusablePathsFail()
