@@ -67,7 +67,7 @@ void emptyTables(IOS6MessageDb& copy)
 // message joins refer to.
 void copyKeptTables(IOS6MessageDb& source, IOS6MessageDb& copy)
 {
-    for (const QString table : {QStringLiteral("chat"), QStringLiteral("handle"), QStringLiteral("chat_handle_join"),
+    for (const QString& table : {QStringLiteral("chat"), QStringLiteral("handle"), QStringLiteral("chat_handle_join"),
                                 QStringLiteral("attachment")}) {
         const bool isChat = table == QLatin1String("chat");
         for (Sqlite3Row& row : source.selectAll(table)) {

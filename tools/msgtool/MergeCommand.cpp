@@ -1,0 +1,76 @@
+#include "Command.h"
+#include "MessageDbAtPath.h"
+#include "MessageRowCount.h"
+#include "PasswordOption.h"
+#include "RunWorkerOrThrow.h"
+
+#include "frame/ProgressForm.h"
+#include "itunes/BackupManifest.h"
+#include "itunes/ITunesCacheSMSThread.h"
+#include "itunes/IOS6RestoreMessagesThread.h"
+#include "itunes/MbdbRecord.h"
+#include "model/SafeSort.h"
+#include "model/SortPredicates.h"
+#include "msgdb/IOS6MessageDb.h"
+
+#include <QJsonObject>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+namespace {
+
+// Reads the backup's sms.db as it lies, without the lock and index files that opening it
+// normally creates beside it: nothing may appear in the backup folder.
+qint64 messageRowsOfBackup(const QDir& backupFolder)
+{
+    const QString path = backupFolder.absoluteFilePath(backupFileHash("HomeDomain", "Library/SMS/sms.db"));
+    const QString uri = "file:" + QString::fromUtf8(QUrl::toPercentEncoding(path, "/")) + "?immutable=1";
+    Sqlite3DB db;
+    db.openThrow(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+    Sqlite3Cursor cursor = db.queryThrow("select count(*) from message");
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+}
+
+// Caches the backup, then merges every message of SOURCE into it, as a transfer into an
+// iTunes backup does. An encrypted backup is refused, password or not.
+QJsonValue merge(const QStringList& arguments)
+{
+    QStringList args = arguments;
+    takePassword(args);
+    if (args.size() != 2)
+        throw UsageError("a backup folder and a SOURCE expected");
+    const QDir backupFolder(args[0]);
+
+    BackupManifest manifest(backupFolder.absolutePath());
+    manifest.loadPlist();
+    if (manifest.isEncrypted)
+        throw std::runtime_error("The backup is encrypted; no message can be written into it.");
+    manifest.loadMbdb();
+
+    const QSharedPointer<AbsIOSMessageDb> source = messageDbAtPath(args[1]);
+    MsgSetPtr set;
+    source->messages(set, 0);
+    QList<_MsgMessage*> messages = set.messages();
+    safeSort(messages, messageLessThan);
+
+    ProgressForm cacheForm(QString(), nullptr);
+    ITunesCacheSMSThread cacheThread(&manifest, &cacheForm);
+    runWorkerOrThrow(cacheThread, cacheForm);
+
+    IOS6MessageDb database(cacheThread.cacheDir(), QString(), false);
+    if (AbsIOSMessageDb::detectIosVersion(database.databasePath()) != 6)
+        throw std::runtime_error("Failed to recover. Only iOS 6 or above is supported.");
+    const qint64 before = messageRowCount(cacheThread.cacheDir().absolutePath());
+
+    ProgressForm form(QString(), nullptr);
+    IOS6RestoreMessagesThread thread(QString(), &messages, &database, backupFolder, &form);
+    runWorkerOrThrow(thread, form);
+    return QJsonObject{{"merged", thread.mergedCount()},
+                       {"skipped", thread.skippedCount()},
+                       {"written", messageRowsOfBackup(backupFolder) - before}};
+}
+
+} // namespace
+
+MSGTOOL_COMMAND("merge", "FOLDER SOURCE [--password P]", merge);
