@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QtDebug>
 
 #include <stdexcept>
@@ -32,6 +33,8 @@ struct Cancelled
 constexpr qint64 unknownChatRowId = -2047483647;
 
 const QString messageTable = QStringLiteral("message");
+// The name under which the copy's connection reaches the backup's database.
+const QString backupSchema = QStringLiteral("backup");
 
 // Message GUID -> row ids of the backup's chats or attachments joined to that message.
 using JoinsByGuid = QHash<QString, QList<qint64>>;
@@ -43,6 +46,15 @@ JoinsByGuid joinsByGuid(IOS6MessageDb& source, const QString& sql, const QString
     while (cursor.moveNext())
         joins[cursor.getText(QStringLiteral("guid"))].append(cursor.getInt64(idColumn));
     return joins;
+}
+
+QList<BackupMessageRow> readBackupRows(IOS6MessageDb& source)
+{
+    QList<BackupMessageRow> rows;
+    Sqlite3Cursor cursor = source.queryThrow("select rowid, date, guid from message");
+    while (cursor.moveNext())
+        rows.append({cursor.getInt64(0), qint32(cursor.getInt64(1)), cursor.getText(QStringLiteral("guid"))});
+    return rows;
 }
 
 void emptyTables(IOS6MessageDb& copy)
@@ -91,19 +103,36 @@ qint64 joinedHandle(IOS6MessageDb& copy, qint64 chatId, const _MsgHandle& handle
     return handleId;
 }
 
+// The statement that copies one message row of the attached backup database, every
+// column but the row id, so that the row gets the copy's next row id and keeps the value
+// and storage class of every other column.
+QString rowCopySql(IOS6MessageDb& copy)
+{
+    QStringList columns;
+    const SqliteTableInfo table = copy.tbInfo(messageTable);
+    for (const _SqliteCol& column : table.columns()) {
+        if (column.name.compare(QLatin1String("rowid"), Qt::CaseInsensitive) != 0)
+            columns.append(quoteSqlIdentifier(column.name));
+    }
+    const QString list = columns.join(QLatin1Char(','));
+    return QStringLiteral("INSERT INTO main.message (%1) SELECT %1 FROM %2.message WHERE rowid = ?")
+        .arg(list, backupSchema);
+}
+
 // A row of the backup gets the next row id of the copy. When a new message with the same
 // GUID came first in the order, its record stands for the row, and the row only adds
-// its joins.
-void writeBackupRow(IOS6MessageDb& copy, const Sqlite3Row& row, const JoinsByGuid& chats,
-                    const JoinsByGuid& attachments)
+// its joins; only such a GUID can be in the copy already, as the backup's are unique.
+void writeBackupRow(IOS6MessageDb& copy, const QString& copySql, const BackupMessageRow& row,
+                    const QSet<QString>& newGuids, const JoinsByGuid& chats, const JoinsByGuid& attachments)
 {
-    const QString guid = row.value(QStringLiteral("guid")).toString();
-    qint64 messageId = copy.findMessageByGuid(guid);
-    if (messageId == 0)
-        messageId = copy.insertRow(row, messageTable, {QStringLiteral("rowid")});
-    for (const qint64 chatId : chats.value(guid))
+    qint64 messageId = newGuids.contains(row.guid) ? copy.findMessageByGuid(row.guid) : 0;
+    if (messageId == 0) {
+        copy.executeThrow(Sqlite3Sql(copySql).addInt64Param(row.rowid));
+        messageId = copy.lastInsertId();
+    }
+    for (const qint64 chatId : chats.value(row.guid))
         copy.joinChatMessage(chatId, messageId);
-    for (const qint64 attachmentId : attachments.value(guid))
+    for (const qint64 attachmentId : attachments.value(row.guid))
         copy.joinMessageAttachment(messageId, attachmentId);
 }
 
@@ -231,6 +260,9 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
     copy.setDbPath(copyPath);
     copy.initDb();
     emptyTables(copy);
+    copy.executeThrow(Sqlite3Sql(QStringLiteral("ATTACH DATABASE ? AS %1").arg(backupSchema))
+                          .addTextParam(database->databasePath()));
+    const QString copySql = rowCopySql(copy);
     copy.beginTransaction();
 
     database->initDb();
@@ -243,13 +275,11 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
         *database, "select cm.*, m.guid from chat_message_join as cm inner join message as m on cm.message_id=m.rowid",
         QStringLiteral("chat_id"));
 
-    const QList<Sqlite3Row> backupRows = database->selectAll(messageTable);
+    const QList<BackupMessageRow> backupRows = readBackupRows(*database);
     QList<_MergeEntry> entries;
     entries.reserve(backupRows.size() + messages->size());
-    for (const Sqlite3Row& row : backupRows) {
-        entries.append(_MergeEntry::fromBackupRow(row, row.value(QStringLiteral("rowid")).toLongLong(),
-                                                  qint32(row.value(QStringLiteral("date")).toLongLong())));
-    }
+    for (const BackupMessageRow& row : backupRows)
+        entries.append(_MergeEntry::fromBackupRow(row));
 
     QList<const _MsgMessage*> withAttachments;
     const bool copyHasItemType = copy.hasItemType();
@@ -270,18 +300,27 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
         throw std::runtime_error(tr("IDS_NO_VALID_MESSAGE_RESTORE_TO_IOS_%1_UNKNOWN_CHAT_MSG").arg(skipped).toStdString());
 
     safeSort(entries, compareMergeEntries);
+    QSet<QString> newGuids;
     const qsizetype count = entries.size();
+    int shownProgress = -1;
     for (qsizetype i = 0; i < count; ++i) {
         checkCancelled();
-        form->postProgress(QString(), int(double(i + 1) / double(count) * 99), QString());
+        // Only changes reach the dialog: one queued call per entry would flood its thread.
+        const int progress = int(double(i + 1) / double(count) * 99);
+        if (progress != shownProgress)
+            form->postProgress(QString(), progress, QString());
+        shownProgress = progress;
         const _MergeEntry& entry = entries.at(i);
-        if (entry.existing)
-            writeBackupRow(copy, *entry.row, chatsByGuid, attachmentsByGuid);
-        else
+        if (entry.existing) {
+            writeBackupRow(copy, copySql, *entry.row, newGuids, chatsByGuid, attachmentsByGuid);
+        } else {
             writeNewMessage(copy, *entry.message);
+            newGuids.insert(entry.message->guid);
+        }
     }
 
     copy.endTransaction(true);
+    copy.executeThrow(QStringLiteral("DETACH DATABASE %1").arg(backupSchema));
     checkIntegrity(copy);
     copy.close();
     return withAttachments;

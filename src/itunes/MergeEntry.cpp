@@ -18,11 +18,11 @@ bool backupRowFirst(const _MergeEntry& a, const _MergeEntry& b)
 
 } // namespace
 
-_MergeEntry _MergeEntry::fromBackupRow(const Sqlite3Row& row, qint64 rowid, qint32 date)
+_MergeEntry _MergeEntry::fromBackupRow(const BackupMessageRow& row)
 {
     _MergeEntry e;
-    e.seq = rowid;
-    e.date = date;
+    e.seq = row.rowid;
+    e.date = row.date;
     e.row = &row;
     e.existing = true;
     return e;

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QtGlobal>
+#include "itunes/BackupMessageRow.h"
 
-class Sqlite3Row;
 struct _MsgMessage;
 
 // One element of the merge order: a message row of the backup's database, or a new
@@ -11,11 +10,11 @@ struct _MergeEntry
 {
     qint64 seq = 0;  // the backup row's row id, or the new message's seq
     qint32 date = 0; // seconds since 2001-01-01 UTC
-    const Sqlite3Row* row = nullptr;         // set for a row of the backup
-    const _MsgMessage* message = nullptr;    // set for a new message
-    bool existing = false;                   // true for a row of the backup
+    const BackupMessageRow* row = nullptr; // set for a row of the backup
+    const _MsgMessage* message = nullptr;  // set for a new message
+    bool existing = false;                 // true for a row of the backup
 
-    static _MergeEntry fromBackupRow(const Sqlite3Row& row, qint64 rowid, qint32 date);
+    static _MergeEntry fromBackupRow(const BackupMessageRow& row);
     static _MergeEntry fromNewMessage(const _MsgMessage& message);
 };
 

@@ -260,6 +260,31 @@ private slots:
         QCOMPARE(f.cacheSmsFolder().size(), 2);
     }
 
+    // A new message that sorts before the backup's row of its GUID takes that row's
+    // place; the backup row then only adds its joins.
+    void newMessageAheadOfTheBackupRowOfItsGuid()
+    {
+        Fixture f;
+        QVERIFY(f.make(backupDescription()));
+        NewRecords r;
+        _MsgHandle* second = r.handle("+15550002", "iMessage");
+        _MsgHandle* third = r.handle("friend@example.com", "iMessage");
+        _MsgChat* group = r.chat(2, "iMessage;+;chat000000000000000001", "iMessage", {second, third});
+        // The backup holds OLD-4 in the SMS chat.
+        _MsgMessage* m = r.message("OLD-4", 3, 1290, group, second);
+        m->text = "from the other device";
+        int merged = -1;
+        QCOMPARE(f.merge({m}, &merged).result, WorkerOutcome::Succeeded);
+        QCOMPARE(merged, 1);
+
+        const QString db = f.mergedDb();
+        QCOMPARE(listed(db, "rowid || ':' || guid", "message order by rowid"),
+                 QByteArray("1:OLD-1 2:OLD-2 3:OLD-3 4:OLD-4 5:OLD-5"));
+        QCOMPARE(sql(db, "select text, handle_id from message where guid = 'OLD-4'"),
+                 QByteArray("from the other device|2"));
+        QCOMPARE(listed(db, "chat_id", "chat_message_join where message_id = 4 order by chat_id"), QByteArray("1 2"));
+    }
+
     void unusableAttachmentFileIsLeftOutButItsRowWritten_data()
     {
         QTest::addColumn<QString>("filename");
