@@ -125,7 +125,7 @@ private slots:
         QVERIFY(file.leafPages(file.page(2)).isEmpty());
         QCOMPARE(file.carvePageGap(threeColumnLayout(), 0, 2, 0, nullptr).size(), 0);
         QVERIFY(!file.damageNotes().isEmpty());
-        readEverything(file);
+        QVERIFY(readEverything(file));
     }
 
     // dbstat is SQLite's own view of its pages; order by path is a depth-first walk.
@@ -336,8 +336,7 @@ c.commit()
         for (const _SqlitePage& page : leaves)
             distinct.insert(page.pageNo);
         QCOMPARE(distinct.size(), leaves.size());
-        QVERIFY(readEverything(file) > 0);
-        QVERIFY(file.freelistTrunks().size() <= file.pageCount());
+        QVERIFY(readEverything(file));
         const QString notes = file.damageNotes().join('\n');
         QVERIFY2(notes.contains(note), qPrintable(notes));
     }

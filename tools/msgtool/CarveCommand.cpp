@@ -56,19 +56,23 @@ QJsonArray rowValues(const Table& table, const _SqliteRow& row)
 }
 
 // Carving without a filter takes any bytes that happen to fit the layout, and each false
-// find makes the carver skip past the start of the next real record. Texts are the best
-// tell: a carved text that is not clean UTF-8 is no text.
+// find makes the carver skip past the start of the next real record. A row with nothing in
+// it, or with a text that is not clean UTF-8, is such a find.
 bool plausibleRow(const _SqliteRow& row)
 {
+    bool holdsSomething = false;
     for (const QVariant& value : row.values) {
-        if (value.typeId() != QMetaType::QString)
+        if (value.isNull())
             continue;
-        for (const QChar c : value.toString()) {
-            if (c == QChar::ReplacementCharacter || (c < QChar(0x20) && c != u'\t' && c != u'\n' && c != u'\r'))
-                return false;
+        if (value.typeId() == QMetaType::QString) {
+            for (const QChar c : value.toString()) {
+                if (c == QChar::ReplacementCharacter || (c < QChar(0x20) && c != u'\t' && c != u'\n' && c != u'\r'))
+                    return false;
+            }
         }
+        holdsSomething = holdsSomething || !value.toString().isEmpty() || !value.toByteArray().isEmpty();
     }
-    return true;
+    return holdsSomething;
 }
 
 QByteArray contentKey(const Table& table, QJsonArray values)
@@ -178,16 +182,19 @@ private:
             m_skipped.append(QStringLiteral("table %1: deleted rows not carved, its first column is not "
                                             "an INTEGER PRIMARY KEY")
                                  .arg(table.name));
-        for (const _SqlitePage& leaf : m_file.leafPages(root)) {
+        const QList<_SqlitePage> leaves = m_file.leafPages(root);
+        for (const _SqlitePage& leaf : leaves) {
             for (const _SqliteRow& row : tableRows(leaf)) {
                 const QJsonArray values = rowValues(table, row);
                 table.live.append(values);
                 table.liveContents.insert(contentKey(table, values));
             }
-            if (carvable(table)) {
-                for (const _SqliteRow& row : m_file.carveFreeSpace(table.columns, 0, leaf, plausibleRow))
-                    addDeleted(table, row, inFreeblock(leaf, row) ? "freeblock" : "gap");
-            }
+        }
+        if (!carvable(table))
+            return;
+        for (const _SqlitePage& leaf : leaves) {
+            for (const _SqliteRow& row : m_file.carveFreeSpace(table.columns, 0, leaf, plausibleRow))
+                addDeleted(table, row, inFreeblock(leaf, row) ? "freeblock" : "gap");
         }
     }
 
