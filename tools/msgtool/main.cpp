@@ -1,5 +1,7 @@
 #include "Command.h"
 
+#include "frame/MessageBox.h"
+
 #include <QApplication>
 #include <QHashFunctions>
 #include <QJsonArray>
@@ -39,6 +41,8 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QHashSeed::setDeterministicGlobalSeed();
     QApplication app(argc, argv);
+    // Message boxes answer themselves on stderr, and errors are never reported to the maker.
+    setHeadlessMessageBoxes(true);
 
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
