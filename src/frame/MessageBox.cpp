@@ -4,6 +4,9 @@
 #include "frame/StyleSheet.h"
 #include "frame/WinMovable.h"
 
+#include <QIcon>
+#include <QPushButton>
+
 #include <cstdio>
 
 namespace {
@@ -63,8 +66,9 @@ int showMessageBox(QMessageBox::Icon icon, const QString& text, int buttons)
     box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     box.setStyleSheet(appStyleSheet());
     for (QMessageBox::StandardButton button : buttonOrder) {
+        // Some desktop themes put icons on dialog buttons; ours are plain styled text buttons.
         if (buttons & button)
-            box.addButton(button);
+            box.addButton(button)->setIcon(QIcon());
     }
     return box.exec();
 }
