@@ -1,0 +1,303 @@
+#include "itunes/BackupManifest.h"
+
+#include "itunes/BackupFileDecryptor.h"
+#include "itunes/MbdbFile.h"
+#include "model/PlistValue.h"
+
+#include <QCryptographicHash>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+constexpr qint64 blockSize = 8192;
+const QString applicationsFolder = QStringLiteral("Applications");
+const QString appDomainPrefix = QStringLiteral("AppDomain-");
+const QString smsFolderPrefix = QStringLiteral("Library/SMS/");
+const QString devicePathPrefix = QStringLiteral("/var/mobile/");
+
+// Patterns match the record's path from its first character, ignoring case.
+QRegularExpression pathPattern(const char* pattern)
+{
+    return QRegularExpression(QString::fromLatin1(pattern), QRegularExpression::CaseInsensitiveOption);
+}
+
+bool sameText(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+struct HomeSlot
+{
+    BackupFileNode* BackupManifest::*slot;
+    const char* path;
+};
+
+// Tried in this order, each only while empty.
+constexpr HomeSlot homeSlots[] = {
+    {&BackupManifest::smsDb, "Library/SMS/sms.db"},
+    {&BackupManifest::addressBookDb, "Library/AddressBook/AddressBook.sqlitedb"},
+    {&BackupManifest::addressBookImagesDb, "Library/AddressBook/AddressBookImages.sqlitedb"},
+    {&BackupManifest::notesDb, "Library/Notes/notes.sqlite"},
+    {&BackupManifest::calendarDb, "Library/Calendar/Calendar.sqlitedb"},
+    {&BackupManifest::calendarExtrasDb, "Library/Calendar/Extras.db"},
+    {&BackupManifest::voicemailDb, "Library/Voicemail/voicemail.db"},
+    {&BackupManifest::safariBookmarksDb, "Library/Safari/Bookmarks.db"},
+    {&BackupManifest::callHistoryStore, "Library/CallHistoryDB/CallHistory.storedata"},
+};
+
+[[noreturn]] void throwFileError(const QString& action, const QFileDevice& file)
+{
+    qWarning().noquote() << action << file.fileName() << file.errorString();
+    const QString text = QStringLiteral("%1 %2: %3").arg(action, file.fileName(), file.errorString());
+    throw std::runtime_error(text.toStdString());
+}
+
+} // namespace
+
+BackupManifest::BackupManifest(const QString& folderPath, QObject* parent)
+    : QObject(parent), folder(folderPath), root(nullptr, MbdbRecord(), QString())
+{
+}
+
+BackupManifest::~BackupManifest() = default;
+
+QDir BackupManifest::defaultBackupRoot()
+{
+    const QDir base(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    return QDir(base.filePath(QStringLiteral("Apple Computer/MobileSync/Backup")));
+}
+
+QString BackupManifest::cacheKey() const
+{
+    const QByteArray digest = QCryptographicHash::hash(folder.absolutePath().toUtf8(), QCryptographicHash::Md5);
+    return QString::fromLatin1(digest.toHex());
+}
+
+void BackupManifest::loadPlist()
+{
+    const QString path = folder.absoluteFilePath(QStringLiteral("Manifest.plist"));
+    if (!QFileInfo::exists(path))
+        throw std::runtime_error(("Cannot find " + path).toStdString());
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throwFileError(QStringLiteral("Cannot open"), file);
+
+    const PlistValue plist = PlistValue::fromData(file.readAll());
+    const PlistValue lockdown = plist.dictItem(QStringLiteral("Lockdown"));
+    uniqueDeviceId = lockdown.dictItem(QStringLiteral("UniqueDeviceID")).toString();
+    deviceName = lockdown.dictItem(QStringLiteral("DeviceName")).toString();
+    date = plist.dictItem(QStringLiteral("Date")).toDateTime();
+    productType = lockdown.dictItem(QStringLiteral("ProductType")).toString();
+    productVersion = lockdown.dictItem(QStringLiteral("ProductVersion")).toString();
+    serialNumber = lockdown.dictItem(QStringLiteral("SerialNumber")).toString();
+    isEncrypted = plist.dictItem(QStringLiteral("IsEncrypted")).toBool();
+    backupKeyBag = plist.dictItem(QStringLiteral("BackupKeyBag")).toByteArray();
+
+    // A backup folder is usually named after the device identifier; that part shows as
+    // the device name. An empty identifier would match everywhere, so it matches nothing.
+    QString name = folder.dirName();
+    if (!uniqueDeviceId.isEmpty() && name.contains(uniqueDeviceId))
+        displayName = name.replace(uniqueDeviceId, deviceName);
+    else if (deviceName.isEmpty() && uniqueDeviceId.isEmpty())
+        displayName = name;
+    else
+        displayName = deviceName + QLatin1Char('-') + name;
+}
+
+void BackupManifest::loadMbdb()
+{
+    if (!root.children.isEmpty())
+        return;
+    QList<MbdbRecord> records = readMbdb(folder.absoluteFilePath(QStringLiteral("Manifest.mbdb"))).values();
+    std::sort(records.begin(), records.end(), mbdbRecordLessThan);
+
+    QHash<QString, BackupFileNode*> nodesByTreePath;
+    for (const MbdbRecord& record : records) {
+        const QString domain = record.domain.toString();
+        const QString path = record.path.toString();
+        // Applications get a folder each below "Applications"; all other domains share one tree.
+        QString treePath = path;
+        if (domain.startsWith(appDomainPrefix)) {
+            if (!nodesByTreePath.contains(applicationsFolder)) {
+                auto* applications = new BackupFileNode(&root, MbdbRecord(), applicationsFolder);
+                root.children.append(applications);
+                nodesByTreePath.insert(applicationsFolder, applications);
+            }
+            treePath = applicationsFolder + QLatin1Char('/') + domain.mid(appDomainPrefix.size());
+            if (!path.isEmpty())
+                treePath += QLatin1Char('/') + path;
+        }
+        const qsizetype slash = treePath.lastIndexOf(QLatin1Char('/'));
+        const QString name = treePath.mid(slash + 1);
+        if (name.isEmpty() || nodesByTreePath.contains(treePath))
+            continue;
+        BackupFileNode* parent = slash < 0 ? &root : nodesByTreePath.value(treePath.left(slash), &root);
+        auto* node = new BackupFileNode(parent, record, name);
+        parent->children.append(node);
+        nodesByTreePath.insert(treePath, node);
+        fileNode(node);
+    }
+}
+
+void BackupManifest::fileNode(BackupFileNode* node)
+{
+    const QString domain = node->record.domain.toString();
+    const QString path = node->record.path.toString();
+    if (sameText(domain, QStringLiteral("CameraRollDomain")))
+        fileCameraRollNode(node, path);
+    else if (sameText(domain, QStringLiteral("HomeDomain")))
+        fileHomeNode(node, path);
+    else if (sameText(domain, QStringLiteral("MediaDomain")))
+        fileMediaNode(node, path);
+    else if (sameText(domain, QStringLiteral("WirelessDomain")) && !callHistoryDb
+             && sameText(path, QStringLiteral("Library/CallHistory/call_history.db")))
+        callHistoryDb = node;
+}
+
+void BackupManifest::fileCameraRollNode(BackupFileNode* node, const QString& path)
+{
+    static const QRegularExpression picture = pathPattern(R"(^Media/DCIM/\d+APPLE/[^/\.]+(\.[^/\.]+))");
+    static const QRegularExpression metadataThumbnail =
+        pathPattern(R"(^Media/PhotoData/MetaData/DCIM/\d+APPLE/([^/\.]+)(\.[^/\.]+))");
+    static const QRegularExpression thumbnail =
+        pathPattern(R"(^Media/DCIM/\.THMB/[^/]+/\d+APPLE___([^/\.]+)(\.[^/\.]+))");
+
+    QRegularExpressionMatch m = picture.match(path);
+    if (m.hasMatch()) {
+        const QString extension = m.captured(1).toLower();
+        if (extension == QLatin1String(".mov"))
+            cameraRollVideos.append(node);
+        else if (extension == QLatin1String(".jpg") || extension == QLatin1String(".png"))
+            cameraRollPhotos.append(node);
+        return;
+    }
+    m = metadataThumbnail.match(path);
+    if (m.hasMatch()) {
+        if (m.captured(2).toLower() == QLatin1String(".thm"))
+            photoThumbnails.insert(m.captured(1), node);
+        return;
+    }
+    m = thumbnail.match(path);
+    if (m.hasMatch()) {
+        const QString extension = m.captured(2).toLower();
+        if (extension == QLatin1String(".jpg") || extension == QLatin1String(".png"))
+            photoThumbnails.insert(m.captured(1), node);
+    }
+}
+
+void BackupManifest::fileHomeNode(BackupFileNode* node, const QString& path)
+{
+    for (const HomeSlot& s : homeSlots) {
+        if (!(this->*s.slot) && sameText(path, QLatin1String(s.path))) {
+            this->*s.slot = node;
+            return;
+        }
+    }
+    static const QRegularExpression voicemail = pathPattern(R"(^Library/Voicemail/(\d+)\.amr\z)");
+    const QRegularExpressionMatch m = voicemail.match(path);
+    if (m.hasMatch())
+        voicemails.insert(m.captured(1).toInt(), node);
+}
+
+void BackupManifest::fileMediaNode(BackupFileNode* node, const QString& path)
+{
+    if (!recordingsDb && sameText(path, QStringLiteral("Media/Recordings/Recordings.db"))) {
+        recordingsDb = node;
+        return;
+    }
+    if (path.startsWith(smsFolderPrefix, Qt::CaseInsensitive)) {
+        if (!node->record.isDir())
+            fileSmsNode(node, path);
+        return;
+    }
+    static const QRegularExpression recording = pathPattern(R"(^Media/Recordings/([^/.]+\.m4a)\z)");
+    const QRegularExpressionMatch m = recording.match(path);
+    if (m.hasMatch() && !node->record.isDir())
+        recordings.insert(m.captured(1), node);
+}
+
+void BackupManifest::fileSmsNode(BackupFileNode* node, const QString& path)
+{
+    // Messages name their files by device path without extension; a preview picture
+    // answers to the name of the preview as well.
+    const QString preview = QStringLiteral("-preview");
+    const qsizetype previewAt = path.lastIndexOf(preview);
+    if (previewAt > 0) {
+        const QString stem = devicePathPrefix + path.left(previewAt);
+        smsFilesByDevicePath.insert(stem + preview, node);
+        if (node->name.contains(QLatin1String("-preview-left"), Qt::CaseInsensitive))
+            smsFilesByDevicePath.insert(stem + QLatin1String("-preview-left"), node);
+    } else {
+        const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+        smsFilesByDevicePath.insert(devicePathPrefix + (dot > 0 ? path.left(dot) : path), node);
+    }
+
+    static const QRegularExpression part = pathPattern(R"(^Library/SMS/Parts/[^/]+/[^/]+/([^/]+)\z)");
+    static const QRegularExpression attachment = pathPattern(R"(^Library/SMS/Attachments/([^/]+)/([^/]+)\z)");
+    QRegularExpressionMatch m = part.match(path);
+    if (m.hasMatch()) {
+        smsParts.insert(QFileInfo(m.captured(1)).baseName(), node);
+        return;
+    }
+    m = attachment.match(path);
+    if (m.hasMatch())
+        smsAttachments.insert(m.captured(1) + QLatin1Char('/') + QFileInfo(m.captured(2)).baseName(), node);
+}
+
+bool BackupManifest::unlock(const QString& password)
+{
+    keyBag = KeyBag::parse(backupKeyBag);
+    return keyBag.unlock(password.toUtf8());
+}
+
+void BackupManifest::extractFile(const BackupFileNode* node, const QString& destPath, void* user,
+                                 ExtractProgressFn progress)
+{
+    const MbdbRecord& record = node->record;
+    const QString fileName = record.fileHash();
+    QFile source(folder.absoluteFilePath(fileName));
+    if (!source.open(QIODevice::ReadOnly))
+        throwFileError(QStringLiteral("Cannot open"), source);
+    QFile dest(destPath);
+    if (!dest.open(QIODevice::WriteOnly))
+        throwFileError(QStringLiteral("Cannot create"), dest);
+
+    const QByteArray fileKey =
+        isEncrypted ? keyBag.unwrapFileKey(record.protectionClass, record.encryptionKey.bytes.mid(4)) : QByteArray();
+    std::unique_ptr<BackupFileDecryptor> decryptor;
+    if (!fileKey.isEmpty())
+        decryptor = std::make_unique<BackupFileDecryptor>(fileKey, record.size, fileName);
+
+    const qint64 total = source.size();
+    qint64 done = 0;
+    QByteArray block(blockSize, Qt::Uninitialized);
+    while (!source.atEnd()) {
+        const qint64 n = source.read(block.data(), blockSize);
+        if (n < 0)
+            throwFileError(QStringLiteral("Cannot read"), source);
+        if (n == 0)
+            break;
+        done += n;
+        const QByteArray data = decryptor ? decryptor->decrypt(block.left(n)) : block.left(n);
+        if (dest.write(data) != data.size())
+            throwFileError(QStringLiteral("Cannot write"), dest);
+        if (progress)
+            progress(total, done, user);
+    }
+    if (!dest.flush())
+        throwFileError(QStringLiteral("Cannot write"), dest);
+    // A file whose times cannot be set is still a good copy.
+    const QDateTime modified = QDateTime::fromSecsSinceEpoch(record.modificationTime);
+    dest.setFileTime(modified, QFileDevice::FileAccessTime);
+    dest.setFileTime(modified, QFileDevice::FileModificationTime);
+    dest.close();
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+
+// The keybag of an encrypted backup ("BackupKeyBag" of Manifest.plist): items of a
+// 4-letter tag, a 32-bit big-endian length and a value, running to the end of the data.
+// The items before the second "UUID" describe the keybag; every later "UUID" begins the
+// entry of one protection class, whose class key is wrapped with the password key.
+class KeyBag
+{
+public:
+    using TagMap = QMap<QString, QByteArray>;
+
+    TagMap attributes;
+    // Protection class to its entry; unlock() adds the unwrapped class key as "KEY".
+    QMap<int, TagMap> classKeys;
+
+    // Never fails: an item cut short by the end of the data ends the parse, and the items
+    // before it stay.
+    static KeyBag parse(const QByteArray& data);
+
+    // True when every class key wrapped with the password key was unwrapped. The first
+    // failure (a wrong password) ends the unlock; entries done before keep their "KEY".
+    bool unlock(const QByteArray& password);
+
+    // The first four bytes of the tag's value, big-endian; 0 when absent or shorter.
+    static quint32 attrInt(const TagMap& items, const QString& tag);
+
+    // The key of one file from its wrapped key (40 bytes); empty when the class is unknown
+    // or was not unlocked, or the wrapped key has another length or fails to unwrap.
+    QByteArray unwrapFileKey(int protectionClass, const QByteArray& wrappedKey) const;
+};
