@@ -11,9 +11,10 @@
 
 namespace {
 
+// The manifest reads a missing value as an empty text; both print as null.
 QJsonValue textOrNull(const QString& text)
 {
-    return text.isNull() ? QJsonValue() : QJsonValue(text);
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
 }
 
 QJsonObject describe(const BackupManifest& manifest)
