@@ -31,4 +31,7 @@ struct _MsgChat
     QHash<QString, _MsgMessage*> messages;
 
     bool isGroupChat() const { return handles.size() > 1; }
+    // The name the user gave the chat, else its handles' names joined with ", "
+    // (hash order), else "Unknown".
+    QString displayName(bool withId) const;
 };

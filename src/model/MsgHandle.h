@@ -13,4 +13,8 @@ struct _MsgHandle
     QString uncanonicalized_id;
     QString _ct_name; // contact display name
     QByteArray _photo;
+
+    // The contact name, with the id in parentheses when withId is set; the id alone
+    // when the handle has no contact name.
+    QString displayName(bool withId) const;
 };

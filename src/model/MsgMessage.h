@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 
 struct _MsgAttachment;
@@ -73,4 +74,20 @@ struct _MsgMessage
     // Keyed as the producer chooses: read only the values.
     QHash<QString, _MsgAttachment*> attachments;
     _MsgHandle* otherHandle = nullptr;
+
+    // `text` without the U+FFFC attachment marks.
+    QString plainText() const;
+    // The fingerprint that finds the same message in two databases: the MD5 of the
+    // sender, date, direction, text and attachment file names (of the GUID alone for
+    // a group event), as 32 lower-case hexadecimal digits.
+    QString logicHash() const;
+    // The values of `attachments`, by row id ascending.
+    QList<_MsgAttachment*> sortedAttachments() const;
+    // One line for lists and exports: the plain text with a tag per attachment, or
+    // the sentence describing a group event and its local date.
+    QString summary() const;
+    // summary() with every emoji replaced by "[EMOJI]".
+    QString displayText() const;
+    // The conversation's name, with the sender's in parentheses in a group chat.
+    QString senderName() const;
 };
