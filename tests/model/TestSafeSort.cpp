@@ -1,4 +1,5 @@
 #include "model/ChatGroup.h"
+#include "model/MsgChat.h"
 #include "model/MsgMessage.h"
 #include "model/SafeSort.h"
 #include "model/SortPredicates.h"
@@ -109,16 +110,16 @@ private slots:
 
     void newerFirstKeepsTiesInInputOrder()
     {
-        QList<_ChatGroup> groups;
+        _MsgChat chats[5];
         const qint32 dates[] = {50, 70, 60, 70, 50};
-        for (qint32 date : dates)
-            groups.append(_ChatGroup{{}, date});
-        QList<const _ChatGroup*> input;
-        for (const _ChatGroup& g : groups)
-            input << &g;
-        QList<const _ChatGroup*> sorted = input;
-        safeSort(sorted, [](const _ChatGroup* a, const _ChatGroup* b) { return chatGroupNewerFirst(*a, *b); });
-        QCOMPARE(sorted, (QList<const _ChatGroup*>{input[1], input[3], input[2], input[0], input[4]}));
+        QList<_ChatGroup> groups;
+        for (int i = 0; i < 5; ++i)
+            groups.append(_ChatGroup{{&chats[i]}, dates[i]});
+        safeSort(groups, chatGroupNewerFirst);
+        QList<_MsgChat*> order;
+        for (const _ChatGroup& group : groups)
+            order << group.chats.first();
+        QCOMPARE(order, (QList<_MsgChat*>{&chats[1], &chats[3], &chats[2], &chats[0], &chats[4]}));
     }
 };
 
