@@ -483,6 +483,37 @@ private slots:
         QCOMPARE(m->chat, set.data()->chats.value(2));
     }
 
+    // The check derives every expected chat, identity, date and direction from the file.
+    void dumpOfTheGeneratedFile_data()
+    {
+        QTest::addColumn<bool>("madridChat");
+        QTest::newRow("SMS and iMessage chats") << true;
+        QTest::newRow("no madrid_chat table") << false;
+    }
+    void dumpOfTheGeneratedFile()
+    {
+        QFETCH(bool, madridChat);
+        QVERIFY(copyInto(madridChat ? withMadridChat : withoutMadridChat, *folder));
+        const QString loose = folder->filePath(QStringLiteral("elsewhere/sms.db"));
+        QVERIFY(QDir().mkpath(QFileInfo(loose).path()));
+        QVERIFY(QFile::copy(smsDbPath(*folder), loose));
+        QFile file(loose);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        for (const QString& path : {folder->path(), loose}) {
+            const CliResult dump = msgtool({QStringLiteral("dump"), path});
+            QVERIFY2(dump.exitCode == 0, dump.err.constData());
+            const CliResult checked =
+                runCli(QStringLiteral("python3"), {fixture(QStringLiteral("check_ios5_dump.py")), loose}, dump.out);
+            QVERIFY2(checked.exitCode == 0, checked.err.constData());
+            QCOMPARE(checked.out.trimmed(), QByteArray("16"));
+        }
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+    }
+
     void missingFileThrowsAndCreatesNothing()
     {
         QTemporaryDir empty;
