@@ -53,6 +53,7 @@ IOS6MessageDb::IOS6MessageDb(const QDir& folder, const QString& mcc, bool upgrad
     : folder(folder),
       fileRelayDir(folder.absoluteFilePath(QStringLiteral("file-relay"))),
       contacts(folder, mcc),
+      recycle(folder.absoluteFilePath(QStringLiteral("recycle.db"))),
       country(mcc),
       dbPath(fileRelayDir.absoluteFilePath(QStringLiteral("var/mobile/Library/SMS/sms.db"))),
       upgradeSchema(upgradeSchema)
@@ -65,32 +66,22 @@ void IOS6MessageDb::initDb()
 {
     if (handle())
         return;
-    if (QFileInfo::exists(dbPath))
-        openExisting();
+    const bool existed = QFileInfo::exists(dbPath);
+    if (existed)
+        openThrow(dbPath, ReadWrite);
     else
         createFromSchemaScript();
     // A failure below would leave every column probe false on an open connection;
     // closing makes the next operation try again and report again.
     try {
+        if (existed && upgradeSchema)
+            upgradeColumns();
         // The REPLACE joins rely on both staying off: with recursive triggers, replacing
         // a join row fires its delete triggers and removes the rows it joins.
         executeThrow("PRAGMA recursive_triggers=OFF");
         executeThrow("PRAGMA foreign_keys=OFF");
         registerTriggerFunctions(*this);
         loadTableSql();
-    } catch (...) {
-        close();
-        throw;
-    }
-}
-
-void IOS6MessageDb::openExisting()
-{
-    openThrow(dbPath, ReadWrite);
-    if (!upgradeSchema)
-        return;
-    try {
-        upgradeColumns();
     } catch (...) {
         close();
         throw;

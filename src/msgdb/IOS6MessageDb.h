@@ -4,6 +4,7 @@
 
 #include "model/CountryLibDb.h"
 #include "model/IOSContactsMemDb.h"
+#include "model/MessageRecycleDb.h"
 
 #include <QDir>
 #include <QHash>
@@ -34,6 +35,7 @@ public:
     const QString& databasePath() const { return dbPath; }
     // Takes effect only before the file is first opened.
     void setDbPath(const QString& path) { dbPath = path; }
+    MessageRecycleDb* recycleDb() { return &recycle; }
 
     // Whether the cached CREATE text of the table holds the probe; false before the
     // first open and for a table the file lacks.
@@ -72,7 +74,6 @@ public:
     void deleteMessage(const _MsgMessage& message);
 
 private:
-    void openExisting();
     void createFromSchemaScript();
     void upgradeColumns();
     void loadTableSql();
@@ -82,6 +83,7 @@ private:
     QDir folder;
     QDir fileRelayDir;
     IOSContactsMemDb contacts;
+    MessageRecycleDb recycle;
     CountryLibDb country;
     // Table name -> its CREATE statement, refreshed at every open.
     QHash<QString, QString> tableSql;

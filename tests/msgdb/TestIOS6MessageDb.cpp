@@ -42,6 +42,17 @@ class TestIOS6MessageDb : public QObject
     Q_OBJECT
 
 private slots:
+    void constructionOpensNothing()
+    {
+        QTemporaryDir dir;
+        IOS6MessageDb db(QDir(dir.path()), QStringLiteral("310"), true);
+        QVERIFY(QDir(dir.path()).isEmpty());
+        QCOMPARE(db.fileRelayFolder().absolutePath(), dir.filePath("file-relay"));
+        db.recycleDb()->initDb();
+        QVERIFY(QFileInfo::exists(dir.filePath("recycle.db")));
+        QVERIFY(!db.isOpen());
+    }
+
     void newFolderGetsLocalSchema()
     {
         QTemporaryDir dir;
