@@ -92,9 +92,17 @@ void IOS5MessageDb::initDb()
         return;
     openThrow(dbPath, ReadWrite);
     registerReadFunction(handle());
-    Sqlite3Cursor tables = queryThrow("select * from sqlite_master where type='table'");
-    while (tables.moveNext())
-        tableSql.insert(tables.getText("name"), tables.getText("sql"));
+    // SQLite reads the file only now. Left open without its table list, the connection
+    // would have every later read take the file for one without iMessage chats; closed,
+    // the next operation tries again.
+    try {
+        Sqlite3Cursor tables = queryThrow("select * from sqlite_master where type='table'");
+        while (tables.moveNext())
+            tableSql.insert(tables.getText("name"), tables.getText("sql"));
+    } catch (...) {
+        close();
+        throw;
+    }
 }
 
 void IOS5MessageDb::chats(MsgSetPtr& set)

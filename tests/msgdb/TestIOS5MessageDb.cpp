@@ -310,6 +310,21 @@ private slots:
         QCOMPARE(set.data()->messages.value(12)->chat, nullptr);
     }
 
+    // Each of eight correspondents has an SMS conversation and an iMessage chat under one
+    // identifier: whatever order the set's hashes take, iMessage rows go to the iMessage chat.
+    void correspondentsWithBothKindsOfChat()
+    {
+        QVERIFY(buildIos5File(smsDbPath(*folder), {QStringLiteral("--shared-correspondents")}));
+        IOS5MessageDb db(QDir(folder->path()), usMcc);
+        MsgSetPtr set;
+        db.messages(set, 0);
+        for (qint64 i = 0; i < 8; ++i) {
+            QCOMPARE(set.data()->chats.value(20 + i)->chat_identifier, set.data()->chats.value(-20 - i)->chat_identifier);
+            QCOMPARE(set.data()->messages.value(100 + i)->chat, set.data()->chats.value(20 + i));
+            QCOMPARE(set.data()->messages.value(200 + i)->chat, set.data()->chats.value(-20 - i));
+        }
+    }
+
     void messagesOfOneChat_data()
     {
         QTest::addColumn<qint64>("key");
@@ -512,6 +527,26 @@ private slots:
         }
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);
+    }
+
+    void failedOpenIsTriedAgain()
+    {
+        QFile file(smsDbPath(*folder));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray good = file.readAll();
+        file.close();
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray(4096, 'x'));
+        file.close();
+
+        IOS5MessageDb db(QDir(folder->path()), usMcc);
+        MsgSetPtr set;
+        QVERIFY_THROWS_EXCEPTION(std::exception, db.chats(set));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(good);
+        file.close();
+        db.chats(set);
+        QCOMPARE(set.data()->chats.size(), 10);
     }
 
     void missingFileThrowsAndCreatesNothing()
