@@ -1,5 +1,4 @@
-#include "msgdb/DeviceFixture.h"
-#include "support/Cli.h"
+#include "msgdb/LocalDbFixture.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -31,11 +30,6 @@ for guid, handle, date, from_me, text, stored in db.execute(
     data = handle.encode() + struct.pack('<i', date) + bytes([from_me & 255]) + text.replace('\ufffc', '').encode()
     assert hashlib.md5(data).hexdigest() == stored, guid
 )";
-
-QByteArray dumpOf(const QString& folder)
-{
-    return runCli(QStringLiteral("sqlite3"), {smsDbPathIn(folder), QStringLiteral(".dump")}).out;
-}
 
 QJsonObject counts(int written, int skipped)
 {
@@ -79,12 +73,12 @@ void TestMsgtoolExport::exportsOnceAndThenNothing()
              "8|8\n8");
     const CliResult checked = python(checkFingerprints, {smsDbPathIn(target)});
     QVERIFY2(checked.exitCode == 0, checked.err.constData());
-    const QByteArray targetAfterFirst = dumpOf(target);
+    const QByteArray targetAfterFirst = dumpDb(target);
 
     r = msgtool({command, source, target});
     QVERIFY2(r.exitCode == 0, r.err.constData());
     QCOMPARE(QJsonDocument::fromJson(r.out).object(), counts(0, 10));
-    QCOMPARE(dumpOf(target), targetAfterFirst);
+    QCOMPARE(dumpDb(target), targetAfterFirst);
     QCOMPARE(fileSha256(smsDbPathIn(source)), sourceBefore);
 }
 
