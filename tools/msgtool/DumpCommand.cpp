@@ -1,0 +1,19 @@
+#include "Command.h"
+#include "MessageDbAtPath.h"
+#include "MessageSetJson.h"
+
+namespace {
+
+QJsonValue dump(const QStringList& args)
+{
+    if (args.size() != 1)
+        throw UsageError("expected one PATH");
+    const QSharedPointer<AbsIOSMessageDb> db = messageDbAtPath(args.first());
+    MsgSetPtr set;
+    db->messages(set, 0);
+    return messageSetJson(set, db->iosVersion());
+}
+
+} // namespace
+
+MSGTOOL_COMMAND("dump", "PATH", dump);
