@@ -1,0 +1,83 @@
+#pragma once
+
+// An iPhone-like iOS 6 sms.db with a history of deleted handles and messages, written by
+// python's sqlite3 (device_smsdb.py --deleted), and what it deleted.
+
+#include "msgdb/DeviceFixture.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+struct DeletedHistory
+{
+    bool built = false;
+    // guid -> text of every deleted message, the one sent again included.
+    QHash<QString, QString> messages;
+    // guid -> row id the message had.
+    QHash<QString, qint64> rowids;
+    QStringList handles;
+    // Deleted, then a live message took its guid again.
+    QString liveAgain;
+    // The deleted messages other than liveAgain whose text the file still holds. SQLite
+    // rebuilds pages that a run of deletions leaves nearly empty, and the bytes of the
+    // rows deleted on them before are gone: no reader can give those back.
+    QStringList recoverable;
+    // Live messages whose copies lie intact on the freed pages of a dropped table.
+    QStringList droppedCopies;
+};
+
+// Writes the database below folder as after a file_relay download.
+inline DeletedHistory makeDeletedHistoryDb(const QString& folder, const QStringList& options = {})
+{
+    const QString path = smsDbPathIn(folder);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const CliResult r = runCli(QStringLiteral("python3"), QStringList{QStringLiteral(FIXTURES_DIR "/msgdb/device_smsdb.py"),
+                                                                      path, QStringLiteral("--deleted")} + options);
+    DeletedHistory history;
+    if (r.exitCode != 0) {
+        qWarning("device_smsdb.py failed: %s", r.err.constData());
+        return history;
+    }
+    const QJsonObject json = QJsonDocument::fromJson(r.out).object();
+    for (const QJsonValue& m : json.value(QLatin1String("messages")).toArray()) {
+        const QString guid = m[QLatin1String("guid")].toString();
+        history.messages.insert(guid, m[QLatin1String("text")].toString());
+        history.rowids.insert(guid, m[QLatin1String("rowid")].toInteger());
+    }
+    for (const QJsonValue& h : json.value(QLatin1String("handles")).toArray())
+        history.handles << h.toString();
+    history.liveAgain = json.value(QLatin1String("live_again")).toString();
+    for (const QJsonValue& g : json.value(QLatin1String("dropped_copies")).toArray())
+        history.droppedCopies << g.toString();
+    QFile file(path);
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    for (auto m = history.messages.cbegin(); m != history.messages.cend(); ++m) {
+        if (m.key() != history.liveAgain && bytes.contains(m.value().toUtf8()))
+            history.recoverable << m.key();
+    }
+    // Most of the history must survive, or the fixture shows nothing.
+    history.built = history.recoverable.size() * 3 >= history.messages.size() * 2;
+    if (!history.built)
+        qWarning("only %lld of %lld deleted messages left in the file", qlonglong(history.recoverable.size()),
+                 qlonglong(history.messages.size()));
+    return history;
+}
+
+// One column of every row of a query, as text, run by the sqlite3 shell.
+inline QStringList sqliteColumn(const QString& db, const QString& sql)
+{
+    const QByteArray out = sqliteCli(db, sql);
+    return out.isEmpty() ? QStringList() : QString::fromUtf8(out).split(QLatin1Char('\n'));
+}
+
+// The share of the wanted texts that are among the found ones, 0 to 1.
+inline double shareFound(const QList<QString>& wanted, const QStringList& found)
+{
+    const QSet<QString> foundSet(found.cbegin(), found.cend());
+    qsizetype hits = 0;
+    for (const QString& w : wanted)
+        hits += foundSet.contains(w) ? 1 : 0;
+    return wanted.isEmpty() ? 0 : double(hits) / double(wanted.size());
+}
