@@ -98,6 +98,29 @@ private slots:
         QVERIFY(result.value("last_row_in_gap").toBool());
     }
 
+    // The schema is text from the file; a query there, recursive without end, must not run.
+    void queryInTheSchemaIsNotRun()
+    {
+        const QString db = m_dir.filePath("query.db");
+        QVERIFY(buildDatabase(db, R"py(
+import sqlite3, sys
+c = sqlite3.connect(sys.argv[1])
+c.execute('CREATE TABLE t(id INTEGER PRIMARY KEY, a TEXT)')
+c.execute("INSERT INTO t(a) VALUES('x')")
+c.commit()
+c.execute('PRAGMA writable_schema=ON')
+c.execute("UPDATE sqlite_master SET sql = 'CREATE TABLE t AS WITH RECURSIVE c(x) AS "
+          "(SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x FROM c' WHERE name = 't'")
+c.commit()
+)py"));
+        const CliResult r = msgtool({"carve", db});
+        QCOMPARE(r.exitCode, 0);
+        const QJsonObject out = QJsonDocument::fromJson(r.out).object();
+        QCOMPARE(out.value("tables").toArray(), QJsonArray());
+        QCOMPARE(out.value("skipped").toArray(),
+                 QJsonArray{"table t: its CREATE statement cannot be read: it is not a plain CREATE TABLE statement"});
+    }
+
     void failures_data()
     {
         QTest::addColumn<QStringList>("args");

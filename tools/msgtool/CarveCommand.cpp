@@ -6,9 +6,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSet>
 
-#include <exception>
+#include <stdexcept>
 
 // carve FILE: the tables of a SQLite file read without the SQLite engine, with their live
 // rows and the deleted rows carved from free space. The engine only interprets each table's
@@ -82,10 +83,15 @@ QByteArray contentKey(const Table& table, QJsonArray values)
     return QJsonDocument(values).toJson(QJsonDocument::Compact);
 }
 
+// The text comes from the file: only a plain table definition runs, never a query (a CREATE
+// TABLE ... AS SELECT with a recursive query would not end). SQLite itself stores every
+// table it made by a query as a plain definition.
 QList<_SqliteCol> columnsOf(const QString& name, const QString& createSql)
 {
-    if (!createSql.simplified().startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive))
-        throw std::runtime_error("it is not a CREATE TABLE statement");
+    static const QRegularExpression query(QStringLiteral("\\bSELECT\\b"), QRegularExpression::CaseInsensitiveOption);
+    if (!createSql.simplified().startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive)
+        || createSql.contains(query))
+        throw std::runtime_error("it is not a plain CREATE TABLE statement");
     Sqlite3DB scratch;
     scratch.openThrow(QStringLiteral(":memory:"), Sqlite3DB::ReadWriteCreate);
     scratch.executeThrow(createSql);
