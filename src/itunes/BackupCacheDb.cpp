@@ -1,0 +1,117 @@
+#include "itunes/BackupCacheDb.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace {
+const QString schemaResource = QStringLiteral(":res/cache_db.sql");
+}
+
+BackupCacheDb::BackupCacheDb(const QString& path)
+    : m_path(path)
+{
+}
+
+BackupCacheDb::~BackupCacheDb()
+{
+    if (!m_db.isOpen())
+        return;
+    try {
+        m_db.commitTran();
+    } catch (const std::exception& e) {
+        qWarning().noquote() << "cache database" << m_path << "not saved:" << e.what();
+    }
+}
+
+void BackupCacheDb::open()
+{
+    if (m_db.isOpen())
+        return;
+    try {
+        if (QFileInfo::exists(m_path))
+            m_db.openThrow(m_path, Sqlite3DB::ReadWrite);
+        else
+            create();
+    } catch (...) {
+        m_db.close();
+        throw;
+    }
+    try {
+        m_db.beginTran();
+    } catch (const std::exception& e) {
+        // Without the transaction every write still lands, one by one.
+        qWarning().noquote() << "cache database" << m_path << "without a transaction:" << e.what();
+    }
+}
+
+void BackupCacheDb::create()
+{
+    m_db.openThrow(m_path, Sqlite3DB::ReadWriteCreate);
+    QFile schema(schemaResource);
+    if (!schema.open(QIODevice::ReadOnly))
+        throw std::runtime_error(schema.errorString().toStdString());
+    QByteArray script = schema.readAll();
+    script.truncate(script.indexOf('\0') < 0 ? script.size() : script.indexOf('\0'));
+    QString error;
+    if (m_db.exec(QString::fromLatin1(script), error) != 0)
+        throw std::runtime_error(error.toStdString());
+}
+
+std::optional<qint64> BackupCacheDb::lastDate(const QString& fileName)
+{
+    try {
+        open();
+        Sqlite3Cursor cursor = m_db.queryThrow(
+            Sqlite3Sql("select last_date from manifest where file_name like ?").addTextParam(fileName));
+        if (cursor.moveNext())
+            return cursor.getInt64(QStringLiteral("last_date"));
+    } catch (const std::exception& e) {
+        qWarning().noquote() << "cache database" << m_path << "not read:" << e.what();
+    }
+    return std::nullopt;
+}
+
+void BackupCacheDb::setLastDate(const QString& fileName, qint64 date)
+{
+    try {
+        const std::optional<qint64> stored = lastDate(fileName);
+        if (stored == date)
+            return;
+        if (stored) {
+            m_db.executeThrow(Sqlite3Sql("update manifest set last_date=? where file_name like ?")
+                                  .addInt64Param(date)
+                                  .addTextParam(fileName));
+        } else {
+            m_db.executeThrow(Sqlite3Sql("insert into manifest(file_name,last_date) values(?,?)")
+                                  .addTextParam(fileName)
+                                  .addInt64Param(date));
+        }
+    } catch (const std::exception& e) {
+        qWarning().noquote() << "cache database" << m_path << "not written:" << e.what();
+    }
+}
+
+void BackupCacheDb::remove(const QString& fileName)
+{
+    try {
+        open();
+        m_db.executeThrow(Sqlite3Sql("delete from manifest where file_name=?").addTextParam(fileName));
+    } catch (const std::exception& e) {
+        qWarning().noquote() << "cache database" << m_path << "not written:" << e.what();
+    }
+}
+
+void BackupCacheDb::rollback()
+{
+    if (!m_db.isOpen())
+        return;
+    try {
+        m_db.rollbackTran();
+    } catch (const std::exception& e) {
+        qWarning().noquote() << "cache database" << m_path << "not rolled back:" << e.what();
+    }
+    m_db.close();
+}

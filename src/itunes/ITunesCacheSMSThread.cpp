@@ -1,0 +1,210 @@
+#include "itunes/ITunesCacheSMSThread.h"
+
+#include "frame/FileOps.h"
+#include "frame/ProgressForm.h"
+#include "itunes/BackupManifest.h"
+#include "itunes/CacheFolders.h"
+#include "itunes/SafeCacheEntry.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace {
+
+const QString cacheDbName = QStringLiteral("manifest.db");
+const QString libraryPath = QStringLiteral("file-relay/var/mobile/Library");
+// The reader of the cache looks for these names exactly, whatever case the backup uses.
+const QString smsFolderName = QStringLiteral("SMS");
+const QString addressBookFolderName = QStringLiteral("AddressBook");
+// SQLite keeps recent changes of a database in these files beside it; a database copied
+// without them, or with those of another version, is stale or damaged.
+const QString companionSuffixes[] = {QStringLiteral("-wal"), QStringLiteral("-shm")};
+
+// Thrown inside a run when the user cancelled; the run then ends without a message.
+struct RunCancelled
+{
+};
+
+const BackupFileNode* childNamed(const BackupFileNode& node, const QString& name)
+{
+    for (const BackupFileNode* child : node.children) {
+        if (child->name.compare(name, Qt::CaseInsensitive) == 0)
+            return child;
+    }
+    return nullptr;
+}
+
+const BackupFileNode* siblingFile(const BackupFileNode& node, const QString& name)
+{
+    const BackupFileNode* sibling = node.parent ? node.parent->child(name) : nullptr;
+    return sibling && !sibling->record.isDir() ? sibling : nullptr;
+}
+
+// A "-wal" or "-shm" file whose database lies beside it: it is copied with the database.
+bool isCompanionFile(const BackupFileNode& node)
+{
+    for (const QString& suffix : companionSuffixes) {
+        if (node.name.endsWith(suffix) && siblingFile(node, node.name.chopped(suffix.size())))
+            return true;
+    }
+    return false;
+}
+
+bool isSafe(const BackupFileNode& node)
+{
+    return isSafeCacheEntry(node.name, node.record.path.toString());
+}
+
+} // namespace
+
+ITunesCacheSMSThread::ITunesCacheSMSThread(BackupManifest* manifest, ProgressForm* form, QObject* parent)
+    : ITunesCacheSMSThread(manifest, QDir(itunesCacheDir().absoluteFilePath(manifest->cacheKey())), form, parent)
+{
+}
+
+ITunesCacheSMSThread::ITunesCacheSMSThread(BackupManifest* manifest, const QDir& cacheFolder, ProgressForm* form,
+                                           QObject* parent)
+    : QThread(parent)
+    , manifest(manifest)
+    , form(form)
+    , cacheFolder(cacheFolder)
+    , cacheDb(cacheFolder.absoluteFilePath(cacheDbName))
+{
+}
+
+ITunesCacheSMSThread::~ITunesCacheSMSThread() = default;
+
+QStringList ITunesCacheSMSThread::copiedFiles() const
+{
+    QStringList copied;
+    for (const QString& file : written.files())
+        copied << cacheFolder.relativeFilePath(file);
+    return copied;
+}
+
+void ITunesCacheSMSThread::run()
+{
+    form->postProgress(tr("IDS_LOADING_ITUNES_BACKUP"), 99, QString());
+
+    const BackupFileNode* library = childNamed(manifest->root, QStringLiteral("Library"));
+    const BackupFileNode* sms = library ? childNamed(*library, smsFolderName) : nullptr;
+    const BackupFileNode* addressBook = library ? childNamed(*library, addressBookFolderName) : nullptr;
+    if (!sms) {
+        form->postError(tr("IDS_NOT_CONTAIN_SMS_DB_IN_ITUNES_BACKUP"));
+        return;
+    }
+
+    written = WrittenPaths();
+    cacheDbExisted = QFileInfo::exists(cacheDb.path());
+    try {
+        const QString target = cacheFolder.absoluteFilePath(libraryPath);
+        written.makePath(target);
+        cacheBackupDir(*sms, QDir(target), smsFolderName);
+        if (addressBook)
+            cacheBackupDir(*addressBook, QDir(target), addressBookFolderName);
+        form->postSucceed(QString());
+    } catch (const RunCancelled&) {
+        takeBackRun();
+    } catch (const std::exception& e) {
+        takeBackRun();
+        form->postError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        takeBackRun();
+        form->postError(QStringLiteral("Copying the backup's messages failed."));
+    }
+}
+
+void ITunesCacheSMSThread::cacheBackupDir(const BackupFileNode& node, const QDir& folder, const QString& name)
+{
+    if (!isSafe(node)) {
+        qWarning() << "backup cache: skipped the unsafe name" << node.record.path.toString() << "of"
+                   << manifest->folder.absolutePath();
+        return;
+    }
+    form->postProgress(QString(), -1, tr("IDS_CACHING_BACKUP_FILE_%1").arg(name));
+    if (form->rejected)
+        throw RunCancelled();
+
+    if (node.record.isDir()) {
+        // A folder that cannot be made makes the files below it fail.
+        const QString subFolder = folder.absoluteFilePath(name);
+        written.makePath(subFolder);
+        for (const BackupFileNode* child : node.children)
+            cacheBackupDir(*child, QDir(subFolder), child->name);
+    } else if (!isCompanionFile(node)) {
+        cacheFile(node, folder);
+    }
+}
+
+// Copies the file, with its companion files when it is a database that has them, unless
+// the cached copies are all current. Companions are all copied again whenever one changed.
+void ITunesCacheSMSThread::cacheFile(const BackupFileNode& node, const QDir& folder)
+{
+    const QString name = sanitizeFileName(node.name);
+    if (name.isEmpty() || !backupHolds(node))
+        return;
+
+    QList<std::pair<const BackupFileNode*, QString>> files{{&node, folder.absoluteFilePath(name)}};
+    QStringList absentSuffixes; // companions the backup lacks
+    bool current = true;
+    for (const QString& suffix : companionSuffixes) {
+        const QString destPath = folder.absoluteFilePath(name + suffix);
+        const BackupFileNode* companion = siblingFile(node, node.name + suffix);
+        if (companion && isSafe(*companion) && backupHolds(*companion)) {
+            files.append({companion, destPath});
+        } else {
+            absentSuffixes << suffix;
+            current = current && !QFileInfo::exists(destPath);
+        }
+    }
+    for (const auto& [file, destPath] : std::as_const(files))
+        current = current && isCurrent(*file, destPath);
+    if (current)
+        return;
+
+    for (const auto& [file, destPath] : std::as_const(files))
+        copyFile(*file, destPath);
+    for (const QString& suffix : std::as_const(absentSuffixes)) {
+        QFile::remove(folder.absoluteFilePath(name + suffix));
+        cacheDb.remove(backupFileHash(node.record.domain.toString(), node.record.path.toString() + suffix));
+    }
+}
+
+bool ITunesCacheSMSThread::isCurrent(const BackupFileNode& node, const QString& destPath)
+{
+    return cacheDb.lastDate(node.record.fileHash()) == qint64(node.record.modificationTime)
+        && QFileInfo::exists(destPath);
+}
+
+void ITunesCacheSMSThread::copyFile(const BackupFileNode& node, const QString& destPath)
+{
+    const MbdbRecord& record = node.record;
+    // The manifest would copy such a file unchanged: ciphertext is no message database.
+    if (manifest->isEncrypted && record.encryptionKey.hasData()
+        && manifest->keyBag.unwrapFileKey(record.protectionClass, record.encryptionKey.bytes.mid(4)).isEmpty()) {
+        qWarning().noquote() << "backup cache: no key for" << record.fileHash() << "of class" << record.protectionClass;
+        throw std::runtime_error(
+            QStringLiteral("cannot decrypt %1 of the backup: the backup is not unlocked or the file's key is damaged.")
+                .arg(record.path.toString())
+                .toStdString());
+    }
+    written.addFile(destPath);
+    manifest->extractFile(&node, destPath);
+    cacheDb.setLastDate(record.fileHash(), record.modificationTime);
+}
+
+bool ITunesCacheSMSThread::backupHolds(const BackupFileNode& node) const
+{
+    return QFileInfo::exists(manifest->folder.absoluteFilePath(node.record.fileHash()));
+}
+
+void ITunesCacheSMSThread::takeBackRun()
+{
+    cacheDb.rollback();
+    if (!cacheDbExisted)
+        QFile::remove(cacheDb.path());
+    written.removeAll();
+}

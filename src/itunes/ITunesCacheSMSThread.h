@@ -1,0 +1,57 @@
+#pragma once
+
+#include "itunes/BackupCacheDb.h"
+#include "itunes/WrittenPaths.h"
+
+#include <QDir>
+#include <QStringList>
+#include <QThread>
+
+class BackupFileNode;
+class BackupManifest;
+class ProgressForm;
+
+// Copies the "Library/SMS" and "Library/AddressBook" folders of a loaded (and, when
+// encrypted, unlocked) backup into a cache folder laid out like a file_relay download:
+// "file-relay/var/mobile/Library/SMS/sms.db" and so on, with "manifest.db" beside
+// "file-relay". A file is copied only when its record's modification time differs from
+// the one recorded at its last copy, or its copy is missing. A database travels with its
+// "-wal" and "-shm" files. Reports through the form; a run that fails or is cancelled
+// takes back the files, folders and records it wrote, and nothing else in the folder.
+// The manifest and the form belong to the caller, who leaves the manifest alone while
+// the thread runs and destroys the thread object afterwards, which saves the records.
+class ITunesCacheSMSThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    // The cache folder is the backup's folder below "itunes_cache" in the data folder.
+    ITunesCacheSMSThread(BackupManifest* manifest, ProgressForm* form, QObject* parent = nullptr);
+    ITunesCacheSMSThread(BackupManifest* manifest, const QDir& cacheFolder, ProgressForm* form,
+                         QObject* parent = nullptr);
+    ~ITunesCacheSMSThread() override;
+
+    QDir cacheDir() const { return cacheFolder; }
+    // Paths relative to the cache folder of the files the last run copied, in the order
+    // copied; empty after a run that failed or was cancelled. Read after the run.
+    QStringList copiedFiles() const;
+
+protected:
+    void run() override;
+
+private:
+    void cacheBackupDir(const BackupFileNode& node, const QDir& folder, const QString& name);
+    void cacheFile(const BackupFileNode& node, const QDir& folder);
+    bool isCurrent(const BackupFileNode& node, const QString& destPath);
+    void copyFile(const BackupFileNode& node, const QString& destPath);
+    bool backupHolds(const BackupFileNode& node) const;
+    void takeBackRun();
+
+    BackupManifest* manifest;
+    ProgressForm* form;
+    // Declared before the cache database, which must be destroyed (and saved) first.
+    QDir cacheFolder;
+    BackupCacheDb cacheDb;
+    WrittenPaths written;
+    bool cacheDbExisted = false;
+};

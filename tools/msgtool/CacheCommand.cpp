@@ -1,0 +1,37 @@
+#include "Command.h"
+#include "PasswordOption.h"
+#include "RunWorkerOrThrow.h"
+
+#include "frame/ProgressForm.h"
+#include "itunes/BackupManifest.h"
+#include "itunes/ITunesCacheSMSThread.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace {
+
+// Without a password an encrypted backup stays locked, and the cache refuses its files.
+QJsonValue cache(const QStringList& arguments)
+{
+    QStringList args = arguments;
+    const QString password = takePassword(args);
+    if (args.size() != 1)
+        throw UsageError("one backup folder expected");
+
+    BackupManifest manifest(args.first());
+    manifest.loadPlist();
+    if (manifest.isEncrypted && !password.isNull() && !manifest.unlock(password))
+        throw std::runtime_error("Invalid password.");
+    manifest.loadMbdb();
+
+    ProgressForm form(QString(), nullptr);
+    ITunesCacheSMSThread thread(&manifest, &form);
+    runWorkerOrThrow(thread, form);
+    return QJsonObject{{"cache", thread.cacheDir().absolutePath()},
+                       {"copied", QJsonArray::fromStringList(thread.copiedFiles())}};
+}
+
+} // namespace
+
+MSGTOOL_COMMAND("cache", "FOLDER [--password P]", cache);
