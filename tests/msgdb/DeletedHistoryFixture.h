@@ -1,7 +1,7 @@
 #pragma once
 
-// An iPhone-like iOS 6 sms.db with a history of deleted handles and messages, written by
-// python's sqlite3 (device_smsdb.py --deleted), and what it deleted.
+// iPhone-like sms.db files with a history of deleted handles and messages, written by
+// python's sqlite3 (device_smsdb.py and ios5_smsdb.py with --deleted), and what they deleted.
 
 #include "msgdb/DeviceFixture.h"
 
@@ -20,13 +20,28 @@ struct DeletedHistory
     QStringList handles;
     // Deleted, then a live message took its guid again.
     QString liveAgain;
-    // The deleted messages other than liveAgain whose text the file still holds. SQLite
-    // rebuilds pages that a run of deletions leaves nearly empty, and the bytes of the
-    // rows deleted on them before are gone: no reader can give those back.
+    // The deleted messages other than liveAgain whose text the file still holds.
     QStringList recoverable;
     // Live messages whose copies lie intact on the freed pages of a dropped table.
     QStringList droppedCopies;
 };
+
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// SQLite rebuilds the pages that a run of deletions leaves nearly empty, and the bytes of
+// the rows deleted on them before are gone: no reader can give those back. Most of a
+// history must survive, or the fixture shows nothing.
+inline bool enoughSurvived(qsizetype survived, qsizetype deleted)
+{
+    if (survived * 3 >= deleted * 2)
+        return true;
+    qWarning("only %lld of %lld deleted messages left in the file", qlonglong(survived), qlonglong(deleted));
+    return false;
+}
 
 // Writes the database below folder as after a file_relay download.
 inline DeletedHistory makeDeletedHistoryDb(const QString& folder, const QStringList& options = {})
@@ -51,17 +66,12 @@ inline DeletedHistory makeDeletedHistoryDb(const QString& folder, const QStringL
     history.liveAgain = json.value(QLatin1String("live_again")).toString();
     for (const QJsonValue& g : json.value(QLatin1String("dropped_copies")).toArray())
         history.droppedCopies << g.toString();
-    QFile file(path);
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QByteArray bytes = fileBytes(path);
     for (auto m = history.messages.cbegin(); m != history.messages.cend(); ++m) {
         if (m.key() != history.liveAgain && bytes.contains(m.value().toUtf8()))
             history.recoverable << m.key();
     }
-    // Most of the history must survive, or the fixture shows nothing.
-    history.built = history.recoverable.size() * 3 >= history.messages.size() * 2;
-    if (!history.built)
-        qWarning("only %lld of %lld deleted messages left in the file", qlonglong(history.recoverable.size()),
-                 qlonglong(history.messages.size()));
+    history.built = enoughSurvived(history.recoverable.size(), history.messages.size());
     return history;
 }
 
@@ -80,4 +90,36 @@ inline double shareFound(const QList<QString>& wanted, const QStringList& found)
     for (const QString& w : wanted)
         hits += foundSet.contains(w) ? 1 : 0;
     return wanted.isEmpty() ? 0 : double(hits) / double(wanted.size());
+}
+
+// An iOS 5 sms.db with deleted SMS and iMessages (ios5_smsdb.py --deleted).
+struct IOS5DeletedHistory
+{
+    bool built = false;
+    qsizetype deleted = 0;
+    // Text -> date since 2001 of the deleted messages whose text the file still holds.
+    QHash<QString, qint64> recoverable;
+};
+
+// Writes the database below folder as after a file_relay download.
+inline IOS5DeletedHistory makeIOS5DeletedHistoryDb(const QString& folder)
+{
+    const QString path = smsDbPathIn(folder);
+    const CliResult r = runCli(QStringLiteral("python3"), {QStringLiteral(FIXTURES_DIR "/msgdb/ios5_smsdb.py"), path,
+                                                          QStringLiteral("--deleted")});
+    IOS5DeletedHistory history;
+    if (r.exitCode != 0) {
+        qWarning("ios5_smsdb.py failed: %s", r.err.constData());
+        return history;
+    }
+    const QByteArray bytes = fileBytes(path);
+    const QJsonArray messages = QJsonDocument::fromJson(r.out).object().value(QLatin1String("messages")).toArray();
+    history.deleted = messages.size();
+    for (const QJsonValue& m : messages) {
+        const QString text = m[QLatin1String("text")].toString();
+        if (bytes.contains(text.toUtf8()))
+            history.recoverable.insert(text, m[QLatin1String("date")].toInteger());
+    }
+    history.built = enoughSurvived(history.recoverable.size(), history.deleted);
+    return history;
 }

@@ -3,9 +3,12 @@
 #include "MessageSetJson.h"
 #include "RunWorkerOrThrow.h"
 
+#include "msgdb/IOS5MessageDb.h"
+#include "msgdb/IOS5MessageRecovery.h"
 #include "msgdb/IOS6MessageDb.h"
 #include "msgdb/IOS6MessageRecovery.h"
 
+#include <QFileInfo>
 #include <QThread>
 
 #include <memory>
@@ -29,25 +32,48 @@ void runRecoveryWorker(const std::function<void(ProgressForm&)>& body)
     runWorkerOrThrow(*worker, form);
 }
 
-QJsonValue recover(const QStringList& args)
+// An iOS 5 database is opened in a folder of its own, and keeps its recycle store there:
+// a file outside its database folder would have it in a temporary folder.
+bool keepsStoreBesideFile(const QString& path)
 {
-    if (args.size() != 1)
-        throw UsageError("expected one PATH");
-    const QSharedPointer<AbsIOSMessageDb> db = messageDbAtPath(args.first());
-    MsgSetPtr set;
-    db->messages(set, 0);
+    const QFileInfo info(path);
+    return info.isDir() || info.absoluteFilePath().endsWith(QStringLiteral("/file-relay/var/mobile/Library/SMS/sms.db"));
+}
 
-    auto* ios6 = dynamic_cast<IOS6MessageDb*>(db.data());
-    if (!ios6)
-        throw std::runtime_error("msgtool recovers iOS 6 databases only");
-    // The same country code as the reader's, so that phone numbers compare.
-    IOS6MessageRecovery recovery(*ios6, QString());
+// The reader's country code is empty too, so that phone numbers compare.
+void recoverIOS6(IOS6MessageDb& db, MsgSetPtr& set)
+{
+    IOS6MessageRecovery recovery(db, QString());
     runRecoveryWorker([&](ProgressForm& form) {
         // Handles first: the messages find their deleted senders among them.
         recovery.recoverDeletedHandles(&form);
         recovery.recoverDeletedMessages(set.chats(), &form);
     });
     recovery.loadRecycledMessages(set);
+}
+
+void recoverIOS5(IOS5MessageDb& db, MsgSetPtr& set)
+{
+    IOS5MessageRecovery recovery(db, QString());
+    runRecoveryWorker([&](ProgressForm& form) { recovery.recoverDeletedMessages(&form); });
+    db.loadRecycledMessages(set);
+}
+
+QJsonValue recover(const QStringList& args)
+{
+    if (args.size() != 1)
+        throw UsageError("expected one PATH");
+    const QSharedPointer<AbsIOSMessageDb> db = messageDbAtPath(args.first());
+    auto* ios5 = dynamic_cast<IOS5MessageDb*>(db.data());
+    if (ios5 && !keepsStoreBesideFile(args.first()))
+        throw std::runtime_error("an iOS 5 database is recovered inside its database folder only: "
+                                 "give the folder holding file-relay/var/mobile/Library/SMS/sms.db");
+    MsgSetPtr set;
+    db->messages(set, 0);
+    if (ios5)
+        recoverIOS5(*ios5, set);
+    else
+        recoverIOS6(dynamic_cast<IOS6MessageDb&>(*db), set);
     return messageSetJson(set, db->iosVersion());
 }
 
