@@ -10,6 +10,23 @@
 #include <QJsonObject>
 #include <QSet>
 
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// SQLite rebuilds the pages that a run of deletions leaves nearly empty, and the bytes of
+// the rows deleted on them before are gone: no reader can give those back. A measure of
+// what a recovery gives back needs most of a history to survive.
+inline bool enoughSurvived(qsizetype survived, qsizetype deleted)
+{
+    if (survived * 3 >= deleted * 2)
+        return true;
+    qWarning("only %lld of %lld deleted messages left in the file", qlonglong(survived), qlonglong(deleted));
+    return false;
+}
+
 struct DeletedHistory
 {
     bool built = false;
@@ -24,24 +41,11 @@ struct DeletedHistory
     QStringList recoverable;
     // Live messages whose copies lie intact on the freed pages of a dropped table.
     QStringList droppedCopies;
+    // With the later schema: a deleted group rename (item_type 2), also among the copies.
+    QString groupRename;
+
+    bool mostSurvived() const { return enoughSurvived(recoverable.size(), messages.size()); }
 };
-
-inline QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// SQLite rebuilds the pages that a run of deletions leaves nearly empty, and the bytes of
-// the rows deleted on them before are gone: no reader can give those back. Most of a
-// history must survive, or the fixture shows nothing.
-inline bool enoughSurvived(qsizetype survived, qsizetype deleted)
-{
-    if (survived * 3 >= deleted * 2)
-        return true;
-    qWarning("only %lld of %lld deleted messages left in the file", qlonglong(survived), qlonglong(deleted));
-    return false;
-}
 
 // Writes the database below folder as after a file_relay download.
 inline DeletedHistory makeDeletedHistoryDb(const QString& folder, const QStringList& options = {})
@@ -66,12 +70,13 @@ inline DeletedHistory makeDeletedHistoryDb(const QString& folder, const QStringL
     history.liveAgain = json.value(QLatin1String("live_again")).toString();
     for (const QJsonValue& g : json.value(QLatin1String("dropped_copies")).toArray())
         history.droppedCopies << g.toString();
+    history.groupRename = json.value(QLatin1String("group_rename")).toString();
     const QByteArray bytes = fileBytes(path);
     for (auto m = history.messages.cbegin(); m != history.messages.cend(); ++m) {
         if (m.key() != history.liveAgain && bytes.contains(m.value().toUtf8()))
             history.recoverable << m.key();
     }
-    history.built = enoughSurvived(history.recoverable.size(), history.messages.size());
+    history.built = !history.messages.isEmpty();
     return history;
 }
 
@@ -99,6 +104,8 @@ struct IOS5DeletedHistory
     qsizetype deleted = 0;
     // Text -> date since 2001 of the deleted messages whose text the file still holds.
     QHash<QString, qint64> recoverable;
+
+    bool mostSurvived() const { return enoughSurvived(recoverable.size(), deleted); }
 };
 
 // Writes the database below folder as after a file_relay download.
@@ -120,6 +127,6 @@ inline IOS5DeletedHistory makeIOS5DeletedHistoryDb(const QString& folder)
         if (bytes.contains(text.toUtf8()))
             history.recoverable.insert(text, m[QLatin1String("date")].toInteger());
     }
-    history.built = enoughSurvived(history.recoverable.size(), history.deleted);
+    history.built = history.deleted > 0;
     return history;
 }

@@ -166,7 +166,7 @@ private slots:
     {
         QTemporaryDir dir;
         const IOS5DeletedHistory history = makeIOS5DeletedHistoryDb(dir.path());
-        QVERIFY(history.built);
+        QVERIFY(history.built && history.mostSurvived());
         {
             IOS5MessageDb db(QDir(dir.path()), QString());
             IOS5MessageRecovery(db, QString()).recoverDeletedMessages(nullptr);

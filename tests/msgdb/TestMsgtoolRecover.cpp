@@ -54,13 +54,13 @@ private slots:
         QStringList liveGuids;
         if (schema == Schema::IOS6) {
             const DeletedHistory history = makeDeletedHistoryDb(dir.path());
-            QVERIFY(history.built);
+            QVERIFY(history.built && history.mostSurvived());
             for (const QString& guid : history.recoverable)
                 recoverable.insert(history.messages.value(guid), 0);
             liveGuids = sqliteColumn(smsDbPathIn(dir.path()), "select guid from message");
         } else {
             const IOS5DeletedHistory history = makeIOS5DeletedHistoryDb(dir.path());
-            QVERIFY(history.built);
+            QVERIFY(history.built && history.mostSurvived());
             recoverable = history.recoverable;
         }
         QString path = dir.path();
