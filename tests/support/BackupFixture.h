@@ -16,7 +16,7 @@
 
 #include <utime.h>
 
-struct BackupSpec
+struct BackupLayout
 {
     QString udid;
     QString deviceName;
@@ -26,16 +26,16 @@ struct BackupSpec
 };
 
 // Manifest.plist, a Manifest.mbdb without records and, for an encrypted backup, the keybag.
-inline bool makeBackup(const QString& folder, const BackupSpec& spec)
+inline bool makeBackup(const QString& folder, const BackupLayout& layout)
 {
-    QJsonObject json{{"udid", spec.udid},
-                     {"device_name", spec.deviceName},
+    QJsonObject json{{"udid", layout.udid},
+                     {"device_name", layout.deviceName},
                      {"product_type", "iPhone5,2"},
                      {"product_version", "7.1.2"},
-                     {"date", spec.date.toSecsSinceEpoch()},
+                     {"date", layout.date.toSecsSinceEpoch()},
                      {"records", QJsonArray()}};
-    if (!spec.password.isEmpty())
-        json.insert("password", spec.password);
+    if (!layout.password.isEmpty())
+        json.insert("password", layout.password);
     const CliResult r = runCli(QStringLiteral("python3"), {FIXTURES_DIR "/itunes/mkbackup.py", "backup", folder},
                                QJsonDocument(json).toJson());
     if (r.exitCode != 0)
