@@ -51,7 +51,8 @@ constexpr ColumnSpec handleColumns[] = {
     {"service", "TEXT", Flag::NotNull}, {"uncanonicalized_id", "TEXT", Flag::None},
 };
 
-// The iOS 6 message table; iOS 7 and 8 added the 13 columns from is_audio_message.
+// The iOS 6 message table, then the 13 columns from is_audio_message that later iOS
+// versions added.
 constexpr ColumnSpec messageColumns[] = {
     {"ROWID", "INTEGER", Flag::RowId},
     {"guid", "TEXT", Flag::NotNull},

@@ -13,11 +13,12 @@ struct _MsgChat;
 struct _MsgHandle;
 struct _MsgMessage;
 
-// Gets back the handles and messages deleted from an iOS 6 (to 8) sms.db: rows found
-// intact on freed pages or carved out of free space are stored once each in the
-// database's recycle store, and come back from there as deleted messages. Both
-// recoveries run on the caller's thread; form may be null (no progress, no cancel). A
-// cancel or an exception leaves the recycle store as it was before the call.
+// Gets back the handles and messages deleted from an sms.db of the iOS 6 schema, or of
+// the later one whose message rows have 51 values: rows found intact on freed pages or
+// carved out of free space are stored once each in the database's recycle store, and
+// come back from there as deleted messages. Both recoveries run on the caller's thread;
+// form may be null (no progress, no cancel). A cancel or an exception leaves the recycle
+// store as it was before the call.
 class IOS6MessageRecovery
 {
 public:

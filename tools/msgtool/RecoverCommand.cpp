@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -27,6 +28,8 @@ void runRecoveryWorker(const std::function<void(ProgressForm&)>& body)
                 form.postSucceed(QString());
         } catch (const std::exception& e) {
             form.postError(QString::fromUtf8(e.what()));
+        } catch (...) {
+            form.postError(QStringLiteral("the recovery failed"));
         }
     }));
     runWorkerOrThrow(*worker, form);
