@@ -30,30 +30,30 @@ bool isMessageService(const QString& service)
 // How a column's flags tell the carver which columns never hold NULL.
 enum class Flag { None, NotNull, Default, RowId };
 
-struct ColumnSpec
+struct CarvedColumn
 {
     const char* name;
     const char* type;
     Flag flag;
 };
 
-QList<_SqliteCol> layout(const ColumnSpec* begin, const ColumnSpec* end)
+QList<_SqliteCol> layout(const CarvedColumn* begin, const CarvedColumn* end)
 {
     QList<_SqliteCol> columns;
-    for (const ColumnSpec* c = begin; c != end; ++c)
+    for (const CarvedColumn* c = begin; c != end; ++c)
         columns.append(_SqliteCol(QLatin1String(c->name), QLatin1String(c->type), c->flag == Flag::NotNull,
                                   c->flag == Flag::Default, c->flag == Flag::RowId));
     return columns;
 }
 
-constexpr ColumnSpec handleColumns[] = {
+constexpr CarvedColumn handleColumns[] = {
     {"ROWID", "INTEGER", Flag::RowId}, {"id", "TEXT", Flag::NotNull},      {"country", "TEXT", Flag::None},
     {"service", "TEXT", Flag::NotNull}, {"uncanonicalized_id", "TEXT", Flag::None},
 };
 
 // The iOS 6 message table, then the 13 columns from is_audio_message that later iOS
 // versions added.
-constexpr ColumnSpec messageColumns[] = {
+constexpr CarvedColumn messageColumns[] = {
     {"ROWID", "INTEGER", Flag::RowId},
     {"guid", "TEXT", Flag::NotNull},
     {"text", "TEXT", Flag::None},
