@@ -1,0 +1,35 @@
+#pragma once
+
+#include "msgdb/ExportMessagesDb.h"
+
+#include "model/MsgMessage.h"
+
+#include <QDir>
+#include <QList>
+#include <QString>
+#include <QThread>
+
+class ProgressForm;
+
+// Saves messages into the local database below a folder, in message order and in one
+// transaction, through its own connection. Duplicates are skipped by the exporter but
+// counted in the success text. A cancel or an error commits nothing. The records and
+// the dialog belong to the caller and must outlive the thread; the records are only read.
+class BackupSMSThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    // mcc: the mobile country code of the messages' device; empty for none.
+    BackupSMSThread(QList<_MsgMessage*> messages, const QDir& folder, const QString& mcc, ProgressForm* form,
+                    QObject* parent);
+    ~BackupSMSThread() override;
+
+protected:
+    void run() override;
+
+private:
+    QList<_MsgMessage*> messages;
+    ProgressForm* form;
+    ExportMessagesDb exporter;
+};

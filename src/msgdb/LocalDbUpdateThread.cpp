@@ -1,0 +1,161 @@
+#include "msgdb/LocalDbUpdateThread.h"
+
+#include "msgdb/ExportMessagesDb.h"
+#include "msgdb/ProgressPercent.h"
+#include "msgdb/Rc4.h"
+
+#include "frame/DataFolder.h"
+#include "frame/ProgressForm.h"
+#include "model/AppleTime.h"
+#include "model/CountryLibDb.h"
+#include "model/MsgChat.h"
+#include "model/MsgHandle.h"
+#include "model/MsgIdentity.h"
+
+#include <QFile>
+
+#include <exception>
+
+namespace {
+
+const QString tmpSuffix = QStringLiteral("__tmp");
+
+bool isLeftover(const QFileInfo& file)
+{
+    return file.suffix().compare(tmpSuffix, Qt::CaseInsensitive) == 0;
+}
+
+bool beginsWithSqliteHeader(const QString& path)
+{
+    static const QByteArray header("SQLite format 3", 16); // with its NUL
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(header.size()) == header;
+}
+
+QString decipherBody(const QByteArray& body)
+{
+    static const QByteArray key("3F6B2D90C4E81A57B02E9D64F1C3A8E5");
+    return body.isEmpty() ? QString() : QString::fromUtf8(rc4(key, body));
+}
+
+// One row of view_sms as an SMS in a one-to-one chat. Its GUID comes from its own
+// fingerprint, so the same row always gives the same GUID.
+void writeOldMessage(ExportMessagesDb& exporter, const Sqlite3Cursor& row, const _CountryInfo& country)
+{
+    const QString address = country.canonicalizePhoneNumber(row.getText(QStringLiteral("address")));
+
+    _MsgHandle handle;
+    handle.id = address;
+    handle.service = QStringLiteral("SMS");
+    handle._ct_name = row.getText(QStringLiteral("person"));
+
+    _MsgChat chat;
+    chat.guid = QStringLiteral("SMS;-;") + address;
+    chat.style = 45;
+    chat.state = 3;
+    chat.chat_identifier = address;
+    chat.service_name = QStringLiteral("SMS");
+    chat.account_login = QStringLiteral("E:");
+    chat.handles.insert(address, &handle);
+
+    _MsgMessage message;
+    message.text = decipherBody(row.getBlob(QStringLiteral("body")));
+    message.replace = 0;
+    message.version = 10;
+    message.type = 0;
+    message.service = QStringLiteral("SMS");
+    message.account = QStringLiteral("e:");
+    message.error = 0;
+    message.date = qint32(row.getInt64(QStringLiteral("date")) - appleEpochUnixSeconds);
+    message.date_read = message.date;
+    message.date_delivered = message.date;
+    message.is_from_me = row.getInt64(QStringLiteral("is_send")) != 0 ? 1 : 0;
+    message.is_finished = 1;
+    message.is_prepared = 1;
+    message.is_read = 1;
+    message.is_sent = 1;
+    message.was_data_detected = 1;
+    message.handle = &handle;
+    message.chat = &chat;
+    message.guid = guidFromBytes(message.logicHash().toUtf8());
+    exporter.write(message);
+}
+
+} // namespace
+
+LocalDbUpdateThread::LocalDbUpdateThread(ProgressForm* form, QObject* parent)
+    : QThread(parent)
+    , form(form)
+{
+}
+
+LocalDbUpdateThread::~LocalDbUpdateThread() = default;
+
+QList<QFileInfo> LocalDbUpdateThread::oldDatabaseFiles(const QDir& folder)
+{
+    QList<QFileInfo> files;
+    for (const QFileInfo& file : folder.entryInfoList(QDir::Files, QDir::Name))
+        if (beginsWithSqliteHeader(file.absoluteFilePath()))
+            files.append(file);
+    return files;
+}
+
+QString LocalDbUpdateThread::targetFolder(const QFileInfo& oldFile)
+{
+    const QString path = oldFile.absoluteFilePath();
+    return isLeftover(oldFile) ? path.left(path.lastIndexOf(QLatin1Char('.'))) : path;
+}
+
+void LocalDbUpdateThread::run()
+{
+    try {
+        const QDir folder = localDatabasesDir();
+        for (const QFileInfo& file : oldDatabaseFiles(folder)) {
+            form->postProgress(tr("IDS_UPDATING_LOCALDB_%1").arg(file.fileName()), 0, QString());
+            QString path = file.absoluteFilePath();
+            if (!isLeftover(file)) {
+                const QString renamed = path + QLatin1Char('.') + tmpSuffix;
+                if (!QFile::rename(path, renamed)) {
+                    form->postError(QStringLiteral("can not rename %1.").arg(path));
+                    return;
+                }
+                path = renamed;
+            }
+            convertFile(path, targetFolder(file));
+        }
+        // Converted files whose removal failed above.
+        for (const QFileInfo& file : oldDatabaseFiles(folder))
+            if (isLeftover(file))
+                QFile::remove(file.absoluteFilePath());
+        form->postSucceed(tr("IDS_LOCALDB_UPDATE_SUC_RESTART_REFRESH"));
+    } catch (const std::exception& e) {
+        form->postError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        form->postError(tr("Unknown error."));
+    }
+}
+
+void LocalDbUpdateThread::convertFile(const QString& path, const QString& folder)
+{
+    ExportMessagesDb exporter{QDir(folder), QString()};
+    Sqlite3DB oldDb;
+    try {
+        oldDb.openThrow(path, Sqlite3DB::ReadWrite);
+        exporter.begin();
+        CountryLibDb countries{QString()};
+        const _CountryInfo& country = countries.defaultCountry();
+        Sqlite3Cursor rows = oldDb.queryThrow(QStringLiteral("select * from view_sms"));
+        const int total = rows.count();
+        for (int done = 1; rows.moveNext(); ++done) {
+            form->postProgress(QString(), progressPercent(done, total), tr("SMS: %1/%2").arg(done).arg(total));
+            writeOldMessage(exporter, rows, country);
+        }
+        exporter.end();
+    } catch (...) {
+        exporter.abandon();
+        throw;
+    }
+    oldDb.close();
+    if (!QFile::remove(path))
+        qWarning("LocalDbUpdateThread: cannot remove %s after converting it.", qUtf8Printable(path));
+}

@@ -1,0 +1,162 @@
+#include "msgdb/DeleteMessagesThread.h"
+#include "msgdb/IOS6MessageDb.h"
+
+#include "msgdb/LocalDbFixture.h"
+#include "support/WorkerHarness.h"
+
+#include "model/SafeSort.h"
+#include "model/SortPredicates.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// The first `count` messages of chat 1 as the database reads them.
+QList<_MsgMessage*> firstMessagesOfChat1(IOS6MessageDb& db, MsgSetPtr& set, int count)
+{
+    db.messages(set, 0);
+    QList<_MsgMessage*> messages;
+    for (_MsgMessage* message : set.messages())
+        if (message->chat && message->chat->guid == QLatin1String("SMS;-;+14155550101"))
+            messages.append(message);
+    safeSort(messages, lessThanId64<_MsgMessage>);
+    return messages.mid(0, count);
+}
+
+} // namespace
+
+class TestDeleteMessagesThread : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void reportsEachStep_data();
+    void reportsEachStep();
+    void cancelLeavesDatabaseUnchanged_data();
+    void cancelLeavesDatabaseUnchanged();
+    void failedDeleteRollsBack();
+    void unopenableDatabaseIsReported();
+};
+
+void TestDeleteMessagesThread::reportsEachStep_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QList<ProgressStep>>("steps");
+    QTest::addColumn<QByteArray>("left"); // messages and chats afterwards
+    const QString status = QStringLiteral("IDS_DELETING_LOCAL_DB_MESSAGES");
+    QTest::newRow("no message") << 0 << QList<ProgressStep>{{status, 0, "Progress:0%"}} << QByteArray("4|2");
+    QTest::newRow("the whole chat") << 3
+                                    << QList<ProgressStep>{{status, 0, "Progress:0%"},
+                                                           {status, 33, "Progress:33%"},
+                                                           {status, 66, "Progress:66%"},
+                                                           {status, 100, "Progress:100%"}}
+                                    << QByteArray("1|1");
+}
+
+void TestDeleteMessagesThread::reportsEachStep()
+{
+    QFETCH(int, count);
+    QTemporaryDir dir;
+    makeLocalDb(dir.path());
+    IOS6MessageDb db(QDir(dir.path()), QString(), true);
+    MsgSetPtr set;
+    const QList<_MsgMessage*> messages = firstMessagesOfChat1(db, set, count);
+
+    ProgressForm form(QString(), nullptr);
+    DeleteMessagesThread worker(&db, &messages, &form, nullptr);
+    const RecordedRun run = runRecorded(worker, form);
+
+    QCOMPARE(run.outcome.result, WorkerOutcome::Succeeded);
+    QTEST(run.steps, "steps");
+    QCOMPARE(run.boxes, QStringList{QStringLiteral("IDS_SUC_DELETE_%1_MESSAGES").arg(count)});
+    db.close();
+    QTEST(sqliteCli(smsDbPathIn(dir.path()), "select (select count(*) from message), (select count(*) from chat)"),
+          "left");
+}
+
+void TestDeleteMessagesThread::cancelLeavesDatabaseUnchanged_data()
+{
+    QTest::addColumn<bool>("afterFirst");
+    QTest::newRow("before the first message") << false;
+    QTest::newRow("after the first message") << true;
+}
+
+void TestDeleteMessagesThread::cancelLeavesDatabaseUnchanged()
+{
+    QFETCH(bool, afterFirst);
+    QTemporaryDir dir;
+    makeLocalDb(dir.path());
+    const QByteArray before = dumpDb(dir.path());
+    IOS6MessageDb db(QDir(dir.path()), QString(), true);
+    MsgSetPtr set;
+    const QList<_MsgMessage*> messages = firstMessagesOfChat1(db, set, 3);
+
+    MessageBoxAnswerer answerer;
+    ProgressForm form(QString(), nullptr);
+    if (afterFirst)
+        cancelAtFirstStep(form);
+    else
+        form.rejected = true;
+    Synchronous<DeleteMessagesThread> worker(&db, &messages, &form, nullptr);
+    worker.run();
+
+    QVERIFY(!db.isInTransaction());
+    QVERIFY(answerer.texts.isEmpty());
+    QVERIFY(!form.error());
+    QCOMPARE(form.findChild<QProgressBar*>("progressBar")->value(), afterFirst ? 33 : 0);
+    QVERIFY(writableByOthers(dir.path()));
+    QCOMPARE(dumpDb(dir.path()), before);
+}
+
+void TestDeleteMessagesThread::failedDeleteRollsBack()
+{
+    QTemporaryDir dir;
+    makeLocalDb(dir.path());
+    QCOMPARE(runCli("sqlite3", {smsDbPathIn(dir.path()), "create trigger keep_three before delete on message "
+                                                          "when old.text = 'three' begin select raise(abort, "
+                                                          "'message three is kept'); end;"})
+                 .exitCode,
+             0);
+    const QByteArray before = dumpDb(dir.path());
+    IOS6MessageDb db(QDir(dir.path()), QString(), true);
+    MsgSetPtr set;
+    const QList<_MsgMessage*> messages = firstMessagesOfChat1(db, set, 3);
+
+    ProgressForm form(QString(), nullptr);
+    DeleteMessagesThread worker(&db, &messages, &form, nullptr);
+    const RecordedRun run = runRecorded(worker, form);
+
+    QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
+    QVERIFY2(run.outcome.error.contains("message three is kept"), qPrintable(run.outcome.error));
+    QCOMPARE(run.boxes.size(), 1);
+    QVERIFY(!db.isInTransaction());
+    QVERIFY(writableByOthers(dir.path()));
+    QCOMPARE(dumpDb(dir.path()), before);
+}
+
+void TestDeleteMessagesThread::unopenableDatabaseIsReported()
+{
+    QTemporaryDir dir;
+    makeLocalDb(dir.path());
+    IOS6MessageDb source(QDir(dir.path()), QString(), true);
+    MsgSetPtr set;
+    const QList<_MsgMessage*> messages = firstMessagesOfChat1(source, set, 1);
+    QFile blocker(dir.filePath("file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    IOS6MessageDb unopenable(QDir(dir.filePath("file/db")), QString(), true);
+
+    ProgressForm form(QString(), nullptr);
+    DeleteMessagesThread worker(&unopenable, &messages, &form, nullptr);
+    const RecordedRun run = runRecorded(worker, form);
+
+    QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
+    QVERIFY(!run.outcome.error.isEmpty());
+    QCOMPARE(run.boxes.size(), 1);
+    QVERIFY(!QFileInfo::exists(dir.filePath("file/db")));
+}
+
+QTEST_MAIN(TestDeleteMessagesThread)
+#include "TestDeleteMessagesThread.moc"
