@@ -4,8 +4,8 @@
 
 #include <sqlite3.h>
 
-Sqlite3Cursor::Sqlite3Cursor(sqlite3* db, const Sqlite3Sql& sql)
-    : m_db(db), m_sql(sql), m_stmt(QSharedPointer<Sqlite3Stmt>::create(db, sql))
+Sqlite3Cursor::Sqlite3Cursor(sqlite3* db, const QSharedPointer<SqliteStatementCache>& cache, const Sqlite3Sql& sql)
+    : m_db(db), m_cache(cache), m_sql(sql), m_stmt(QSharedPointer<Sqlite3Stmt>::create(db, cache, sql))
 {
 }
 
@@ -72,7 +72,7 @@ bool Sqlite3Cursor::isNull(const QString& name) const
 int Sqlite3Cursor::count() const
 {
     // A second run of the same statement, so this cursor's position is untouched.
-    Sqlite3Stmt counter(m_db, m_sql);
+    Sqlite3Stmt counter(m_db, m_cache.toStrongRef(), m_sql);
     int rows = 0;
     while (counter.step())
         ++rows;

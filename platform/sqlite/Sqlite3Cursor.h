@@ -5,10 +5,12 @@
 
 #include <QByteArray>
 #include <QSharedPointer>
+#include <QWeakPointer>
 #include <QString>
 
 struct sqlite3;
 class Sqlite3Stmt;
+class SqliteStatementCache;
 
 // The rows of one query. A value: copies share one statement, finalised with the
 // last copy. Columns are found by name without regard to case; a column the
@@ -16,7 +18,7 @@ class Sqlite3Stmt;
 class Sqlite3Cursor
 {
 public:
-    Sqlite3Cursor(sqlite3* db, const Sqlite3Sql& sql);
+    Sqlite3Cursor(sqlite3* db, const QSharedPointer<SqliteStatementCache>& cache, const Sqlite3Sql& sql);
 
     bool moveNext();
 
@@ -40,6 +42,7 @@ private:
     int readableColumn(const QString& name) const;
 
     sqlite3* m_db;
+    QWeakPointer<SqliteStatementCache> m_cache;
     Sqlite3Sql m_sql;
     QSharedPointer<Sqlite3Stmt> m_stmt;
 };

@@ -3,6 +3,7 @@
 #include "sqlite/Sqlite3Exception.h"
 #include "sqlite/Sqlite3Row.h"
 #include "sqlite/Sqlite3Stmt.h"
+#include "sqlite/SqliteStatementCache.h"
 
 #include <sqlite3.h>
 
@@ -36,11 +37,14 @@ void Sqlite3DB::openThrow(const QString& path, int flags)
     sqlite3_busy_timeout(db, busyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
     m_db = db;
+    m_statements = QSharedPointer<SqliteStatementCache>::create();
 }
 
 void Sqlite3DB::close()
 {
     if (m_db) {
+        // Idle statements go first; those still in use end with their cursors.
+        m_statements.reset();
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
@@ -63,12 +67,12 @@ void Sqlite3DB::rollbackTran()
 
 Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql& sql)
 {
-    return Sqlite3Cursor(connection(), sql);
+    return Sqlite3Cursor(connection(), m_statements, sql);
 }
 
 void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
 {
-    Sqlite3Stmt stmt(connection(), sql);
+    Sqlite3Stmt stmt(connection(), m_statements, sql);
     while (stmt.step()) {
     }
 }

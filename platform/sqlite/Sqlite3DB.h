@@ -4,9 +4,11 @@
 #include "sqlite/Sqlite3Sql.h"
 #include "sqlite/SqliteTableInfo.h"
 
+#include <QSharedPointer>
 #include <QString>
 
 struct sqlite3;
+class SqliteStatementCache;
 
 // One SQLite connection. Every operation on a closed connection throws.
 class Sqlite3DB
@@ -44,4 +46,5 @@ private:
     sqlite3* connection() const;
 
     sqlite3* m_db = nullptr;
+    QSharedPointer<SqliteStatementCache> m_statements;
 };

@@ -9,11 +9,7 @@ QString quoteSqlIdentifier(const QString& name)
 
 int Sqlite3Row::indexOf(const QString& name) const
 {
-    for (int i = 0; i < m_names.size(); ++i) {
-        if (m_names[i].compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
+    return m_positions.value(name.toLower(), -1);
 }
 
 bool Sqlite3Row::contains(const QString& name) const
@@ -36,9 +32,10 @@ QVariant& Sqlite3Row::operator[](const QString& name)
 {
     int i = indexOf(name);
     if (i < 0) {
+        i = int(m_names.size());
         m_names.append(name);
         m_values.append(QVariant());
-        i = m_names.size() - 1;
+        m_positions.insert(name.toLower(), i);
     }
     return m_values[i];
 }
@@ -46,10 +43,13 @@ QVariant& Sqlite3Row::operator[](const QString& name)
 void Sqlite3Row::remove(const QString& name)
 {
     const int i = indexOf(name);
-    if (i >= 0) {
-        m_names.removeAt(i);
-        m_values.removeAt(i);
-    }
+    if (i < 0)
+        return;
+    m_names.removeAt(i);
+    m_values.removeAt(i);
+    m_positions.clear();
+    for (int j = 0; j < m_names.size(); ++j)
+        m_positions.insert(m_names[j].toLower(), j);
 }
 
 Sqlite3Sql Sqlite3Row::insertSql(const QString& table, const QSet<QString>& excluded) const

@@ -2,6 +2,7 @@
 
 #include "sqlite/Sqlite3Sql.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -32,6 +33,8 @@ private:
 
     QStringList m_names;
     QList<QVariant> m_values;
+    QHash<QString, int> m_positions; // lower-case name -> index in m_names
+
 };
 
 // Double quotes an SQL identifier, doubling embedded quotes.

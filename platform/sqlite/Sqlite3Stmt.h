@@ -1,27 +1,29 @@
 #pragma once
 
+#include "sqlite/SqliteStatementCache.h"
+
 #include <QByteArray>
-#include <QHash>
+#include <QSharedPointer>
 #include <QString>
+#include <QWeakPointer>
 
 struct sqlite3;
-struct sqlite3_stmt;
 class Sqlite3Sql;
 
-// One prepared statement with its parameters bound; finalised on destruction.
-// It may outlive the connection's close(): SQLite keeps the connection alive
-// until the last statement is finalised.
+// One compiled statement with its parameters bound. When it ends it goes back to its
+// connection's cache, or is finalised when that connection has closed meanwhile
+// (SQLite keeps a closed connection alive until its last statement is finalised).
 class Sqlite3Stmt
 {
 public:
-    Sqlite3Stmt(sqlite3* db, const Sqlite3Sql& sql);
+    Sqlite3Stmt(sqlite3* db, const QSharedPointer<SqliteStatementCache>& cache, const Sqlite3Sql& sql);
     ~Sqlite3Stmt();
     Sqlite3Stmt(const Sqlite3Stmt&) = delete;
     Sqlite3Stmt& operator=(const Sqlite3Stmt&) = delete;
 
     // true when a row is there, false at the end; throws on an error.
     bool step();
-    sqlite3_stmt* handle() const { return m_stmt; }
+    sqlite3_stmt* handle() const { return m_prepared.stmt; }
     // Index of the first column of that name, any case; -1 when there is none.
     int columnIndex(const QString& name) const;
     int columnCount() const;
@@ -29,9 +31,12 @@ public:
     bool onRow() const { return m_onRow; }
 
 private:
+    void prepare();
+    void bind(const Sqlite3Sql& sql);
+
     sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_stmt = nullptr;
+    QWeakPointer<SqliteStatementCache> m_cache;
     QByteArray m_sqlText;
-    QHash<QString, int> m_columns;
+    PreparedStatement m_prepared;
     bool m_onRow = false;
 };

@@ -135,13 +135,13 @@ void ITunesCacheSMSThread::cacheBackupDir(const BackupFileNode& node, const QDir
         for (const BackupFileNode* child : node.children)
             cacheBackupDir(*child, QDir(subFolder), child->name);
     } else if (!isCompanionFile(node)) {
-        cacheDatabaseFiles(node, folder);
+        cacheFile(node, folder);
     }
 }
 
 // Copies the file, with its companion files when it is a database that has them, unless
 // the cached copies are all current. Companions are all copied again whenever one changed.
-void ITunesCacheSMSThread::cacheDatabaseFiles(const BackupFileNode& node, const QDir& folder)
+void ITunesCacheSMSThread::cacheFile(const BackupFileNode& node, const QDir& folder)
 {
     const QString name = sanitizeFileName(node.name);
     if (name.isEmpty() || !backupHolds(node))

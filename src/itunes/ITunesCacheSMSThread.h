@@ -41,7 +41,7 @@ protected:
 
 private:
     void cacheBackupDir(const BackupFileNode& node, const QDir& folder, const QString& name);
-    void cacheDatabaseFiles(const BackupFileNode& node, const QDir& folder);
+    void cacheFile(const BackupFileNode& node, const QDir& folder);
     bool isCurrent(const BackupFileNode& node, const QString& destPath);
     void copyFile(const BackupFileNode& node, const QString& destPath);
     bool backupHolds(const BackupFileNode& node) const;

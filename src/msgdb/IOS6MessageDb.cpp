@@ -132,6 +132,7 @@ void IOS6MessageDb::createFromSchemaScript()
 
 void IOS6MessageDb::loadTableSql()
 {
+    tableProbes.clear();
     Sqlite3Cursor cursor = queryThrow("select * from sqlite_master where type='table'");
     while (cursor.moveNext())
         tableSql.insert(cursor.getText("name"), cursor.getText("sql"));
@@ -139,7 +140,13 @@ void IOS6MessageDb::loadTableSql()
 
 bool IOS6MessageDb::tableHas(const QString& table, const QString& probe, Qt::CaseSensitivity cs) const
 {
-    return tableSql.value(table).contains(probe, cs);
+    const QString key = table + QLatin1Char('\n') + probe + QLatin1Char(cs == Qt::CaseSensitive ? 's' : 'i');
+    const auto known = tableProbes.constFind(key);
+    if (known != tableProbes.constEnd())
+        return *known;
+    const bool has = tableSql.value(table).contains(probe, cs);
+    tableProbes.insert(key, has);
+    return has;
 }
 
 bool IOS6MessageDb::hasItemType() const
@@ -152,5 +159,8 @@ void IOS6MessageDb::updateChatLast(qint64 chatId, int date)
     initDb();
     if (!tableHas(QStringLiteral("chat"), QStringLiteral("_last INTEGER"), Qt::CaseInsensitive))
         return;
-    executeThrow(QStringLiteral("update chat set _last=%1 where rowid=%2 and _last < %3").arg(date).arg(chatId).arg(date));
+    executeThrow(Sqlite3Sql("update chat set _last=? where rowid=? and _last < ?")
+                     .addInt64Param(date)
+                     .addInt64Param(chatId)
+                     .addInt64Param(date));
 }

@@ -87,6 +87,8 @@ private:
     CountryLibDb country;
     // Table name -> its CREATE statement, refreshed at every open.
     QHash<QString, QString> tableSql;
+    // Answers of tableHas, asked for every message written; emptied when tableSql reloads.
+    mutable QHash<QString, bool> tableProbes;
     QString dbPath;
     bool upgradeSchema;
 };

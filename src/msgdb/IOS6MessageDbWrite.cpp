@@ -167,22 +167,22 @@ qint64 IOS6MessageDb::findOrInsertHandle(const _MsgHandle& handle)
 void IOS6MessageDb::joinChatHandle(qint64 chatId, qint64 handleId)
 {
     initDb();
-    executeThrow(QStringLiteral("replace into chat_handle_join(chat_id,handle_id) values(%1,%2)").arg(chatId).arg(handleId));
+    executeThrow(Sqlite3Sql("replace into chat_handle_join(chat_id,handle_id) values(?,?)").addInt64Param(chatId).addInt64Param(handleId));
 }
 
 void IOS6MessageDb::joinChatMessage(qint64 chatId, qint64 messageId)
 {
     initDb();
     executeThrow(
-        QStringLiteral("replace into chat_message_join(chat_id,message_id) values(%1,%2)").arg(chatId).arg(messageId));
+        Sqlite3Sql("replace into chat_message_join(chat_id,message_id) values(?,?)").addInt64Param(chatId).addInt64Param(messageId));
 }
 
 void IOS6MessageDb::joinMessageAttachment(qint64 messageId, qint64 attachmentId)
 {
     initDb();
-    executeThrow(QStringLiteral("replace into message_attachment_join(message_id,attachment_id) values(%1,%2)")
-                     .arg(messageId)
-                     .arg(attachmentId));
+    executeThrow(Sqlite3Sql("replace into message_attachment_join(message_id,attachment_id) values(?,?)")
+                     .addInt64Param(messageId)
+                     .addInt64Param(attachmentId));
 }
 
 void IOS6MessageDb::setLastAddressedHandle(qint64 chatId, const QString& handleId)
@@ -224,7 +224,9 @@ qint64 IOS6MessageDb::findHandle(const _MsgHandle& handle)
 bool IOS6MessageDb::hasChatHandle(qint64 chatId, qint64 handleId)
 {
     initDb();
-    return queryThrow(QStringLiteral("select 1 from chat_handle_join where chat_id=%1 and handle_id=%2").arg(chatId).arg(handleId))
+    return queryThrow(Sqlite3Sql("select 1 from chat_handle_join where chat_id=? and handle_id=?")
+                          .addInt64Param(chatId)
+                          .addInt64Param(handleId))
         .moveNext();
 }
 

@@ -66,11 +66,11 @@ QJsonObject text(const QString& path, const QString& content, qint64 mtime = fir
 // names under which it stored each path's file.
 QJsonObject makeBackup(const QString& backupFolder, const QJsonArray& records, const QString& password = {})
 {
-    QJsonObject spec{{"udid", "0a1b2c"}, {"device_name", "Phone"}, {"records", records}};
+    QJsonObject layout{{"udid", "0a1b2c"}, {"device_name", "Phone"}, {"records", records}};
     if (!password.isEmpty())
-        spec.insert("password", password);
+        layout.insert("password", password);
     const CliResult r = runCli("python3", {FIXTURES_DIR "/itunes/mkbackup.py", "backup", backupFolder},
-                               QJsonDocument(spec).toJson());
+                               QJsonDocument(layout).toJson());
     if (r.exitCode != 0)
         qWarning() << r.err;
     return QJsonDocument::fromJson(r.out).object().value("stored").toObject();
@@ -441,19 +441,23 @@ con.close()
         makeBackup(backup, {folder("Library"), folder("Library/SMS"), file("Library/SMS/sms.db", smsDb)}, "pw");
         const QString cache = appDataDir().absoluteFilePath("itunes_cache/" + BackupManifest(backup).cacheKey());
 
-        CliResult r = msgtool({"cache", backup, "--password", "pw"});
+        CliResult r = msgtool({"cache", backup, "--password", "wrong"});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("Invalid password."), r.err.constData());
+        r = msgtool({"cache", backup});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("msgtool: cannot decrypt Library/SMS/sms.db"), r.err.constData());
+        QVERIFY(!QFileInfo::exists(cache));
+
+        r = msgtool({"cache", backup, "--password", "pw"});
         QVERIFY2(r.exitCode == 0, r.err.constData());
-        QJsonObject out = QJsonDocument::fromJson(r.out).object();
+        const QJsonObject out = QJsonDocument::fromJson(r.out).object();
         QCOMPARE(out.value("cache").toString(), cache);
         QCOMPARE(out.value("copied").toArray(), QJsonArray{lib("SMS/sms.db")});
         QCOMPARE(sqliteCli(cache + "/" + lib("SMS/sms.db"), "select count(*) from message"), "3");
 
         r = msgtool({"cache", backup, "--password", "pw"});
         QCOMPARE(QJsonDocument::fromJson(r.out).object().value("copied").toArray(), QJsonArray());
-
-        r = msgtool({"cache", backup, "--password", "wrong"});
-        QCOMPARE(r.exitCode, 1);
-        QVERIFY(r.err.contains("Invalid password."));
         QCOMPARE(msgtool({"cache"}).exitCode, 2);
     }
 };

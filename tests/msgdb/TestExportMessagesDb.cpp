@@ -1,8 +1,6 @@
 #include "msgdb/ExportMessagesDb.h"
 
-#include "msgdb/DeviceFixture.h"
-#include "msgdb/RecordBuilder.h"
-#include "support/Cli.h"
+#include "msgdb/LocalDbFixture.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -18,11 +16,6 @@ void exportAll(const QString& folder, const QList<_MsgMessage*>& messages)
     for (const _MsgMessage* message : messages)
         exporter.write(*message);
     exporter.end();
-}
-
-QByteArray dump(const QString& folder)
-{
-    return runCli(QStringLiteral("sqlite3"), {smsDbPathIn(folder), QStringLiteral(".dump")}).out;
 }
 
 QByteArray query(const QString& folder, const QString& sql)
@@ -137,9 +130,9 @@ void TestExportMessagesDb::sameMessagesAgainWriteNothing()
 
     // Twice in one export, then the whole export again.
     exportAll(dir.path(), {m1, m2, m1, m2});
-    const QByteArray once = dump(dir.path());
+    const QByteArray once = dumpDb(dir.path());
     exportAll(dir.path(), {m1, m2});
-    QCOMPARE(dump(dir.path()), once);
+    QCOMPARE(dumpDb(dir.path()), once);
     QCOMPARE(query(dir.path(), "select (select count(*) from message), (select count(*) from chat_message_join), "
                                "(select count(*) from attachment), (select count(*) from message_attachment_join), "
                                "(select cache_has_attachments from message where guid = 'GUID-11')"),

@@ -131,7 +131,7 @@ private slots:
         QTest::newRow("create with two folders") << QStringList{"create", "a", "b"} << 2;
         QTest::newRow("dump of a folder without database") << QStringList{"dump", "."} << 1;
         QTest::newRow("dump of a missing file") << QStringList{"dump", "missing.db"} << 1;
-        QTest::newRow("dump of an iOS 5 file") << QStringList{"dump", "ios5.db"} << 1;
+        QTest::newRow("dump of a file of neither schema") << QStringList{"dump", "neither.db"} << 1;
         QTest::newRow("create below a file") << QStringList{"create", "plain/db"} << 1;
     }
     void failures()
@@ -142,7 +142,7 @@ private slots:
         QFile plain(dir.filePath("plain"));
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();
-        QCOMPARE(runCli("sqlite3", {dir.filePath("ios5.db"), "CREATE TABLE message(ROWID INTEGER PRIMARY KEY, "
+        QCOMPARE(runCli("sqlite3", {dir.filePath("neither.db"), "CREATE TABLE message(ROWID INTEGER PRIMARY KEY, "
                                                             "address TEXT); CREATE TABLE msg_group(a);"})
                      .exitCode,
                  0);

@@ -152,6 +152,32 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, db.queryThrow("select 1"));
     }
 
+    void sameStatementTextRunsTwiceAtOnceAndAcrossReopen()
+    {
+        const QString path = m_dir.filePath("s.db");
+        Sqlite3DB db;
+        db.openThrow(path, Sqlite3DB::ReadWriteCreate);
+        db.executeThrow("create table t(a)");
+        for (int i = 1; i <= 3; ++i)
+            db.executeThrow(Sqlite3Sql("insert into t values(?)").addIntParam(i));
+        const Sqlite3Sql query = Sqlite3Sql("select a from t where a >= ? order by a").addIntParam(2);
+        Sqlite3Cursor outer = db.queryThrow(query);
+        QVERIFY(outer.moveNext());
+        Sqlite3Cursor inner = db.queryThrow(Sqlite3Sql("select a from t where a >= ? order by a").addIntParam(1));
+        QVERIFY(inner.moveNext());
+        QCOMPARE(inner.getInt("a"), 1);
+        QCOMPARE(outer.getInt("a"), 2);
+
+        db.close();
+        db.openThrow(path, Sqlite3DB::ReadWrite);
+        QVERIFY(outer.moveNext()); // still reading the closed connection's statement
+        QCOMPARE(outer.getInt("a"), 3);
+        Sqlite3Cursor again = db.queryThrow(query);
+        QVERIFY(again.moveNext());
+        QCOMPARE(again.getInt("a"), 2);
+        QCOMPARE(again.count(), 2);
+    }
+
     void tbInfoIsCaseInsensitiveAndEmptyForMissingTable()
     {
         Sqlite3DB db;

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "msgdb/AbsIOSMessageDb.h"
+
+#include "model/CountryLibDb.h"
+#include "model/IOSContactsMemDb.h"
+#include "model/MessageRecycleDb.h"
+
+#include <QDir>
+#include <QHash>
+#include <QString>
+
+struct _MsgChat;
+struct _MsgHandle;
+struct _MsgMessage;
+class Sqlite3Cursor;
+
+// Reader of an iPhone sms.db of the iOS 5 schema: SMS conversations in msg_group and
+// group_member, iMessage chats in madrid_chat, both kinds of message in `message`.
+// It builds the same records as the iOS 6 reader and never changes the file's content.
+// Chat keys: an SMS conversation is its msg_group row id, an iMessage chat minus its
+// madrid_chat row id.
+class IOS5MessageDb : public AbsIOSMessageDb
+{
+public:
+    // folder holds "file-relay/var/mobile/Library/SMS/sms.db" and receives ct-phone.db and
+    // recycle.db; mcc is the device's mobile country code, empty when it gave none.
+    IOS5MessageDb(const QDir& folder, const QString& mcc);
+    ~IOS5MessageDb() override;
+
+    // Opens the existing file read-write; the file must exist.
+    void initDb() override;
+    void chats(MsgSetPtr& set) override;
+    // chatKey: 0 for every message, else a chat key as above.
+    void messages(MsgSetPtr& set, qint64 chatKey) override;
+    int iosVersion() override { return 5; }
+
+    MessageRecycleDb* recycleDb() { return &recycle; }
+    // Puts the deleted messages kept in the recycle store into the set's chats.
+    void loadRecycledMessages(MsgSetPtr& set);
+    // SMS and iMessage rows alike.
+    qint64 messageCount();
+
+private:
+    void readSmsChats(MsgSetPtr& set);
+    void readGroupMembers(MsgSetPtr& set, bool addressBookOpen);
+    // Returns the iMessage chats by chat_identifier, a later row replacing an earlier one.
+    QHash<QString, _MsgChat*> readMadridChats(MsgSetPtr& set, bool addressBookOpen);
+    void readMadridLastDates(const QHash<QString, _MsgChat*>& chatsByIdentifier);
+    void nameFromAddressBook(_MsgHandle& handle, bool addressBookOpen);
+    _MsgHandle* senderHandle(const _MsgChat& chat, const _MsgMessage& message, const Sqlite3Cursor& row);
+
+    QDir fileRelayDir;
+    IOSContactsMemDb contacts;
+    MessageRecycleDb recycle;
+    CountryLibDb country;
+    // Table name -> its CREATE statement, filled at open.
+    QHash<QString, QString> tableSql;
+    QString dbPath;
+};

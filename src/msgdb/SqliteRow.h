@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QList>
+#include <QVariant>
+
+// One decoded table row: a null QVariant for NULL, int for the small integer types,
+// qlonglong for 48- and 64-bit integers, double, QByteArray for a blob, QString for a text.
+struct _SqliteRow
+{
+    qint64 rowid = 0;
+    QList<QVariant> values;
+    // Byte offset in the file where the record was found: the payload of a decoded cell,
+    // the first scanned serial type of a carved record.
+    qint64 fileOffset = -1;
+};
+
+// Decides whether a row belongs in a result; a null filter accepts every row.
+using SqliteRowFilter = bool (*)(const _SqliteRow& row);

@@ -1,0 +1,206 @@
+#include "frame/ProgressForm.h"
+#include "model/AppleTime.h"
+#include "msgdb/DeletedHistoryFixture.h"
+#include "msgdb/IOS5MessageDb.h"
+#include "msgdb/IOS5MessageRecovery.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr qint64 smsUnixDate = 1325419200; // 2012-01-01 12:00 UTC
+
+// An SMS row of the 33-column layout (narrower when width is smaller): sent, read, to a
+// US number; every madrid column NULL.
+_SqliteRow smsRow(int width = 33)
+{
+    _SqliteRow row;
+    row.rowid = 5;
+    row.values.resize(33);
+    QList<QVariant>& v = row.values;
+    v[1] = QStringLiteral("(415) 555-0101");
+    v[2] = smsUnixDate;
+    v[3] = QStringLiteral("hi");
+    v[4] = 3;
+    v[6] = QStringLiteral("+15550000000");
+    v[10] = 4;
+    v[11] = 7;
+    v[13] = QStringLiteral("us");
+    v[16] = 1;
+    v[29] = 0;
+    v.resize(width);
+    return row;
+}
+
+_SqliteRow smsRowWith(int index, const QVariant& value)
+{
+    _SqliteRow row = smsRow();
+    row.values[index] = value;
+    return row;
+}
+
+// An iMessage row, delivered (so sent by the owner), outside any room.
+_SqliteRow madridRow(const QString& room = QString(), const QString& service = QStringLiteral("Madrid"))
+{
+    _SqliteRow row;
+    row.rowid = 6;
+    row.values.resize(33);
+    QList<QVariant>& v = row.values;
+    v[2] = 347200000;
+    v[3] = QStringLiteral("hello");
+    v[10] = 0;
+    v[16] = 1;
+    v[18] = QStringLiteral("Friend@Example.com");
+    v[20] = QStringLiteral("11111111-2222-3333-4444-555555555555");
+    v[22] = room;
+    v[23] = service;
+    v[24] = QStringLiteral("e:me@example.com");
+    v[28] = 0;
+    v[29] = 1;
+    v[30] = 347200001;
+    v[31] = 347200002;
+    v[32] = QStringLiteral("ACCOUNT-GUID");
+    return row;
+}
+
+QString recyclePath(const QTemporaryDir& dir)
+{
+    return dir.filePath(QStringLiteral("recycle.db"));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(_SqliteRow)
+
+class TestIOS5MessageRecovery : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void messageFromRow_data()
+    {
+        QTest::addColumn<_SqliteRow>("row");
+        QTest::addColumn<bool>("filtered");
+        QTest::addColumn<bool>("decoded");
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<int>("fromMe");
+        QTest::addColumn<int>("date");
+        QTest::addColumn<QString>("chat");
+
+        const int smsDate = int(smsUnixDate - appleEpochUnixSeconds);
+        const QString number = QStringLiteral("+14155550101");
+        QTest::newRow("SMS with flags 3 is sent") << smsRow() << true << true << "SMS" << 1 << smsDate << number;
+        QTest::newRow("SMS with flags 2 is received")
+            << smsRowWith(4, 2) << true << true << "SMS" << 0 << smsDate << number;
+        QTest::newRow("32 values are an SMS") << smsRow(32) << true << true << "SMS" << 1 << smsDate << number;
+        QTest::newRow("17 values are an SMS") << smsRow(17) << true << true << "SMS" << 1 << smsDate << number;
+        QTest::newRow("16 values are no message") << smsRow(16) << false << false << "" << 0 << 0 << "";
+        QTest::newRow("read 2") << smsRowWith(16, 2) << false << false << "" << 0 << 0 << "";
+        QTest::newRow("UIFlags 1") << smsRowWith(10, 1) << false << false << "" << 0 << 0 << "";
+        QTest::newRow("is_madrid 2") << smsRowWith(29, 2) << false << false << "" << 0 << 0 << "";
+        QTest::newRow("is_madrid 0 with a madrid value")
+            << smsRowWith(21, 0) << true << false << "" << 0 << 0 << "";
+        QTest::newRow("SMS without address") << smsRowWith(1, QVariant()) << true << false << "" << 0 << 0 << "";
+        QTest::newRow("country the list lacks") << smsRowWith(13, "zz") << true << false << "" << 0 << 0 << "";
+        QTest::newRow("date at 2001-01-01") << smsRowWith(2, qlonglong(appleEpochUnixSeconds)) << true << false << ""
+                                            << 0 << 0 << "";
+        QTest::newRow("date in the future")
+            << smsRowWith(2, QDateTime::currentSecsSinceEpoch() + 3600) << true << false << "" << 0 << 0 << "";
+        QTest::newRow("date beyond 32 bits") << smsRowWith(2, qlonglong(1) << 40) << true << false << "" << 0 << 0 << "";
+        QTest::newRow("iMessage outside a room: chat of its handle")
+            << madridRow() << true << true << "iMessage" << 1 << 347200000 << "friend@example.com";
+        QTest::newRow("iMessage in a room") << madridRow("chat123456789012345678") << true << true << "iMessage" << 1
+                                            << 347200000 << "chat123456789012345678";
+        QTest::newRow("iMessage of another service")
+            << madridRow(QString(), "madrid") << true << false << "" << 0 << 0 << "";
+    }
+
+    void messageFromRow()
+    {
+        QFETCH(_SqliteRow, row);
+        QFETCH(bool, filtered);
+        QFETCH(bool, decoded);
+        QCOMPARE(ios5MessageRowFilter(row), filtered);
+
+        QTemporaryDir dir;
+        IOS5MessageDb db(QDir(dir.path()), QString());
+        IOS5MessageRecovery recovery(db, QString());
+        _RecycledMessage m;
+        QCOMPARE(recovery.messageFromRow(row, m), decoded);
+        if (!decoded)
+            return;
+        QFETCH(QString, service);
+        QFETCH(int, fromMe);
+        QFETCH(int, date);
+        QFETCH(QString, chat);
+        QCOMPARE(m.rowid, row.rowid);
+        QCOMPARE(m.service, service);
+        QCOMPARE(m.is_from_me, fromMe);
+        QCOMPARE(m.date, date);
+        QCOMPARE(m.chat_identifier, chat);
+        QCOMPARE(m.is_read, 1);
+        QCOMPARE(m.handle_id, qint64(0));
+        QVERIFY(!m.guid.isEmpty());
+        if (service == QLatin1String("SMS")) {
+            QCOMPARE(m.handle, chat);
+            QCOMPARE(m.date_read, date);
+            QCOMPARE(m.date_delivered, date);
+            QCOMPARE(m.account, "e:");
+            QCOMPARE(m.version, 7);
+            // A new guid on every decoding.
+            _RecycledMessage again;
+            QVERIFY(recovery.messageFromRow(row, again));
+            QVERIFY(again.guid != m.guid);
+        } else {
+            QCOMPARE(m.guid, "11111111-2222-3333-4444-555555555555");
+            QCOMPARE(m.handle, "friend@example.com");
+            QCOMPARE(m.date_read, 347200001);
+            QCOMPARE(m.date_delivered, 347200002);
+            QCOMPARE(m.account_guid, "ACCOUNT-GUID");
+        }
+    }
+
+    void recoversDeletedMessagesOnce()
+    {
+        QTemporaryDir dir;
+        const IOS5DeletedHistory history = makeIOS5DeletedHistoryDb(dir.path());
+        QVERIFY(history.built && history.mostSurvived());
+        {
+            IOS5MessageDb db(QDir(dir.path()), QString());
+            IOS5MessageRecovery(db, QString()).recoverDeletedMessages(nullptr);
+        }
+        const QStringList rows = sqliteColumn(recyclePath(dir), "select text || '|' || date from message");
+        qsizetype found = 0;
+        for (const QString& line : rows) {
+            const QString text = line.section(QLatin1Char('|'), 0, 0);
+            // Deleted ones only, none of the live copies SQLite leaves on the pages it frees.
+            QVERIFY2(history.recoverable.contains(text), qPrintable(line));
+            QCOMPARE(line.section(QLatin1Char('|'), 1).toLongLong(), history.recoverable.value(text));
+            ++found;
+        }
+        QVERIFY2(found * 100 >= history.recoverable.size() * 95, qPrintable(QString::number(found)));
+
+        {
+            IOS5MessageDb db(QDir(dir.path()), QString());
+            IOS5MessageRecovery(db, QString()).recoverDeletedMessages(nullptr);
+        }
+        QCOMPARE(sqliteCli(recyclePath(dir), "select count(*) from message").toInt(), rows.size());
+    }
+
+    void cancelBeforeTheStartStoresNothing()
+    {
+        QTemporaryDir dir;
+        QVERIFY(makeIOS5DeletedHistoryDb(dir.path()).built);
+        IOS5MessageDb db(QDir(dir.path()), QString());
+        ProgressForm form(QString(), nullptr);
+        form.rejected = true;
+        IOS5MessageRecovery(db, QString()).recoverDeletedMessages(&form);
+        QVERIFY(!db.recycleDb()->isInTransaction());
+        QCOMPARE(sqliteCli(recyclePath(dir), "select count(*) from message"), "0");
+    }
+};
+
+QTEST_MAIN(TestIOS5MessageRecovery)
+#include "TestIOS5MessageRecovery.moc"

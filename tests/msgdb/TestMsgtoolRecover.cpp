@@ -1,0 +1,147 @@
+#include "msgdb/DeletedHistoryFixture.h"
+#include "support/Cli.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QJsonArray messagesOf(const QByteArray& json)
+{
+    return QJsonDocument::fromJson(json).object().value(QLatin1String("messages")).toArray();
+}
+
+// "rowid text" of every message that is not deleted, in the order given.
+QStringList liveMessages(const QJsonArray& messages)
+{
+    QStringList live;
+    for (const QJsonValue& m : messages) {
+        if (!m[QLatin1String("deleted")].toBool())
+            live << QString::number(m[QLatin1String("rowid")].toInteger()) + QLatin1Char(' ') + m[QLatin1String("text")].toString();
+    }
+    return live;
+}
+
+enum class Schema { IOS6, IOS5 };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Schema)
+
+class TestMsgtoolRecover : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dumpsWithTheDeletedMessages_data()
+    {
+        QTest::addColumn<Schema>("schema");
+        // Where the database lies below the temporary folder, and the path given to msgtool.
+        QTest::addColumn<bool>("bareFile");
+        QTest::newRow("iOS 6 database folder") << Schema::IOS6 << false;
+        QTest::newRow("iOS 6 file outside a database folder") << Schema::IOS6 << true;
+        QTest::newRow("iOS 5 database folder") << Schema::IOS5 << false;
+    }
+
+    void dumpsWithTheDeletedMessages()
+    {
+        QFETCH(Schema, schema);
+        QFETCH(bool, bareFile);
+        QTemporaryDir dir;
+        // Text -> date of the deleted messages the file still holds.
+        QHash<QString, qint64> recoverable;
+        QStringList liveGuids;
+        if (schema == Schema::IOS6) {
+            const DeletedHistory history = makeDeletedHistoryDb(dir.path());
+            QVERIFY(history.built && history.mostSurvived());
+            for (const QString& guid : history.recoverable)
+                recoverable.insert(history.messages.value(guid), 0);
+            liveGuids = sqliteColumn(smsDbPathIn(dir.path()), "select guid from message");
+        } else {
+            const IOS5DeletedHistory history = makeIOS5DeletedHistoryDb(dir.path());
+            QVERIFY(history.built && history.mostSurvived());
+            recoverable = history.recoverable;
+        }
+        QString path = dir.path();
+        QString storeFolder = dir.path();
+        if (bareFile) {
+            storeFolder = dir.filePath(QStringLiteral("bare"));
+            path = storeFolder + QStringLiteral("/sms.db");
+            QVERIFY(QDir().mkpath(storeFolder));
+            QVERIFY(QFile::rename(smsDbPathIn(dir.path()), path));
+        }
+
+        const CliResult dump = msgtool({QStringLiteral("dump"), path});
+        QCOMPARE(dump.exitCode, 0);
+        const CliResult first = msgtool({QStringLiteral("recover"), path});
+        QVERIFY2(first.exitCode == 0, first.err.constData());
+        const QString store = storeFolder + QStringLiteral("/recycle.db");
+        QVERIFY(QFileInfo::exists(store));
+
+        const QJsonArray messages = messagesOf(first.out);
+        QCOMPARE(liveMessages(messages), liveMessages(messagesOf(dump.out)));
+        qsizetype deleted = 0;
+        for (const QJsonValue& m : messages) {
+            if (!m[QLatin1String("deleted")].toBool())
+                continue;
+            ++deleted;
+            const QString text = m[QLatin1String("text")].toString();
+            QVERIFY2(recoverable.contains(text), qPrintable(text));
+            QVERIFY(!liveGuids.contains(m[QLatin1String("guid")].toString()));
+            QVERIFY(m[QLatin1String("rowid")].toInteger() < 0);
+            QVERIFY(!m[QLatin1String("chat")].isNull());
+            if (schema == Schema::IOS5)
+                QCOMPARE(m[QLatin1String("date")].toInteger(), recoverable.value(text));
+        }
+        QVERIFY2(deleted * 100 >= recoverable.size() * 95, qPrintable(QString::number(deleted)));
+
+        const QByteArray stored = sqliteCli(store, "select count(*) from message");
+        const CliResult second = msgtool({QStringLiteral("recover"), path});
+        QCOMPARE(second.exitCode, 0);
+        QCOMPARE(sqliteCli(store, "select count(*) from message"), stored);
+        QCOMPARE(messagesOf(second.out).size(), messages.size());
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no path") << "ios6" << QStringList{} << 2 << "expected one PATH";
+        QTest::newRow("no database there") << "none" << QStringList{"DIR/nothing"} << 1 << "no message database at";
+        QTest::newRow("recycle store cannot be created") << "ios6 store-is-folder" << QStringList{"DIR"} << 1 << "recycle.db";
+        QTest::newRow("iOS 5 file outside its database folder")
+            << "ios5" << QStringList{"DIR/file-relay/var/mobile/Library/SMS/sms.db.copy"} << 1
+            << "inside its database folder only";
+    }
+
+    void failures()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        if (setup.startsWith(QLatin1String("ios6")))
+            QVERIFY(makeDeletedHistoryDb(dir.path()).built);
+        if (setup == QLatin1String("ios5")) {
+            QVERIFY(makeIOS5DeletedHistoryDb(dir.path()).built);
+            QVERIFY(QFile::copy(smsDbPathIn(dir.path()), smsDbPathIn(dir.path()) + QStringLiteral(".copy")));
+        }
+        if (setup.endsWith(QLatin1String("store-is-folder")))
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("recycle.db")));
+        args.replaceInStrings(QStringLiteral("DIR"), dir.path());
+
+        const CliResult r = msgtool(QStringList{QStringLiteral("recover")} + args);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY(r.out.isEmpty());
+        // The worker's error reaches stderr twice: through the headless error box, then as the reason.
+        const QByteArray reason = r.err.mid(r.err.lastIndexOf("msgtool: "));
+        QVERIFY2(reason.startsWith("msgtool: ") && reason.contains(message.toUtf8()), r.err.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMsgtoolRecover)
+#include "TestMsgtoolRecover.moc"

@@ -1,0 +1,85 @@
+#include "Command.h"
+#include "MessageDbAtPath.h"
+#include "MessageSetJson.h"
+#include "RunWorkerOrThrow.h"
+
+#include "msgdb/IOS5MessageDb.h"
+#include "msgdb/IOS5MessageRecovery.h"
+#include "msgdb/IOS6MessageDb.h"
+#include "msgdb/IOS6MessageRecovery.h"
+
+#include <QFileInfo>
+#include <QThread>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Runs body on a worker thread under a headless progress dialog, as the application runs
+// a recovery, and turns its exception or a cancel into a failure.
+void runRecoveryWorker(const std::function<void(ProgressForm&)>& body)
+{
+    ProgressForm form(QString(), nullptr);
+    const std::unique_ptr<QThread> worker(QThread::create([&form, &body] {
+        try {
+            body(form);
+            if (!form.rejected)
+                form.postSucceed(QString());
+        } catch (const std::exception& e) {
+            form.postError(QString::fromUtf8(e.what()));
+        } catch (...) {
+            form.postError(QStringLiteral("the recovery failed"));
+        }
+    }));
+    runWorkerOrThrow(*worker, form);
+}
+
+// An iOS 5 database is opened in a folder of its own, and keeps its recycle store there:
+// a file outside its database folder would have it in a temporary folder.
+bool keepsStoreBesideFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isDir() || info.absoluteFilePath().endsWith(QStringLiteral("/file-relay/var/mobile/Library/SMS/sms.db"));
+}
+
+// The reader's country code is empty too, so that phone numbers compare.
+void recoverIOS6(IOS6MessageDb& db, MsgSetPtr& set)
+{
+    IOS6MessageRecovery recovery(db, QString());
+    runRecoveryWorker([&](ProgressForm& form) {
+        // Handles first: the messages find their deleted senders among them.
+        recovery.recoverDeletedHandles(&form);
+        recovery.recoverDeletedMessages(set.chats(), &form);
+    });
+    recovery.loadRecycledMessages(set);
+}
+
+void recoverIOS5(IOS5MessageDb& db, MsgSetPtr& set)
+{
+    IOS5MessageRecovery recovery(db, QString());
+    runRecoveryWorker([&](ProgressForm& form) { recovery.recoverDeletedMessages(&form); });
+    db.loadRecycledMessages(set);
+}
+
+QJsonValue recover(const QStringList& args)
+{
+    if (args.size() != 1)
+        throw UsageError("expected one PATH");
+    const QSharedPointer<AbsIOSMessageDb> db = messageDbAtPath(args.first());
+    auto* ios5 = dynamic_cast<IOS5MessageDb*>(db.data());
+    if (ios5 && !keepsStoreBesideFile(args.first()))
+        throw std::runtime_error("an iOS 5 database is recovered inside its database folder only: "
+                                 "give the folder holding file-relay/var/mobile/Library/SMS/sms.db");
+    MsgSetPtr set;
+    db->messages(set, 0);
+    if (ios5)
+        recoverIOS5(*ios5, set);
+    else
+        recoverIOS6(dynamic_cast<IOS6MessageDb&>(*db), set);
+    return messageSetJson(set, db->iosVersion());
+}
+
+} // namespace
+
+MSGTOOL_COMMAND("recover", "PATH", recover);
