@@ -16,7 +16,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 #include <QtDebug>
 
 #include <stdexcept>
@@ -121,11 +120,11 @@ QString rowCopySql(IOS6MessageDb& copy)
 
 // A row of the backup gets the next row id of the copy. When a new message with the same
 // GUID came first in the order, its record stands for the row, and the row only adds
-// its joins; only such a GUID can be in the copy already, as the backup's are unique.
+// its joins.
 void writeBackupRow(IOS6MessageDb& copy, const QString& copySql, const BackupMessageRow& row,
-                    const QSet<QString>& newGuids, const JoinsByGuid& chats, const JoinsByGuid& attachments)
+                    const JoinsByGuid& chats, const JoinsByGuid& attachments)
 {
-    qint64 messageId = newGuids.contains(row.guid) ? copy.findMessageByGuid(row.guid) : 0;
+    qint64 messageId = copy.findMessageByGuid(row.guid);
     if (messageId == 0) {
         copy.executeThrow(Sqlite3Sql(copySql).addInt64Param(row.rowid));
         messageId = copy.lastInsertId();
@@ -300,7 +299,6 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
         throw std::runtime_error(tr("IDS_NO_VALID_MESSAGE_RESTORE_TO_IOS_%1_UNKNOWN_CHAT_MSG").arg(skipped).toStdString());
 
     safeSort(entries, compareMergeEntries);
-    QSet<QString> newGuids;
     const qsizetype count = entries.size();
     int shownProgress = -1;
     for (qsizetype i = 0; i < count; ++i) {
@@ -311,12 +309,10 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
             form->postProgress(QString(), progress, QString());
         shownProgress = progress;
         const _MergeEntry& entry = entries.at(i);
-        if (entry.existing) {
-            writeBackupRow(copy, copySql, *entry.row, newGuids, chatsByGuid, attachmentsByGuid);
-        } else {
+        if (entry.existing)
+            writeBackupRow(copy, copySql, *entry.row, chatsByGuid, attachmentsByGuid);
+        else
             writeNewMessage(copy, *entry.message);
-            newGuids.insert(entry.message->guid);
-        }
     }
 
     copy.endTransaction(true);

@@ -133,6 +133,13 @@ private slots:
             QVERIFY2(!QFile::exists(QDir(backup).filePath(name)), log);
             QVERIFY2(!keptFile(backup, name).isEmpty(), log);
         }
+
+        // The cache still holds the old log beside its copy; it must not reach the next merge.
+        QCOMPARE(run({"merge", backup, source})["written"].toInt(), 0);
+        QCOMPARE(sql(db, "select count(*), count(distinct guid) from message where guid = 'MSG-GUID-WAL' "
+                         "or guid like 'NEW-%'"),
+                 QByteArray("4|4"));
+        QCOMPARE(sql(db, "pragma integrity_check"), QByteArray("ok"));
     }
 
     void encryptedBackupIsRefusedAndLeftAlone()
