@@ -43,7 +43,8 @@ const BackupFileNode* siblingFile(const BackupFileNode& node, const QString& nam
     return sibling && !sibling->record.isDir() ? sibling : nullptr;
 }
 
-// A "-wal" or "-shm" file whose database lies beside it: it is copied with the database.
+// A "-wal" or "-shm" file whose database lies beside it: it is copied with the database,
+// and an empty one (stored as a record of size 0) is left out like a missing one.
 bool isCompanionFile(const BackupFileNode& node)
 {
     for (const QString& suffix : companionSuffixes) {
@@ -128,13 +129,17 @@ void ITunesCacheSMSThread::cacheBackupDir(const BackupFileNode& node, const QDir
     if (form->rejected)
         throw RunCancelled();
 
+    // Checked before isDir: an empty log reads as a folder, and a folder of that name
+    // beside the database would keep SQLite from opening it.
+    if (isCompanionFile(node))
+        return;
     if (node.record.isDir()) {
         // A folder that cannot be made makes the files below it fail.
         const QString subFolder = folder.absoluteFilePath(name);
         written.makePath(subFolder);
         for (const BackupFileNode* child : node.children)
             cacheBackupDir(*child, QDir(subFolder), child->name);
-    } else if (!isCompanionFile(node)) {
+    } else {
         cacheFile(node, folder);
     }
 }

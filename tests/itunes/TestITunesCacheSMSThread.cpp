@@ -411,6 +411,36 @@ con.close()
         QCOMPARE(sqliteCli(cache + "/" + lib("SMS/sms.db"), "select text from message"), "in the log");
     }
 
+    // A checkpointed log is often stored as an empty file, and a record of size 0
+    // reads as a folder: as a folder beside the database it makes the database unreadable.
+    void emptyWalAndShmBecomeNoFolders()
+    {
+        QTemporaryDir dir;
+        const QString backup = dir.filePath("backup");
+        const QString cache = dir.filePath("cache");
+        const CliResult made = python(R"py(
+import sqlite3, sys
+con = sqlite3.connect(sys.argv[1] + '/sms.db')
+con.execute('pragma journal_mode=wal')
+con.execute('create table message(text)')
+con.execute("insert into message values ('kept')")
+con.commit()
+con.execute('pragma wal_checkpoint(truncate)')
+con.close()
+)py",
+                                       {dir.path()});
+        QVERIFY2(made.exitCode == 0, made.err.constData());
+        makeBackup(backup, {folder("Library"), folder("Library/SMS"), file("Library/SMS/sms.db", dir.filePath("sms.db")),
+                            text("Library/SMS/sms.db-shm", ""), text("Library/SMS/sms.db-wal", "")});
+
+        const CacheRun run = runCache(backup, cache);
+        QCOMPARE(run.outcome.result, WorkerOutcome::Succeeded);
+        QCOMPARE(run.copied, QStringList{lib("SMS/sms.db")});
+        QVERIFY(!QFileInfo::exists(cache + "/" + lib("SMS/sms.db-wal")));
+        QVERIFY(!QFileInfo::exists(cache + "/" + lib("SMS/sms.db-shm")));
+        QCOMPARE(sqliteCli(cache + "/" + lib("SMS/sms.db"), "select text from message"), "kept");
+    }
+
     void encryptedBackupIsDecryptedOrRefused()
     {
         QTemporaryDir dir;
