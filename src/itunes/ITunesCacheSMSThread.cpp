@@ -19,9 +19,10 @@ const QString libraryPath = QStringLiteral("file-relay/var/mobile/Library");
 // The reader of the cache looks for these names exactly, whatever case the backup uses.
 const QString smsFolderName = QStringLiteral("SMS");
 const QString addressBookFolderName = QStringLiteral("AddressBook");
-// SQLite keeps recent changes of a database in these files beside it; a database copied
-// without them, or with those of another version, is stale or damaged.
-const QString companionSuffixes[] = {QStringLiteral("-wal"), QStringLiteral("-shm")};
+// SQLite keeps recent changes of a database in these files beside it, or the pages an
+// unfinished change overwrote; a database copied without them, or with those of another
+// version, is stale or damaged.
+const QString companionSuffixes[] = {QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")};
 
 // Thrown inside a run when the user cancelled; the run then ends without a message.
 struct RunCancelled
@@ -43,7 +44,8 @@ const BackupFileNode* siblingFile(const BackupFileNode& node, const QString& nam
     return sibling && !sibling->record.isDir() ? sibling : nullptr;
 }
 
-// A "-wal" or "-shm" file whose database lies beside it: it is copied with the database.
+// A "-wal", "-shm" or "-journal" file whose database lies beside it: it is copied with the
+// database, and an empty one (stored as a record of size 0) is left out like a missing one.
 bool isCompanionFile(const BackupFileNode& node)
 {
     for (const QString& suffix : companionSuffixes) {
@@ -128,13 +130,17 @@ void ITunesCacheSMSThread::cacheBackupDir(const BackupFileNode& node, const QDir
     if (form->rejected)
         throw RunCancelled();
 
+    // Checked before isDir: an empty side file reads as a folder, and a folder of that
+    // name beside the database would keep SQLite from opening it.
+    if (isCompanionFile(node))
+        return;
     if (node.record.isDir()) {
         // A folder that cannot be made makes the files below it fail.
         const QString subFolder = folder.absoluteFilePath(name);
         written.makePath(subFolder);
         for (const BackupFileNode* child : node.children)
             cacheBackupDir(*child, QDir(subFolder), child->name);
-    } else if (!isCompanionFile(node)) {
+    } else {
         cacheFile(node, folder);
     }
 }

@@ -411,6 +411,48 @@ con.close()
         QCOMPARE(sqliteCli(cache + "/" + lib("SMS/sms.db"), "select text from message"), "in the log");
     }
 
+    // A checkpointed log or a truncated journal is often stored as an empty file, and a
+    // record of size 0 reads as a folder: a folder of that name beside the database
+    // makes the database unreadable.
+    void emptySideFilesBecomeNoFolders_data()
+    {
+        QTest::addColumn<QString>("journalMode");
+        QTest::addColumn<QStringList>("sideFiles");
+        QTest::newRow("write-ahead log") << "wal" << QStringList{"sms.db-shm", "sms.db-wal"};
+        QTest::newRow("rollback journal") << "truncate" << QStringList{"sms.db-journal"};
+    }
+
+    void emptySideFilesBecomeNoFolders()
+    {
+        QFETCH(QString, journalMode);
+        QFETCH(QStringList, sideFiles);
+        QTemporaryDir dir;
+        const QString backup = dir.filePath("backup");
+        const QString cache = dir.filePath("cache");
+        const CliResult made = python(R"py(
+import sqlite3, sys
+con = sqlite3.connect(sys.argv[1] + '/sms.db')
+con.execute('pragma journal_mode=' + sys.argv[2])
+con.execute('create table message(text)')
+con.execute("insert into message values ('kept')")
+con.commit()
+con.close()
+)py",
+                                       {dir.path(), journalMode});
+        QVERIFY2(made.exitCode == 0, made.err.constData());
+        QJsonArray records{folder("Library"), folder("Library/SMS"), file("Library/SMS/sms.db", dir.filePath("sms.db"))};
+        for (const QString& name : sideFiles)
+            records.append(text("Library/SMS/" + name, ""));
+        makeBackup(backup, records);
+
+        const CacheRun run = runCache(backup, cache);
+        QCOMPARE(run.outcome.result, WorkerOutcome::Succeeded);
+        QCOMPARE(run.copied, QStringList{lib("SMS/sms.db")});
+        for (const QString& name : sideFiles)
+            QVERIFY2(!QFileInfo::exists(cache + "/" + lib("SMS/" + name)), qPrintable(name));
+        QCOMPARE(sqliteCli(cache + "/" + lib("SMS/sms.db"), "select text from message"), "kept");
+    }
+
     void encryptedBackupIsDecryptedOrRefused()
     {
         QTemporaryDir dir;
