@@ -89,15 +89,7 @@ void Sqlite3Stmt::prepare()
         sqlite3_finalize(stmt);
         throw Sqlite3Exception(withSql("more than one statement", m_sqlText));
     }
-
-    auto columns = QSharedPointer<QHash<QString, int>>::create();
-    const int n = sqlite3_column_count(stmt);
-    for (int i = 0; i < n; ++i) {
-        const QString name = QString::fromUtf8(sqlite3_column_name(stmt, i)).toLower();
-        if (!columns->contains(name))
-            columns->insert(name, i);
-    }
-    m_prepared = {stmt, columns};
+    m_prepared = {stmt};
 }
 
 void Sqlite3Stmt::bind(const Sqlite3Sql& sql)
@@ -125,7 +117,16 @@ bool Sqlite3Stmt::step()
 
 int Sqlite3Stmt::columnIndex(const QString& name) const
 {
-    return m_prepared.columns->value(name.toLower(), -1);
+    if (!m_columnsRead) {
+        const int n = sqlite3_column_count(m_prepared.stmt);
+        for (int i = 0; i < n; ++i) {
+            const QString column = QString::fromUtf8(sqlite3_column_name(m_prepared.stmt, i)).toLower();
+            if (!m_columns.contains(column))
+                m_columns.insert(column, i);
+        }
+        m_columnsRead = true;
+    }
+    return m_columns.value(name.toLower(), -1);
 }
 
 int Sqlite3Stmt::columnCount() const

@@ -3,6 +3,7 @@
 #include "sqlite/SqliteStatementCache.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QSharedPointer>
 #include <QString>
 #include <QWeakPointer>
@@ -39,4 +40,8 @@ private:
     QByteArray m_sqlText;
     PreparedStatement m_prepared;
     bool m_onRow = false;
+    // Lower-case column name -> position, read after the first step: SQLite compiles a
+    // cached statement again when the schema changed, and "*" may then stand for more columns.
+    mutable QHash<QString, int> m_columns;
+    mutable bool m_columnsRead = false;
 };

@@ -3,16 +3,14 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
-#include <QSharedPointer>
 #include <QString>
 
 struct sqlite3_stmt;
 
-// A statement SQLite has compiled, with its column names (lower case) to positions.
+// A statement SQLite has compiled.
 struct PreparedStatement
 {
     sqlite3_stmt* stmt = nullptr;
-    QSharedPointer<const QHash<QString, int>> columns;
 };
 
 // The idle compiled statements of one connection, by SQL text: compiling the same

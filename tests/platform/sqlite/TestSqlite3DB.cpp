@@ -178,6 +178,24 @@ private slots:
         QCOMPARE(again.count(), 2);
     }
 
+    void reusedStatementSeesColumnsAddedByAnotherConnection()
+    {
+        const QString path = m_dir.filePath("w.db");
+        Sqlite3DB db;
+        db.openThrow(path, Sqlite3DB::ReadWriteCreate);
+        db.executeThrow("create table t(a)");
+        db.executeThrow("insert into t values(1)");
+        {
+            Sqlite3Cursor c = db.queryThrow("select * from t");
+            QVERIFY(c.moveNext());
+        }
+        QCOMPARE(sqliteCli(path, "alter table t add column b; update t set b = 7"), QByteArray());
+        Sqlite3Cursor c = db.queryThrow("select * from t");
+        QVERIFY(c.moveNext());
+        QCOMPARE(c.getInt("b"), 7);
+        QCOMPARE(c.getRow().size(), 2);
+    }
+
     void tbInfoIsCaseInsensitiveAndEmptyForMissingTable()
     {
         Sqlite3DB db;
