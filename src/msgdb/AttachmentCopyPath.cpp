@@ -17,5 +17,12 @@ QString attachmentCopyPath(const QDir& fileRelayDir, const QString& filename)
     const QString cleaned = QDir::cleanPath(relative);
     if (cleaned == QLatin1String(".") || cleaned == QLatin1String("..") || cleaned.startsWith(QLatin1String("../")))
         return {};
+    // The message database and its side files live below the same folder: a crafted
+    // attachment name must not replace them or plant a log SQLite would replay.
+    static const QRegularExpression databaseFile(
+        QRegularExpression::anchoredPattern(QStringLiteral("var/mobile/Library/SMS/sms\\.db(-wal|-shm|-journal)?")),
+        QRegularExpression::CaseInsensitiveOption);
+    if (databaseFile.match(cleaned).hasMatch())
+        return {};
     return QDir::cleanPath(fileRelayDir.absolutePath() + QLatin1Char('/') + cleaned);
 }

@@ -25,6 +25,10 @@ private slots:
         QTest::newRow("dot-dot alone") << ".." << "";
         QTest::newRow("the folder itself") << "/" << "";
         QTest::newRow("empty") << "" << "";
+        QTest::newRow("the message database") << "~/Library/SMS/sms.db" << "";
+        QTest::newRow("a log beside the message database") << "~/Library/SMS/sms.db-wal" << "";
+        QTest::newRow("a journal, spelt in capitals") << "/var/mobile/Library/SMS/SMS.DB-JOURNAL" << "";
+        QTest::newRow("a file merely named like it elsewhere") << "~/Library/SMS/Attachments/sms.db" << "var/mobile/Library/SMS/Attachments/sms.db";
     }
     void copyPath()
     {
