@@ -155,6 +155,17 @@ _MsgHandle* senderHandle(const _MsgChat& chat, bool unknownChat, const QString& 
     return chat.handles.value(senderId, nullptr);
 }
 
+// A stored handle, its row id taken from rowidColumn.
+_MsgHandle readHandle(const Sqlite3Cursor& cursor, const QString& rowidColumn)
+{
+    _MsgHandle handle;
+    handle.rowid = cursor.getInt64(rowidColumn);
+    handle.id = cursor.getText("id");
+    handle.service = cursor.getText("service");
+    handle.uncanonicalized_id = cursor.getText("uncanonicalized_id");
+    return handle;
+}
+
 } // namespace
 
 MessageRecycleDb::MessageRecycleDb(const QString& path) : m_path(path) {}
@@ -269,12 +280,8 @@ _MsgHandle MessageRecycleDb::handleBySrcRowid(qint64 srcRowid)
     Sqlite3Sql query("select * from handle where src_rowid=?");
     query.addInt64Param(srcRowid);
     Sqlite3Cursor cursor = queryThrow(query);
-    if (cursor.moveNext()) {
-        handle.rowid = cursor.getInt64("src_rowid");
-        handle.id = cursor.getText("id");
-        handle.service = cursor.getText("service");
-        handle.uncanonicalized_id = cursor.getText("uncanonicalized_id");
-    }
+    if (cursor.moveNext())
+        handle = readHandle(cursor, QStringLiteral("src_rowid"));
     return handle;
 }
 
@@ -322,14 +329,8 @@ QList<_MsgHandle> MessageRecycleDb::loadHandles()
     initDb();
     QList<_MsgHandle> handles;
     Sqlite3Cursor cursor = queryThrow("select * from handle");
-    while (cursor.moveNext()) {
-        _MsgHandle handle;
-        handle.rowid = cursor.getInt64("rowid");
-        handle.id = cursor.getText("id");
-        handle.service = cursor.getText("service");
-        handle.uncanonicalized_id = cursor.getText("uncanonicalized_id");
-        handles.append(handle);
-    }
+    while (cursor.moveNext())
+        handles.append(readHandle(cursor, QStringLiteral("rowid")));
     return handles;
 }
 
