@@ -1,5 +1,7 @@
 #include "itunes/BackupManifest.h"
 
+#include "frame/FullWrite.h"
+#include "frame/RegularFileReader.h"
 #include "itunes/BackupFileDecryptor.h"
 #include "itunes/MbdbFile.h"
 #include "model/PlistValue.h"
@@ -88,10 +90,18 @@ void BackupManifest::loadPlist()
     if (!QFileInfo::exists(path))
         throw std::runtime_error(("Cannot find " + path).toStdString());
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throwFileError(QStringLiteral("Cannot open"), file);
+    openRegularFileForReading(file);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throwFileError(QStringLiteral("Cannot read"), file);
 
-    const PlistValue plist = PlistValue::fromData(file.readAll());
+    // Taken for a plain backup, a damaged list would hand out encrypted files as they lie.
+    const PlistValue plist = PlistValue::fromData(bytes);
+    if (!plist.isDict()) {
+        qWarning().noquote() << "Manifest.plist does not parse as a dictionary:" << path;
+        throw std::runtime_error(
+            QStringLiteral("Cannot read %1: the file is damaged or is no property list.").arg(path).toStdString());
+    }
     const PlistValue lockdown = plist.dictItem(QStringLiteral("Lockdown"));
     uniqueDeviceId = lockdown.dictItem(QStringLiteral("UniqueDeviceID")).toString();
     deviceName = lockdown.dictItem(QStringLiteral("DeviceName")).toString();
@@ -253,10 +263,10 @@ void BackupManifest::fileSmsNode(BackupFileNode* node, const QString& path)
         smsAttachments.insert(m.captured(1) + QLatin1Char('/') + QFileInfo(m.captured(2)).baseName(), node);
 }
 
-bool BackupManifest::unlock(const QString& password)
+bool BackupManifest::unlock(const QString& password, const DerivationProgress& progress)
 {
     keyBag = KeyBag::parse(backupKeyBag);
-    return keyBag.unlock(password.toUtf8());
+    return keyBag.unlock(password.toUtf8(), progress);
 }
 
 void BackupManifest::extractFile(const BackupFileNode* node, const QString& destPath, void* user,
@@ -265,8 +275,7 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
     const MbdbRecord& record = node->record;
     const QString fileName = record.fileHash();
     QFile source(folder.absoluteFilePath(fileName));
-    if (!source.open(QIODevice::ReadOnly))
-        throwFileError(QStringLiteral("Cannot open"), source);
+    openRegularFileForReading(source);
     QFile dest(destPath);
     if (!dest.open(QIODevice::WriteOnly))
         throwFileError(QStringLiteral("Cannot create"), dest);
@@ -288,12 +297,12 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
             break;
         done += n;
         const QByteArray data = decryptor ? decryptor->decrypt(block.left(n)) : block.left(n);
-        if (dest.write(data) != data.size())
+        if (!writeFully(dest, data))
             throwFileError(QStringLiteral("Cannot write"), dest);
         if (progress)
             progress(total, done, user);
     }
-    if (!dest.flush())
+    if (!flushFully(dest))
         throwFileError(QStringLiteral("Cannot write"), dest);
     // A file whose times cannot be set is still a good copy.
     const QDateTime modified = QDateTime::fromSecsSinceEpoch(record.modificationTime);

@@ -1,0 +1,9 @@
+#pragma once
+
+class QFile;
+
+// Opens the file (its fileName()) read-only, but only when it is a regular file. A FIFO,
+// a device or a folder is refused without waiting: opening a FIFO alone would block until
+// a writer came. Files handed in by a user or found in a backup folder are opened this way.
+// Throws std::runtime_error "Cannot open <path>: <reason>".
+void openRegularFileForReading(QFile& file);
