@@ -476,7 +476,7 @@ private slots:
         const QString out = dir.filePath("out.db");
         r = msgtool({"extract", folder, "HomeDomain", "Library/SMS/sms.db", out, "--password", "wrong"});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY(r.err.contains("Invalid password."));
+        QVERIFY(r.err.contains("Wrong password or damaged keybag."));
         QVERIFY(!QFileInfo::exists(out));
         QCOMPARE(msgtool({"extract", folder, "HomeDomain", "Library/SMS/sms.db", out}).exitCode, 1);
         QVERIFY(!QFileInfo::exists(out));

@@ -37,16 +37,19 @@ QJsonValue extract(const QStringList& arguments)
         if (password.isNull())
             throw std::runtime_error("The backup is encrypted: a password is needed.");
         if (!manifest.unlock(password))
-            throw std::runtime_error("Invalid password.");
+            throw std::runtime_error("Wrong password or damaged keybag.");
     }
     manifest.loadMbdb();
     const BackupFileNode* node = findNode(manifest.root, domain, path);
     if (!node)
         throw std::runtime_error(("The backup holds no file " + domain + " " + path + ".").toStdString());
+    // Only a file this run created is taken back: OUT may name a device such as /dev/full.
+    const bool existed = QFileInfo::exists(out) || QFileInfo(out).isSymLink();
     try {
         manifest.extractFile(node, out);
     } catch (...) {
-        QFile::remove(out);
+        if (!existed)
+            QFile::remove(out);
         throw;
     }
     return QJsonObject{{"out", out}, {"size", QFileInfo(out).size()}};
