@@ -43,12 +43,11 @@ QJsonValue extract(const QStringList& arguments)
     const BackupFileNode* node = findNode(manifest.root, domain, path);
     if (!node)
         throw std::runtime_error(("The backup holds no file " + domain + " " + path + ".").toStdString());
-    // Only a file this run created is taken back: OUT may name a device such as /dev/full.
-    const bool existed = QFileInfo::exists(out) || QFileInfo(out).isSymLink();
     try {
         manifest.extractFile(node, out);
     } catch (...) {
-        if (!existed)
+        // Only a regular file is taken back: OUT may name a device such as /dev/full.
+        if (QFileInfo(out).isFile())
             QFile::remove(out);
         throw;
     }
