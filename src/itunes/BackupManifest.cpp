@@ -56,10 +56,11 @@ constexpr HomeSlot homeSlots[] = {
     {&BackupManifest::callHistoryStore, "Library/CallHistoryDB/CallHistory.storedata"},
 };
 
-[[noreturn]] void throwFileError(const QString& action, const QFileDevice& file)
+// The path is passed on its own: a file opened by handle has forgotten its name.
+[[noreturn]] void throwFileError(const QString& action, const QString& path, const QFileDevice& file)
 {
-    qWarning().noquote() << action << file.fileName() << file.errorString();
-    const QString text = QStringLiteral("%1 %2: %3").arg(action, file.fileName(), file.errorString());
+    qWarning().noquote() << action << path << file.errorString();
+    const QString text = QStringLiteral("%1 %2: %3").arg(action, path, file.errorString());
     throw std::runtime_error(text.toStdString());
 }
 
@@ -93,7 +94,7 @@ void BackupManifest::loadPlist()
     openRegularFileForReading(file);
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throwFileError(QStringLiteral("Cannot read"), file);
+        throwFileError(QStringLiteral("Cannot read"), path, file);
 
     // Taken for a plain backup, a damaged list would hand out encrypted files as they lie.
     const PlistValue plist = PlistValue::fromData(bytes);
@@ -274,11 +275,12 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
 {
     const MbdbRecord& record = node->record;
     const QString fileName = record.fileHash();
-    QFile source(folder.absoluteFilePath(fileName));
+    const QString sourcePath = folder.absoluteFilePath(fileName);
+    QFile source(sourcePath);
     openRegularFileForReading(source);
     QFile dest(destPath);
     if (!dest.open(QIODevice::WriteOnly))
-        throwFileError(QStringLiteral("Cannot create"), dest);
+        throwFileError(QStringLiteral("Cannot create"), destPath, dest);
 
     const QByteArray fileKey =
         isEncrypted ? keyBag.unwrapFileKey(record.protectionClass, record.encryptionKey.bytes.mid(4)) : QByteArray();
@@ -292,18 +294,18 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
     while (!source.atEnd()) {
         const qint64 n = source.read(block.data(), blockSize);
         if (n < 0)
-            throwFileError(QStringLiteral("Cannot read"), source);
+            throwFileError(QStringLiteral("Cannot read"), sourcePath, source);
         if (n == 0)
             break;
         done += n;
         const QByteArray data = decryptor ? decryptor->decrypt(block.left(n)) : block.left(n);
         if (!writeFully(dest, data))
-            throwFileError(QStringLiteral("Cannot write"), dest);
+            throwFileError(QStringLiteral("Cannot write"), destPath, dest);
         if (progress)
             progress(total, done, user);
     }
     if (!flushFully(dest))
-        throwFileError(QStringLiteral("Cannot write"), dest);
+        throwFileError(QStringLiteral("Cannot write"), destPath, dest);
     // A file whose times cannot be set is still a good copy.
     const QDateTime modified = QDateTime::fromSecsSinceEpoch(record.modificationTime);
     dest.setFileTime(modified, QFileDevice::FileAccessTime);

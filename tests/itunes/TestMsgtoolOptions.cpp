@@ -16,7 +16,7 @@ struct Run
 
 // msgtool run inside folder, with its home and data folders there too, so that a snapshot
 // of the folder shows anything it wrote.
-Run runIn(const QString& folder, const QStringList& args)
+Run runIn(const QString& folder, const QStringList& args, const QString& program = MSGTOOL_PATH)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", folder);
@@ -26,7 +26,9 @@ Run runIn(const QString& folder, const QStringList& args)
     QProcess p;
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(folder);
-    p.start(MSGTOOL_PATH, args);
+    p.start(program, args);
+    p.write("{}");
+    p.closeWriteChannel();
     if (!p.waitForFinished(60000))
         return {};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
@@ -81,6 +83,30 @@ private slots:
         QVERIFY2(r.err.contains("unknown option --frobnicate"), r.err.constData());
         QVERIFY2(r.err.contains("usage: msgtool " + command.toUtf8()), r.err.constData());
         QVERIFY(r.out.isEmpty());
+        QCOMPARE(folderSnapshot(dir.path()), before);
+    }
+
+    void fixtureGeneratorsRefuseAnOptionAsTheirOutput_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::newRow("mbdb.py make") << QStringList{"itunes/mbdb.py", "make"};
+        QTest::newRow("mkbackup.py backup") << QStringList{"itunes/mkbackup.py", "backup"};
+        QTest::newRow("smsbackup.py smsdb") << QStringList{"itunes/smsbackup.py", "smsdb"};
+        QTest::newRow("smsbackup.py backup") << QStringList{"itunes/smsbackup.py", "backup"};
+        QTest::newRow("plist_sample.py write") << QStringList{"model/plist_sample.py", "write"};
+        QTest::newRow("device_smsdb.py") << QStringList{"msgdb/device_smsdb.py"};
+        QTest::newRow("ios5_smsdb.py") << QStringList{"msgdb/ios5_smsdb.py"};
+        QTest::newRow("old_localdb.py") << QStringList{"msgdb/old_localdb.py"};
+    }
+    void fixtureGeneratorsRefuseAnOptionAsTheirOutput()
+    {
+        QFETCH(QStringList, command);
+        QTemporaryDir dir;
+        const auto before = folderSnapshot(dir.path());
+        command[0] = FIXTURES_DIR "/" + command[0];
+        const Run r = runIn(dir.path(), command + QStringList{"--help"}, "python3");
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("may not begin with '-'"), r.err.constData());
         QCOMPARE(folderSnapshot(dir.path()), before);
     }
 
