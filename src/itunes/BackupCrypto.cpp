@@ -83,6 +83,8 @@ QByteArray aesUnwrap(const QByteArray& kek, const QByteArray& wrapped)
     return a == defaultIntegrityValue ? r : QByteArray();
 }
 
+// RFC 8018 written out over HMAC, not mbed TLS's one call, so that a derivation of
+// millions of rounds reports progress and can be stopped.
 QByteArray pbkdf2Sha1(const QByteArray& password, const QByteArray& salt, quint32 iterations, int keyLength,
                       const DerivationProgress& progress)
 {
