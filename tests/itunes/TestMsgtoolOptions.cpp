@@ -58,7 +58,7 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         const QStringList names = subcommands();
-        QVERIFY(names.size() >= 18);
+        QVERIFY(names.contains("create") && names.contains("backup-info"));
         for (const QString& name : names)
             QTest::newRow(qPrintable(name)) << name;
     }
