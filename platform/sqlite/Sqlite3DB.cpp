@@ -1,5 +1,6 @@
 #include "sqlite/Sqlite3DB.h"
 
+#include "sqlite/Sqlite3ErrorText.h"
 #include "sqlite/Sqlite3Exception.h"
 #include "sqlite/Sqlite3Row.h"
 #include "sqlite/Sqlite3Stmt.h"
@@ -85,8 +86,8 @@ int Sqlite3DB::exec(const QString& script, QString& error)
     }
     char* message = nullptr;
     const int rc = sqlite3_exec(m_db, script.toUtf8().constData(), nullptr, nullptr, &message);
-    error = message ? QString::fromUtf8(message) : QString();
     sqlite3_free(message);
+    error = rc == SQLITE_OK ? QString() : QString::fromStdString(sqliteErrorText(m_db));
     return rc;
 }
 

@@ -1,5 +1,6 @@
 #include "sqlite/Sqlite3Stmt.h"
 
+#include "sqlite/Sqlite3ErrorText.h"
 #include "sqlite/Sqlite3Exception.h"
 #include "sqlite/Sqlite3Sql.h"
 
@@ -80,7 +81,7 @@ void Sqlite3Stmt::prepare()
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(m_db, m_sqlText.constData(), int(m_sqlText.size()), &stmt, &tail) != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        throw Sqlite3Exception(withSql(sqlite3_errmsg(m_db), m_sqlText));
+        throw Sqlite3Exception(withSql(sqliteErrorText(m_db), m_sqlText));
     }
     if (!stmt)
         throw Sqlite3Exception(withSql("empty statement", m_sqlText));
@@ -99,7 +100,7 @@ void Sqlite3Stmt::bind(const Sqlite3Sql& sql)
         throw Sqlite3Exception(withSql("parameter count does not match", m_sqlText));
     for (int i = 0; i < params.size(); ++i) {
         if (bindParam(m_prepared.stmt, i + 1, params[i]) != SQLITE_OK)
-            throw Sqlite3Exception(withSql(sqlite3_errmsg(m_db), m_sqlText));
+            throw Sqlite3Exception(withSql(sqliteErrorText(m_db), m_sqlText));
     }
 }
 
@@ -112,7 +113,7 @@ bool Sqlite3Stmt::step()
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    throw Sqlite3Exception(withSql(sqlite3_errmsg(m_db), m_sqlText));
+    throw Sqlite3Exception(withSql(sqliteErrorText(m_db), m_sqlText));
 }
 
 int Sqlite3Stmt::columnIndex(const QString& name) const

@@ -1,5 +1,7 @@
 #include "itunes/BackupManifest.h"
 
+#include "frame/FullWrite.h"
+#include "frame/RegularFileReader.h"
 #include "itunes/BackupFileDecryptor.h"
 #include "itunes/MbdbFile.h"
 #include "model/PlistValue.h"
@@ -54,10 +56,11 @@ constexpr HomeSlot homeSlots[] = {
     {&BackupManifest::callHistoryStore, "Library/CallHistoryDB/CallHistory.storedata"},
 };
 
-[[noreturn]] void throwFileError(const QString& action, const QFileDevice& file)
+// The path is passed on its own: a file opened by handle has forgotten its name.
+[[noreturn]] void throwFileError(const QString& action, const QString& path, const QFileDevice& file)
 {
-    qWarning().noquote() << action << file.fileName() << file.errorString();
-    const QString text = QStringLiteral("%1 %2: %3").arg(action, file.fileName(), file.errorString());
+    qWarning().noquote() << action << path << file.errorString();
+    const QString text = QStringLiteral("%1 %2: %3").arg(action, path, file.errorString());
     throw std::runtime_error(text.toStdString());
 }
 
@@ -88,10 +91,18 @@ void BackupManifest::loadPlist()
     if (!QFileInfo::exists(path))
         throw std::runtime_error(("Cannot find " + path).toStdString());
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throwFileError(QStringLiteral("Cannot open"), file);
+    openRegularFileForReading(file);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throwFileError(QStringLiteral("Cannot read"), path, file);
 
-    const PlistValue plist = PlistValue::fromData(file.readAll());
+    // Taken for a plain backup, a damaged list would hand out encrypted files as they lie.
+    const PlistValue plist = PlistValue::fromData(bytes);
+    if (!plist.isDict()) {
+        qWarning().noquote() << "Manifest.plist does not parse as a dictionary:" << path;
+        throw std::runtime_error(
+            QStringLiteral("Cannot read %1: the file is damaged or is no property list.").arg(path).toStdString());
+    }
     const PlistValue lockdown = plist.dictItem(QStringLiteral("Lockdown"));
     uniqueDeviceId = lockdown.dictItem(QStringLiteral("UniqueDeviceID")).toString();
     deviceName = lockdown.dictItem(QStringLiteral("DeviceName")).toString();
@@ -253,10 +264,10 @@ void BackupManifest::fileSmsNode(BackupFileNode* node, const QString& path)
         smsAttachments.insert(m.captured(1) + QLatin1Char('/') + QFileInfo(m.captured(2)).baseName(), node);
 }
 
-bool BackupManifest::unlock(const QString& password)
+bool BackupManifest::unlock(const QString& password, const DerivationProgress& progress)
 {
     keyBag = KeyBag::parse(backupKeyBag);
-    return keyBag.unlock(password.toUtf8());
+    return keyBag.unlock(password.toUtf8(), progress);
 }
 
 void BackupManifest::extractFile(const BackupFileNode* node, const QString& destPath, void* user,
@@ -264,12 +275,12 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
 {
     const MbdbRecord& record = node->record;
     const QString fileName = record.fileHash();
-    QFile source(folder.absoluteFilePath(fileName));
-    if (!source.open(QIODevice::ReadOnly))
-        throwFileError(QStringLiteral("Cannot open"), source);
+    const QString sourcePath = folder.absoluteFilePath(fileName);
+    QFile source(sourcePath);
+    openRegularFileForReading(source);
     QFile dest(destPath);
     if (!dest.open(QIODevice::WriteOnly))
-        throwFileError(QStringLiteral("Cannot create"), dest);
+        throwFileError(QStringLiteral("Cannot create"), destPath, dest);
 
     const QByteArray fileKey =
         isEncrypted ? keyBag.unwrapFileKey(record.protectionClass, record.encryptionKey.bytes.mid(4)) : QByteArray();
@@ -283,18 +294,18 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
     while (!source.atEnd()) {
         const qint64 n = source.read(block.data(), blockSize);
         if (n < 0)
-            throwFileError(QStringLiteral("Cannot read"), source);
+            throwFileError(QStringLiteral("Cannot read"), sourcePath, source);
         if (n == 0)
             break;
         done += n;
         const QByteArray data = decryptor ? decryptor->decrypt(block.left(n)) : block.left(n);
-        if (dest.write(data) != data.size())
-            throwFileError(QStringLiteral("Cannot write"), dest);
+        if (!writeFully(dest, data))
+            throwFileError(QStringLiteral("Cannot write"), destPath, dest);
         if (progress)
             progress(total, done, user);
     }
-    if (!dest.flush())
-        throwFileError(QStringLiteral("Cannot write"), dest);
+    if (!flushFully(dest))
+        throwFileError(QStringLiteral("Cannot write"), destPath, dest);
     // A file whose times cannot be set is still a good copy.
     const QDateTime modified = QDateTime::fromSecsSinceEpoch(record.modificationTime);
     dest.setFileTime(modified, QFileDevice::FileAccessTime);

@@ -38,8 +38,9 @@ public:
     void loadPlist();
     // Builds the tree once; later calls do nothing.
     void loadMbdb();
-    // Starts from the stored keybag on every call; false for a wrong password.
-    bool unlock(const QString& password);
+    // Starts from the stored keybag on every call; false for a wrong password or a
+    // damaged keybag (see KeyBag::unlock, whose progress and failures it passes on).
+    bool unlock(const QString& password, const DerivationProgress& progress = {});
     // Copies the node's stored file to destPath, decrypting it when the backup is
     // encrypted and the file's key can be unwrapped (else the stored bytes are copied).
     // The copy gets the record's modification time. progress may be null.

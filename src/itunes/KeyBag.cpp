@@ -2,15 +2,18 @@
 
 #include "itunes/BackupCrypto.h"
 
+#include <QList>
 #include <QStringList>
 #include <QtEndian>
+
+#include <stdexcept>
 
 namespace {
 
 constexpr quint32 wrappedWithPasswordKey = 2; // bit of a class entry's "WRAP"
 constexpr int itemHeaderSize = 8;
 constexpr int keyLength = 32;
-constexpr int wrappedFileKeyLength = 40;
+constexpr int wrappedKeyLength = 40; // a 32-byte key and the 8-byte integrity value
 
 bool isClassTag(const QString& tag)
 {
@@ -50,18 +53,38 @@ KeyBag KeyBag::parse(const QByteArray& data)
     return bag;
 }
 
-bool KeyBag::unlock(const QByteArray& password)
+bool KeyBag::unlock(const QByteArray& password, const DerivationProgress& progress)
 {
-    const QByteArray passwordKey = pbkdf2Sha1(password, attributes.value(QStringLiteral("SALT")),
-                                              attrInt(attributes, QStringLiteral("ITER")), keyLength);
+    const quint32 iterations = attrInt(attributes, QStringLiteral("ITER"));
+    if (iterations > maxIterations) {
+        qWarning("keybag: refused an iteration count of %u", iterations);
+        throw std::runtime_error(QStringLiteral("The backup's keybag is damaged: it asks for %1 rounds of key "
+                                                "derivation, more than %2.")
+                                     .arg(iterations)
+                                     .arg(maxIterations)
+                                     .toStdString());
+    }
+    QList<TagMap*> wrapped;
     for (TagMap& entry : classKeys) {
-        const bool needsPassword = attrInt(entry, QStringLiteral("WRAP")) & wrappedWithPasswordKey;
-        if (!needsPassword || !entry.contains(QStringLiteral("WPKY")))
-            continue;
-        const QByteArray key = aesUnwrap(passwordKey, entry.value(QStringLiteral("WPKY")));
+        if ((attrInt(entry, QStringLiteral("WRAP")) & wrappedWithPasswordKey) && entry.contains(QStringLiteral("WPKY")))
+            wrapped.append(&entry);
+    }
+    if (wrapped.isEmpty()) {
+        qWarning("keybag: no class key is wrapped with the password key");
+        return false;
+    }
+
+    const QByteArray passwordKey =
+        pbkdf2Sha1(password, attributes.value(QStringLiteral("SALT")), iterations, keyLength, progress);
+    if (passwordKey.isEmpty())
+        return false;
+    for (TagMap* entry : std::as_const(wrapped)) {
+        const QByteArray wrappedKey = entry->value(QStringLiteral("WPKY"));
+        const QByteArray key =
+            wrappedKey.size() == wrappedKeyLength ? aesUnwrap(passwordKey, wrappedKey) : QByteArray();
         if (key.isEmpty())
             return false;
-        entry.insert(QStringLiteral("KEY"), key);
+        entry->insert(QStringLiteral("KEY"), key);
     }
     return true;
 }
@@ -77,7 +100,7 @@ quint32 KeyBag::attrInt(const TagMap& items, const QString& tag)
 QByteArray KeyBag::unwrapFileKey(int protectionClass, const QByteArray& wrappedKey) const
 {
     const auto entry = classKeys.constFind(protectionClass);
-    if (entry == classKeys.constEnd() || wrappedKey.size() != wrappedFileKeyLength)
+    if (entry == classKeys.constEnd() || wrappedKey.size() != wrappedKeyLength)
         return QByteArray();
     const QByteArray classKey = entry->value(QStringLiteral("KEY"));
     if (classKey.isEmpty())

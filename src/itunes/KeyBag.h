@@ -1,5 +1,7 @@
 #pragma once
 
+#include "itunes/BackupCrypto.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -21,9 +23,17 @@ public:
     // before it stay.
     static KeyBag parse(const QByteArray& data);
 
-    // True when every class key wrapped with the password key was unwrapped. The first
-    // failure (a wrong password) ends the unlock; entries done before keep their "KEY".
-    bool unlock(const QByteArray& password);
+    // Above this many rounds of key derivation a keybag is taken for damaged: an unlock
+    // would run for hours.
+    static constexpr quint32 maxIterations = 10'000'000;
+
+    // True when at least one class key is wrapped with the password key and every such
+    // key was unwrapped and passed the integrity check. False for a wrong password or a
+    // damaged keybag (no such key, or one of another length): a keybag without them
+    // proves no password. The first failure ends the unlock; entries done before keep
+    // their "KEY". progress follows the key derivation and may stop it, which fails the
+    // unlock. Throws std::runtime_error for an iteration count above maxIterations.
+    bool unlock(const QByteArray& password, const DerivationProgress& progress = {});
 
     // The first four bytes of the tag's value, big-endian; 0 when absent or shorter.
     static quint32 attrInt(const TagMap& items, const QString& tag);

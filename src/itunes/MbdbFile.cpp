@@ -1,5 +1,8 @@
 #include "itunes/MbdbFile.h"
 
+#include "frame/FullWrite.h"
+#include "frame/RegularFileReader.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QtEndian>
@@ -135,8 +138,7 @@ void writeRecord(QByteArray& out, const MbdbRecord& r)
 MbdbMap readMbdb(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()).toStdString());
+    openRegularFileForReading(file);
     file.read(headerSize);
 
     MbdbMap records;
@@ -156,6 +158,6 @@ void writeMbdb(QList<MbdbRecord>& records, const QString& path)
         writeRecord(out, r);
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !writeFully(file, out) || !file.commit())
         throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()).toStdString());
 }

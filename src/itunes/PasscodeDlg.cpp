@@ -1,8 +1,10 @@
 #include "itunes/PasscodeDlg.h"
 
 #include "frame/MessageBox.h"
+#include "frame/ProgressForm.h"
+#include "frame/RunWorker.h"
 #include "frame/StyleSheet.h"
-#include "itunes/BackupManifest.h"
+#include "itunes/BackupUnlockThread.h"
 #include "ui_PasscodeDlg.h"
 
 PasscodeDlg::PasscodeDlg(BackupManifest* manifest, QWidget* parent)
@@ -30,7 +32,13 @@ void PasscodeDlg::btnOKPressed()
         showWarning(tr("IDS_PWD_IS_NULL"));
         return;
     }
-    if (manifest->unlock(password)) {
+    // The key derivation may take long: it runs in a worker the user can cancel. The form
+    // has shown a damaged keybag's error; after either, the dialog stays for another try.
+    ProgressForm form(tr("IDS_UNLOCKING_ITUNES_BACKUP"), this);
+    BackupUnlockThread thread(manifest, password, &form);
+    if (runWorker(thread, form).result != WorkerOutcome::Succeeded)
+        return;
+    if (thread.unlocked()) {
         accept();
         return;
     }

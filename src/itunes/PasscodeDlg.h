@@ -8,7 +8,8 @@ class BackupManifest;
 class Ui_PasscodeDlg;
 
 // Asks for the password of an encrypted backup. Ends accepted only once the manifest's
-// keybag unlocked with the typed password; the number of tries is not limited.
+// keybag unlocked with the typed password; the number of tries is not limited. Each try
+// runs under a progress dialog.
 class PasscodeDlg : public QDialog
 {
     Q_OBJECT

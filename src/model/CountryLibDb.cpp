@@ -1,8 +1,10 @@
 #include "model/CountryLibDb.h"
 
 #include "frame/DataFolder.h"
+#include "frame/FullWrite.h"
 
 #include <QFile>
+#include <QSaveFile>
 
 #include <stdexcept>
 
@@ -20,15 +22,14 @@ void CountryLibDb::initDb()
     const QString path = appDataDir().filePath(QStringLiteral("countries.db"));
     if (!QFile::exists(path)) {
         QFile resource(QString::fromLatin1(countriesResource));
-        if (!resource.exists())
+        if (!resource.open(QIODevice::ReadOnly))
             throw std::runtime_error("can not find :res/countries.db.");
-        // QFile::copy writes a temporary file and renames it, so a copy cut short
-        // leaves nothing under the final name.
-        if (!resource.copy(path))
+        // A save file is written under another name and renamed when complete, so a copy
+        // cut short (a full disk) leaves nothing under the final name.
+        QSaveFile copy(path);
+        if (!copy.open(QIODevice::WriteOnly) || !writeFully(copy, resource.readAll()) || !copy.commit())
             throw std::runtime_error(
-                QStringLiteral("can not create %1. %2").arg(path, resource.errorString()).toStdString());
-        // Files copied out of the resources are read-only.
-        QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
+                QStringLiteral("can not create %1. %2").arg(path, copy.errorString()).toStdString());
     }
     openThrow(path, ReadWrite);
     m_defaultCountry = countryByMcc(m_mcc);

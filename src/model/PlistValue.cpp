@@ -1,6 +1,7 @@
 #include "model/PlistValue.h"
 
 #include "model/AppleTime.h"
+#include "model/PlistLimits.h"
 
 #include <plist/plist.h>
 
@@ -96,7 +97,10 @@ PlistValue PlistValue::newDict(bool owned)
 PlistValue PlistValue::fromData(const QByteArray& bytes, bool owned)
 {
     plist_t root = nullptr;
-    if (bytes.size() <= qsizetype(std::numeric_limits<uint32_t>::max())) {
+    if (exceedsPlistLimits(bytes)) {
+        qWarning("refused a property list of %lld bytes: it nests too deep or multiplies shared objects",
+                 qlonglong(bytes.size()));
+    } else if (bytes.size() <= qsizetype(std::numeric_limits<uint32_t>::max())) {
         if (bytes.size() > 8 && bytes.startsWith("bplist00"))
             plist_from_bin(bytes.constData(), uint32_t(bytes.size()), &root);
         else

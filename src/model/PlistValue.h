@@ -32,7 +32,8 @@ public:
     static PlistValue newArray(bool owned = true);
     static PlistValue newDict(bool owned = true);
     // Binary when longer than 8 bytes and starting "bplist00", else XML. A failed
-    // parse gives a value that isNone.
+    // parse gives a value that isNone, and so does a list nesting deeper than the parser
+    // can safely go (see PlistLimits.h).
     static PlistValue fromData(const QByteArray& bytes, bool owned = true);
     PlistValue clone(bool owned = true) const;
 

@@ -62,7 +62,8 @@ inline QByteArray sha1Hex(const QString& path)
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1).toHex();
 }
 
-// Every entry below the folder, with the SHA-1 of each file's content.
+// Every entry below the folder, with the SHA-1 of each file's content. A FIFO or device
+// is never opened: reading one could wait forever.
 inline QMap<QString, QByteArray> folderSnapshot(const QString& folder)
 {
     QMap<QString, QByteArray> entries;
@@ -71,7 +72,10 @@ inline QMap<QString, QByteArray> folderSnapshot(const QString& folder)
     while (it.hasNext()) {
         const QFileInfo info(it.next());
         const QString name = QDir(folder).relativeFilePath(info.filePath());
-        entries.insert(name, info.isSymLink() ? "link" : info.isDir() ? "folder" : sha1Hex(info.filePath()));
+        entries.insert(name, info.isSymLink() ? "link"
+                             : info.isDir()   ? "folder"
+                             : info.isFile()  ? sha1Hex(info.filePath())
+                                              : "special");
     }
     return entries;
 }

@@ -1,5 +1,6 @@
 #include "itunes/BackupManifest.h"
 #include "itunes/MbdbFile.h"
+#include "model/PlistLimits.h"
 #include "support/Cli.h"
 
 #include <QDateTime>
@@ -11,6 +12,8 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -450,6 +453,105 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, m.extractFile(&missing, dir.filePath("out.db")));
     }
 
+    void extractToAFullDiskSaysSoWithThePath()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath("full");
+        QVERIFY(QFile::link("/dev/full", out));
+        BackupManifest m(encryptedBackup);
+        m.loadPlist();
+        QVERIFY(m.unlock("pw"));
+        m.loadMbdb();
+        try {
+            m.extractFile(m.smsDb, out);
+            QFAIL("no error");
+        } catch (const std::runtime_error& e) {
+            QCOMPARE(QString(e.what()), "Cannot write " + out + ": No space left on device");
+        }
+    }
+
+    void readsOnlyRegularFilesFromTheFolder_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        for (const char* file : {"Manifest.plist", "Manifest.mbdb", "3d0d7e5fb2ce288813306e4d4636395e047a3d28"}) {
+            QTest::addRow("%s is a FIFO", file) << file << "FIFO" << "it is not a regular file";
+            QTest::addRow("%s is a folder", file) << file << "folder" << "it is a folder, not a file";
+            QTest::addRow("%s is a device", file) << file << "device" << "it is not a regular file";
+        }
+    }
+    void readsOnlyRegularFilesFromTheFolder()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("backup");
+        QVERIFY(QDir().mkpath(folder));
+        for (const QString& name : QDir(encryptedBackup).entryList(QDir::Files))
+            QVERIFY(QFile::copy(encryptedBackup + "/" + name, folder + "/" + name));
+        const QString path = folder + "/" + file;
+        QVERIFY(QFile::remove(path));
+        if (kind == "FIFO")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == "folder")
+            QVERIFY(QDir().mkpath(path));
+        else
+            QVERIFY(QFile::link("/dev/zero", path));
+
+        BackupManifest m(folder);
+        try {
+            m.loadPlist();
+            QVERIFY(m.unlock("pw"));
+            m.loadMbdb();
+            m.extractFile(m.smsDb, dir.filePath("out.db"));
+            QFAIL("no error");
+        } catch (const std::runtime_error& e) {
+            QCOMPARE(QString(e.what()), "Cannot open " + path + ": " + reason);
+        }
+        QVERIFY(!QFileInfo::exists(dir.filePath("out.db")));
+    }
+
+    void loadPlistRefusesADamagedFile_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("not a property list") << QByteArray("IsEncrypted") << false;
+        QTest::newRow("cut short") << QByteArray("<plist version=\"1.0\"><dict><key>IsEncrypted</key><true/>") << false;
+        QTest::newRow("an array") << QByteArray("<plist version=\"1.0\"><array><true/></array></plist>") << false;
+        QTest::newRow("200,000 nested arrays")
+            << "<plist version=\"1.0\">" + QByteArray("<array>").repeated(200000) + QByteArray("</array>").repeated(200000)
+                   + "</plist>"
+            << false;
+        QTest::newRow("nested as deep as allowed")
+            << "<plist version=\"1.0\"><dict><key>IsEncrypted</key><true/><key>Deep</key>"
+                   + QByteArray("<array>").repeated(maxPlistNesting - 2) + QByteArray("</array>").repeated(maxPlistNesting - 2)
+                   + "</dict></plist>"
+            << true;
+    }
+    void loadPlistRefusesADamagedFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, accepted);
+        QTemporaryDir dir;
+        QVERIFY(writeAll(dir.filePath("Manifest.plist"), content));
+        BackupManifest m(dir.path());
+        if (accepted) {
+            m.loadPlist();
+            QVERIFY(m.isEncrypted);
+            return;
+        }
+        try {
+            m.loadPlist();
+            QFAIL("no error");
+        } catch (const std::runtime_error& e) {
+            QCOMPARE(QString(e.what()), "Cannot read " + dir.filePath("Manifest.plist")
+                                            + ": the file is damaged or is no property list.");
+        }
+        QVERIFY(!m.isEncrypted);
+    }
+
     void msgtoolReadsAndExtracts()
     {
         QTemporaryDir dir;
@@ -476,7 +578,7 @@ private slots:
         const QString out = dir.filePath("out.db");
         r = msgtool({"extract", folder, "HomeDomain", "Library/SMS/sms.db", out, "--password", "wrong"});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY(r.err.contains("Invalid password."));
+        QVERIFY(r.err.contains("Wrong password or damaged keybag."));
         QVERIFY(!QFileInfo::exists(out));
         QCOMPARE(msgtool({"extract", folder, "HomeDomain", "Library/SMS/sms.db", out}).exitCode, 1);
         QVERIFY(!QFileInfo::exists(out));

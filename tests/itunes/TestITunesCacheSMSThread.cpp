@@ -485,7 +485,7 @@ con.close()
 
         CliResult r = msgtool({"cache", backup, "--password", "wrong"});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.err.contains("Invalid password."), r.err.constData());
+        QVERIFY2(r.err.contains("Wrong password or damaged keybag."), r.err.constData());
         r = msgtool({"cache", backup});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains("msgtool: cannot decrypt Library/SMS/sms.db"), r.err.constData());

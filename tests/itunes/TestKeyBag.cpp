@@ -36,6 +36,17 @@ const QByteArray twoClasses = item("UUID", "u0") + item("XTAG", "x") + item("WRA
                               + item("CLAS", u32(2)) + item("WRAP", u32(2)) + item("KTYP", u32(0))
                               + item("WPKY", "k2");
 
+// A keybag of a backup made before iOS 10, built from a published test vector: its one
+// class key unwraps with the password "hashcat".
+const QByteArray wpky =
+    QByteArray::fromHex("ebd7f9b33293b2511f0a4139d5b213feff51476968863cef60ec38d720497b6ff39a0bb63fa9f84e");
+const QByteArray publishedVector = item("VERS", u32(3)) + item("TYPE", u32(1)) + item("UUID", QByteArray(16, 'u'))
+                                   + item("WRAP", u32(0))
+                                   + item("SALT", QByteArray::fromHex("2202015774208421818002001652122401871832"))
+                                   + item("ITER", u32(10000)) + item("UUID", QByteArray(16, 'v'))
+                                   + item("CLAS", u32(1)) + item("WRAP", u32(2)) + item("KTYP", u32(0))
+                                   + item("WPKY", wpky);
+
 struct GeneratedKeyBag
 {
     QByteArray data;
@@ -159,15 +170,77 @@ private slots:
         QVERIFY(!bag.classKeys.value(3).contains("KEY"));
     }
 
-    void keyBagWithoutPasswordWrapAcceptsAnyPassword()
+    void publishedVectorUnlocksWithItsPasswordOnly()
     {
-        KeyBag bag = KeyBag::parse(item("UUID", "u0") + item("WRAP", u32(0)) + item("SALT", "s")
-                                   + item("ITER", u32(1)) + item("UUID", "u1") + item("CLAS", u32(1))
-                                   + item("WRAP", u32(1)) + item("WPKY", QByteArray(40, 'k')) + item("UUID", "u2")
-                                   + item("CLAS", u32(2)) + item("WRAP", u32(2)));
-        QVERIFY(bag.unlock("anything"));
+        QVERIFY(KeyBag::parse(publishedVector).unlock("hashcat"));
+        QVERIFY(!KeyBag::parse(publishedVector).unlock("hashcat "));
+        KeyBag bag = KeyBag::parse(publishedVector);
+        QVERIFY(bag.unlock("hashcat"));
+        QCOMPARE(bag.classKeys.value(1).value("KEY").toHex(),
+                 QByteArray("d684b4867dd1000012ddecf958080000d3c202a1ab73000070ef26e352020000"));
+    }
+
+    void neverUnlocksWithoutAPasswordWrappedKey_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("password");
+        const QByteArray header = publishedVector.left(publishedVector.indexOf("UUID", 8));
+        QTest::newRow("nothing") << QByteArray() << "hashcat";
+        QTest::newRow("class keys removed") << header << "hashcat";
+        QTest::newRow("class keys removed, empty password") << header << "";
+        QTest::newRow("class without WPKY")
+            << header + item("UUID", "u1") + item("CLAS", u32(1)) + item("WRAP", u32(2)) << "hashcat";
+        QTest::newRow("class key not wrapped with the password")
+            << header + item("UUID", "u1") + item("CLAS", u32(1)) + item("WRAP", u32(1)) + item("WPKY", wpky)
+            << "hashcat";
+        QTest::newRow("WPKY of 32 bytes")
+            << header + item("UUID", "u1") + item("CLAS", u32(1)) + item("WRAP", u32(2)) + item("WPKY", wpky.left(32))
+            << "hashcat";
+        QTest::newRow("WPKY of 48 bytes")
+            << header + item("UUID", "u1") + item("CLAS", u32(1)) + item("WRAP", u32(2)) + item("WPKY", wpky + wpky.left(8))
+            << "hashcat";
+        QTest::newRow("WPKY length past the end")
+            << header + item("UUID", "u1") + item("CLAS", u32(1)) + item("WRAP", u32(2)) + "WPKY" + u32(400) + wpky
+            << "hashcat";
+    }
+    void neverUnlocksWithoutAPasswordWrappedKey()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QString, password);
+        KeyBag bag = KeyBag::parse(data);
+        QVERIFY(!bag.unlock(password.toUtf8()));
+        for (const KeyBag::TagMap& entry : std::as_const(bag.classKeys))
+            QVERIFY(!entry.contains("KEY"));
+    }
+
+    void iterationCountAboveTenMillionIsRefusedAtOnce()
+    {
+        QByteArray data = publishedVector;
+        data.replace(item("ITER", u32(10000)), item("ITER", u32(0x80000000)));
+        KeyBag bag = KeyBag::parse(data);
+        bool derived = false;
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, bag.unlock("hashcat", [&derived](quint64, quint64) {
+            derived = true;
+            return true;
+        }));
+        QVERIFY(!derived);
+    }
+
+    void derivationReportsProgressAndStopsWhenAsked()
+    {
+        QByteArray data = publishedVector;
+        data.replace(item("ITER", u32(10000)), item("ITER", u32(KeyBag::maxIterations)));
+        KeyBag bag = KeyBag::parse(data);
+        QList<quint64> reports;
+        const bool unlocked = bag.unlock("hashcat", [&reports](quint64 done, quint64 total) {
+            reports << done << total;
+            return false;
+        });
+        QVERIFY(!unlocked);
+        QCOMPARE(reports.size(), 2); // stopped at the first report
+        QCOMPARE(reports.at(1), quint64(2) * KeyBag::maxIterations); // two SHA-1 blocks make a 32-byte key
+        QVERIFY(reports.at(0) > 0 && reports.at(0) < reports.at(1));
         QVERIFY(!bag.classKeys.value(1).contains("KEY"));
-        QVERIFY(bag.unwrapFileKey(1, QByteArray(40, 'f')).isEmpty());
     }
 
     void fileKeyNeedsAnUnlockedClassAndFortyBytes_data()

@@ -1,12 +1,15 @@
 #include "itunes/PasscodeDlg.h"
 
+#include "frame/ProgressForm.h"
 #include "frame/StyleSheet.h"
 #include "itunes/BackupManifest.h"
 #include "support/BackupFixture.h"
 #include "support/MessageBoxAnswerer.h"
 
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QtEndian>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +25,21 @@ bool keyBagUnlocked(const BackupManifest& manifest)
             return false;
     }
     return true;
+}
+
+QByteArray iterItem(quint32 iterations)
+{
+    QByteArray item("ITER\0\0\0\4", 8);
+    item.resize(12);
+    qToBigEndian(iterations, item.data() + 8);
+    return item;
+}
+
+// The generator derives the password key with 1000 rounds.
+void setIterations(BackupManifest& manifest, quint32 iterations)
+{
+    QVERIFY(manifest.backupKeyBag.contains(iterItem(1000)));
+    manifest.backupKeyBag.replace(iterItem(1000), iterItem(iterations));
 }
 
 } // namespace
@@ -84,6 +102,53 @@ private slots:
         QVERIFY(!dlg.isVisible());
         QCOMPARE(boxes.texts.size(), 2);
         QVERIFY(keyBagUnlocked(manifest));
+    }
+
+    void damagedKeyBagShowsItsErrorAndKeepsTheDialog()
+    {
+        BackupManifest manifest(encrypted);
+        manifest.loadPlist();
+        setIterations(manifest, 0x80000000);
+        MessageBoxAnswerer boxes;
+        PasscodeDlg dlg(&manifest);
+        dlg.show();
+        type(dlg, "pw");
+        QCOMPARE(boxes.texts.size(), 1);
+        QVERIFY2(boxes.texts.first().contains("keybag is damaged"), qPrintable(boxes.texts.first()));
+        QCOMPARE(boxes.icons.value(0), QMessageBox::Critical);
+        QVERIFY(dlg.isVisible());
+        QVERIFY(!keyBagUnlocked(manifest));
+    }
+
+    // The derivation runs in a worker under a progress dialog whose cancel button stops it
+    // at once; the password dialog stays for another try.
+    void slowUnlockShowsProgressAndCanBeCancelled()
+    {
+        BackupManifest manifest(encrypted);
+        manifest.loadPlist();
+        setIterations(manifest, KeyBag::maxIterations);
+        MessageBoxAnswerer boxes;
+        PasscodeDlg dlg(&manifest);
+        dlg.show();
+        int shownProgress = 0;
+        // Runs inside the progress dialog's own event loop, once it is on screen.
+        QMetaObject::invokeMethod(
+            &dlg,
+            [&dlg, &shownProgress] {
+                auto* form = dlg.findChild<ProgressForm*>();
+                QVERIFY(form);
+                connect(form->findChild<QProgressBar*>("progressBar"), &QProgressBar::valueChanged, form,
+                        [form, &shownProgress](int value) {
+                            shownProgress = value;
+                            form->findChild<QPushButton*>("btnCancel")->click();
+                        });
+            },
+            Qt::QueuedConnection);
+        type(dlg, "pw");
+        QVERIFY(shownProgress > 0);
+        QVERIFY(boxes.texts.isEmpty());
+        QVERIFY(dlg.isVisible());
+        QVERIFY(!keyBagUnlocked(manifest));
     }
 
     void cancelRejects()

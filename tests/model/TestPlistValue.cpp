@@ -1,4 +1,5 @@
 #include "model/PlistValue.h"
+#include "model/PlistLimits.h"
 #include "support/Cli.h"
 
 #include <QFile>
@@ -25,6 +26,44 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A binary list of `arrays` arrays, each holding `refs` references to the next one (the
+// last one holding none), or, with `cycle`, the last one referring back to the first.
+QByteArray nestedBinary(int arrays, int refs = 1, bool cycle = false)
+{
+    QByteArray data("bplist00");
+    QList<quint32> offsets;
+    auto appendBigEndian = [&data](quint32 v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            data.append(char(v >> shift));
+    };
+    for (int i = 0; i < arrays; ++i) {
+        offsets << quint32(data.size());
+        const bool last = i == arrays - 1;
+        if (last && !cycle) {
+            data.append(char(0xA0));
+            continue;
+        }
+        data.append(char(0xA0 | refs));
+        for (int r = 0; r < refs; ++r)
+            appendBigEndian(last ? 0 : quint32(i + 1));
+    }
+    const quint32 table = quint32(data.size());
+    for (const quint32 offset : std::as_const(offsets))
+        appendBigEndian(offset);
+    data.append(QByteArray(6, '\0')).append(char(4)).append(char(4));
+    for (const quint64 v : {quint64(arrays), quint64(0), quint64(table)}) {
+        appendBigEndian(quint32(v >> 32));
+        appendBigEndian(quint32(v));
+    }
+    return data;
+}
+
+QByteArray nestedXml(int elements)
+{
+    return "<plist version=\"1.0\">" + QByteArray("<array>").repeated(elements - 1)
+           + QByteArray("</array>").repeated(elements - 1) + "</plist>";
 }
 
 const QDateTime appleEpoch(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
@@ -108,6 +147,33 @@ private slots:
         QVERIFY(!value.isDict() && !value.isString());
         QCOMPARE(value.toXml(), QStringLiteral(""));
         QVERIFY(!value.toBinary().isNull() && value.toBinary().isEmpty());
+    }
+
+    void nestingIsBoundedBeforeParsing_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("parsed");
+        QTest::newRow("binary as deep as allowed") << nestedBinary(maxPlistNesting) << true;
+        QTest::newRow("binary one level deeper") << nestedBinary(maxPlistNesting + 1) << false;
+        QTest::newRow("binary of 200,000 levels") << nestedBinary(200000) << false;
+        QTest::newRow("binary sharing one array twice") << nestedBinary(3, 2) << true;
+        QTest::newRow("binary doubling its tree 60 times") << nestedBinary(60, 2) << false;
+        QTest::newRow("binary referring to itself") << nestedBinary(3, 1, true) << false;
+        QTest::newRow("XML as deep as allowed") << nestedXml(maxPlistNesting) << true;
+        QTest::newRow("XML one level deeper") << nestedXml(maxPlistNesting + 1) << false;
+        QTest::newRow("XML of 200,000 levels") << nestedXml(200000) << false;
+        QTest::newRow("XML tags inside a comment and CDATA do not count")
+            << "<plist version=\"1.0\"><!-- " + QByteArray("<array>").repeated(300) + " --><string><![CDATA["
+                   + QByteArray("<array>").repeated(300) + "]]></string></plist>"
+            << true;
+    }
+    void nestingIsBoundedBeforeParsing()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, parsed);
+        QCOMPARE(exceedsPlistLimits(bytes), !parsed);
+        const PlistValue value = PlistValue::fromData(bytes);
+        QCOMPARE(value.isNone(), !parsed);
     }
 
     void truncatedBinaryIsRefused()

@@ -22,7 +22,7 @@ QJsonValue cache(const QStringList& arguments)
     BackupManifest manifest(args.first());
     manifest.loadPlist();
     if (manifest.isEncrypted && !password.isNull() && !manifest.unlock(password))
-        throw std::runtime_error("Invalid password.");
+        throw std::runtime_error("Wrong password or damaged keybag.");
     manifest.loadMbdb();
 
     ProgressForm form(QString(), nullptr);

@@ -26,6 +26,12 @@ bool registerCommand(const char* name, const char* usage, CommandFunction run);
 const Command* findCommand(const QString& name);
 QList<Command> allCommands();
 
+// The "--name" words of a subcommand's usage are its options; one followed there by a
+// placeholder takes the next argument as its value. True when the arguments ask for
+// "--help"; throws UsageError for any other word starting with "-" that is no option.
+// main() calls it for every subcommand before running it, so none sees either.
+bool asksForHelp(const Command& command, const QStringList& args);
+
 // One file per subcommand registers itself with this.
 #define MSGTOOL_COMMAND(name, usage, function) \
     static const bool registered_##function = registerCommand(name, usage, function)

@@ -37,7 +37,7 @@ QJsonValue extract(const QStringList& arguments)
         if (password.isNull())
             throw std::runtime_error("The backup is encrypted: a password is needed.");
         if (!manifest.unlock(password))
-            throw std::runtime_error("Invalid password.");
+            throw std::runtime_error("Wrong password or damaged keybag.");
     }
     manifest.loadMbdb();
     const BackupFileNode* node = findNode(manifest.root, domain, path);
@@ -46,7 +46,9 @@ QJsonValue extract(const QStringList& arguments)
     try {
         manifest.extractFile(node, out);
     } catch (...) {
-        QFile::remove(out);
+        // Only a regular file is taken back: OUT may name a device such as /dev/full.
+        if (QFileInfo(out).isFile())
+            QFile::remove(out);
         throw;
     }
     return QJsonObject{{"out", out}, {"size", QFileInfo(out).size()}};

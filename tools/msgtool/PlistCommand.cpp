@@ -1,5 +1,6 @@
 #include "Command.h"
 
+#include "frame/RegularFileReader.h"
 #include "model/AppleTime.h"
 #include "model/PlistValue.h"
 
@@ -48,8 +49,7 @@ QJsonValue plist(const QStringList& args)
     if (args.size() != 1)
         throw UsageError("one file expected");
     QFile file(args.first());
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("cannot read " + args.first().toStdString());
+    openRegularFileForReading(file);
     const PlistValue root = PlistValue::fromData(file.readAll());
     if (root.isNone())
         throw std::runtime_error(args.first().toStdString() + " is not a property list");

@@ -55,6 +55,10 @@ int main(int argc, char** argv)
         return 2;
     }
     try {
+        if (asksForHelp(*command, args)) {
+            std::printf("usage: msgtool %s %s\n", qPrintable(command->name), qPrintable(command->usage));
+            return 0;
+        }
         printJson(command->run(args));
         return 0;
     } catch (const UsageError& e) {

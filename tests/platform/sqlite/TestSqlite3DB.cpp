@@ -137,6 +137,26 @@ private slots:
         QCOMPARE(db.exec("create table b(x); create index bi on b(x);", error), 0);
     }
 
+    void aFullDatabaseNamesItsFile()
+    {
+        const QString path = m_dir.filePath("full.db");
+        Sqlite3DB db;
+        db.openThrow(path, Sqlite3DB::ReadWriteCreate);
+        db.executeThrow("create table t(x)");
+        // A page limit makes SQLite refuse to grow the file as a full disk does.
+        db.queryThrow("pragma max_page_count = 2").moveNext();
+        const QString expected = "database or disk is full: no space left for " + QFileInfo(path).canonicalFilePath();
+        try {
+            db.executeThrow("insert into t values (zeroblob(100000))");
+            QFAIL("no exception");
+        } catch (const Sqlite3Exception& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).startsWith(expected), e.what());
+        }
+        QString error;
+        QVERIFY(db.exec("insert into t values (zeroblob(100000))", error) != 0);
+        QCOMPARE(error, expected);
+    }
+
     void cursorOutlivesClose()
     {
         Sqlite3DB db;
