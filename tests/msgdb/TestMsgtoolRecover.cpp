@@ -1,6 +1,7 @@
 #include "msgdb/DeletedHistoryFixture.h"
 #include "support/Cli.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +43,7 @@ private slots:
         QTest::newRow("iOS 6 database folder") << Schema::IOS6 << false;
         QTest::newRow("iOS 6 file outside a database folder") << Schema::IOS6 << true;
         QTest::newRow("iOS 5 database folder") << Schema::IOS5 << false;
+        QTest::newRow("iOS 5 file outside a database folder") << Schema::IOS5 << true;
     }
 
     void dumpsWithTheDeletedMessages()
@@ -76,8 +78,13 @@ private slots:
         QCOMPARE(dump.exitCode, 0);
         const CliResult first = msgtool({QStringLiteral("recover"), path});
         QVERIFY2(first.exitCode == 0, first.err.constData());
-        const QString store = storeFolder + QStringLiteral("/recycle.db");
+        // Kept in the program's cache, one store per input, never beside the input.
+        const QString store = QJsonDocument::fromJson(first.out)[QLatin1String("recycle_store")].toString();
         QVERIFY(QFileInfo::exists(store));
+        const QByteArray inputHash =
+            QCryptographicHash::hash(QFileInfo(path).absoluteFilePath().toUtf8(), QCryptographicHash::Sha1).toHex();
+        QCOMPARE(QFileInfo(store).dir().dirName(), QString::fromLatin1(inputHash));
+        QVERIFY(!QFileInfo::exists(storeFolder + QStringLiteral("/recycle.db")));
 
         const QJsonArray messages = messagesOf(first.out);
         QCOMPARE(liveMessages(messages), liveMessages(messagesOf(dump.out)));
@@ -111,10 +118,10 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("no path") << "ios6" << QStringList{} << 2 << "expected one PATH";
         QTest::newRow("no database there") << "none" << QStringList{"DIR/nothing"} << 1 << "no message database at";
-        QTest::newRow("recycle store cannot be created") << "ios6 store-is-folder" << QStringList{"DIR"} << 1 << "recycle.db";
-        QTest::newRow("iOS 5 file outside its database folder")
-            << "ios5" << QStringList{"DIR/file-relay/var/mobile/Library/SMS/sms.db.copy"} << 1
-            << "inside its database folder only";
+        QTest::newRow("neither schema") << "other" << QStringList{"DIR/other.db"} << 1
+                                        << "not a message database: ";
+        QTest::newRow("the program's cache cannot be made") << "ios6 cache-below-file" << QStringList{"DIR"} << 1
+                                                             << "cannot ";
     }
 
     void failures()
@@ -126,15 +133,18 @@ private slots:
         QTemporaryDir dir;
         if (setup.startsWith(QLatin1String("ios6")))
             QVERIFY(makeDeletedHistoryDb(dir.path()).built);
-        if (setup == QLatin1String("ios5")) {
-            QVERIFY(makeIOS5DeletedHistoryDb(dir.path()).built);
-            QVERIFY(QFile::copy(smsDbPathIn(dir.path()), smsDbPathIn(dir.path()) + QStringLiteral(".copy")));
+        if (setup == QLatin1String("other"))
+            QCOMPARE(sqliteCli(dir.filePath(QStringLiteral("other.db")), "create table t(a)"), QByteArray());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QTemporaryDir home;
+        if (setup.endsWith(QLatin1String("cache-below-file"))) {
+            QFile blocker(home.filePath(QStringLiteral("file")));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            env.insert(QStringLiteral("XDG_CACHE_HOME"), blocker.fileName() + QStringLiteral("/cache"));
         }
-        if (setup.endsWith(QLatin1String("store-is-folder")))
-            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("recycle.db")));
         args.replaceInStrings(QStringLiteral("DIR"), dir.path());
 
-        const CliResult r = msgtool(QStringList{QStringLiteral("recover")} + args);
+        const CliResult r = msgtool(QStringList{QStringLiteral("recover")} + args, env);
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY(r.out.isEmpty());
         // The worker's error reaches stderr twice: through the headless error box, then as the reason.
