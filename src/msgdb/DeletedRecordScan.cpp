@@ -114,10 +114,14 @@ void DeletedRecordScan::readLog(Sqlite3File& history, const SqliteWalFrames& log
 {
     // A page is written again at every commit that touches it; an image seen before adds nothing.
     QSet<QByteArray> seenImages;
+    // Each page the file gains comes with a frame of its own: a larger number is damage.
+    const qint64 lastPossiblePage = history.pageCount() + log.frames.size();
     for (const SqliteWalFrame& frame : log.frames) {
         if (cancelled())
             return;
         stepDone();
+        if (frame.pageNo > lastPossiblePage)
+            continue;
         history.putPage(int(frame.pageNo), frame.page);
         const QByteArray digest = QCryptographicHash::hash(frame.page, QCryptographicHash::Sha1);
         if (seenImages.contains(digest))

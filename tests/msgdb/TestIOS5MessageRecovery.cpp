@@ -168,22 +168,35 @@ private slots:
         }
     }
 
+    void recoversDeletedMessagesOnce_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("the first iOS 5 layout") << QStringList();
+        // Columns in another order, 0 in the madrid integer columns of SMS rows, deleted
+        // rows in freeblocks, in the unallocated space after zero bytes and on freed pages.
+        QTest::newRow("laid out as a phone's file") << QStringList{QStringLiteral("--phone-layout")};
+    }
     void recoversDeletedMessagesOnce()
     {
+        QFETCH(QStringList, options);
         QTemporaryDir dir;
-        const IOS5DeletedHistory history = makeIOS5DeletedHistoryDb(dir.path());
+        const IOS5DeletedHistory history = makeIOS5DeletedHistoryDb(dir.path(), options);
         QVERIFY(history.built && history.mostSurvived());
         {
             IOS5MessageDb db(QDir(dir.path()), QString());
             IOS5MessageRecovery(db, QString()).recoverDeletedMessages(nullptr);
         }
-        const QStringList rows = sqliteColumn(recyclePath(dir), "select text || '|' || date from message");
+        const QStringList rows =
+            sqliteColumn(recyclePath(dir), "select text || '|' || date || '|' || is_from_me || '|' || handle from message");
         qsizetype found = 0;
         for (const QString& line : rows) {
-            const QString text = line.section(QLatin1Char('|'), 0, 0);
+            const QStringList fields = line.split(QLatin1Char('|'));
             // Deleted ones only, none of the live copies SQLite leaves on the pages it frees.
-            QVERIFY2(history.recoverable.contains(text), qPrintable(line));
-            QCOMPARE(line.section(QLatin1Char('|'), 1).toLongLong(), history.recoverable.value(text));
+            QVERIFY2(history.recoverable.contains(fields[0]), qPrintable(line));
+            const QJsonObject expected = history.recoverableRecords.value(fields[0]);
+            QCOMPARE(fields[1].toLongLong(), expected.value(QLatin1String("date")).toInteger());
+            QCOMPARE(fields[2].toLongLong(), expected.value(QLatin1String("from_me")).toInteger());
+            QCOMPARE(fields[3], expected.value(QLatin1String("handle")).toString());
             ++found;
         }
         QVERIFY2(found * 100 >= history.recoverable.size() * 95, qPrintable(QString::number(found)));

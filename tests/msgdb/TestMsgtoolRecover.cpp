@@ -1,4 +1,5 @@
 #include "msgdb/DeletedHistoryFixture.h"
+#include "msgdb/WalHistoryFixture.h"
 #include "support/Cli.h"
 
 #include <QCryptographicHash>
@@ -29,6 +30,7 @@ enum class Schema { IOS6, IOS5 };
 } // namespace
 
 Q_DECLARE_METATYPE(Schema)
+Q_DECLARE_METATYPE(SmsSchema)
 
 class TestMsgtoolRecover : public QObject
 {
@@ -108,6 +110,68 @@ private slots:
         QCOMPARE(second.exitCode, 0);
         QCOMPARE(sqliteCli(store, "select count(*) from message"), stored);
         QCOMPARE(messagesOf(second.out).size(), messages.size());
+    }
+
+    // Written, committed, deleted and committed again with no checkpoint: the rows are only
+    // in the log's older page images, and come back once each beside the live ones.
+    void returnsWhatOnlyTheLogHolds_data()
+    {
+        QTest::addColumn<SmsSchema>("schema");
+        QTest::newRow("iOS 6") << SmsSchema::IOS6;
+        QTest::newRow("iOS 5") << SmsSchema::IOS5;
+    }
+    void returnsWhatOnlyTheLogHolds()
+    {
+        QFETCH(SmsSchema, schema);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sms.db"));
+        const WalHistory history = makeWalHistoryDb(path, schema);
+        QVERIFY(history.built);
+
+        const CliResult r = msgtool({QStringLiteral("recover"), path});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QHash<QString, QJsonObject> deleted;
+        QStringList live;
+        for (const QJsonValue& m : messagesOf(r.out)) {
+            const QString text = m[QLatin1String("text")].toString();
+            if (!m[QLatin1String("deleted")].toBool()) {
+                live << text;
+                continue;
+            }
+            QVERIFY2(!deleted.contains(text), qPrintable("twice: " + text));
+            deleted.insert(text, m.toObject());
+        }
+        QCOMPARE(deleted.size(), history.deleted.size());
+        for (const QJsonValue& expected : history.deleted) {
+            const QJsonObject found = deleted.value(expected[QLatin1String("text")].toString());
+            QVERIFY2(!found.isEmpty(), qPrintable(expected[QLatin1String("text")].toString()));
+            QCOMPARE(found.value(QLatin1String("date")).toInteger(), expected[QLatin1String("date")].toInteger());
+            QCOMPARE(found.value(QLatin1String("is_from_me")).toInteger(), expected[QLatin1String("from_me")].toInteger());
+            if (schema == SmsSchema::IOS6)
+                QCOMPARE(found.value(QLatin1String("guid")).toString(), expected[QLatin1String("guid")].toString());
+        }
+        for (const QString& text : history.live)
+            QVERIFY2(live.contains(text) && !deleted.contains(text), qPrintable(text));
+    }
+
+    // Page numbers no file could reach must not make the replay of the log grow without end.
+    void damagedLogIsReadAsFarAsItGoes()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sms.db"));
+        QVERIFY(makeWalHistoryDb(path, SmsSchema::IOS6).built);
+        QFile log(path + QStringLiteral("-wal"));
+        QVERIFY(log.open(QIODevice::ReadWrite));
+        const qint64 frameSize = 24 + 4096;
+        for (const auto& [frame, pageNo] : {std::pair{0, "\x7f\xff\xff\xff"}, std::pair{1, "\xff\xff\xff\xff"}}) {
+            QVERIFY(log.seek(32 + frame * frameSize));
+            QCOMPARE(log.write(pageNo, 4), 4);
+        }
+        log.close();
+
+        const CliResult r = msgtool({QStringLiteral("recover"), path});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QVERIFY(!messagesOf(r.out).isEmpty());
     }
 
     void failures_data()
