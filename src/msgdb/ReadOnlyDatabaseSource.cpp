@@ -88,7 +88,10 @@ QString ReadOnlyDatabaseSource::privateCopy()
 void ReadOnlyDatabaseSource::open(Sqlite3DB& db)
 {
     if (!m_copy.isEmpty() || !readableInPlace(m_path)) {
+        // Read-write, so that SQLite can recover the copy's log or roll back its journal;
+        // statements still may not write, as on the file itself.
         db.openThrow(privateCopy(), Sqlite3DB::ReadWrite);
+        db.executeThrow("PRAGMA query_only=1");
         return;
     }
     // The URI form, so that a '?' or '#' in the name stays part of it.

@@ -21,7 +21,7 @@ public:
     ReadOnlyDatabaseSource(const ReadOnlyDatabaseSource&) = delete;
     ReadOnlyDatabaseSource& operator=(const ReadOnlyDatabaseSource&) = delete;
 
-    // Opens db on the file read-only, or read-write on the private copy; throws.
+    // Opens db on the file, or on the private copy; either way no statement can write. Throws.
     void open(Sqlite3DB& db);
     // The private copy of the database, its side files beside it, made on the first call;
     // a caller may change it (a checkpoint, say). Throws when it cannot be made.

@@ -27,6 +27,30 @@ QStringList leftoverCopies(const QString& cacheHome)
     return QDir(cacheHome + QStringLiteral("/msgtool/database-copies")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
 }
 
+// The database with the -journal of a transaction still open beside it, as when a phone's
+// files are copied while it writes: SQLite would roll the journal back into the file.
+bool makeMidTransactionCopy(const QString& path)
+{
+    const QString work = path + QStringLiteral(".work");
+    if (!makeDeviceDb(work))
+        return false;
+    const CliResult r = python(QStringLiteral(R"(
+import shutil, sqlite3, sys
+db = sqlite3.connect(sys.argv[1], isolation_level=None)
+db.execute('PRAGMA cache_size=1')
+db.execute('BEGIN')
+db.execute("UPDATE message SET text = 'changed in a transaction'")
+shutil.copyfile(sys.argv[1], sys.argv[2])
+shutil.copyfile(sys.argv[1] + '-journal', sys.argv[2] + '-journal')
+db.execute('ROLLBACK')
+)"),
+                               {work, path});
+    QFile::remove(work);
+    if (r.exitCode != 0)
+        qWarning("the copy during a transaction failed: %s", r.err.constData());
+    return r.exitCode == 0;
+}
+
 } // namespace
 
 class TestMsgtoolReadOnly : public QObject
@@ -40,8 +64,9 @@ private slots:
     {
         QTest::addColumn<QString>("fixture");
         QTest::addColumn<QString>("command");
-        const QStringList fixtures{"iOS 6, rollback journal", "iOS 6 with a log", "iOS 6 with a log, database folder",
-                                   "iOS 5 with a log", "iOS 6 with 64 KiB pages and a log"};
+        const QStringList fixtures{"iOS 6, rollback journal", "iOS 6 copied during a transaction", "iOS 6 with a log",
+                                   "iOS 6 with a log, database folder", "iOS 5 with a log",
+                                   "iOS 6 with 64 KiB pages and a log"};
         for (const QString& fixture : fixtures) {
             for (const char* command : {"dump", "recover", "refused recover", "carve"})
                 QTest::newRow(qPrintable(fixture + ", " + command)) << fixture << QString::fromLatin1(command);
@@ -57,6 +82,8 @@ private slots:
         const QString db = inFolder ? smsDbPathIn(input) : input + QStringLiteral("/sms.db");
         if (fixture.startsWith(QLatin1String("iOS 6, rollback")))
             QVERIFY(makeDeviceDb(db, {QStringLiteral("--deleted")}));
+        else if (fixture.contains(QLatin1String("transaction")))
+            QVERIFY(makeMidTransactionCopy(db));
         else if (fixture.startsWith(QLatin1String("iOS 5")))
             QVERIFY(makeWalHistoryDb(db, SmsSchema::IOS5).built);
         else if (fixture.contains(QLatin1String("64 KiB")))
@@ -64,7 +91,7 @@ private slots:
         else
             QVERIFY(makeWalHistoryDb(db, SmsSchema::IOS6, {QStringLiteral("--later")}).built);
         const QMap<QString, QByteArray> before = snapshot(input);
-        QVERIFY(before.size() == (fixture.contains(QLatin1String("log")) ? 3 : 1));
+        QCOMPARE(before.size(), fixture.contains(QLatin1String("log")) ? 3 : fixture.contains(QLatin1String("transaction")) ? 2 : 1);
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         const QString cacheHome = env.value(QStringLiteral("XDG_CACHE_HOME"));
