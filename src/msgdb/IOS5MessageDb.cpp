@@ -331,14 +331,10 @@ void IOS5MessageDb::loadRecycledMessages(MsgSetPtr& set)
     MessageRecycleDb::buildChats(set, recycle.loadMessages());
 }
 
-QStringList IOS5MessageDb::messageColumns()
+QList<_SqliteCol> IOS5MessageDb::messageColumns()
 {
     initDb();
-    const SqliteTableInfo table = tbInfo(QStringLiteral("message"));
-    QStringList names;
-    for (const _SqliteCol& column : table.columns())
-        names << column.name;
-    return names;
+    return tbInfo(QStringLiteral("message")).columns();
 }
 
 qint64 IOS5MessageDb::messageCount()

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QHash>
 #include <QString>
-#include <QStringList>
 
 #include <memory>
 
@@ -46,7 +45,7 @@ public:
     void setDbPath(const QString& path) { dbPath = path; }
     MessageRecycleDb* recycleDb() { return &recycle; }
     // The message table's columns as the file declares them, in table order.
-    QStringList messageColumns();
+    QList<_SqliteCol> messageColumns();
     // Puts the deleted messages kept in the recycle store into the set's chats.
     void loadRecycledMessages(MsgSetPtr& set);
     // SMS and iMessage rows alike.

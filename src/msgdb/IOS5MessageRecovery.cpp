@@ -7,9 +7,9 @@
 #include "msgdb/IOS5MessageDb.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -64,15 +64,6 @@ const char* const madridValueColumns[] = {"madrid_attributedBody", "madrid_handl
 // Phones write 0 or NULL in these on an SMS row.
 const char* const madridIntegerColumns[] = {"madrid_version", "madrid_type",      "madrid_flags",
                                             "madrid_error",   "madrid_date_read", "madrid_date_delivered"};
-
-QString declaredType(const QString& name)
-{
-    for (const auto& [column, type] : messageColumns) {
-        if (name == QLatin1String(column))
-            return QLatin1String(type);
-    }
-    return QString(); // a column of another release: any value passes
-}
 
 bool isReadFlag(int read)
 {
@@ -142,39 +133,46 @@ QSet<MessageKey> liveMessages(IOS5MessageDb& db)
 
 } // namespace
 
-IOS5MessageLayout::IOS5MessageLayout(const QStringList& names)
+// Only the row-id alias is flagged, so the carver takes NULL for any other column.
+IOS5MessageLayout::IOS5MessageLayout(const QList<_SqliteCol>& columns)
 {
-    for (int i = 0; i < names.size(); ++i) {
-        m_columns.append(_SqliteCol(names[i], declaredType(names[i]), false, false, i == 0));
-        m_index.insert(names[i], i);
+    for (int i = 0; i < columns.size(); ++i) {
+        m_columns.append(_SqliteCol(columns[i].name, columns[i].type, false, false, i == 0));
+        m_index.insert(columns[i].name, i);
     }
 }
 
 IOS5MessageLayout IOS5MessageLayout::fixed(int width)
 {
-    QStringList names;
+    QList<_SqliteCol> columns;
     for (int i = 0; i < width && i < int(std::size(messageColumns)); ++i)
-        names << QLatin1String(messageColumns[i].first);
-    return IOS5MessageLayout(names);
+        columns.append(_SqliteCol(QLatin1String(messageColumns[i].first), QLatin1String(messageColumns[i].second),
+                                  false, false, false));
+    return IOS5MessageLayout(columns);
 }
 
-QList<IOS5MessageLayout> IOS5MessageLayout::forTable(const QStringList& names)
+QList<IOS5MessageLayout> IOS5MessageLayout::forTable(const QList<_SqliteCol>& columns)
 {
-    bool namesSmsColumns = !names.isEmpty() && names.first().compare(QLatin1String("ROWID"), Qt::CaseInsensitive) == 0;
-    for (int i = 1; i < smsColumns && namesSmsColumns; ++i)
-        namesSmsColumns = names.contains(QLatin1String(messageColumns[i].first));
+    const auto names = [&columns](qsizetype i) { return columns[i].name; };
+    bool namesSmsColumns = !columns.isEmpty() && names(0).compare(QLatin1String("ROWID"), Qt::CaseInsensitive) == 0;
+    for (int i = 1; i < smsColumns && namesSmsColumns; ++i) {
+        namesSmsColumns = std::any_of(columns.cbegin(), columns.cend(), [i](const _SqliteCol& c) {
+            return c.name == QLatin1String(messageColumns[i].first);
+        });
+    }
     QList<IOS5MessageLayout> layouts;
     if (!namesSmsColumns) {
         for (int width : fixedWidths)
             layouts.append(fixed(width));
         return layouts;
     }
-    QStringList ownOrder = names;
-    ownOrder.first() = QStringLiteral("ROWID");
-    layouts.append(IOS5MessageLayout(ownOrder));
-    const qsizetype firstMadrid = ownOrder.indexOf(QRegularExpression(QStringLiteral("^madrid_|^is_madrid$")));
-    if (firstMadrid >= smsColumns)
-        layouts.append(IOS5MessageLayout(ownOrder.first(firstMadrid)));
+    layouts.append(IOS5MessageLayout(columns));
+    qsizetype firstMadrid = 0;
+    while (firstMadrid < columns.size() && !names(firstMadrid).startsWith(QLatin1String("madrid_"))
+           && names(firstMadrid) != QLatin1String("is_madrid"))
+        ++firstMadrid;
+    if (firstMadrid >= smsColumns && firstMadrid < columns.size())
+        layouts.append(IOS5MessageLayout(columns.first(firstMadrid)));
     return layouts;
 }
 

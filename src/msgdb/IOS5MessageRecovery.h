@@ -8,7 +8,6 @@
 #include <QHash>
 #include <QList>
 #include <QString>
-#include <QStringList>
 
 class IOS5MessageDb;
 class ProgressForm;
@@ -19,15 +18,16 @@ class ProgressForm;
 class IOS5MessageLayout
 {
 public:
-    // names: the table's columns in record order, the row-id alias first.
-    explicit IOS5MessageLayout(const QStringList& names);
+    // columns: the table's columns in record order, the row-id alias first; their names
+    // and declared types are taken.
+    explicit IOS5MessageLayout(const QList<_SqliteCol>& columns);
 
     // The order of the first iOS 5 files, cut to its first width columns.
     static IOS5MessageLayout fixed(int width);
     // The layouts to carve a file with: the file's own order when it names every column an
     // SMS needs, and its part before the iMessage columns for records older than them;
     // else the fixed order at its three widths.
-    static QList<IOS5MessageLayout> forTable(const QStringList& names);
+    static QList<IOS5MessageLayout> forTable(const QList<_SqliteCol>& columns);
 
     const QList<_SqliteCol>& columns() const { return m_columns; }
     // -1 when the layout has no such column.

@@ -31,7 +31,7 @@ std::unique_ptr<QTemporaryDir> makeCopyFolder()
 {
     const QString base = QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
                              .absoluteFilePath(QStringLiteral("database-copies"));
-    if (!QDir().mkpath(base))
+    if (!QDir().mkpath(base) || !QFile::setPermissions(base, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
         return nullptr;
     auto folder = std::make_unique<QTemporaryDir>(base + QStringLiteral("/copy-XXXXXX"));
     return folder->isValid() ? std::move(folder) : nullptr;
