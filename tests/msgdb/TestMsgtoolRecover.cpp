@@ -25,11 +25,8 @@ QStringList liveMessages(const QJsonArray& messages)
     return live;
 }
 
-enum class Schema { IOS6, IOS5 };
-
 } // namespace
 
-Q_DECLARE_METATYPE(Schema)
 Q_DECLARE_METATYPE(SmsSchema)
 
 class TestMsgtoolRecover : public QObject
@@ -39,24 +36,24 @@ class TestMsgtoolRecover : public QObject
 private slots:
     void dumpsWithTheDeletedMessages_data()
     {
-        QTest::addColumn<Schema>("schema");
+        QTest::addColumn<SmsSchema>("schema");
         // Where the database lies below the temporary folder, and the path given to msgtool.
         QTest::addColumn<bool>("bareFile");
-        QTest::newRow("iOS 6 database folder") << Schema::IOS6 << false;
-        QTest::newRow("iOS 6 file outside a database folder") << Schema::IOS6 << true;
-        QTest::newRow("iOS 5 database folder") << Schema::IOS5 << false;
-        QTest::newRow("iOS 5 file outside a database folder") << Schema::IOS5 << true;
+        QTest::newRow("iOS 6 database folder") << SmsSchema::IOS6 << false;
+        QTest::newRow("iOS 6 file outside a database folder") << SmsSchema::IOS6 << true;
+        QTest::newRow("iOS 5 database folder") << SmsSchema::IOS5 << false;
+        QTest::newRow("iOS 5 file outside a database folder") << SmsSchema::IOS5 << true;
     }
 
     void dumpsWithTheDeletedMessages()
     {
-        QFETCH(Schema, schema);
+        QFETCH(SmsSchema, schema);
         QFETCH(bool, bareFile);
         QTemporaryDir dir;
         // Text -> date of the deleted messages the file still holds.
         QHash<QString, qint64> recoverable;
         QStringList liveGuids;
-        if (schema == Schema::IOS6) {
+        if (schema == SmsSchema::IOS6) {
             const DeletedHistory history = makeDeletedHistoryDb(dir.path());
             QVERIFY(history.built && history.mostSurvived());
             for (const QString& guid : history.recoverable)
@@ -100,7 +97,7 @@ private slots:
             QVERIFY(!liveGuids.contains(m[QLatin1String("guid")].toString()));
             QVERIFY(m[QLatin1String("rowid")].toInteger() < 0);
             QVERIFY(!m[QLatin1String("chat")].isNull());
-            if (schema == Schema::IOS5)
+            if (schema == SmsSchema::IOS5)
                 QCOMPARE(m[QLatin1String("date")].toInteger(), recoverable.value(text));
         }
         QVERIFY2(deleted * 100 >= recoverable.size() * 95, qPrintable(QString::number(deleted)));
