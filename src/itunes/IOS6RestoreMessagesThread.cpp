@@ -5,6 +5,7 @@
 #include "itunes/MergeEntry.h"
 
 #include "frame/ProgressForm.h"
+#include "model/AppleTime.h"
 #include "model/MsgAttachment.h"
 #include "model/MsgChat.h"
 #include "model/MsgHandle.h"
@@ -52,7 +53,7 @@ QList<BackupMessageRow> readBackupRows(IOS6MessageDb& source)
     QList<BackupMessageRow> rows;
     Sqlite3Cursor cursor = source.queryThrow("select rowid, date, guid from message");
     while (cursor.moveNext())
-        rows.append({cursor.getInt64(0), qint32(cursor.getInt64(1)), cursor.getText(QStringLiteral("guid"))});
+        rows.append({cursor.getInt64(0), appleSecondsFromStored(cursor.getInt64(1)), cursor.getText(QStringLiteral("guid"))});
     return rows;
 }
 

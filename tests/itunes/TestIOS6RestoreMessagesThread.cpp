@@ -285,6 +285,33 @@ private slots:
         QCOMPARE(listed(db, "chat_id", "chat_message_join where message_id = 4 order by chat_id"), QByteArray("1 2"));
     }
 
+    // Later phones keep dates in nanoseconds: the merge orders by them and writes its own
+    // messages in the same unit.
+    void backupWithNanosecondDates()
+    {
+        constexpr qint64 nano = 1000000000;
+        QJsonObject description = backupDescription();
+        QJsonArray messages;
+        for (const QJsonValue& m : description.value("messages").toArray()) {
+            QJsonObject row = m.toObject();
+            row.insert("date", qint64(400000000 + row.value("date").toInteger()) * nano);
+            messages.append(row);
+        }
+        description.insert("messages", messages);
+        Fixture f;
+        QVERIFY(f.make(description));
+        NewRecords r;
+        _MsgHandle* first = r.handle("+15550001", "SMS");
+        _MsgChat* sms = r.chat(70, "SMS;-;+15550001", "SMS", {first});
+        // Far from every backup row by seq: by date, between the third and fourth.
+        _MsgMessage* m = r.message("NEW-B", 100, 400001250, sms, first);
+        QCOMPARE(f.merge({m}).result, WorkerOutcome::Succeeded);
+
+        const QString db = f.mergedDb();
+        QCOMPARE(listed(db, "guid", "message order by rowid"), QByteArray("OLD-1 OLD-2 OLD-3 NEW-B OLD-4 OLD-5"));
+        QCOMPARE(sql(db, "select date from message where guid = 'NEW-B'"), QByteArray::number(400001250 * nano));
+    }
+
     void unusableAttachmentFileIsLeftOutButItsRowWritten_data()
     {
         QTest::addColumn<QString>("filename");
