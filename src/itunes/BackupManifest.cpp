@@ -10,11 +10,14 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -53,6 +56,16 @@ constexpr HomeSlot homeSlots[] = {
     {&BackupManifest::safariBookmarksDb, "Library/Safari/Bookmarks.db"},
     {&BackupManifest::callHistoryStore, "Library/CallHistoryDB/CallHistory.storedata"},
 };
+
+// The destination names the open source file itself, through any link.
+bool isSameFile(const QFile& source, const QString& destPath)
+{
+    struct stat sourceInfo;
+    struct stat destInfo;
+    return ::fstat(source.handle(), &sourceInfo) == 0
+        && ::stat(QFile::encodeName(destPath).constData(), &destInfo) == 0
+        && sourceInfo.st_dev == destInfo.st_dev && sourceInfo.st_ino == destInfo.st_ino;
+}
 
 [[noreturn]] void throwFileError(const QString& action, const QFileDevice& file)
 {
@@ -118,7 +131,15 @@ void BackupManifest::loadMbdb()
     if (!root.children.isEmpty())
         return;
     QList<MbdbRecord> records = readMbdb(folder.absoluteFilePath(QStringLiteral("Manifest.mbdb"))).values();
-    std::sort(records.begin(), records.end(), mbdbRecordLessThan);
+    // Records whose texts are equal share one node: the one whose stored path is its text
+    // takes it, whatever order the hash gave, so "sms.db" NUL "evil" never shadows sms.db.
+    std::sort(records.begin(), records.end(), [](const MbdbRecord& a, const MbdbRecord& b) {
+        if (mbdbRecordLessThan(a, b) || mbdbRecordLessThan(b, a))
+            return mbdbRecordLessThan(a, b);
+        if (a.hasPlainPath() != b.hasPlainPath())
+            return a.hasPlainPath();
+        return a.fileHash() < b.fileHash();
+    });
 
     QHash<QString, BackupFileNode*> nodesByTreePath;
     for (const MbdbRecord& record : records) {
@@ -267,7 +288,14 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
     QFile source(folder.absoluteFilePath(fileName));
     if (!source.open(QIODevice::ReadOnly))
         throwFileError(QStringLiteral("Cannot open"), source);
-    QFile dest(destPath);
+    if (isSameFile(source, destPath)) {
+        qWarning().noquote() << "extract onto its own source refused:" << destPath;
+        throw std::runtime_error(
+            QStringLiteral("Cannot extract %1 onto the backup's own file.").arg(destPath).toStdString());
+    }
+    // Written beside the destination and renamed into place: a failure leaves whatever
+    // the destination held before, and removes only the temporary file.
+    QSaveFile dest(destPath);
     if (!dest.open(QIODevice::WriteOnly))
         throwFileError(QStringLiteral("Cannot create"), dest);
 
@@ -280,7 +308,7 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
     const qint64 total = source.size();
     qint64 done = 0;
     QByteArray block(blockSize, Qt::Uninitialized);
-    while (!source.atEnd()) {
+    for (;;) {
         const qint64 n = source.read(block.data(), blockSize);
         if (n < 0)
             throwFileError(QStringLiteral("Cannot read"), source);
@@ -299,5 +327,6 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
     const QDateTime modified = QDateTime::fromSecsSinceEpoch(record.modificationTime);
     dest.setFileTime(modified, QFileDevice::FileAccessTime);
     dest.setFileTime(modified, QFileDevice::FileModificationTime);
-    dest.close();
+    if (!dest.commit())
+        throwFileError(QStringLiteral("Cannot write"), dest);
 }

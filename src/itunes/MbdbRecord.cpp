@@ -30,7 +30,16 @@ MbdbString MbdbString::fromText(const QString& text)
 
 QString MbdbRecord::fileHash() const
 {
-    return backupFileHash(domain.toString(), path.toString());
+    const QByteArray name = domain.bytes + '-' + path.bytes;
+    return QString::fromLatin1(QCryptographicHash::hash(name, QCryptographicHash::Sha1).toHex());
+}
+
+bool MbdbRecord::hasPlainPath() const
+{
+    if (!path.hasData())
+        return true;
+    return path.bytes.size() == path.length && !path.bytes.contains('\0')
+        && path.toString().toUtf8() == path.bytes;
 }
 
 bool MbdbRecord::isDir() const
