@@ -134,11 +134,11 @@ void BackupManifest::loadMbdb()
     // Records whose texts are equal share one node: the one whose stored path is its text
     // takes it, whatever order the hash gave, so "sms.db" NUL "evil" never shadows sms.db.
     std::sort(records.begin(), records.end(), [](const MbdbRecord& a, const MbdbRecord& b) {
-        if (mbdbRecordLessThan(a, b) || mbdbRecordLessThan(b, a))
+        const QString domainA = a.domain.toString();
+        const QString domainB = b.domain.toString();
+        if (domainA != domainB || a.path.toString() != b.path.toString() || a.hasPlainPath() == b.hasPlainPath())
             return mbdbRecordLessThan(a, b);
-        if (a.hasPlainPath() != b.hasPlainPath())
-            return a.hasPlainPath();
-        return a.fileHash() < b.fileHash();
+        return a.hasPlainPath();
     });
 
     QHash<QString, BackupFileNode*> nodesByTreePath;

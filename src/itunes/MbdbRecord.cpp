@@ -59,5 +59,12 @@ bool mbdbRecordLessThan(const MbdbRecord& a, const MbdbRecord& b)
     const QString domainB = b.domain.toString();
     if (domainA != domainB)
         return domainA < domainB;
-    return a.path.toString() < b.path.toString();
+    const QString pathA = a.path.toString();
+    const QString pathB = b.path.toString();
+    if (pathA != pathB)
+        return pathA < pathB;
+    // Texts cut at a NUL can be equal; the stored bytes still order the records.
+    if (a.domain.bytes != b.domain.bytes)
+        return a.domain.bytes < b.domain.bytes;
+    return a.path.bytes < b.path.bytes;
 }

@@ -64,5 +64,6 @@ using MbdbMap = QHash<QString, MbdbRecord>;
 
 // 40 lower-case hex digits of SHA-1(UTF-8 of domain + "-" + path).
 QString backupFileHash(const QString& domain, const QString& path);
-// The order of records in a written file: by domain, then by path, case-sensitive.
+// The order of records in a written file: by domain, then by path, case-sensitive; texts
+// that are equal (cut at a NUL) by their stored bytes.
 bool mbdbRecordLessThan(const MbdbRecord& a, const MbdbRecord& b);
