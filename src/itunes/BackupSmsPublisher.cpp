@@ -101,7 +101,7 @@ bool BackupSmsPublisher::publish(const QString& smsDbPath, const QList<BackupMed
     QStringList retired;
     for (const QString& logPath : smsDbLogRelativePaths) {
         const QString name = backupFileHash(homeDomain, logPath);
-        if (pathExists(folder.absoluteFilePath(name)))
+        if (map.contains(name) && pathExists(folder.absoluteFilePath(name)))
             retired << name;
     }
     QStringList created;

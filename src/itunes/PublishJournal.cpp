@@ -13,6 +13,8 @@
 #include <QMutexLocker>
 #include <QtDebug>
 
+#include <algorithm>
+
 namespace {
 
 const QString journalFolderName = QStringLiteral("backup_journal");

@@ -277,6 +277,7 @@ private slots:
         records.append(text("Library/SMS/bell\a.txt", "control"));
         records.append(folder("Library/SMS/tab\tfolder"));
         records.append(text("Library/SMS/tab\tfolder/inside.txt", "control"));
+        records.append(text(QString("Library/SMS/notes") + QChar(0) + "/../../x.txt", "cut at a NUL"));
         makeBackup(backup, records);
 
         const CacheRun run = runCache(backup, cache);
