@@ -1,3 +1,4 @@
+#include "itunes/BackupCacheDb.h"
 #include "itunes/IOS6RestoreMessagesThread.h"
 #include "itunes/MbdbRecord.h"
 
@@ -65,12 +66,18 @@ struct Fixture
     {
         return makeSmsBackup(backup, {{"sms", description}, {"records", records}}) && recache();
     }
-    // The backup's sms.db copied to where the cache keeps it.
+    // The backup's sms.db copied to where the cache keeps it, with the modification time
+    // of its record noted as the cache notes it.
     bool recache()
     {
         const QString cached = QDir(cache).filePath(cachedSmsDb);
         QFile::remove(cached);
-        return QDir().mkpath(QFileInfo(cached).path()) && QFile::copy(inBackup(smsDbBackupName), cached);
+        const qint64 mtime =
+            readManifest(inBackup("Manifest.mbdb")).value(smsDbBackupName)["mtime"].toInteger(-1);
+        if (mtime < 0 || !QDir().mkpath(QFileInfo(cached).path()))
+            return false;
+        BackupCacheDb(QDir(cache).filePath("manifest.db")).setLastDate(smsDbBackupName, mtime);
+        return QFile::copy(inBackup(smsDbBackupName), cached);
     }
     QString inBackup(const QString& name) const { return QDir(backup).filePath(name); }
     QString mergedDb() const { return inBackup(smsDbBackupName); }
@@ -256,8 +263,8 @@ private slots:
         const QString photoName = backupFileHash("MediaDomain", newAttachmentPath);
         QCOMPARE(sha1Hex(f.inBackup(photoName)), sha1Hex(photo));
         QVERIFY(records.contains(photoName));
-        // The working copy stays beside the cached database.
-        QCOMPARE(f.cacheSmsFolder().size(), 2);
+        // The working copy goes once the publish is durable; the kept file is the old state.
+        QCOMPARE(f.cacheSmsFolder(), QStringList{"sms.db"});
     }
 
     // A new message that sorts before the backup's row of its GUID takes that row's
