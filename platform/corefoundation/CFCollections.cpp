@@ -28,24 +28,15 @@ namespace {
 
 // A mutation of an immutable container is refused: it is a fault of the caller, not a
 // reason to change a value that others may share.
-Dictionary* mutableDictionary(CFMutableDictionaryRef ref, const char* function)
+template <class Container, class Ref>
+Container* mutableContainer(Ref ref, TypeId type, const char* function)
 {
-    const auto* d = checkedAs<Dictionary>(ref, dictionaryType, function);
-    if (d && !d->isMutable) {
-        logProblem(function, "refused: the dictionary is immutable");
+    const auto* container = checkedAs<Container>(ref, type, function);
+    if (container && !container->isMutable) {
+        logProblem(function, "refused: the container is immutable");
         return nullptr;
     }
-    return const_cast<Dictionary*>(d);
-}
-
-Array* mutableArray(CFMutableArrayRef ref, const char* function)
-{
-    const auto* a = checkedAs<Array>(ref, arrayType, function);
-    if (a && !a->isMutable) {
-        logProblem(function, "refused: the array is immutable");
-        return nullptr;
-    }
-    return const_cast<Array*>(a);
+    return const_cast<Container*>(container);
 }
 
 } // namespace
@@ -75,7 +66,7 @@ CFTypeRef CFDictionaryGetValue(CFDictionaryRef dictionary, CFTypeRef key)
 
 void CFDictionarySetValue(CFMutableDictionaryRef dictionary, CFTypeRef key, CFTypeRef value)
 {
-    Dictionary* d = mutableDictionary(dictionary, "CFDictionarySetValue");
+    auto* d = mutableContainer<Dictionary>(dictionary, dictionaryType, "CFDictionarySetValue");
     const Object* k = checked(key, "CFDictionarySetValue");
     const Object* v = checked(value, "CFDictionarySetValue");
     if (!d)
@@ -120,7 +111,7 @@ CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex, const CFArrayCal
 
 void CFArrayAppendValue(CFMutableArrayRef array, CFTypeRef value)
 {
-    Array* a = mutableArray(array, "CFArrayAppendValue");
+    auto* a = mutableContainer<Array>(array, arrayType, "CFArrayAppendValue");
     const Object* v = checked(value, "CFArrayAppendValue");
     if (!a)
         return;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 using namespace cf;
 
@@ -119,6 +120,18 @@ bool convert(const NumericValue& n, CFNumberType requested, void* out)
     }
 }
 
+// The value read as T, kept as a 64-bit integer or a double.
+template <class T>
+CFNumberRef created(CFNumberType canonical, const void* value)
+{
+    T v;
+    std::memcpy(&v, value, sizeof v);
+    if constexpr (std::is_floating_point_v<T>)
+        return toRef<CFNumberRef>(new cf::Number(canonical, double(v)));
+    else
+        return toRef<CFNumberRef>(new cf::Number(canonical, std::int64_t(v)));
+}
+
 bool isKnownType(CFNumberType type)
 {
     return type >= sint8 && type <= cgFloatType;
@@ -166,35 +179,17 @@ CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType type, const void* value)
     }
     const CFNumberType canonical = canonicalType(type);
     switch (canonical) {
-    case sint8: {
-        std::int8_t v;
-        std::memcpy(&v, value, sizeof v);
-        return toRef<CFNumberRef>(new cf::Number(canonical, std::int64_t(v)));
-    }
-    case sint16: {
-        std::int16_t v;
-        std::memcpy(&v, value, sizeof v);
-        return toRef<CFNumberRef>(new cf::Number(canonical, std::int64_t(v)));
-    }
-    case sint32: {
-        std::int32_t v;
-        std::memcpy(&v, value, sizeof v);
-        return toRef<CFNumberRef>(new cf::Number(canonical, std::int64_t(v)));
-    }
-    case sint64: {
-        std::int64_t v;
-        std::memcpy(&v, value, sizeof v);
-        return toRef<CFNumberRef>(new cf::Number(canonical, v));
-    }
-    case float32: {
-        float v;
-        std::memcpy(&v, value, sizeof v);
-        return toRef<CFNumberRef>(new cf::Number(canonical, double(v)));
-    }
-    default: {
-        double v;
-        std::memcpy(&v, value, sizeof v);
-        return toRef<CFNumberRef>(new cf::Number(canonical, v));
-    }
+    case sint8:
+        return created<std::int8_t>(canonical, value);
+    case sint16:
+        return created<std::int16_t>(canonical, value);
+    case sint32:
+        return created<std::int32_t>(canonical, value);
+    case sint64:
+        return created<std::int64_t>(canonical, value);
+    case float32:
+        return created<float>(canonical, value);
+    default:
+        return created<double>(canonical, value);
     }
 }
