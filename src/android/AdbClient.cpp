@@ -138,8 +138,8 @@ void AdbClient::adb_install(const QString& serial, const QString& path)
 
 QString AdbClient::adb_logcat(const QString& serial)
 {
-    return adb_run({QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("logcat"), QStringLiteral("-d")},
-                   false);
+    return adb_run(
+        {QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("logcat"), QStringLiteral("-d")}, false);
 }
 
 void AdbClient::adb_force_stop(const QString& serial, const QString& package)

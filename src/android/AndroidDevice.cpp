@@ -126,8 +126,8 @@ std::unique_ptr<QTcpSocket> AndroidDevice::openUsbSession(const QString& url, in
                                                           simpleprotocol::CancelFlag cancel) const
 {
     AdbClient adb;
-    adb.adb_am(serial, QStringLiteral("broadcast"), QLatin1String(companionPackage) + QStringLiteral("/.AdbSyncBroadcastReceiver"),
-               QString(), url, {}, QString());
+    const QString receiver = QLatin1String(companionPackage) + QStringLiteral("/.AdbSyncBroadcastReceiver");
+    adb.adb_am(serial, QStringLiteral("broadcast"), receiver, QString(), url, {}, QString());
     auto socket = std::make_unique<QTcpSocket>();
     const int sessionPort = QUrl(url).port();
     adb.adb_forward(serial, sessionPort, sessionPort);
@@ -164,8 +164,10 @@ std::unique_ptr<QTcpSocket> AndroidDevice::openWifiSession(const QString& url, i
         reply = simpleprotocol::readCommand(&launcher, launcherLimitMs, cancel);
         launcher.disconnectFromHost();
     }
-    if (reply.startsWith(QLatin1Char('0')))
-        fail(QStringLiteral("start %1 failed.%2").arg(url, QString::fromUtf8(QByteArray::fromBase64(reply.mid(1).toLatin1()))));
+    if (reply.startsWith(QLatin1Char('0'))) {
+        const QString why = QString::fromUtf8(QByteArray::fromBase64(reply.mid(1).toLatin1()));
+        fail(QStringLiteral("start %1 failed.%2").arg(url, why));
+    }
     auto socket = std::make_unique<QTcpSocket>();
     if (!connectSocket(*socket, host, QUrl(url).port(), timeLimitMs, cancel))
         fail(QStringLiteral("connec %1 failed.").arg(url));

@@ -80,9 +80,9 @@ void TestAndroidConnectWithUSBThread::connect_data()
         << QJsonObject{{"packages", installed}, {"hello", QJsonObject{{"version", "9"}}}} << WorkerOutcome::Failed
         << "Veltrominex SMS Sync on Android is too old. 3.1.10 needed. Please update it from Google Play."
         << "" << withoutInstall;
-    QTest::newRow("no version: too old") << QJsonObject{{"packages", installed}, {"hello", QJsonObject{{"version", ""}}}}
-                                         << WorkerOutcome::Failed << "Veltrominex SMS Sync on Android is too old."
-                                         << "" << withoutInstall;
+    QTest::newRow("no version: too old")
+        << QJsonObject{{"packages", installed}, {"hello", QJsonObject{{"version", ""}}}} << WorkerOutcome::Failed
+        << "Veltrominex SMS Sync on Android is too old." << "" << withoutInstall;
     QTest::newRow("phone refuses the session")
         << QJsonObject{{"packages", installed}, {"scenario", QJsonObject{{"start_error", "not allowed"}}}}
         << WorkerOutcome::Failed << "Please try the following:<br/><br/>" << "<br/><br/>not allowed"

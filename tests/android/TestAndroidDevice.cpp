@@ -27,7 +27,8 @@ QString fields(const AndroidDevice& d)
 const QString serial = QStringLiteral("emulator-5554");
 
 // A USB phone with the companion app, adb's server up.
-AndroidDevice usbPhone(FakeAdb& fake, const QJsonObject& scenario, const QJsonArray& packages = {"android", "com.veltrominex.smssync"})
+AndroidDevice usbPhone(FakeAdb& fake, const QJsonObject& scenario,
+                       const QJsonArray& packages = {"android", "com.veltrominex.smssync"})
 {
     fake.setDevices({{serial, QStringLiteral("device")}});
     fake.serverAlreadyUp();
@@ -179,7 +180,8 @@ void TestAndroidDevice::usbOpensThroughAcceptAndCloseRetries()
     QCOMPARE(fake.calls(), QStringList({R"(["-s","emulator-5554","shell","am","broadcast","-n",)"
                                         R"("com.veltrominex.smssync/.AdbSyncBroadcastReceiver","-d",")"
                                             + url + R"("])",
-                                        QStringLiteral(R"(["-s","emulator-5554","forward","tcp:%1","tcp:%1"])").arg(port)}));
+                                        QStringLiteral(R"(["-s","emulator-5554","forward","tcp:%1","tcp:%1"])")
+                                            .arg(port)}));
 }
 
 void TestAndroidDevice::usbFailures_data()

@@ -40,7 +40,7 @@ private:
     {
         events.clear();
         connect(&monitor, &AndroidMonitor::deviceConnected, this,
-                [this](const AdbDevice& dev) { events << QLatin1Char('+') + dev.devid + QLatin1Char(' ') + dev.state; });
+                [this](const AdbDevice& dev) { events << QStringLiteral("+%1 %2").arg(dev.devid, dev.state); });
         connect(&monitor, &AndroidMonitor::deviceDisconnected, this,
                 [this](const QString& devid) { events << QLatin1Char('-') + devid; });
     }
@@ -133,7 +133,7 @@ void TestAndroidMonitor::msgtoolListsAnnouncedPhones()
 {
     FakeAdb fake;
     fake.setDevices({{"emulator-5554", "device"}, {"0123-AB_c", "unauthorized"}});
-    const CliResult result = msgtool({QStringLiteral("android-devices"), QStringLiteral("--wait"), QStringLiteral("1")});
+    const CliResult result = msgtool({"android-devices", "--wait", "1"});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(QJsonDocument::fromJson(result.out).array(),
              QJsonArray({QJsonObject{{"serial", "0123-AB_c"}, {"state", "unauthorized"}},
@@ -156,7 +156,7 @@ void TestAndroidMonitor::realAdbWithoutPhone()
     probe.close();
     env.insert(QStringLiteral("ANDROID_ADB_SERVER_PORT"), port);
 
-    const CliResult result = msgtool({QStringLiteral("android-devices"), QStringLiteral("--wait"), QStringLiteral("1")}, env);
+    const CliResult result = msgtool({"android-devices", "--wait", "1"}, env);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out.trimmed(), QByteArray("[]"));
     const CliResult after = runCli(QStringLiteral("/usr/bin/adb"), {QStringLiteral("kill-server")}, {}, env);

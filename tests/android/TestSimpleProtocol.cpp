@@ -218,7 +218,8 @@ void TestSimpleProtocol::cancelEndsSilentWait()
     });
     QElapsedTimer clock;
     clock.start();
-    QVERIFY_THROWS_EXCEPTION(simpleprotocol::CancelledException, simpleprotocol::readCommand(&peer.socket, -1, &cancel));
+    QVERIFY_THROWS_EXCEPTION(simpleprotocol::CancelledException,
+                             simpleprotocol::readCommand(&peer.socket, -1, &cancel));
     const qint64 took = clock.elapsed();
     canceller.join();
     QVERIFY2(took < 1300, qPrintable(QString::number(took)));
