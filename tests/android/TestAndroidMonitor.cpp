@@ -28,6 +28,7 @@ private slots:
     void initTestCase();
     void announcesEachPhoneOnceAndWithdrawsItOnce();
     void serialListedTwiceInOnePass();
+    void failedPassWithdrawsNothing();
     void noSignalWithoutAdb();
     void serverStartedElsewhereTakesSecondStartAndIsLeftRunning();
     void msgtoolListsAnnouncedPhones();
@@ -97,6 +98,21 @@ void TestAndroidMonitor::serialListedTwiceInOnePass()
     QTRY_COMPARE(events.size(), 2);
     QTest::qWait(200);
     QCOMPARE(events, QStringList({"+S1 device", "+S2 offline"}));
+}
+
+void TestAndroidMonitor::failedPassWithdrawsNothing()
+{
+    FakeAdb fake;
+    AndroidMonitor monitor(nullptr);
+    record(monitor);
+    monitor.start();
+    listThenPoll(fake, {{"S1", "device"}});
+    QTRY_COMPARE(events, QStringList({"+S1 device"}));
+    fake.setScenario({{"raw", QJsonObject{{"devices", QJsonObject{{"stdout", "List of devices attached\n\n"},
+                                                                  {"stderr", "adb: protocol fault\n"}}}}}});
+    listThenPoll(fake, {});
+    QCOMPARE(events, QStringList({"+S1 device"}));
+    QCOMPARE(monitor.knownDeviceCount(), 1);
 }
 
 void TestAndroidMonitor::noSignalWithoutAdb()

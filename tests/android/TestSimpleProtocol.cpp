@@ -15,8 +15,9 @@ namespace {
 class ScriptedPeer : public QIODevice
 {
 public:
-    explicit ScriptedPeer(QByteArray input)
+    explicit ScriptedPeer(QByteArray input, bool writable = true)
         : input(std::move(input))
+        , writable(writable)
     {
         open(QIODevice::ReadWrite);
     }
@@ -33,6 +34,10 @@ protected:
     }
     qint64 writeData(const char* data, qint64 size) override
     {
+        if (!writable) {
+            setErrorString(QStringLiteral("Connection reset by peer"));
+            return -1;
+        }
         written.append(data, size);
         return size;
     }
@@ -40,6 +45,7 @@ protected:
 
 private:
     QByteArray input;
+    bool writable;
     qint64 position = 0;
 };
 
@@ -151,6 +157,15 @@ void TestSimpleProtocol::wrongKeywordAnswersWithErrorLine()
         python(QStringLiteral("import base64,sys; print(base64.b64decode(sys.argv[1]).decode(), end='')"),
                {QString::fromLatin1(peer.written.mid(7).chopped(1))});
     QCOMPARE(decoded.out, QByteArray("invalid feedback [$oops:], must be [$batch:]"));
+
+    // When the error line cannot be sent, that failure is what the session learns.
+    ScriptedPeer gone("$oops:\n", false);
+    try {
+        simpleprotocol::expectReply(&gone, QStringLiteral("$batch:"), 1000);
+        QFAIL("a wrong keyword was accepted");
+    } catch (const simpleprotocol::SocketDataTransferException& e) {
+        QCOMPARE(e.what(), "Connection reset by peer");
+    }
 
     ScriptedPeer right("$batch:more\n");
     QCOMPARE(simpleprotocol::expectReply(&right, QStringLiteral("$batch:"), 1000), QStringLiteral("$batch:more"));
