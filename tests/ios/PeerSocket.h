@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <functional>
+#include <stdexcept>
 
 struct SocketPair
 {
@@ -145,4 +147,15 @@ inline QByteArray dlMessage(const QList<QByteArray>& strings)
     for (const QByteArray& s : strings)
         body += "<string>" + s + "</string>";
     return body + "</array>";
+}
+
+// The text of the std::runtime_error that operation throws, or "no error".
+inline QString errorOf(const std::function<void()>& operation)
+{
+    try {
+        operation();
+    } catch (const std::runtime_error& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QStringLiteral("no error");
 }

@@ -5,91 +5,17 @@
 #include "ios/afc.h"
 #include "ios/mobiledevice_library.h"
 
-#include "PeerSocket.h"
+#include "AfcPhone.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
-#include <functional>
-#include <stdexcept>
 #include <thread>
 
 namespace {
 
 constexpr int fixedSocket = 100;
-
-QByteArray number(quint64 value)
-{
-    QByteArray bytes(8, '\0');
-    qToLittleEndian(value, bytes.data());
-    return bytes;
-}
-
-QByteArray afcPacket(quint64 operation, const QByteArray& payload)
-{
-    return QByteArray(afcMagic, 8) + number(40 + quint64(payload.size())) + number(40 + quint64(payload.size()))
-        + number(0) + number(operation) + payload;
-}
-
-QByteArray statusReply(quint64 status)
-{
-    return afcPacket(afcOperationStatus, number(status));
-}
-
-// Each text followed by its NUL.
-QByteArray nulTerminated(const QList<QByteArray>& texts)
-{
-    QByteArray bytes;
-    for (const QByteArray& text : texts)
-        bytes += text + '\0';
-    return bytes;
-}
-
-quint64 field(const QByteArray& packet, int offset)
-{
-    return qFromLittleEndian<quint64>(packet.constData() + offset);
-}
-
-// Reads one request per prepared reply and answers it; requests keeps what it read.
-class AfcPhone
-{
-public:
-    AfcPhone(int fd, QList<QByteArray> replies)
-        : m_thread([this, fd, replies] {
-              for (const QByteArray& reply : replies) {
-                  QByteArray request = readExactly(fd, 40);
-                  if (request.size() < 40)
-                      return;
-                  request += readExactly(fd, qsizetype(field(request, 8)) - 40);
-                  requests.append(request);
-                  writeAll(fd, reply);
-              }
-          })
-    {
-    }
-    ~AfcPhone() { join(); }
-    void join()
-    {
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-    QList<QByteArray> requests;
-
-private:
-    std::thread m_thread;
-};
-
-QString errorOf(const std::function<void()>& operation)
-{
-    try {
-        operation();
-    } catch (const std::runtime_error& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return QStringLiteral("no error");
-}
 
 QMap<QString, QByteArray> requestFixtures()
 {

@@ -9,21 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <functional>
-#include <stdexcept>
 #include <thread>
 
 namespace {
-
-QString errorOf(const std::function<void()>& operation)
-{
-    try {
-        operation();
-    } catch (const std::runtime_error& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return QStringLiteral("no error");
-}
 
 // How our side writes a message the device sent, as error texts quote it.
 QString ourXml(const QByteArray& body)

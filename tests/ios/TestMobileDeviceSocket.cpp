@@ -3,6 +3,7 @@
 #include "ios/mobiledevice_library.h"
 #include "ios/mobiledevice_socket.h"
 
+#include "PeerSocket.h"
 #include "support/Cli.h"
 
 #include <QTest>
@@ -21,59 +22,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-struct SocketPair
-{
-    SocketPair() { QVERIFY(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0); }
-    ~SocketPair()
-    {
-        closeOurs();
-        closePeer();
-    }
-    void closeOurs()
-    {
-        if (fds[0] >= 0)
-            ::close(fds[0]);
-        fds[0] = -1;
-    }
-    void closePeer()
-    {
-        if (fds[1] >= 0)
-            ::close(fds[1]);
-        fds[1] = -1;
-    }
-    int ours() const { return fds[0]; }
-    int peer() const { return fds[1]; }
-    int fds[2] = {-1, -1};
-};
-
-QByteArray framed(const QByteArray& body)
-{
-    QByteArray length(4, '\0');
-    qToBigEndian(quint32(body.size()), length.data());
-    return length + body;
-}
-
-void writeAll(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
-        if (n <= 0)
-            return;
-        done += n;
-    }
-}
-
-QByteArray readAll(int fd)
-{
-    QByteArray bytes;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
-        bytes.append(buffer, n);
-    return bytes;
-}
 
 CFType request()
 {
