@@ -44,7 +44,7 @@ struct SocketPair
 // A listening Unix socket at path, to name in a phone's "Services" knob as "relay:<path>".
 struct RelayListener
 {
-    explicit RelayListener(const QByteArray& path)
+    explicit RelayListener(const QByteArray& socketPath) : path(socketPath)
     {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
@@ -59,6 +59,7 @@ struct RelayListener
     {
         if (fd >= 0)
             ::close(fd);
+        ::unlink(path.constData());
     }
     // The connection the library made, or -1 when none came within the time.
     int accept(int timeoutMs = 5000) const
@@ -68,6 +69,7 @@ struct RelayListener
             return -1;
         return ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
     }
+    QByteArray path;
     int fd = -1;
 };
 
