@@ -3,7 +3,10 @@
 // The phone's end of a service socket, played by a test: a socket pair, or a Unix socket
 // that the simulated library relays a service to; raw bytes and framed property lists.
 
+#include "ios/CFType.h"
+
 #include <QByteArray>
+#include <QStringList>
 #include <QTest>
 #include <QtEndian>
 
@@ -149,6 +152,25 @@ inline QByteArray dlMessage(const QList<QByteArray>& strings)
     for (const QByteArray& s : strings)
         body += "<string>" + s + "</string>";
     return body + "</array>";
+}
+
+// How our side writes a message the device sent, as error texts quote it.
+inline QString ourXml(const QByteArray& body)
+{
+    return QString::fromUtf8(CFType::fromData(plistXml(body)).toData(kCFPropertyListXMLFormat_v1_0));
+}
+
+// Element texts of an XML message the client sent; dictionaries as "dict", other values
+// by their text; "not XML" for anything else.
+inline QStringList elements(const QByteArray& wire)
+{
+    if (!wire.startsWith("<?xml"))
+        return {QStringLiteral("not XML")};
+    const CFType message = CFType::fromData(wire);
+    QStringList texts;
+    for (int i = 0; i < message.arrayCount(); ++i)
+        texts.append(message.at(i).isDictionary() ? QStringLiteral("dict") : message.at(i).valueText());
+    return texts;
 }
 
 // The text of the std::runtime_error that operation throws, or "no error".

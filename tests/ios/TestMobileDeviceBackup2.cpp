@@ -74,7 +74,7 @@ private slots:
         QTest::newRow("name in another case")
             << 2 << lowerCase
             << "Did not receive a message(\"Message Name\" is \"Response\").\n"
-                   + QString::fromUtf8(CFType::fromData(plistXml(lowerCase)).toData(kCFPropertyListXMLFormat_v1_0));
+                   + ourXml(lowerCase);
         QTest::newRow("not a process message") << 2 << dlMessage({"DLMessagePing"})
                                                << "Did not receive DLMessageProcessMessage as expected.";
     }

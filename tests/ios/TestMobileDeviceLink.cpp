@@ -13,12 +13,6 @@
 
 namespace {
 
-// How our side writes a message the device sent, as error texts quote it.
-QString ourXml(const QByteArray& body)
-{
-    return QString::fromUtf8(CFType::fromData(plistXml(body)).toData(kCFPropertyListXMLFormat_v1_0));
-}
-
 CFType dictionaryWith(const QString& key, const QString& value)
 {
     CFType dictionary = CFType::createDictionary();

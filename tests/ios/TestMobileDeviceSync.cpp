@@ -25,24 +25,6 @@ QByteArray record(const QByteArray& id)
     return "<dict><key>id</key><string>" + id + "</string></dict>";
 }
 
-// How our side writes a message the device sent, as error texts quote it.
-QString ourXml(const QByteArray& body)
-{
-    return QString::fromUtf8(CFType::fromData(plistXml(body)).toData(kCFPropertyListXMLFormat_v1_0));
-}
-
-// Element texts of an XML message the client sent; numbers and booleans by their value.
-QStringList elements(const QByteArray& wire)
-{
-    if (!wire.startsWith("<?xml"))
-        return {QStringLiteral("not XML")};
-    const CFType message = CFType::fromData(wire);
-    QStringList texts;
-    for (int i = 0; i < message.arrayCount(); ++i)
-        texts.append(message.at(i).isDictionary() ? QStringLiteral("dict") : message.at(i).valueText());
-    return texts;
-}
-
 } // namespace
 
 class TestMobileDeviceSync : public QObject

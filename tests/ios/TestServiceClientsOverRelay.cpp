@@ -29,18 +29,6 @@ public slots:
     void iosDeviceDisconnected(void*) {}
 };
 
-// Element texts of an XML message the client sent; numbers and booleans by their value.
-QStringList elements(const QByteArray& wire)
-{
-    if (!wire.startsWith("<?xml"))
-        return {QStringLiteral("not XML")};
-    const CFType message = CFType::fromData(wire);
-    QStringList texts;
-    for (int i = 0; i < message.arrayCount(); ++i)
-        texts.append(message.at(i).valueText());
-    return texts;
-}
-
 } // namespace
 
 class TestServiceClientsOverRelay : public QObject
@@ -274,7 +262,7 @@ private slots:
         QTest::newRow("refused")
             << true << refused
             << "invalid feedback after send SDMessageSyncDataClassWithDevice.\n"
-                   + QString::fromUtf8(CFType::fromData(plistXml(refused)).toData(kCFPropertyListXMLFormat_v1_0))
+                   + ourXml(refused)
             << 0;
     }
     void syncSessionStart()
