@@ -6,6 +6,7 @@
 #include "PeerSocket.h"
 #include "support/Cli.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <QtEndian>
 
@@ -194,6 +195,22 @@ private slots:
         CFType big = CFType::createDictionary();
         big.setValue(CFType::fromString("Data"), CFType::fromByteArray(QByteArray(1 << 20, 'x')));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, mobiledevice_sendmsg(pair.ours(), big, true, 1000));
+    }
+
+    // A phone that stops reading fills the socket's buffer; the send gives up after the
+    // time-out with what went out instead of blocking for ever.
+    void sendToAPeerThatStopsReading()
+    {
+        SocketPair pair;
+        const QByteArray big(8 << 20, 'x');
+        QElapsedTimer timer;
+        timer.start();
+        const int sent = mobiledevice_send_data(pair.ours(), big.constData(), int(big.size()), 300);
+        QVERIFY(sent < big.size());
+        QVERIFY(timer.elapsed() < 5000);
+        CFType message = CFType::createDictionary();
+        message.setValue(CFType::fromString("Data"), CFType::fromByteArray(big));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, mobiledevice_sendmsg(pair.ours(), message, true, 300));
     }
 
     void unserialisableMessageIsAnError()
