@@ -225,7 +225,8 @@ QMap<QString, QString> afc_get_file_info(int socket, const QString& path)
 void afc_house_arrest_vend_container(int socket, const QString& appId)
 {
     CFType command = CFType::createDictionary();
-    command.setValue(CFType::fromString(QStringLiteral("Command")), CFType::fromString(QStringLiteral("VendContainer")));
+    command.setValue(CFType::fromString(QStringLiteral("Command")),
+                     CFType::fromString(QStringLiteral("VendContainer")));
     command.setValue(CFType::fromString(QStringLiteral("Identifier")), CFType::fromString(appId));
     mobiledevice_sendmsg(socket, command, false, timeoutMs);
     const CFType reply = mobiledevice_recmsg(socket, command, timeoutMs);

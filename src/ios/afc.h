@@ -23,6 +23,7 @@ inline constexpr quint64 afcOperationFileOpen = 13;
 inline constexpr quint64 afcOperationFileOpened = 14;
 inline constexpr quint64 afcOperationFileRead = 15;
 inline constexpr quint64 afcOperationFileWrite = 16;
+// Accepted like 14, though no request of ours asks for it.
 inline constexpr quint64 afcOperationFileOpenedAlso = 19;
 inline constexpr quint64 afcOperationFileClose = 20;
 inline constexpr quint64 afcOperationRenamePath = 24;

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <exception>
-#include <stdexcept>
 
 #include <sys/socket.h>
 
@@ -39,13 +38,13 @@ void mobiledevice_notification_thread::start_service(const QStringList& names)
 
 void mobiledevice_notification_thread::run()
 {
+    if (m_socket == 0) {
+        qDebug("mobiledevice_notification_thread::run, start service first.");
+        return;
+    }
     // Nothing may leave a thread: an exception here would end the process.
     try {
-        if (m_socket == 0)
-            throw std::runtime_error("mobiledevice_notification_thread::run, start service first.");
         relayNotifications();
-    } catch (const std::exception& e) {
-        qDebug("%s", e.what());
     } catch (...) {
         qDebug("mobiledevice_notification_thread::run, unknown failure");
     }

@@ -27,9 +27,9 @@ CFType message(const char* name, const QString& dataClass)
 
 [[noreturn]] void invalidFeedback(const CFType& sent, const CFType& reply)
 {
-    throw std::runtime_error(QStringLiteral("invalid feedback after send %1.\n%2")
-                                 .arg(sent.at(0).toString(), QString::fromUtf8(reply.toData(kCFPropertyListXMLFormat_v1_0)))
-                                 .toStdString());
+    const QString xml = QString::fromUtf8(reply.toData(kCFPropertyListXMLFormat_v1_0));
+    throw std::runtime_error(
+        QStringLiteral("invalid feedback after send %1.\n%2").arg(sent.at(0).toString(), xml).toStdString());
 }
 
 CFType exchange(int socket, const CFType& message, int receiveTimeoutMs = timeoutMs)
@@ -84,7 +84,8 @@ QList<CFType> mobiledevice_sync_get_all_records(int socket, const QString& dataC
             const QByteArray xml = batch.toData(kCFPropertyListXMLFormat_v1_0);
             recordBytes += xml.size();
             if (recordBytes > mobiledeviceSyncMaxRecordBytes)
-                throw std::runtime_error("mobiledevice_sync_get_all_records: the device sent more than 256 MiB of records.");
+                throw std::runtime_error(
+                    "mobiledevice_sync_get_all_records: the device sent more than 256 MiB of records.");
             records.append(CFType::fromData(xml));
         }
         mobiledevice_sendmsg(socket, message("SDMessageAcknowledgeChangesFromDevice", dataClass), false, timeoutMs);

@@ -80,13 +80,16 @@ private slots:
         const int phoneEnd = listener.accept();
         QVERIFY(phoneEnd >= 0);
 
-        auto info = [](const QByteArray& type, const QByteArray& size) {
-            return afcPacket(afcOperationData, nulTerminated({"st_ifmt", type, "st_size", size, "st_mtime",
-                                                              "1700000000123456789"}));
+        auto info = [](const QByteArray& type, const QByteArray& size, const QByteArray& mtime = {}) {
+            QList<QByteArray> texts{"st_ifmt", type, "st_size", size};
+            if (!mtime.isEmpty())
+                texts << "st_mtime" << mtime;
+            return afcPacket(afcOperationData, nulTerminated(texts));
         };
         AfcPhone phone(phoneEnd,
                        {afcPacket(afcOperationData, nulTerminated({".", "..", "a.jpg", "Link", "sub", "gone"})),
-                        info("S_IFREG", "1024"), info("S_IFLNK", "7"), info("s_ifdir", "0"), statusReply(8),
+                        info("S_IFREG", "1024", "1700000000123456789"), info("S_IFLNK", "7"), info("s_ifdir", "96"),
+                        statusReply(8),
                         statusReply(0), afcPacket(afcOperationFileOpened, number(7)), statusReply(0),
                         afcPacket(afcOperationData, "hello"), afcPacket(afcOperationData, {}), statusReply(0),
                         statusReply(0)});
@@ -98,6 +101,8 @@ private slots:
         QCOMPARE(entries[0].mtime, QDateTime::fromMSecsSinceEpoch(Q_INT64_C(1700000000123)));
         QCOMPARE(entries[1].name, QStringLiteral("/DCIM/sub"));
         QVERIFY(entries[1].isDir());
+        QCOMPARE(entries[1].size, Q_INT64_C(96));
+        QVERIFY(entries[1].mtime.isNull());
 
         AfcFile file;
         // A status of 0 instead of a handle opens nothing.
