@@ -5,10 +5,7 @@
 
 #include "frame/ProgressForm.h"
 #include "model/AppleTime.h"
-#include "model/MsgChat.h"
-#include "model/MsgHandle.h"
-#include "model/MsgIdentity.h"
-#include "model/MsgMessage.h"
+#include "msgdb/PhoneSms.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -125,54 +122,12 @@ void AndroidLoadSMSThread::parseSms(const QString& payload)
     const QStringList fields = payload.split(QLatin1Char(','), Qt::KeepEmptyParts);
     if (fields.size() < recordFields)
         return;
-    const QString address = country.defaultCountry().canonicalizePhoneNumber(decodeField(fields[2]));
-
-    _MsgHandle handle;
-    handle.id = address;
-    handle.service = QStringLiteral("SMS");
-    handle._ct_name = decodeField(fields[3]);
-
-    _MsgChat chat;
-    chat.guid = QStringLiteral("SMS;-;") + address;
-    chat.style = 45;
-    chat.state = 3;
-    chat.chat_identifier = address;
-    chat.service_name = QStringLiteral("SMS");
-    chat.account_login = QStringLiteral("E:");
-    chat.handles.insert(address, &handle);
-
-    _MsgMessage message;
-    message.handle = &handle;
-    message.chat = &chat;
-    message.text = decodeField(fields[4]);
-    message.replace = 0;
-    message.subject = decodeField(fields[5]);
-    message.version = 10;
-    message.type = 0;
-    message.service = QStringLiteral("SMS");
-    message.account = QStringLiteral("e:");
-    message.error = 0;
-    message.date = message.date_read = message.date_delivered = appleSecondsFromUnixMs(fields[0]);
-    message.is_delivered = 0;
-    message.is_finished = 1;
-    message.is_emote = 0;
-    message.is_from_me = fields[1].toInt() == 1 ? 1 : 0;
-    message.is_empty = 0;
-    message.is_delayed = 0;
-    message.is_auto_reply = 0;
-    message.is_prepared = 1;
-    message.is_read = 1;
-    message.is_system_message = 0;
-    message.is_sent = 1;
-    message.has_dd_results = 0;
-    message.is_service_message = 0;
-    message.is_forward = 0;
-    message.was_downgraded = 0;
-    message.is_archive = 0;
-    message.cache_has_attachments = 0;
-    message.was_data_detected = 1;
-    message.was_deduplicated = 0;
-    // The fingerprint covers the fields above, so the guid comes last.
-    message.guid = guidFromBytes(message.logicHash().toUtf8());
-    exporter.write(message);
+    PhoneSms sms;
+    sms.address = country.defaultCountry().canonicalizePhoneNumber(decodeField(fields[2]));
+    sms.contactName = decodeField(fields[3]);
+    sms.text = decodeField(fields[4]);
+    sms.subject = decodeField(fields[5]);
+    sms.date = appleSecondsFromUnixMs(fields[0]);
+    sms.fromMe = fields[1].toInt() == 1;
+    writePhoneSms(exporter, sms);
 }

@@ -3,9 +3,7 @@
 #include "AndroidPhoneFixture.h"
 #include "support/WorkerHarness.h"
 
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -189,19 +187,10 @@ void TestAndroidLoadSMSThread::cancelBeforeSecondBatch()
     AndroidDevice device = phoneRecord();
     ProgressForm form(QString(), nullptr);
     AndroidLoadSMSThread thread(&device, &form, nullptr);
-    QElapsedTimer sinceCancel;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, &form, [&] {
-        if (phoneLines(fake, "in").contains(QStringLiteral("$batch:"))) {
-            watch.stop();
-            sinceCancel.start();
-            QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("btnCancel")), Qt::LeftButton);
-        }
-    });
-    watch.start(20);
+    const CancelWhen cancel(form, [&] { return phoneLines(fake, "in").contains(QStringLiteral("$batch:")); });
     const RecordedRun run = runRecorded(thread, form);
-    QVERIFY(sinceCancel.isValid());
-    QVERIFY2(sinceCancel.elapsed() < 2000, qPrintable(QString::number(sinceCancel.elapsed())));
+    QVERIFY(cancel.sinceClick.isValid());
+    QVERIFY2(cancel.sinceClick.elapsed() < 2000, qPrintable(QString::number(cancel.sinceClick.elapsed())));
     QCOMPARE(run.outcome.result, WorkerOutcome::Cancelled);
     QVERIFY(run.boxes.isEmpty());
     QCOMPARE(messageCount(device), QByteArray("0"));

@@ -5,9 +5,7 @@
 #include "model/MsgHandle.h"
 #include "support/WorkerHarness.h"
 
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QTranslator>
 
 #include <deque>
@@ -286,15 +284,9 @@ void TestAndroidRestoreSMSThread::cancelAfterFirstBatch()
     Outbox outbox = outboxOf250();
     ProgressForm form(QString(), nullptr);
     AndroidRestoreSMSThread thread(&device, outbox.list(), &form, nullptr);
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, &form, [&] {
-        if (phoneLines(fake, "in").count(QStringLiteral("$end:")) == 2) {
-            watch.stop();
-            QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("btnCancel")), Qt::LeftButton);
-        }
-    });
-    watch.start(20);
+    const CancelWhen cancel(form, [&] { return phoneLines(fake, "in").count(QStringLiteral("$end:")) == 2; });
     const RecordedRun run = runRecorded(thread, form);
+    QVERIFY(cancel.sinceClick.isValid());
     QCOMPARE(run.outcome.result, WorkerOutcome::Cancelled);
     QVERIFY(run.boxes.isEmpty());
     QCOMPARE(sqliteCli(cacheDatabase(device), "select count(*), min(date), max(date) from message"),
