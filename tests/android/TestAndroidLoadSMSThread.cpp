@@ -47,6 +47,7 @@ private slots:
     void progress_data();
     void progress();
     void loadsEveryMessageOnce();
+    void loadsAFewHundred();
     void totalAnnounced_data();
     void totalAnnounced();
     void phoneFails_data();
@@ -125,6 +126,45 @@ void TestAndroidLoadSMSThread::loadsEveryMessageOnce()
     // One acknowledgement per batch of 2, then the answer to the phone's "$bye:".
     QCOMPARE(phoneLines(fake, "in"), QStringList({"$batch:", "$batch:", "$batch:", "$bye:"}));
     QCOMPARE(phoneLines(fake, "out").last(), QStringLiteral("$bye:"));
+}
+
+// Every tenth record comes twice and every fiftieth has five fields; python decides what
+// the database must hold.
+void TestAndroidLoadSMSThread::loadsAFewHundred()
+{
+    const QStringList addresses{"+4917612345678", "015112345678", "CAROL@Example.NET", "+14155550123"};
+    const QStringList texts{"Hallo", "Grüße 😀👍🏽", "日本語", "", "line\nbreak, and a comma"};
+    QJsonArray inbox;
+    for (int n = 0; n < 320; ++n) {
+        QJsonArray record{1700000000000LL + n * 61001, n % 3 == 0 ? 1 : 0, addresses[n % addresses.size()],
+                          "Name", texts[n % texts.size()] + QString::number(n / 7), ""};
+        if (n % 50 == 49)
+            record.removeLast();
+        inbox.append(record);
+        if (n % 10 == 0)
+            inbox.append(record);
+    }
+    FakeAdb fake;
+    addPhone(fake);
+    writeInbox(fake, inbox);
+    AndroidDevice device = phoneRecord();
+    ProgressForm form(QString(), nullptr);
+    AndroidLoadSMSThread thread(&device, &form, nullptr);
+    const RecordedRun run = runRecorded(thread, form);
+    QCOMPARE(run.outcome.result, WorkerOutcome::Succeeded);
+    QCOMPARE(run.steps.last().progressText, QStringLiteral("sms: 352/352"));
+
+    const CliResult same = python(
+        QStringLiteral("import json,sqlite3,sys\n"
+                       "canonical = {'015112345678': '+4915112345678', 'CAROL@Example.NET': 'carol@example.net'}\n"
+                       "want = {(r[0] // 1000 - 978307200, r[1], canonical.get(r[2], r[2]), r[4]) "
+                       "for r in json.load(open(sys.argv[2])) if len(r) >= 6}\n"
+                       "got = sqlite3.connect(sys.argv[1]).execute('select m.date, m.is_from_me, h.id, m.text "
+                       "from message m join handle h on h.rowid = m.handle_id').fetchall()\n"
+                       "print(len(got), len(want), set(got) == want)\n"),
+        {cacheDatabase(device), fake.phoneFolder(phoneSerial) + QStringLiteral("/inbox.json")});
+    QCOMPARE(same.out, QByteArray("314 314 True\n"));
+    QCOMPARE(phoneLines(fake, "in"), QStringList({"$batch:", "$batch:", "$batch:", "$batch:", "$bye:"}));
 }
 
 void TestAndroidLoadSMSThread::totalAnnounced_data()
