@@ -90,8 +90,13 @@ bool AndroidLoadSMSThread::removeOldCache()
     const QString database = exporter.messageDb.databasePath();
     for (const QString& path : {database, database + QStringLiteral("-journal"), database + QStringLiteral("-wal"),
                                 database + QStringLiteral("-shm")}) {
-        const QFileInfo file(path);
-        if ((file.exists() || file.isSymLink()) && !QFile::remove(path)) {
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink())
+            continue;
+        QFile file(path);
+        if (!file.remove()) {
+            qWarning("AndroidLoadSMSThread: cannot remove %s. %s", qUtf8Printable(path),
+                     qUtf8Printable(file.errorString()));
             form->postError(tr("can not overwrite %1.").arg(path));
             return false;
         }

@@ -79,8 +79,8 @@ void TestMsgtoolAndroid::loadBringsEveryTextMessageOnce()
     QCOMPARE(same.out, QByteArray("200 200 200 True\n"));
     QCOMPARE(loaded["messages"].toInt(), 200);
 
-    const QJsonObject dumped = QJsonDocument::fromJson(msgtool({QStringLiteral("dump"), loaded["cache"].toString()}).out)
-                                   .object();
+    const CliResult dump = msgtool({QStringLiteral("dump"), loaded["cache"].toString()});
+    const QJsonObject dumped = QJsonDocument::fromJson(dump.out).object();
     QCOMPARE(dumped["messages"].toArray().size(), 200);
     QCOMPARE(fake.phoneLog(QStringLiteral("phone-a")).last().section(QLatin1Char(' '), 1),
              QStringLiteral("in $bye:"));
@@ -107,7 +107,8 @@ void TestMsgtoolAndroid::sendAddsEachMessageOnce()
     QCOMPARE(msgtoolJson(send), (QJsonObject{{"sent", 20}, {"skipped", 0}}));
     const QString target = fake.phoneFolder(QStringLiteral("target")) + QStringLiteral("/mmssms.db");
     const CliResult stored = python(QStringLiteral("import json,sqlite3,sys\n"
-                                                   "want = {(r[0], r[1] + 1, r[2], r[4], 1) for r in json.load(open(sys.argv[2]))}\n"
+                                                   "want = {(r[0], r[1] + 1, r[2], r[4], 1) "
+                                                   "for r in json.load(open(sys.argv[2]))}\n"
                                                    "got = sqlite3.connect(sys.argv[1]).execute("
                                                    "'select date, type, address, body, read from sms').fetchall()\n"
                                                    "print(len(got), set(got) == want)\n"),
