@@ -222,7 +222,7 @@ void TestAndroidLoadSMSThread::phoneFails()
 void TestAndroidLoadSMSThread::cancelBeforeSecondBatch()
 {
     FakeAdb fake;
-    addPhone(fake, {{"batch_size", 2}, {"batch_pause", 20}});
+    addPhone(fake, {{"batch_size", 2}, {"batch_pause", 10}});
     writeInbox(fake, numberedInbox(5));
     AndroidDevice device = phoneRecord();
     ProgressForm form(QString(), nullptr);
