@@ -29,6 +29,6 @@ void AndroidConnectWithWiFiThread::run()
     } catch (const simpleprotocol::CancelledException&) {
         return; // the dialog is already closed
     } catch (const std::exception& e) {
-        form->postError(QString::fromUtf8(e.what()));
+        form->postError(QString::fromUtf8(e.what()).toHtmlEscaped());
     }
 }

@@ -80,7 +80,7 @@ void AndroidLoadSMSThread::run()
         exporter.abandon(); // the dialog is already closed
     } catch (const std::exception& e) {
         exporter.abandon();
-        form->postError(QString::fromUtf8(e.what()));
+        form->postError(QString::fromUtf8(e.what()).toHtmlEscaped());
     }
 }
 
@@ -97,7 +97,7 @@ bool AndroidLoadSMSThread::removeOldCache()
         if (!file.remove()) {
             qWarning("AndroidLoadSMSThread: cannot remove %s. %s", qUtf8Printable(path),
                      qUtf8Printable(file.errorString()));
-            form->postError(tr("can not overwrite %1.").arg(path));
+            form->postError(tr("can not overwrite %1.").arg(path.toHtmlEscaped()));
             return false;
         }
     }

@@ -85,7 +85,7 @@ void AndroidRestoreSMSThread::run()
     } catch (const std::exception& e) {
         socket.reset();
         keepAcknowledged();
-        form->postError(QString::fromUtf8(e.what()));
+        form->postError(QString::fromUtf8(e.what()).toHtmlEscaped());
     }
 }
 

@@ -30,6 +30,6 @@ void BackupUnlockThread::run()
         if (!form->rejected)
             form->postSucceed(QString());
     } catch (const std::exception& e) {
-        form->postError(QString::fromUtf8(e.what()));
+        form->postError(QString::fromUtf8(e.what()).toHtmlEscaped());
     }
 }

@@ -224,7 +224,7 @@ void IOS6RestoreMessagesThread::run()
         publisher.readBackup();
         checkCacheIsCurrent(publisher);
     } catch (const std::exception& e) {
-        form->postError(QString::fromUtf8(e.what()));
+        form->postError(QString::fromUtf8(e.what()).toHtmlEscaped());
         return;
     }
 
@@ -246,7 +246,7 @@ void IOS6RestoreMessagesThread::run()
         removeWorkingCopy(copyPath);
     } catch (const std::exception& e) {
         removeWorkingCopy(copyPath);
-        form->postError(QString::fromUtf8(e.what()));
+        form->postError(QString::fromUtf8(e.what()).toHtmlEscaped());
     } catch (...) {
         removeWorkingCopy(copyPath);
         form->postError(QStringLiteral("The messages could not be merged into the backup."));

@@ -96,7 +96,7 @@ void ITunesCacheSMSThread::run()
         if (!lock)
             lock = lockBackupForWriting(manifest->folder);
     } catch (const std::exception& e) {
-        form->postError(QString::fromUtf8(e.what()));
+        form->postError(QString::fromUtf8(e.what()).toHtmlEscaped());
         return;
     }
 
@@ -124,7 +124,7 @@ void ITunesCacheSMSThread::run()
         takeBackRun();
     } catch (const std::exception& e) {
         takeBackRun();
-        form->postError(QString::fromUtf8(e.what()));
+        form->postError(QString::fromUtf8(e.what()).toHtmlEscaped());
     } catch (...) {
         takeBackRun();
         form->postError(QStringLiteral("Copying the backup's messages failed."));

@@ -95,7 +95,11 @@ void LoadItunesBackupDlg::resizeEvent(QResizeEvent* event)
     // Not passed on to QDialog, whose handler only places a size grip this dialog lacks.
     const int width = event->size().width() - 80;
     QHeaderView* header = ui->listBackups->header();
-    header->resizeSection(0, width * 40 / 100);
-    header->resizeSection(1, width * 25 / 100);
-    header->resizeSection(2, width * 35 / 100);
+    // The date column is as wide as the locale's short date and time needs; the path
+    // column gives way.
+    const int nameWidth = width * 40 / 100;
+    const int dateWidth = qMax(width * 25 / 100, static_cast<QAbstractItemView*>(ui->listBackups)->sizeHintForColumn(1));
+    header->resizeSection(0, nameWidth);
+    header->resizeSection(1, dateWidth);
+    header->resizeSection(2, qMax(0, width - nameWidth - dateWidth));
 }

@@ -41,7 +41,7 @@ void BackupSMSThread::run()
         form->postSucceed(tr("IDS_SUC_BACKUP_%1_SMS").arg(handedIn));
     } catch (const std::exception& e) {
         exporter.abandon();
-        form->postError(QString::fromUtf8(e.what()));
+        form->postError(QString::fromUtf8(e.what()).toHtmlEscaped());
     } catch (...) {
         exporter.abandon();
         form->postError(tr("Unknown error."));

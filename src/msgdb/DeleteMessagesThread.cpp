@@ -38,7 +38,7 @@ void DeleteMessagesThread::run()
         form->postSucceed(tr("IDS_SUC_DELETE_%1_MESSAGES").arg(deleted));
     } catch (const std::exception& e) {
         rollBack();
-        form->postError(QString::fromUtf8(e.what()));
+        form->postError(QString::fromUtf8(e.what()).toHtmlEscaped());
     } catch (...) {
         rollBack();
         form->postError(tr("Unknown error."));

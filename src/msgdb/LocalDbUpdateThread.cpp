@@ -83,7 +83,7 @@ void LocalDbUpdateThread::run()
             if (!isLeftover(file)) {
                 const QString renamed = path + QLatin1Char('.') + tmpSuffix;
                 if (!QFile::rename(path, renamed)) {
-                    form->postError(QStringLiteral("can not rename %1.").arg(path));
+                    form->postError(QStringLiteral("can not rename %1.").arg(path.toHtmlEscaped()));
                     return;
                 }
                 path = renamed;
@@ -96,7 +96,7 @@ void LocalDbUpdateThread::run()
                 QFile::remove(file.absoluteFilePath());
         form->postSucceed(tr("IDS_LOCALDB_UPDATE_SUC_RESTART_REFRESH"));
     } catch (const std::exception& e) {
-        form->postError(QString::fromUtf8(e.what()));
+        form->postError(QString::fromUtf8(e.what()).toHtmlEscaped());
     } catch (...) {
         form->postError(tr("Unknown error."));
     }
