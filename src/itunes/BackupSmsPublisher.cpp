@@ -2,7 +2,7 @@
 
 #include "itunes/AddFileToManifest.h"
 #include "itunes/CopyFileDurably.h"
-#include "itunes/FileSwap.h"
+#include "frame/FileSwap.h"
 #include "itunes/MbdbFile.h"
 
 #include <QFile>

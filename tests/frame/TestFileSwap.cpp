@@ -1,6 +1,6 @@
-#include "itunes/FileSwap.h"
+#include "frame/FileSwap.h"
 
-#include "BackupFixture.h"
+#include "support/FolderSnapshot.h"
 
 #include <QFile>
 #include <QTemporaryDir>

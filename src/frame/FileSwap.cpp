@@ -1,4 +1,4 @@
-#include "itunes/FileSwap.h"
+#include "frame/FileSwap.h"
 
 #include <QFile>
 #include <QFileInfo>
