@@ -116,6 +116,12 @@ ServiceAnswer SimValues::service(const std::string& name) const
     return {ServiceAnswer::errorCode, {}, simDeviceUnknownService};
 }
 
+PlistNode SimValues::knob(const char* name) const
+{
+    plist_t node = knobs() ? plist_dict_get_item(knobs(), name) : nullptr;
+    return PlistNode(node ? plist_copy(node) : nullptr);
+}
+
 plist_t SimValues::defaultDomain() const
 {
     plist_t domain = plist_new_dict();

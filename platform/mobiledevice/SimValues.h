@@ -32,6 +32,8 @@ public:
     bool paired() const;
     int resultKnob(const char* name) const;
     ServiceAnswer service(const std::string& name) const;
+    // A copy of one knob, or null.
+    PlistNode knob(const char* name) const;
 
     // A copy of one value, or null. An empty domain is the default domain; an empty key
     // asks for the whole domain as a dictionary.

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QThread>
+
+class IOSDevice;
+class ProgressForm;
+
+// Downloads a phone's message and address-book databases through its file_relay
+// service into "file-relay.cpio" of the phone's cache folder and unpacks them below
+// "file-relay" there. Unpacked files replace the cached ones only once the whole archive
+// has been read; a damaged or cut-short archive is an error that leaves the cache as it
+// was, with the download kept. Reports through the form, and ends with one success or
+// one error, or quietly after a cancel. The device and the form belong to the caller,
+// who leaves both alone while the thread runs.
+class IOSLoadFileRelayThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    IOSLoadFileRelayThread(IOSDevice* device, ProgressForm* form, QObject* parent = nullptr);
+
+protected:
+    void run() override;
+
+private:
+    void download(int socket, const QString& archivePath);
+    void extract(const QString& archivePath, const QDir& cacheFolder);
+
+    IOSDevice* device;
+    ProgressForm* form;
+    // One buffer serves the download and the unpacking.
+    QByteArray buffer;
+};
