@@ -46,15 +46,6 @@ struct Knobs
     int chunkDelayMs = 0;
 };
 
-std::string stringOf(plist_t node)
-{
-    char* raw = nullptr;
-    plist_get_string_val(node, &raw);
-    std::string text = raw ? raw : "";
-    std::free(raw);
-    return text;
-}
-
 plist_t itemOf(plist_t dict, const char* key, plist_type type)
 {
     plist_t item = dict ? plist_dict_get_item(dict, key) : nullptr;
@@ -67,7 +58,7 @@ std::vector<std::string> stringsOf(plist_t array)
     for (std::uint32_t i = 0; array && i < plist_array_get_size(array); ++i) {
         plist_t item = plist_array_get_item(array, i);
         if (plist_get_node_type(item) == PLIST_STRING)
-            strings.push_back(stringOf(item));
+            strings.push_back(plistString(item));
     }
     return strings;
 }
@@ -80,7 +71,7 @@ Knobs knobsOf(const std::string& deviceFolder)
     plist_t dict = relay && plist_get_node_type(relay.get()) == PLIST_DICT ? relay.get() : nullptr;
     if (plist_t status = dict ? plist_dict_get_item(dict, "Status") : nullptr) {
         if (plist_get_node_type(status) == PLIST_STRING) {
-            knobs.status = stringOf(status);
+            knobs.status = plistString(status);
         } else if (plist_get_node_type(status) == PLIST_BOOLEAN) {
             knobs.statusKind = Knobs::absent;
         } else if (plist_get_node_type(status) == PLIST_DATA) {
@@ -111,7 +102,7 @@ Knobs knobsOf(const std::string& deviceFolder)
         std::free(it);
     }
     if (plist_t file = itemOf(dict, "ArchiveFile", PLIST_STRING))
-        knobs.archiveFile = stringOf(file);
+        knobs.archiveFile = plistString(file);
     if (plist_t limit = itemOf(dict, "TruncateAfter", PLIST_UINT)) {
         std::uint64_t value = 0;
         plist_get_uint_val(limit, &value);

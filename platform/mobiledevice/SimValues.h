@@ -12,6 +12,9 @@ struct PlistFree
 };
 using PlistNode = std::unique_ptr<void, PlistFree>;
 
+// The text of a string node; empty for any other node.
+std::string plistString(plist_t node);
+
 // How a phone folder's "Services" knob answers for one service name.
 struct ServiceAnswer
 {

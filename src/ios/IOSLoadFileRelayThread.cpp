@@ -103,8 +103,10 @@ void IOSLoadFileRelayThread::run()
 void IOSLoadFileRelayThread::download(int socket, const QString& archivePath)
 {
     using Clock = std::chrono::steady_clock;
+    // Made anew, so that a link left in its place is replaced, never written through.
+    QFile::remove(archivePath);
     QFile file(archivePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throw std::runtime_error(QStringLiteral("create %1 failed. %2").arg(archivePath, file.errorString()).toStdString());
     qint64 total = 0;
     auto lastData = Clock::now();

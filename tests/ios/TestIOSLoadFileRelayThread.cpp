@@ -145,14 +145,14 @@ private slots:
         QVERIFY(device.handle);
         const QString cached = cachedFile(device, smsDbPath);
         QVERIFY(QDir().mkpath(QFileInfo(cached).path()));
-        for (const QString& suffix : {"-wal", "-shm", "-journal"}) {
+        for (const char* suffix : {"-wal", "-shm", "-journal"}) {
             QFile stale(cached + suffix);
             QVERIFY(stale.open(QIODevice::WriteOnly));
             stale.write("pages of an older database");
         }
         QCOMPARE(download(device).outcome.result, WorkerOutcome::Succeeded);
-        for (const QString& suffix : {"-wal", "-shm", "-journal"})
-            QVERIFY2(!QFileInfo::exists(cached + suffix), qPrintable(suffix));
+        for (const char* suffix : {"-wal", "-shm", "-journal"})
+            QVERIFY2(!QFileInfo::exists(cached + suffix), suffix);
         QCOMPARE(sqliteCli(cached, "select count(*) from message"),
                  sqliteCli(phoneFile(device, smsDbPath), "select count(*) from message"));
     }
@@ -233,8 +233,8 @@ private slots:
         QCOMPARE(run.outcome.result, WorkerOutcome::Succeeded);
         QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
         const QString root = device.cacheDir().absoluteFilePath("file-relay");
-        for (const QString& escaped : {"../escape", "../up", "escape", "up"})
-            QVERIFY2(!QFileInfo::exists(device.cacheDir().absoluteFilePath(escaped)), qPrintable(escaped));
+        for (const char* escaped : {"../escape", "../up", "escape", "up"})
+            QVERIFY2(!QFileInfo::exists(device.cacheDir().absoluteFilePath(escaped)), escaped);
         const QMap<QString, QByteArray> extracted = folderSnapshot(root);
         QCOMPARE(extracted.keys(), QStringList({"ab.txt", "link", "link/through"}));
         QCOMPARE(extracted["link"], QByteArray("folder"));
@@ -252,7 +252,7 @@ private slots:
                  qPrintable(counts.join(", ")));
     }
 
-    void aLinkInTheCacheIsNotFollowed()
+    void linksInTheCacheAreNotFollowed()
     {
         const QString outside = m_dir.filePath("linked-outside");
         QVERIFY(QDir().mkpath(outside));
@@ -261,12 +261,20 @@ private slots:
         const QString root = device.cacheDir().absoluteFilePath("file-relay");
         QVERIFY(QDir().mkpath(root));
         QVERIFY(QFile::link(outside, root + "/var"));
+        QFile kept(outside + "/kept.txt");
+        QVERIFY(kept.open(QIODevice::WriteOnly) && kept.write("kept") == 4);
+        kept.close();
+        QVERIFY(QFile::link(kept.fileName(), archiveOf(device)));
 
         const RecordedRun run = download(device);
         QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
         QCOMPARE(run.outcome.error,
                  QStringLiteral("create %1/var error. Something that is not a folder is in the way.").arg(root));
-        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"kept.txt"});
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("kept"));
+        QVERIFY(!QFileInfo(archiveOf(device)).isSymLink());
     }
 
     void cancelDuringASlowStreamEndsQuietly()
