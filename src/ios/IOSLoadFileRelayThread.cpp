@@ -61,12 +61,31 @@ QDateTime entryTime(time_t seconds, long nanoseconds)
     return QDateTime::fromMSecsSinceEpoch(qint64(seconds) * 1000 + nanoseconds / 1000000, Qt::UTC);
 }
 
+// Invalid when the archive does not say.
+QDateTime modificationTime(archive_entry* entry)
+{
+    return archive_entry_mtime_is_set(entry) ? entryTime(archive_entry_mtime(entry), archive_entry_mtime_nsec(entry))
+                                             : QDateTime();
+}
+
+// A cpio archive carries no access time: the file was then last read when it was written.
+QDateTime accessTime(archive_entry* entry)
+{
+    return archive_entry_atime_is_set(entry) ? entryTime(archive_entry_atime(entry), archive_entry_atime_nsec(entry))
+                                             : modificationTime(entry);
+}
+
+// text holds %1 for the file's path and %2 for the reason.
+[[noreturn]] void throwFileError(const char* text, const QString& path, const QString& reason)
+{
+    throw std::runtime_error(QString::fromLatin1(text).arg(path, reason).toStdString());
+}
+
 [[noreturn]] void throwExtractError(archive* reader, const QString& archivePath)
 {
     const char* reason = archive_error_string(reader);
-    throw std::runtime_error(QStringLiteral("extract %1 error. %2")
-                                 .arg(archivePath, reason ? QString::fromUtf8(reason) : QStringLiteral("The archive is damaged."))
-                                 .toStdString());
+    throwFileError("extract %1 error. %2", archivePath,
+                   reason ? QString::fromUtf8(reason) : QStringLiteral("The archive is damaged."));
 }
 
 } // namespace
@@ -107,7 +126,7 @@ void IOSLoadFileRelayThread::download(int socket, const QString& archivePath)
     QFile::remove(archivePath);
     QFile file(archivePath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw std::runtime_error(QStringLiteral("create %1 failed. %2").arg(archivePath, file.errorString()).toStdString());
+        throwFileError("create %1 failed. %2", archivePath, file.errorString());
     qint64 total = 0;
     auto lastData = Clock::now();
     for (;;) {
@@ -131,10 +150,10 @@ void IOSLoadFileRelayThread::download(int socket, const QString& archivePath)
         total += received;
         form->postProgress(QString(), 99, QStringLiteral("Received:%L1KB").arg(total / 1024));
         if (file.write(buffer.constData(), received) != received)
-            throw std::runtime_error(QStringLiteral("write %1 failed. %2").arg(archivePath, file.errorString()).toStdString());
+            throwFileError("write %1 failed. %2", archivePath, file.errorString());
     }
     if (!file.flush())
-        throw std::runtime_error(QStringLiteral("write %1 failed. %2").arg(archivePath, file.errorString()).toStdString());
+        throwFileError("write %1 failed. %2", archivePath, file.errorString());
 }
 
 void IOSLoadFileRelayThread::extract(const QString& archivePath, const QDir& cacheFolder)
@@ -177,33 +196,30 @@ void IOSLoadFileRelayThread::extract(const QString& archivePath, const QDir& cac
             staging.makeFolder(path);
             continue;
         }
-        QFile& file = staging.startFile(path);
-        const qint64 size = archive_entry_size(entry);
-        qint64 done = 0;
-        for (;;) {
-            if (form->rejected)
-                throw RunCancelled();
-            form->postProgress(QString(), -1,
-                               QStringLiteral("Extracted: %L1KB / %L2KB").arg(done / 1024).arg(size / 1024));
-            const la_ssize_t read = archive_read_data(reader.get(), buffer.data(), bufferSize);
-            if (read == 0)
-                break;
-            if (read < 0)
-                throwExtractError(reader.get(), archivePath);
-            done += read;
-            if (file.write(buffer.constData(), read) != read)
-                throw std::runtime_error(
-                    QStringLiteral("write %1 error. %2").arg(file.fileName(), file.errorString()).toStdString());
-        }
-        if (archive_entry_size_is_set(entry) && done != size)
-            throw std::runtime_error(QStringLiteral("extract %1 error. %2 ends early.").arg(archivePath, name).toStdString());
-        const QDateTime modified = archive_entry_mtime_is_set(entry)
-            ? entryTime(archive_entry_mtime(entry), archive_entry_mtime_nsec(entry))
-            : QDateTime();
-        const QDateTime accessed = archive_entry_atime_is_set(entry)
-            ? entryTime(archive_entry_atime(entry), archive_entry_atime_nsec(entry))
-            : modified;
-        staging.finishFile(accessed, modified);
+        extractFile(reader.get(), entry, staging.startFile(path), archivePath);
+        staging.finishFile(accessTime(entry), modificationTime(entry));
     }
     staging.commit();
+}
+
+void IOSLoadFileRelayThread::extractFile(archive* reader, archive_entry* entry, QFile& file, const QString& archivePath)
+{
+    const qint64 size = archive_entry_size(entry);
+    qint64 done = 0;
+    for (;;) {
+        if (form->rejected)
+            throw RunCancelled();
+        form->postProgress(QString(), -1, QStringLiteral("Extracted: %L1KB / %L2KB").arg(done / 1024).arg(size / 1024));
+        const la_ssize_t read = archive_read_data(reader, buffer.data(), bufferSize);
+        if (read == 0)
+            break;
+        if (read < 0)
+            throwExtractError(reader, archivePath);
+        done += read;
+        if (file.write(buffer.constData(), read) != read)
+            throwFileError("write %1 error. %2", file.fileName(), file.errorString());
+    }
+    if (archive_entry_size_is_set(entry) && done != size)
+        throwFileError("extract %1 error. %2 ends early.", archivePath,
+                       QString::fromUtf8(archive_entry_pathname(entry)));
 }

@@ -6,6 +6,9 @@
 
 class IOSDevice;
 class ProgressForm;
+class QFile;
+struct archive;
+struct archive_entry;
 
 // Downloads a phone's message and address-book databases through its file_relay
 // service into "file-relay.cpio" of the phone's cache folder and unpacks them below
@@ -27,6 +30,7 @@ protected:
 private:
     void download(int socket, const QString& archivePath);
     void extract(const QString& archivePath, const QDir& cacheFolder);
+    void extractFile(archive* reader, archive_entry* entry, QFile& file, const QString& archivePath);
 
     IOSDevice* device;
     ProgressForm* form;
