@@ -14,6 +14,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <stdexcept>
@@ -21,7 +22,9 @@
 namespace {
 
 constexpr int bufferSize = 0x80000;
-// How often a quiet download looks at the cancel flag.
+// The download looks at the cancel flag after each piece, and whenever the phone has been
+// quiet for cancelPollMs.
+constexpr int receivePiece = 0x10000;
 constexpr int cancelPollMs = 200;
 // A phone that sends nothing for this long has ended its stream.
 constexpr auto stallLimit = std::chrono::seconds(60);
@@ -121,32 +124,18 @@ void IOSLoadFileRelayThread::run()
 
 void IOSLoadFileRelayThread::download(int socket, const QString& archivePath)
 {
-    using Clock = std::chrono::steady_clock;
     // Made anew, so that a link left in its place is replaced, never written through.
     QFile::remove(archivePath);
     QFile file(archivePath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throwFileError("create %1 failed. %2", archivePath, file.errorString());
     qint64 total = 0;
-    auto lastData = Clock::now();
     for (;;) {
-        if (form->rejected)
-            throw RunCancelled();
-        // Short waits, so that a cancel is seen while the phone is quiet.
-        const int ready = mobiledevice_wait_socket(socket, cancelPollMs, true);
-        if (ready < 0)
-            break;
-        if (ready == 0) {
-            if (Clock::now() - lastData >= stallLimit)
-                break;
-            continue;
-        }
-        const int received = mobiledevice_receive_data(socket, buffer.data(), bufferSize, cancelPollMs);
-        if (received < 1)
+        const int received = receiveBuffer(socket);
+        if (received == 0)
             break;
         if (form->rejected)
             throw RunCancelled();
-        lastData = Clock::now();
         total += received;
         form->postProgress(QString(), 99, QStringLiteral("Received:%L1KB").arg(total / 1024));
         if (file.write(buffer.constData(), received) != received)
@@ -154,6 +143,32 @@ void IOSLoadFileRelayThread::download(int socket, const QString& archivePath)
     }
     if (!file.flush())
         throwFileError("write %1 failed. %2", archivePath, file.errorString());
+}
+
+int IOSLoadFileRelayThread::receiveBuffer(int socket)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    int filled = 0;
+    while (filled < bufferSize) {
+        if (form->rejected)
+            throw RunCancelled();
+        const int ready = mobiledevice_wait_socket(socket, cancelPollMs, true);
+        if (ready == 0 && filled == 0 && Clock::now() - start < stallLimit)
+            continue;
+        // Nothing at all: the stream failed or stalled. Quiet after a piece, or a short
+        // piece, is a pause, which hands on what has come; the end shows as a piece of 0.
+        if (ready <= 0)
+            break;
+        const int piece = std::min(receivePiece, bufferSize - filled);
+        const int received = mobiledevice_receive_data(socket, buffer.data() + filled, piece, cancelPollMs);
+        if (received < 1)
+            break;
+        filled += received;
+        if (received < piece)
+            break;
+    }
+    return filled;
 }
 
 void IOSLoadFileRelayThread::extract(const QString& archivePath, const QDir& cacheFolder)

@@ -29,6 +29,8 @@ protected:
 
 private:
     void download(int socket, const QString& archivePath);
+    // Fills the buffer until it is full or the phone pauses; 0 when the stream has ended.
+    int receiveBuffer(int socket);
     void extract(const QString& archivePath, const QDir& cacheFolder);
     void extractFile(archive* reader, archive_entry* entry, QFile& file, const QString& archivePath);
 

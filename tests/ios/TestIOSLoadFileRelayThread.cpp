@@ -188,7 +188,7 @@ private slots:
         QFETCH(QString, error);
         QFETCH(qint64, keptBytes);
         const QString big = m_dir.filePath(QStringLiteral("big%1").arg(m_count + 1));
-        QVERIFY(makeRandomFile(big, 300000));
+        QVERIFY(makeRandomFile(big, 600000));
         IOSDevice device = plugInPhone({}, {{"var/mobile/Library/Big", big}});
         QVERIFY(device.handle);
         QCOMPARE(download(device).outcome.result, WorkerOutcome::Succeeded);
@@ -283,7 +283,8 @@ private slots:
         QVERIFY(makeRandomFile(big, 2000000));
         IOSDevice device = plugInPhone({}, {{"var/mobile/Library/SMS/Attachments/big.bin", big}});
         QVERIFY(device.handle);
-        QVERIFY(setFileRelayKnobs(device, "{'ChunkDelayMs': 30}"));
+        // Pauses long enough that the download counts each piece as it comes.
+        QVERIFY(setFileRelayKnobs(device, "{'ChunkDelayMs': 250}"));
 
         ProgressForm form(QString(), nullptr);
         // The user presses Cancel once the first bytes are counted.
