@@ -9,6 +9,7 @@
 #include "support/MessageBoxAnswerer.h"
 
 #include <QImageReader>
+#include <QTextDocument>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -96,12 +97,18 @@ private slots:
         QVERIFY(!QFileInfo::exists(QFileInfo(appDataDir().absolutePath()).dir().filePath("escape")));
     }
 
-    void warningPicturesAreJpegImages()
+    void warningPicturesAreJpegImagesTheWarningsShow()
     {
-        for (const char* picture : {":res/close_icloudbk.jpg", ":res/close_itunesbkenc.jpg"}) {
-            QImageReader reader(QString::fromLatin1(picture));
+        for (const QString& warning : {cloudWarning, encryptionWarning}) {
+            const QString picture = warning.section('"', -2, -2);
+            QImageReader reader(picture);
             QCOMPARE(reader.format(), QByteArray("jpeg"));
-            QVERIFY(!reader.read().isNull());
+            const QImage image = reader.read();
+            QVERIFY(!image.isNull());
+            // The box's rich text finds the picture by the path its <img> names.
+            QTextDocument text;
+            text.setHtml(warning);
+            QVERIFY(!text.resource(QTextDocument::ImageResource, QUrl(picture)).isNull());
         }
     }
 
