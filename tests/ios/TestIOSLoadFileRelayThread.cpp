@@ -226,7 +226,9 @@ private slots:
                                     QJsonObject{{"name", "link"}, {"type", "symlink"}, {"target", outside}},
                                     QJsonObject{{"name", "link/through"}, {"data", "in"}},
                                     QJsonObject{{"name", "second"}, {"type", "hardlink"}, {"target", "./a:b.txt"}},
-                                    QJsonObject{{"name", "pipe"}, {"type", "fifo"}}}));
+                                    QJsonObject{{"name", "pipe"}, {"type", "fifo"}},
+                                    QJsonObject{{"name", "twice"}, {"data", "first"}},
+                                    QJsonObject{{"name", "./twice"}, {"data", "second"}}}));
         QVERIFY(setFileRelayKnobs(device, "{'ArchiveFile': 'hostile.cpio'}"));
 
         const RecordedRun run = download(device);
@@ -236,7 +238,8 @@ private slots:
         for (const char* escaped : {"../escape", "../up", "escape", "up"})
             QVERIFY2(!QFileInfo::exists(device.cacheDir().absoluteFilePath(escaped)), escaped);
         const QMap<QString, QByteArray> extracted = folderSnapshot(root);
-        QCOMPARE(extracted.keys(), QStringList({"ab.txt", "link", "link/through"}));
+        QCOMPARE(extracted.keys(), QStringList({"ab.txt", "link", "link/through", "twice"}));
+        QCOMPARE(extracted["twice"], QCryptographicHash::hash("second", QCryptographicHash::Sha1).toHex());
         QCOMPARE(extracted["link"], QByteArray("folder"));
         QCOMPARE(QFileInfo(root + "/ab.txt").size(), 1536);
         // An entry of 1536 bytes counts whole kilobytes before its first block and after it.
