@@ -143,7 +143,9 @@ void MainWindow::openSavedVirtualDevices(const QString& folderName, const AddDev
     for (const QFileInfo& device : subFolders(folder)) {
         try {
             _AbsDBItemNode* node = addNode(openOwnDatabase(device), device);
-            node->db->chats(node->msgSet);
+            // The messages too, not only the chats: a conversation selected before its
+            // device would otherwise list nothing.
+            node->db->messages(node->msgSet, 0);
             treeModel->loadChatSessions(node);
         } catch (const std::exception& e) {
             showError(QString::fromUtf8(e.what()).toHtmlEscaped());

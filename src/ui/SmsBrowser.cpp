@@ -63,8 +63,8 @@ bool isInsideProgramFolders(const QString& path)
 SmsBrowser::SmsBrowser(QWidget* parent)
     : QTextBrowser(parent)
 {
-    document.setDefaultStyleSheet(QString::fromLatin1(defaultStyleSheet));
-    setDocument(&document);
+    pageDocument.setDefaultStyleSheet(QString::fromLatin1(defaultStyleSheet));
+    setDocument(&pageDocument);
     setOpenLinks(false);
     setOpenExternalLinks(false);
     connect(this, &QTextBrowser::anchorClicked, this, &SmsBrowser::onAnchorClicked);
@@ -163,7 +163,7 @@ void SmsBrowser::onAnchorClicked(const QUrl& link)
 void SmsBrowser::setPageHtml(const QString& html)
 {
     setUpdatesEnabled(false);
-    document.setHtml(html);
+    pageDocument.setHtml(html);
     setUpdatesEnabled(true);
 }
 

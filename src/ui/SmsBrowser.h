@@ -41,7 +41,7 @@ private:
     void setPageHtml(const QString& html);
     void moveCursor(QTextCursor::MoveOperation where);
 
-    QTextDocument document;
+    QTextDocument pageDocument;
     QList<_MsgMessage*> list;
     int pages = 0;
     int curPage = 0;

@@ -186,7 +186,7 @@ void TestItemModelSms::viewsSignalContextMenuOnceBeforeBase()
     MyListView list(nullptr);
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(&tree), static_cast<QAbstractItemView*>(&list)}) {
         QSignalSpy spy(view, SIGNAL(createContextMenu()));
-        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
         event.setAccepted(true);
         QCoreApplication::sendEvent(view->viewport(), &event);
         QCOMPARE(spy.count(), 1);
