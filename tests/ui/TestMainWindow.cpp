@@ -6,6 +6,8 @@
 
 #include "frame/DataFolder.h"
 #include "frame/StyleSheet.h"
+#include "ios/mobiledevice_library.h"
+#include "ios/mobiledevice_notification.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 #include "ui/MyTreeView.h"
@@ -19,6 +21,7 @@
 #include <QScopeGuard>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -76,6 +79,8 @@ private slots:
     void everySlotInvocableByName();
     void selectingNodesListsTheirMessages();
     void sortOnOtherColumnGivesNewestFirst();
+    // Last: it loads the device libraries into the process.
+    void subscribesToIosArrivalOnlyWithTheLibrary();
 
 private:
     std::unique_ptr<MainWindowFixture> fixture;
@@ -281,6 +286,27 @@ void TestMainWindow::sortOnOtherColumnGivesNewestFirst()
     QCOMPARE(list->header()->sortIndicatorOrder(), Qt::DescendingOrder);
     QCOMPARE(list->model()->index(0, 3).data().toString(), QStringLiteral("three"));
     QCOMPARE(list->model()->index(2, 3).data().toString(), QStringLiteral("one"));
+}
+
+void TestMainWindow::subscribesToIosArrivalOnlyWithTheLibrary()
+{
+    MessageBoxAnswerer answerer;
+    mobiledevice_notification_context& context = mobiledevice_notification();
+    QVERIFY(!mobiledevice_frameworks_loaded());
+    {
+        MainWindow window(nullptr);
+        QVERIFY(!context.receiver);
+    }
+
+    QTemporaryDir phones;
+    qputenv("SIMDEVICE_ROOT", QFile::encodeName(phones.path()));
+    QString error;
+    QVERIFY2(mobiledevice_load_frameworks(error), qPrintable(error));
+    MainWindow window(nullptr);
+    QCOMPARE(context.receiver.data(), &window);
+    QCOMPARE(QByteArray(context.connectedSlot), QByteArray("iosDeviceConnected"));
+    QCOMPARE(QByteArray(context.disconnectedSlot), QByteArray("iosDeviceDisconnected"));
+    QVERIFY(answerer.texts.isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)
