@@ -1,7 +1,8 @@
 #include "itunes/ITunesCacheSMSThread.h"
 
 #include "frame/FileOps.h"
-#include "frame/ProgressForm.h"
+#include "frame/ReportedRun.h"
+#include "frame/WorkerReport.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/BackupRecovery.h"
 #include "itunes/CacheFolders.h"
@@ -24,11 +25,6 @@ const QString addressBookFolderName = QStringLiteral("AddressBook");
 // unfinished change overwrote; a database copied without them, or with those of another
 // version, is stale or damaged.
 const QString companionSuffixes[] = {QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")};
-
-// Thrown inside a run when the user cancelled; the run then ends without a message.
-struct RunCancelled
-{
-};
 
 const BackupFileNode* childNamed(const BackupFileNode& node, const QString& name)
 {
@@ -63,12 +59,12 @@ bool isSafe(const BackupFileNode& node)
 
 } // namespace
 
-ITunesCacheSMSThread::ITunesCacheSMSThread(BackupManifest* manifest, ProgressForm* form, QObject* parent)
+ITunesCacheSMSThread::ITunesCacheSMSThread(BackupManifest* manifest, WorkerReport* form, QObject* parent)
     : ITunesCacheSMSThread(manifest, QDir(itunesCacheDir().absoluteFilePath(manifest->cacheKey())), form, parent)
 {
 }
 
-ITunesCacheSMSThread::ITunesCacheSMSThread(BackupManifest* manifest, const QDir& cacheFolder, ProgressForm* form,
+ITunesCacheSMSThread::ITunesCacheSMSThread(BackupManifest* manifest, const QDir& cacheFolder, WorkerReport* form,
                                            QObject* parent)
     : QThread(parent)
     , manifest(manifest)
@@ -92,43 +88,36 @@ void ITunesCacheSMSThread::run()
 {
     form->postProgress(tr("IDS_LOADING_ITUNES_BACKUP"), 99, QString());
     std::shared_ptr<BackupLock> lock = backupLock;
-    try {
-        if (!lock)
-            lock = lockBackupForWriting(manifest->folder);
-    } catch (const std::exception& e) {
-        form->postError(QString::fromUtf8(e.what()));
-        return;
-    }
+    bool copying = false;
+    runReported(
+        *form,
+        [&] {
+            if (!lock)
+                lock = lockBackupForWriting(manifest->folder);
+            const BackupFileNode* library = childNamed(manifest->root, QStringLiteral("Library"));
+            const BackupFileNode* sms = library ? childNamed(*library, smsFolderName) : nullptr;
+            const BackupFileNode* addressBook = library ? childNamed(*library, addressBookFolderName) : nullptr;
+            if (!sms)
+                throw std::runtime_error(tr("IDS_NOT_CONTAIN_SMS_DB_IN_ITUNES_BACKUP").toStdString());
 
-    const BackupFileNode* library = childNamed(manifest->root, QStringLiteral("Library"));
-    const BackupFileNode* sms = library ? childNamed(*library, smsFolderName) : nullptr;
-    const BackupFileNode* addressBook = library ? childNamed(*library, addressBookFolderName) : nullptr;
-    if (!sms) {
-        form->postError(tr("IDS_NOT_CONTAIN_SMS_DB_IN_ITUNES_BACKUP"));
-        return;
-    }
-
-    written = WrittenPaths();
-    takenPaths.clear();
-    cacheDbExisted = QFileInfo::exists(cacheDb.path());
-    try {
-        const QString target = cacheFolder.absoluteFilePath(libraryPath);
-        written.makePath(target);
-        cacheBackupDir(*sms, QDir(target), smsFolderName);
-        if (addressBook)
-            cacheBackupDir(*addressBook, QDir(target), addressBookFolderName);
-        // Saved now, not when the object goes: a merge checks the backup against these dates.
-        cacheDb.commit();
-        form->postSucceed(QString());
-    } catch (const RunCancelled&) {
-        takeBackRun();
-    } catch (const std::exception& e) {
-        takeBackRun();
-        form->postError(QString::fromUtf8(e.what()));
-    } catch (...) {
-        takeBackRun();
-        form->postError(QStringLiteral("Copying the backup's messages failed."));
-    }
+            written = WrittenPaths();
+            takenPaths.clear();
+            cacheDbExisted = QFileInfo::exists(cacheDb.path());
+            copying = true;
+            const QString target = cacheFolder.absoluteFilePath(libraryPath);
+            written.makePath(target);
+            cacheBackupDir(*sms, QDir(target), smsFolderName);
+            if (addressBook)
+                cacheBackupDir(*addressBook, QDir(target), addressBookFolderName);
+            // Saved now, not when the object goes: a merge checks the backup against these dates.
+            cacheDb.commit();
+            form->postSucceed(QString());
+        },
+        [&] {
+            if (copying)
+                takeBackRun();
+        },
+        QStringLiteral("Copying the backup's messages failed."));
 }
 
 void ITunesCacheSMSThread::cacheBackupDir(const BackupFileNode& node, const QDir& folder, const QString& name)

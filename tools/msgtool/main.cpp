@@ -1,8 +1,6 @@
 #include "Command.h"
 
-#include "frame/MessageBox.h"
-
-#include <QApplication>
+#include <QCoreApplication>
 #include <QHashFunctions>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -37,12 +35,10 @@ void printJson(const QJsonValue& value)
 
 int main(int argc, char** argv)
 {
-    // msgtool runs without a person: no window ever reaches a screen.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QHashSeed::setDeterministicGlobalSeed();
-    QApplication app(argc, argv);
-    // Message boxes answer themselves on stderr, and errors are never reported to the maker.
-    setHeadlessMessageBoxes(true);
+    // msgtool runs without a person and without widgets: workers report through
+    // HeadlessReport, which writes what a box would show to stderr.
+    QCoreApplication app(argc, argv);
 
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
