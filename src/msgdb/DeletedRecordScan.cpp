@@ -1,9 +1,10 @@
 #include "msgdb/DeletedRecordScan.h"
 
-#include "frame/ProgressForm.h"
+#include "frame/WorkerReport.h"
 #include "model/MessageRecycleDb.h"
 #include "msgdb/ReadOnlyDatabaseSource.h"
 #include "msgdb/Sqlite3File.h"
+#include "msgdb/SqliteRecordCarver.h"
 #include "msgdb/SqliteWalFrames.h"
 
 #include <QCryptographicHash>
@@ -57,7 +58,7 @@ void checkpoint(const QString& copy)
 
 } // namespace
 
-DeletedRecordScan::DeletedRecordScan(AbsDb& source, MessageRecycleDb& recycle, ProgressForm* form)
+DeletedRecordScan::DeletedRecordScan(AbsDb& source, MessageRecycleDb& recycle, WorkerReport* form)
     : source(source), recycle(recycle), form(form)
 {
 }
@@ -195,8 +196,8 @@ void DeletedRecordScan::carvePages(const Sqlite3File& file, const PageHandler& c
 void DeletedRecordScan::carvePage(const Sqlite3File& file, const _SqlitePage& page, const PageHandler& carvePage)
 {
     carvePage(page.pageNo, [&](const QList<_SqliteCol>& layout, SqliteRowFilter filter) {
-        return page.isBtreePage() ? file.carveFreeSpace(layout, 0, page, filter)
-                                  : file.carvePageGap(layout, 0, page.pageNo, 0, filter);
+        const SqliteRecordCarver carver(file, layout, 0, std::move(filter));
+        return page.isBtreePage() ? carver.carveFreeSpace(page) : carver.carvePageGap(page.pageNo, 0);
     });
 }
 
