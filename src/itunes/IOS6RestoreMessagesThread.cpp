@@ -4,6 +4,7 @@
 #include "itunes/BackupCacheDb.h"
 #include "itunes/BackupRecovery.h"
 #include "itunes/BackupSmsPublisher.h"
+#include "itunes/ITunesLog.h"
 #include "itunes/MergeEntry.h"
 
 #include "frame/ReportedRun.h"
@@ -167,7 +168,7 @@ void checkIntegrity(IOS6MessageDb& copy)
     Sqlite3Cursor cursor = copy.queryThrow("pragma integrity_check");
     const QString verdict = cursor.moveNext() ? cursor.getText(QStringLiteral("integrity_check")) : QString();
     if (verdict != QLatin1String("ok")) {
-        qWarning("IOS6RestoreMessagesThread integrity_check: %s", qUtf8Printable(verdict));
+        qCWarning(lcITunes, "IOS6RestoreMessagesThread integrity_check: %s", qUtf8Printable(verdict));
         throw std::runtime_error("The merged message database failed its integrity check.");
     }
 }
@@ -259,7 +260,7 @@ void IOS6RestoreMessagesThread::checkCacheIsCurrent(const BackupSmsPublisher& pu
         if (!cached)
             continue;
         if (!haveCacheDb || cacheDb.lastDate(name) != qint64(record->modificationTime)) {
-            qWarning("IOS6RestoreMessagesThread: the cache of %s is stale for %s",
+            qCWarning(lcITunes, "IOS6RestoreMessagesThread: the cache of %s is stale for %s",
                      qUtf8Printable(backupFolder.absolutePath()), path);
             throw std::runtime_error(QStringLiteral("The backup %1 changed after its messages were read. Load the "
                                                     "backup again, then retry.")
@@ -317,7 +318,7 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
     const bool copyHasItemType = copy.hasItemType();
     for (const _MsgMessage* message : std::as_const(*messages)) {
         if (!message->chat || message->chat->rowid <= unknownChatRowId) {
-            qDebug("IOS6RestoreMessagesThread skip message with unknown chat.");
+            qCDebug(lcITunes, "IOS6RestoreMessagesThread skip message with unknown chat.");
             ++skipped;
             continue;
         }

@@ -6,6 +6,7 @@
 #include "itunes/BackupManifest.h"
 #include "itunes/BackupRecovery.h"
 #include "itunes/CacheFolders.h"
+#include "itunes/ITunesLog.h"
 #include "itunes/SafeCacheEntry.h"
 
 #include <QDebug>
@@ -123,7 +124,7 @@ void ITunesCacheSMSThread::run()
 void ITunesCacheSMSThread::cacheBackupDir(const BackupFileNode& node, const QDir& folder, const QString& name)
 {
     if (!isSafe(node)) {
-        qWarning() << "backup cache: skipped the unsafe name" << node.record.path.toString() << "of"
+        qCWarning(lcITunes) << "backup cache: skipped the unsafe name" << node.record.path.toString() << "of"
                    << manifest->folder.absolutePath();
         return;
     }
@@ -152,7 +153,7 @@ void ITunesCacheSMSThread::cacheFile(const BackupFileNode& node, const QDir& fol
 {
     const QString name = sanitizeFileName(node.name);
     if (name != node.name) {
-        qWarning() << "backup cache: skipped" << node.record.path.toString() << "of" << manifest->folder.absolutePath()
+        qCWarning(lcITunes) << "backup cache: skipped" << node.record.path.toString() << "of" << manifest->folder.absolutePath()
                    << "whose name is not fit for a file";
         return;
     }
@@ -197,7 +198,7 @@ void ITunesCacheSMSThread::copyFile(const BackupFileNode& node, const QString& d
     // The manifest would copy such a file unchanged: ciphertext is no message database.
     if (manifest->isEncrypted && record.encryptionKey.hasData()
         && manifest->keyBag.unwrapFileKey(record.protectionClass, record.encryptionKey.bytes.mid(4)).isEmpty()) {
-        qWarning().noquote() << "backup cache: no key for" << record.fileHash() << "of class" << record.protectionClass;
+        qCWarning(lcITunes).noquote() << "backup cache: no key for" << record.fileHash() << "of class" << record.protectionClass;
         throw std::runtime_error(
             QStringLiteral("cannot decrypt %1 of the backup: the backup is not unlocked or the file's key is damaged.")
                 .arg(record.path.toString())
@@ -217,7 +218,7 @@ bool ITunesCacheSMSThread::backupHolds(const BackupFileNode& node) const
 bool ITunesCacheSMSThread::takeCachePath(const BackupFileNode& node, const QString& destPath)
 {
     if (takenPaths.contains(destPath)) {
-        qWarning() << "backup cache: skipped" << node.record.path.toString() << "of" << manifest->folder.absolutePath()
+        qCWarning(lcITunes) << "backup cache: skipped" << node.record.path.toString() << "of" << manifest->folder.absolutePath()
                    << "whose cache file another record took";
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "frame/WorkerReport.h"
 #include "model/MessageRecycleDb.h"
+#include "msgdb/MsgDbLog.h"
 #include "msgdb/ReadOnlyDatabaseSource.h"
 #include "msgdb/Sqlite3File.h"
 #include "msgdb/SqliteRecordCarver.h"
@@ -49,10 +50,10 @@ void checkpoint(const QString& copy)
         db.queryThrow("select count(*) from sqlite_master").moveNext();
         QString error;
         if (db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE);"), error) != 0)
-            qWarning("DeletedRecordScan, checkpoint of %s failed: %s", qUtf8Printable(copy), qUtf8Printable(error));
+            qCWarning(lcMsgDb, "DeletedRecordScan, checkpoint of %s failed: %s", qUtf8Printable(copy), qUtf8Printable(error));
     } catch (const std::exception& e) {
         // The copy is then read as it lies on disk, which is still worth reading.
-        qWarning("DeletedRecordScan, checkpoint of %s failed: %s", qUtf8Printable(copy), e.what());
+        qCWarning(lcMsgDb, "DeletedRecordScan, checkpoint of %s failed: %s", qUtf8Printable(copy), e.what());
     }
 }
 
@@ -105,7 +106,7 @@ void DeletedRecordScan::run(const QString& table, const FreedRowHandler& takeFre
     }
     recycle.endTransaction(!cancelled());
     for (const QString& note : file.damageNotes())
-        qWarning("DeletedRecordScan, %s: %s", qUtf8Printable(path), qUtf8Printable(note));
+        qCWarning(lcMsgDb, "DeletedRecordScan, %s: %s", qUtf8Printable(path), qUtf8Printable(note));
 }
 
 // The frames replay the file's history in the order they were written, so each page image
@@ -224,6 +225,6 @@ void DeletedRecordScan::rollBackQuietly()
     try {
         recycle.endTransaction(false);
     } catch (const std::exception& e) {
-        qWarning("DeletedRecordScan, rollback of the recycle store failed. %s", e.what());
+        qCWarning(lcMsgDb, "DeletedRecordScan, rollback of the recycle store failed. %s", e.what());
     }
 }

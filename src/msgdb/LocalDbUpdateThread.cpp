@@ -1,6 +1,7 @@
 #include "msgdb/LocalDbUpdateThread.h"
 
 #include "msgdb/ExportMessagesDb.h"
+#include "msgdb/MsgDbLog.h"
 #include "msgdb/ProgressPercent.h"
 #include "msgdb/Rc4.h"
 
@@ -152,5 +153,5 @@ void LocalDbUpdateThread::convertFile(const QString& path, const QString& folder
     }
     oldDb.close();
     if (!QFile::remove(path))
-        qWarning("LocalDbUpdateThread: cannot remove %s after converting it.", qUtf8Printable(path));
+        qCWarning(lcMsgDb, "LocalDbUpdateThread: cannot remove %s after converting it.", qUtf8Printable(path));
 }

@@ -1,5 +1,6 @@
 #include "msgdb/Sqlite3File.h"
 
+#include "msgdb/MsgDbLog.h"
 #include "msgdb/SqliteSerialType.h"
 #include "msgdb/SqliteVarint.h"
 
@@ -351,7 +352,7 @@ _SqliteRow Sqlite3File::rowData(const _SqliteCell& cell) const
     qint64 headerLength = 0;
     const int used = sqlite_read_varint(headerLength, begin, end);
     if (!used) {
-        qWarning("Sqlite3File::rowData, read header length failed.");
+        qCWarning(lcMsgDb, "Sqlite3File::rowData, read header length failed.");
         return row;
     }
     QList<qint64> types;
@@ -360,7 +361,7 @@ _SqliteRow Sqlite3File::rowData(const _SqliteCell& cell) const
         qint64 type = 0;
         const int length = sqlite_read_varint(type, pos, end);
         if (!length) {
-            qWarning("Sqlite3File::rowData, read column type failed.");
+            qCWarning(lcMsgDb, "Sqlite3File::rowData, read column type failed.");
             return row;
         }
         types.append(type);

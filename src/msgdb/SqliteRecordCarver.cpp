@@ -1,5 +1,6 @@
 #include "msgdb/SqliteRecordCarver.h"
 
+#include "msgdb/MsgDbLog.h"
 #include "msgdb/Sqlite3File.h"
 #include "msgdb/SqliteSerialType.h"
 #include "msgdb/SqliteVarint.h"
@@ -121,7 +122,7 @@ QList<_SqliteRow> SqliteRecordCarver::carveInFile(qint64 from, qint64 to) const
     const qint64 length = end - begin;
     if (m_columns.size() < 2) {
         for (qint64 i = 0; i < length; ++i)
-            qWarning("tbCols size < 2.");
+            qCWarning(lcMsgDb, "tbCols size < 2.");
         return rows;
     }
     if (m_usableSize < minUsableSize)
