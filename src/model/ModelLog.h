@@ -2,5 +2,5 @@
 
 #include <QLoggingCategory>
 
-// The category of everything the model libraries logs.
+// The category of everything the model library logs.
 Q_DECLARE_LOGGING_CATEGORY(lcModel)
