@@ -4,7 +4,6 @@
 #include "frame/StyleSheet.h"
 #include "ui_ProgressForm.h"
 
-
 ProgressForm::ProgressForm(const QString& title, QWidget* parent)
     : QDialog(parent)
     , movable(this)

@@ -199,8 +199,12 @@ void removeWorkingCopy(const QString& path)
 IOS6RestoreMessagesThread::IOS6RestoreMessagesThread(const QString& countryCode, QList<_MsgMessage*>* messages,
                                                      IOS6MessageDb* database, const QDir& backupFolder,
                                                      WorkerReport* form, QObject* parent)
-    : QThread(parent), countryCode(countryCode), messages(messages), database(database),
-      backupFolder(backupFolder), form(form)
+    : QThread(parent)
+    , countryCode(countryCode)
+    , messages(messages)
+    , database(database)
+    , backupFolder(backupFolder)
+    , form(form)
 {
 }
 
@@ -261,7 +265,7 @@ void IOS6RestoreMessagesThread::checkCacheIsCurrent(const BackupSmsPublisher& pu
             continue;
         if (!haveCacheDb || cacheDb.lastDate(name) != qint64(record->modificationTime)) {
             qCWarning(lcITunes, "IOS6RestoreMessagesThread: the cache of %s is stale for %s",
-                     qUtf8Printable(backupFolder.absolutePath()), path);
+                      qUtf8Printable(backupFolder.absolutePath()), path);
             throw std::runtime_error(QStringLiteral("The backup %1 changed after its messages were read. Load the "
                                                     "backup again, then retry.")
                                          .arg(backupFolder.absolutePath())

@@ -125,7 +125,7 @@ void ITunesCacheSMSThread::cacheBackupDir(const BackupFileNode& node, const QDir
 {
     if (!isSafe(node)) {
         qCWarning(lcITunes) << "backup cache: skipped the unsafe name" << node.record.path.toString() << "of"
-                   << manifest->folder.absolutePath();
+                            << manifest->folder.absolutePath();
         return;
     }
     form->postProgress(QString(), -1, tr("IDS_CACHING_BACKUP_FILE_%1").arg(name));
@@ -153,8 +153,8 @@ void ITunesCacheSMSThread::cacheFile(const BackupFileNode& node, const QDir& fol
 {
     const QString name = sanitizeFileName(node.name);
     if (name != node.name) {
-        qCWarning(lcITunes) << "backup cache: skipped" << node.record.path.toString() << "of" << manifest->folder.absolutePath()
-                   << "whose name is not fit for a file";
+        qCWarning(lcITunes) << "backup cache: skipped" << node.record.path.toString() << "of"
+                            << manifest->folder.absolutePath() << "whose name is not fit for a file";
         return;
     }
     if (!backupHolds(node) || !takeCachePath(node, folder.absoluteFilePath(name)))
@@ -198,7 +198,8 @@ void ITunesCacheSMSThread::copyFile(const BackupFileNode& node, const QString& d
     // The manifest would copy such a file unchanged: ciphertext is no message database.
     if (manifest->isEncrypted && record.encryptionKey.hasData()
         && manifest->keyBag.unwrapFileKey(record.protectionClass, record.encryptionKey.bytes.mid(4)).isEmpty()) {
-        qCWarning(lcITunes).noquote() << "backup cache: no key for" << record.fileHash() << "of class" << record.protectionClass;
+        qCWarning(lcITunes).noquote() << "backup cache: no key for" << record.fileHash() << "of class"
+                                      << record.protectionClass;
         throw std::runtime_error(
             QStringLiteral("cannot decrypt %1 of the backup: the backup is not unlocked or the file's key is damaged.")
                 .arg(record.path.toString())
@@ -218,8 +219,8 @@ bool ITunesCacheSMSThread::backupHolds(const BackupFileNode& node) const
 bool ITunesCacheSMSThread::takeCachePath(const BackupFileNode& node, const QString& destPath)
 {
     if (takenPaths.contains(destPath)) {
-        qCWarning(lcITunes) << "backup cache: skipped" << node.record.path.toString() << "of" << manifest->folder.absolutePath()
-                   << "whose cache file another record took";
+        qCWarning(lcITunes) << "backup cache: skipped" << node.record.path.toString() << "of"
+                            << manifest->folder.absolutePath() << "whose cache file another record took";
         return false;
     }
     takenPaths.insert(destPath);

@@ -325,7 +325,8 @@ void PublishJournal::rollBackReplace(const PublishedFile& f)
 
 void PublishJournal::failInconsistent(const QString& reason) const
 {
-    qCCritical(lcITunes, "backup %s left inconsistent: %s", qUtf8Printable(folder.absolutePath()), qUtf8Printable(reason));
+    qCCritical(lcITunes, "backup %s left inconsistent: %s", qUtf8Printable(folder.absolutePath()),
+               qUtf8Printable(reason));
     QStringList keptFiles;
     for (const PublishedFile& f : files) {
         if (!f.kept.isEmpty() && pathExists(inFolder(f.kept)))

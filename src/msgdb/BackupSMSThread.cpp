@@ -33,8 +33,7 @@ void BackupSMSThread::run()
                 if (form->rejected)
                     throw RunCancelled();
                 ++handedIn;
-                form->postProgress(status, progressPercent(handedIn, total),
-                                   tr("SMS: %1/%2").arg(handedIn).arg(total));
+                form->postProgress(status, progressPercent(handedIn, total), tr("SMS: %1/%2").arg(handedIn).arg(total));
                 exporter.write(*message);
             }
             exporter.end();

@@ -87,14 +87,17 @@ int rowidColumnOf(const QList<_SqliteCol>& columns)
             return -1; // a composite key is no row-id alias
         found = i;
     }
-    return found >= 0 && columns[found].type.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0 ? found
-                                                                                                          : -1;
+    return found >= 0 && columns[found].type.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0 ? found : -1;
 }
 
 class Carving
 {
 public:
-    explicit Carving(const QString& path) : m_file(path) { m_file.open(); }
+    explicit Carving(const QString& path)
+        : m_file(path)
+    {
+        m_file.open();
+    }
 
     DatabaseCarving run()
     {

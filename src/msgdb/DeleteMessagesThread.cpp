@@ -6,8 +6,8 @@
 #include "frame/ReportedRun.h"
 #include "frame/WorkerReport.h"
 
-DeleteMessagesThread::DeleteMessagesThread(IOS6MessageDb* db, const QList<_MsgMessage*>* messages,
-                                           WorkerReport* form, QObject* parent)
+DeleteMessagesThread::DeleteMessagesThread(IOS6MessageDb* db, const QList<_MsgMessage*>* messages, WorkerReport* form,
+                                           QObject* parent)
     : QThread(parent)
     , db(db)
     , messages(messages)

@@ -16,8 +16,7 @@ class DeleteMessagesThread : public QThread
     Q_OBJECT
 
 public:
-    DeleteMessagesThread(IOS6MessageDb* db, const QList<_MsgMessage*>* messages, WorkerReport* form,
-                         QObject* parent);
+    DeleteMessagesThread(IOS6MessageDb* db, const QList<_MsgMessage*>* messages, WorkerReport* form, QObject* parent);
     ~DeleteMessagesThread() override;
 
 protected:

@@ -50,7 +50,8 @@ void checkpoint(const QString& copy)
         db.queryThrow("select count(*) from sqlite_master").moveNext();
         QString error;
         if (db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE);"), error) != 0)
-            qCWarning(lcMsgDb, "DeletedRecordScan, checkpoint of %s failed: %s", qUtf8Printable(copy), qUtf8Printable(error));
+            qCWarning(lcMsgDb, "DeletedRecordScan, checkpoint of %s failed: %s", qUtf8Printable(copy),
+                      qUtf8Printable(error));
     } catch (const std::exception& e) {
         // The copy is then read as it lies on disk, which is still worth reading.
         qCWarning(lcMsgDb, "DeletedRecordScan, checkpoint of %s failed: %s", qUtf8Printable(copy), e.what());
@@ -60,7 +61,9 @@ void checkpoint(const QString& copy)
 } // namespace
 
 DeletedRecordScan::DeletedRecordScan(AbsDb& source, MessageRecycleDb& recycle, WorkerReport* form)
-    : source(source), recycle(recycle), form(form)
+    : source(source)
+    , recycle(recycle)
+    , form(form)
 {
 }
 

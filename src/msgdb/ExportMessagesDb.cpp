@@ -107,7 +107,7 @@ void ExportMessagesDb::copyAttachmentFile(const _MsgAttachment& attachment)
     const QString target = attachmentCopyPath(messageDb.fileRelayFolder(), attachment.filename);
     if (target.isEmpty()) {
         qCWarning(lcMsgDb, "ExportMessagesDb: attachment file name %s leads outside the database folder; not copied.",
-                 qUtf8Printable(attachment.filename));
+                  qUtf8Printable(attachment.filename));
         return;
     }
     // A file already there is kept; a copy that fails leaves the row without its file.
@@ -115,5 +115,6 @@ void ExportMessagesDb::copyAttachmentFile(const _MsgAttachment& attachment)
         return;
     QDir().mkpath(QFileInfo(target).absolutePath());
     if (!QFile::copy(attachment.localPath, target))
-        qCWarning(lcMsgDb, "ExportMessagesDb: cannot copy %s to %s.", qUtf8Printable(attachment.localPath), qUtf8Printable(target));
+        qCWarning(lcMsgDb, "ExportMessagesDb: cannot copy %s to %s.", qUtf8Printable(attachment.localPath),
+                  qUtf8Printable(target));
 }

@@ -321,8 +321,10 @@ void IOS5MessageDb::nameFromAddressBook(_MsgHandle& handle, bool addressBookOpen
         handle._ct_name = person.displayName();
         handle._photo = person.photo;
     } catch (const std::exception& e) {
-        qCWarning(lcMsgDb, "%s", qUtf8Printable(QStringLiteral("IOS5MessageDb::chats, IOSContactsMemDb error. %1")
-                                          .arg(QString::fromUtf8(e.what()))));
+        qCWarning(
+            lcMsgDb, "%s",
+            qUtf8Printable(
+                QStringLiteral("IOS5MessageDb::chats, IOSContactsMemDb error. %1").arg(QString::fromUtf8(e.what()))));
     }
 }
 

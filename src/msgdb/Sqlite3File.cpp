@@ -483,4 +483,3 @@ QList<_SqlitePage> Sqlite3File::walk(const _SqlitePage& start, bool leavesOnly) 
     }
     return pages;
 }
-

@@ -33,7 +33,8 @@ SqliteWalFrames readWalFrames(const QString& path)
         return log;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcMsgDb, "readWalFrames: cannot open %s: %s", qUtf8Printable(path), qUtf8Printable(file.errorString()));
+        qCWarning(lcMsgDb, "readWalFrames: cannot open %s: %s", qUtf8Printable(path),
+                  qUtf8Printable(file.errorString()));
         return log;
     }
     const QByteArray header = file.read(walHeaderSize);

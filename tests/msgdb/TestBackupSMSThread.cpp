@@ -48,9 +48,9 @@ void TestBackupSMSThread::reportsEachStep_data()
     QTest::newRow("no message") << 0 << QList<ReportedProgress>{{status, 0, ""}} << QByteArray();
     QTest::newRow("three messages in message order") << 3
                                                      << QList<ReportedProgress>{{status, 0, ""},
-                                                                            {status, 33, "SMS: 1/3"},
-                                                                            {status, 66, "SMS: 2/3"},
-                                                                            {status, 100, "SMS: 3/3"}}
+                                                                                {status, 33, "SMS: 1/3"},
+                                                                                {status, 66, "SMS: 2/3"},
+                                                                                {status, 100, "SMS: 3/3"}}
                                                      << QByteArray("first\nsecond\nthird");
 }
 

@@ -47,12 +47,9 @@ void TestDeleteMessagesThread::reportsEachStep_data()
     QTest::addColumn<QByteArray>("left"); // messages and chats afterwards
     const QString status = QStringLiteral("IDS_DELETING_LOCAL_DB_MESSAGES");
     QTest::newRow("no message") << 0 << QList<ReportedProgress>{{status, 0, ""}} << QByteArray("4|2");
-    QTest::newRow("the whole chat") << 3
-                                    << QList<ReportedProgress>{{status, 0, ""},
-                                                               {"", 33, ""},
-                                                               {"", 66, ""},
-                                                               {"", 100, ""}}
-                                    << QByteArray("1|1");
+    QTest::newRow("the whole chat")
+        << 3 << QList<ReportedProgress>{{status, 0, ""}, {"", 33, ""}, {"", 66, ""}, {"", 100, ""}}
+        << QByteArray("1|1");
 }
 
 void TestDeleteMessagesThread::reportsEachStep()

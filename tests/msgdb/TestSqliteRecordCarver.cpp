@@ -155,7 +155,8 @@ private slots:
         Sqlite3File file(writePages({cell + QByteArray(40, '\x07')}));
         file.open();
         const uchar* begin = file.data() + pageSize;
-        const QList<_SqliteRow> rows = SqliteRecordCarver(file, layout, 0, pageSize, nullptr).carve(begin, begin + pageSize);
+        const QList<_SqliteRow> rows =
+            SqliteRecordCarver(file, layout, 0, pageSize, nullptr).carve(begin, begin + pageSize);
         QVERIFY(!rows.isEmpty());
         QCOMPARE(rows[0].fileOffset, pageSize);
         QCOMPARE(rows[0].rowid, rowid);
@@ -211,7 +212,8 @@ private slots:
         // The noise after a refused record may fit the layout by chance; only the record's
         // own position counts.
         QList<_SqliteRow> found;
-        for (const _SqliteRow& row : SqliteRecordCarver(file, threeColumnLayout(), 0, pageSize, nullptr).carve(begin, begin + pageSize)) {
+        for (const _SqliteRow& row :
+             SqliteRecordCarver(file, threeColumnLayout(), 0, pageSize, nullptr).carve(begin, begin + pageSize)) {
             if (row.fileOffset == pageSize + 10)
                 found << row;
         }
@@ -318,7 +320,8 @@ c.commit()
         file.open();
         QCOMPARE(file.pageCount(), 2);
         QCOMPARE(renderAll(SqliteRecordCarver(file, threeColumnLayout(), 0, nullptr).carvePageGap(2, offset)), rows);
-        QCOMPARE(renderAll(SqliteRecordCarver(file, threeColumnLayout(), 0, nullptr).carvePageGap(3, 0)), QStringList{});
+        QCOMPARE(renderAll(SqliteRecordCarver(file, threeColumnLayout(), 0, nullptr).carvePageGap(3, 0)),
+                 QStringList{});
     }
 };
 

@@ -59,9 +59,8 @@ QJsonValue carve(const QStringList& args)
     QJsonArray tables;
     for (const CarvedTable& table : carving.tables)
         tables.append(tableJson(table));
-    return QJsonObject{{"page_size", carving.pageSize},
-                       {"tables", tables},
-                       {"skipped", QJsonArray::fromStringList(carving.skipped)}};
+    return QJsonObject{
+        {"page_size", carving.pageSize}, {"tables", tables}, {"skipped", QJsonArray::fromStringList(carving.skipped)}};
 }
 
 } // namespace
