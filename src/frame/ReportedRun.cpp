@@ -30,6 +30,7 @@ void runReported(WorkerReport& report, const std::function<void()>& body, const 
     } catch (const RunCancelled&) {
         takeBackQuietly(takeBack);
     } catch (const std::exception& e) {
+        qCWarning(lcFrame, "a run failed: %s", e.what());
         takeBackQuietly(takeBack);
         // A step that saw the cancel may end in any exception; the run is over by then.
         if (!report.rejected)

@@ -60,15 +60,20 @@ int mobiledevice_wait_socket(int socket, int timeoutMs, bool forRead)
 
 int mobiledevice_send_data(int socket, const char* data, int length, int timeoutMs)
 {
-    if (length <= 0)
-        return 0;
-    if (mobiledevice_wait_socket(socket, timeoutMs, false) == 0)
-        return 0;
-    ssize_t sent;
-    do {
-        sent = ::send(socket, data, size_t(length), MSG_NOSIGNAL);
-    } while (sent < 0 && errno == EINTR);
-    return sent < 0 ? 0 : int(sent);
+    // A blocking send would wait for ever on a phone that stops reading: each send takes
+    // what fits, and each wait for room has the full time-out.
+    int total = 0;
+    while (total < length) {
+        if (mobiledevice_wait_socket(socket, timeoutMs, false) == 0)
+            break;
+        const ssize_t sent = ::send(socket, data + total, size_t(length - total), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+            continue;
+        if (sent <= 0)
+            break;
+        total += int(sent);
+    }
+    return total;
 }
 
 int mobiledevice_receive_data(int socket, char* buffer, int length, int timeoutMs)

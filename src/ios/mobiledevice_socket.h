@@ -13,8 +13,8 @@ inline constexpr int mobiledeviceMaxMessageLength = 16 * 1024 * 1024;
 // and transfers go on with the time that is left.
 // Above 0 ready, 0 timed out, below 0 failed.
 int mobiledevice_wait_socket(int socket, int timeoutMs, bool forRead);
-// One send: the count sent, 0 on time-out or failure. A peer that has closed does not
-// raise SIGPIPE.
+// Until length bytes, a time-out or a failure; each wait for room has the full time-out.
+// The count sent. A peer that has closed does not raise SIGPIPE.
 int mobiledevice_send_data(int socket, const char* data, int length, int timeoutMs);
 // Until length bytes, a time-out, the end of the stream or a failure; each wait has the
 // full time-out. The count received.

@@ -3,8 +3,10 @@
 #include "ios/mobiledevice_library.h"
 #include "ios/mobiledevice_socket.h"
 
+#include "PeerSocket.h"
 #include "support/Cli.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <QtEndian>
 
@@ -21,59 +23,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-struct SocketPair
-{
-    SocketPair() { QVERIFY(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0); }
-    ~SocketPair()
-    {
-        closeOurs();
-        closePeer();
-    }
-    void closeOurs()
-    {
-        if (fds[0] >= 0)
-            ::close(fds[0]);
-        fds[0] = -1;
-    }
-    void closePeer()
-    {
-        if (fds[1] >= 0)
-            ::close(fds[1]);
-        fds[1] = -1;
-    }
-    int ours() const { return fds[0]; }
-    int peer() const { return fds[1]; }
-    int fds[2] = {-1, -1};
-};
-
-QByteArray framed(const QByteArray& body)
-{
-    QByteArray length(4, '\0');
-    qToBigEndian(quint32(body.size()), length.data());
-    return length + body;
-}
-
-void writeAll(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
-        if (n <= 0)
-            return;
-        done += n;
-    }
-}
-
-QByteArray readAll(int fd)
-{
-    QByteArray bytes;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
-        bytes.append(buffer, n);
-    return bytes;
-}
 
 CFType request()
 {
@@ -246,6 +195,22 @@ private slots:
         CFType big = CFType::createDictionary();
         big.setValue(CFType::fromString("Data"), CFType::fromByteArray(QByteArray(1 << 20, 'x')));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, mobiledevice_sendmsg(pair.ours(), big, true, 1000));
+    }
+
+    // A phone that stops reading fills the socket's buffer; the send gives up after the
+    // time-out with what went out instead of blocking for ever.
+    void sendToAPeerThatStopsReading()
+    {
+        SocketPair pair;
+        const QByteArray big(8 << 20, 'x');
+        QElapsedTimer timer;
+        timer.start();
+        const int sent = mobiledevice_send_data(pair.ours(), big.constData(), int(big.size()), 300);
+        QVERIFY(sent < big.size());
+        QVERIFY(timer.elapsed() < 5000);
+        CFType message = CFType::createDictionary();
+        message.setValue(CFType::fromString("Data"), CFType::fromByteArray(big));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, mobiledevice_sendmsg(pair.ours(), message, true, 300));
     }
 
     void unserialisableMessageIsAnError()

@@ -1,5 +1,7 @@
 #include "Command.h"
 
+#include "frame/MessageBox.h"
+
 #include <QCoreApplication>
 #include <QHashFunctions>
 #include <QJsonArray>
@@ -37,8 +39,10 @@ int main(int argc, char** argv)
 {
     QHashSeed::setDeterministicGlobalSeed();
     // msgtool runs without a person and without widgets: workers report through
-    // HeadlessReport, which writes what a box would show to stderr.
+    // HeadlessReport, and the few boxes the device layers show answer themselves; both
+    // write what a box would show to stderr. Errors are never reported to the maker.
     QCoreApplication app(argc, argv);
+    setHeadlessMessageBoxes(true);
 
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
