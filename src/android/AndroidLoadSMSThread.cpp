@@ -98,7 +98,7 @@ bool AndroidLoadSMSThread::removeOldCache()
         QFile file(path);
         if (!file.remove()) {
             qCWarning(lcAndroid, "AndroidLoadSMSThread: cannot remove %s. %s", qUtf8Printable(path),
-                     qUtf8Printable(file.errorString()));
+                      qUtf8Printable(file.errorString()));
             form->postError(tr("can not overwrite %1.").arg(path));
             return false;
         }

@@ -91,7 +91,9 @@ QDateTime accessTime(archive_entry* entry)
 } // namespace
 
 IOSLoadFileRelayThread::IOSLoadFileRelayThread(IOSDevice* device, WorkerReport* form, QObject* parent)
-    : QThread(parent), device(device), form(form)
+    : QThread(parent)
+    , device(device)
+    , form(form)
 {
 }
 

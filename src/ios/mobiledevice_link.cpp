@@ -72,7 +72,8 @@ CFType mobiledevice_link_sc_recv_process_message(int socket, const CFType& reque
     QString name;
     mobiledevice_link_sc_recv_dlmessaeg(socket, received, name, request);
     if (name != QLatin1String("DLMessageProcessMessage")) {
-        qCDebug(lcIos, "mobiledevice_link_sc_recv_process_message recv invalid msg:\n%s", qUtf8Printable(xmlOf(received)));
+        qCDebug(lcIos, "mobiledevice_link_sc_recv_process_message recv invalid msg:\n%s",
+                qUtf8Printable(xmlOf(received)));
         throw std::runtime_error("Did not receive DLMessageProcessMessage as expected.");
     }
     if (message)
