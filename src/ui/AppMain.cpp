@@ -37,8 +37,7 @@ int appMain(int argc, char** argv)
 {
     QHashSeed::setDeterministicGlobalSeed();
     QApplication app(argc, argv);
-    setHeadlessMessageBoxes(qEnvironmentVariableIsSet(headlessBoxesVariable)
-                            && qgetenv(headlessBoxesVariable) != "0");
+    setHeadlessMessageBoxes(qEnvironmentVariableIsSet(headlessBoxesVariable) && qgetenv(headlessBoxesVariable) != "0");
 
     QTranslator translator;
     // Without the translation the keys themselves are shown; nothing else is lost.

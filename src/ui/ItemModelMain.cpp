@@ -132,7 +132,7 @@ ItemModelMain::ItemModelMain(QObject* parent)
     rootNodes << deviceRoot << localDbRoot;
 }
 
-template <class Node>
+template<class Node>
 Node* ItemModelMain::appendChild(_ItemNode* parentNode, Node* node)
 {
     const int row = int(parentNode->children.size());

@@ -98,6 +98,6 @@ public:
     _RootLocalDBItemNode* const localDbRoot;
 
 private:
-    template <class Node>
+    template<class Node>
     Node* appendChild(_ItemNode* parentNode, Node* node);
 };

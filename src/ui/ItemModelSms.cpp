@@ -48,7 +48,7 @@ QString shortDateTimeText(qint32 appleSeconds)
     const QDateTime when = dateTimeFromAppleTime(appleSeconds);
     const QLocale locale = QLocale::system();
     return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-        + locale.toString(when.time(), QLocale::ShortFormat);
+           + locale.toString(when.time(), QLocale::ShortFormat);
 }
 
 ItemModelSms::ItemModelSms(QObject* parent)

@@ -80,18 +80,20 @@ MainWindow::MainWindow(QWidget* parent)
     QTimer::singleShot(androidTipsDelayMs, this, &MainWindow::androidUsbTips);
     openLocalDatabases();
 
-    openSavedVirtualDevices(QStringLiteral("virtual_ios"), [this](QSharedPointer<AbsMessageDb> db, const QFileInfo& folder) {
-        IOSDevice device;
-        device.deviceName = folder.fileName();
-        device.uniqueDeviceId = folder.absoluteFilePath();
-        return treeModel->addIOSDevice(std::move(db), device);
-    });
-    openSavedVirtualDevices(QStringLiteral("virtual_android"), [this](QSharedPointer<AbsMessageDb> db, const QFileInfo& folder) {
-        AndroidDevice device;
-        device.model = folder.fileName();
-        device.uid = folder.absoluteFilePath();
-        return treeModel->addAndroidDevice(std::move(db), device);
-    });
+    openSavedVirtualDevices(QStringLiteral("virtual_ios"),
+                            [this](QSharedPointer<AbsMessageDb> db, const QFileInfo& folder) {
+                                IOSDevice device;
+                                device.deviceName = folder.fileName();
+                                device.uniqueDeviceId = folder.absoluteFilePath();
+                                return treeModel->addIOSDevice(std::move(db), device);
+                            });
+    openSavedVirtualDevices(QStringLiteral("virtual_android"),
+                            [this](QSharedPointer<AbsMessageDb> db, const QFileInfo& folder) {
+                                AndroidDevice device;
+                                device.model = folder.fileName();
+                                device.uid = folder.absoluteFilePath();
+                                return treeModel->addAndroidDevice(std::move(db), device);
+                            });
 }
 
 MainWindow::~MainWindow()

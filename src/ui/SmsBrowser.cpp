@@ -57,7 +57,7 @@ bool isInsideProgramFolders(const QString& path)
     if (canonical.isEmpty())
         return false;
     return isInside(canonical, appDataDir().absolutePath())
-        || isInside(canonical, QCoreApplication::applicationDirPath());
+           || isInside(canonical, QCoreApplication::applicationDirPath());
 }
 
 SmsBrowser::SmsBrowser(QWidget* parent)

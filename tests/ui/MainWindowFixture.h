@@ -34,7 +34,7 @@ public:
     FakeAdb adb;
 };
 
-template <class Widget>
+template<class Widget>
 Widget* child(QWidget& window, const char* name)
 {
     return window.findChild<Widget*>(QString::fromLatin1(name));

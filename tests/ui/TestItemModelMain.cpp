@@ -158,8 +158,8 @@ void TestItemModelMain::chatPictures_data()
     QTest::addColumn<QByteArray>("photo");
     QTest::addColumn<QImage>("picture");
     const QByteArray png = pngPhoto(36, 72);
-    QTest::newRow("PNG photo, 18 pixels high") << QStringList{"+1"} << png
-                                               << QImage::fromData(png).scaledToHeight(18, Qt::FastTransformation);
+    QTest::newRow("PNG photo, 18 pixels high")
+        << QStringList{"+1"} << png << QImage::fromData(png).scaledToHeight(18, Qt::FastTransformation);
     QTest::newRow("broken photo") << QStringList{"+1"} << QByteArray("\xff\xd8 not a picture")
                                   << scaledResource(":/res/contact.png");
     QTest::newRow("no photo") << QStringList{"+1"} << QByteArray() << scaledResource(":/res/contact.png");

@@ -52,16 +52,19 @@ void TestItemModelSms::cells_data()
     const QColor sent(245, 255, 226);
     const QColor received(255, 255, 255);
     const QString anna = QStringLiteral("Anna (+4915112345678)");
-    QTest::newRow("sent iMessage in capitals") << "IMESSAGE" << true << 0 << true << ":/res/imsg-send.png" << "To"
-                                               << anna << sent;
-    QTest::newRow("received iMessage") << "iMessage" << false << 0 << true << ":/res/imsg-rec.png" << "From" << anna
-                                       << received;
-    QTest::newRow("sent SMS") << "SMS" << true << 0 << true << ":/res/icon_sms-sent.png" << "To" << anna << sent;
-    QTest::newRow("empty service") << "" << false << 0 << true << ":/res/icon_sms-receive.png" << "From" << anna
-                                   << received;
-    QTest::newRow("group event names the chat") << "SMS" << false << 2 << true << ":/res/icon_sms-receive.png" << ""
+    QTest::newRow("sent iMessage in capitals") << "IMESSAGE" << true << 0 << true << ":/res/imsg-send.png"
+                                               << "To" << anna << sent;
+    QTest::newRow("received iMessage") << "iMessage" << false << 0 << true << ":/res/imsg-rec.png"
+                                       << "From" << anna << received;
+    QTest::newRow("sent SMS") << "SMS" << true << 0 << true << ":/res/icon_sms-sent.png"
+                              << "To" << anna << sent;
+    QTest::newRow("empty service") << "" << false << 0 << true << ":/res/icon_sms-receive.png"
+                                   << "From" << anna << received;
+    QTest::newRow("group event names the chat") << "SMS" << false << 2 << true << ":/res/icon_sms-receive.png"
+                                                << ""
                                                 << "Anna" << received;
-    QTest::newRow("group event without chat") << "SMS" << false << 2 << false << ":/res/icon_sms-receive.png" << ""
+    QTest::newRow("group event without chat") << "SMS" << false << 2 << false << ":/res/icon_sms-receive.png"
+                                              << ""
                                               << "" << received;
 }
 

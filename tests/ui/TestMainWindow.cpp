@@ -55,8 +55,8 @@ void selectTreeRow(MainWindow& window, const QString& path)
     auto* tree = child<MyTreeView>(window, "treeViewDS");
     QModelIndex index;
     for (const QString& name : path.split(QLatin1Char('/'))) {
-        const QModelIndexList found = tree->model()->match(tree->model()->index(0, 0, index), Qt::DisplayRole, name, 1,
-                                                           Qt::MatchExactly);
+        const QModelIndexList found =
+            tree->model()->match(tree->model()->index(0, 0, index), Qt::DisplayRole, name, 1, Qt::MatchExactly);
         QVERIFY2(!found.isEmpty(), qPrintable(path));
         index = found.first();
     }
@@ -102,13 +102,17 @@ void TestMainWindow::bindingWidgetsByNameAndClass_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("className");
     const QList<QPair<const char*, const char*>> widgets{
-        {"centralWidget", "QWidget"},    {"splitter", "QSplitter"},          {"widget_5", "QWidget"},
-        {"widget_4", "QWidget"},         {"txtHandleKeyword", "QLineEdit"},  {"btnSearchHandle", "QToolButton"},
-        {"treeViewDS", "MyTreeView"},    {"widget", "QWidget"},              {"splitter_2", "QSplitter"},
-        {"widget_2", "QWidget"},         {"widget_3", "QWidget"},            {"txtSMSKeyword", "QLineEdit"},
-        {"btnSearchSMS", "QToolButton"}, {"treeViewSMS", "MyTreeView"},      {"widget_6", "QWidget"},
-        {"lbChatName", "QLabel"},        {"txtSMS", "SmsBrowser"},           {"lbSMSCount", "QLabel"},
-        {"menuBar", "QMenuBar"},         {"mainToolBar", "QToolBar"},        {"statusBar", "QStatusBar"},
+        {"centralWidget", "QWidget"},      {"splitter", "QSplitter"},
+        {"widget_5", "QWidget"},           {"widget_4", "QWidget"},
+        {"txtHandleKeyword", "QLineEdit"}, {"btnSearchHandle", "QToolButton"},
+        {"treeViewDS", "MyTreeView"},      {"widget", "QWidget"},
+        {"splitter_2", "QSplitter"},       {"widget_2", "QWidget"},
+        {"widget_3", "QWidget"},           {"txtSMSKeyword", "QLineEdit"},
+        {"btnSearchSMS", "QToolButton"},   {"treeViewSMS", "MyTreeView"},
+        {"widget_6", "QWidget"},           {"lbChatName", "QLabel"},
+        {"txtSMS", "SmsBrowser"},          {"lbSMSCount", "QLabel"},
+        {"menuBar", "QMenuBar"},           {"mainToolBar", "QToolBar"},
+        {"statusBar", "QStatusBar"},
     };
     for (const auto& [name, className] : widgets)
         QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(className);
@@ -185,8 +189,8 @@ void TestMainWindow::treeFromDataFolder()
     // Virtual devices come with their conversations; the broken one is listed without any.
     QCOMPARE(rows, (QStringList{"Devices", "Devices/Broken", "Devices/IPhone1", "Devices/IPhone1/+447700900123",
                                 "Devices/IPhone1/+14155550101", "Devices/VA1", "Devices/VA1/+447700900123",
-                                "Devices/VA1/+14155550101", "Local Databases", "Local Databases/a",
-                                "Local Databases/b", "Local Databases/c"}));
+                                "Devices/VA1/+14155550101", "Local Databases", "Local Databases/a", "Local Databases/b",
+                                "Local Databases/c"}));
     QCOMPARE(answerer.icons, QList<QMessageBox::Icon>{QMessageBox::Critical});
     QVERIFY(answerer.texts.first().contains(QStringLiteral("not a database")));
     QCOMPARE(readFile(broken), brokenBytes);
@@ -210,22 +214,77 @@ void TestMainWindow::treeFromDataFolder()
 void TestMainWindow::everySlotInvocableByName_data()
 {
     QTest::addColumn<QString>("signature");
-    const char* const signatures[] = {
-        "onMainTreeSelected(QItemSelection,QItemSelection)", "onSMSItemSelected(QItemSelection,QItemSelection)",
-        "onSMSSortIndicatorChanged(int,Qt::SortOrder)", "searchMessages()", "searchCotnact()",
-        "iosDeviceDisconnected(void*)", "androidDeviceDisconnected(QString)", "miUnmoutDevice()",
-        "onMainTreeContextMenu()", "onSMSContextMenu()", "miBackup()", "miExport()", "miPrint()", "miDel()",
-        "miA2I()", "miDb2I()", "miI2A()", "miI2I()", "miA2A()", "miDb2A()", "miExport2iTunes()",
-        "iosDeviceConnected(void*)", "androidDeviceConnected(AdbDevice)", "androidDeviceLoad(AndroidDevice)",
-        "miConnectWifi()", "miA2ISel()", "miA2IChat()", "miA2IAll()", "miDb2ISel()", "miDb2IChat()",
-        "miDb2IAll()", "miI2ISel()", "miI2IChat()", "miI2IAll()", "miBackupSel()", "miBackupChat()",
-        "miBackupAll()", "miI2ASel()", "miI2AChat()", "miI2AAll()", "miA2ASel()", "miA2AChat()", "miA2AAll()",
-        "miDb2ASel()", "miDb2AChat()", "miDb2AAll()", "miExport2iTunesSel()", "miExport2iTunesChat()",
-        "miExport2iTunesAll()", "miImportItunes()", "miImportToLocalDb()", "miDelSel()", "miDelChat()",
-        "miDelAll()", "onCheckVersionReadyRead()", "onGetAdvLinkRead()", "miCheckUpdate()", "androidUsbTips()",
-        "miViewCache()", "miOpenDbFolder()", "miHelp()", "miFeedback()", "miHome()", "miClearCache()",
-        "miAbout()", "miExportSel()", "miExportChat()", "miExportAll()", "miPrintSel()", "miPrintChat()",
-        "miPrintAll()"};
+    const char* const signatures[] = {"onMainTreeSelected(QItemSelection,QItemSelection)",
+                                      "onSMSItemSelected(QItemSelection,QItemSelection)",
+                                      "onSMSSortIndicatorChanged(int,Qt::SortOrder)",
+                                      "searchMessages()",
+                                      "searchCotnact()",
+                                      "iosDeviceDisconnected(void*)",
+                                      "androidDeviceDisconnected(QString)",
+                                      "miUnmoutDevice()",
+                                      "onMainTreeContextMenu()",
+                                      "onSMSContextMenu()",
+                                      "miBackup()",
+                                      "miExport()",
+                                      "miPrint()",
+                                      "miDel()",
+                                      "miA2I()",
+                                      "miDb2I()",
+                                      "miI2A()",
+                                      "miI2I()",
+                                      "miA2A()",
+                                      "miDb2A()",
+                                      "miExport2iTunes()",
+                                      "iosDeviceConnected(void*)",
+                                      "androidDeviceConnected(AdbDevice)",
+                                      "androidDeviceLoad(AndroidDevice)",
+                                      "miConnectWifi()",
+                                      "miA2ISel()",
+                                      "miA2IChat()",
+                                      "miA2IAll()",
+                                      "miDb2ISel()",
+                                      "miDb2IChat()",
+                                      "miDb2IAll()",
+                                      "miI2ISel()",
+                                      "miI2IChat()",
+                                      "miI2IAll()",
+                                      "miBackupSel()",
+                                      "miBackupChat()",
+                                      "miBackupAll()",
+                                      "miI2ASel()",
+                                      "miI2AChat()",
+                                      "miI2AAll()",
+                                      "miA2ASel()",
+                                      "miA2AChat()",
+                                      "miA2AAll()",
+                                      "miDb2ASel()",
+                                      "miDb2AChat()",
+                                      "miDb2AAll()",
+                                      "miExport2iTunesSel()",
+                                      "miExport2iTunesChat()",
+                                      "miExport2iTunesAll()",
+                                      "miImportItunes()",
+                                      "miImportToLocalDb()",
+                                      "miDelSel()",
+                                      "miDelChat()",
+                                      "miDelAll()",
+                                      "onCheckVersionReadyRead()",
+                                      "onGetAdvLinkRead()",
+                                      "miCheckUpdate()",
+                                      "androidUsbTips()",
+                                      "miViewCache()",
+                                      "miOpenDbFolder()",
+                                      "miHelp()",
+                                      "miFeedback()",
+                                      "miHome()",
+                                      "miClearCache()",
+                                      "miAbout()",
+                                      "miExportSel()",
+                                      "miExportChat()",
+                                      "miExportAll()",
+                                      "miPrintSel()",
+                                      "miPrintChat()",
+                                      "miPrintAll()"};
     for (const char* slot : signatures)
         QTest::newRow(slot) << QString::fromLatin1(slot);
 }

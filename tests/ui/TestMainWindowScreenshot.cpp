@@ -34,9 +34,9 @@ void TestMainWindowScreenshot::demoDataOnScreen()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
     auto* tree = child<MyTreeView>(window, "treeViewDS");
-    const QModelIndexList found = tree->model()->match(tree->model()->index(0, 0), Qt::DisplayRole,
-                                                       QStringLiteral("Chloe Demo"), 1,
-                                                       Qt::MatchExactly | Qt::MatchRecursive);
+    const QModelIndexList found =
+        tree->model()->match(tree->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("Chloe Demo"), 1,
+                             Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(found.size(), 1);
     tree->setCurrentIndex(found.first());
     QCOMPARE(child<QLabel>(window, "lbSMSCount")->text(), QStringLiteral("SMS: 60"));

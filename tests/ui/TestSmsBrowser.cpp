@@ -8,9 +8,9 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextFrame>
 #include <QTextTable>
@@ -72,11 +72,16 @@ void TestSmsBrowser::escape_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("escaped");
-    QTest::newRow("markup characters") << "a<b>&c" << "a&lt;b&gt;&amp;c";
-    QTest::newRow("entity stays literal") << "&lt;" << "&amp;lt;";
-    QTest::newRow("CR LF and LF") << "one\r\ntwo\nthree" << "one<br/>two<br/>three";
-    QTest::newRow("lone CR stays") << "one\rtwo" << "one\rtwo";
-    QTest::newRow("quotes stay") << "\"'" << "\"'";
+    QTest::newRow("markup characters") << "a<b>&c"
+                                       << "a&lt;b&gt;&amp;c";
+    QTest::newRow("entity stays literal") << "&lt;"
+                                          << "&amp;lt;";
+    QTest::newRow("CR LF and LF") << "one\r\ntwo\nthree"
+                                  << "one<br/>two<br/>three";
+    QTest::newRow("lone CR stays") << "one\rtwo"
+                                   << "one\rtwo";
+    QTest::newRow("quotes stay") << "\"'"
+                                 << "\"'";
 }
 
 void TestSmsBrowser::escape()

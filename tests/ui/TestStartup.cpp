@@ -127,8 +127,8 @@ void TestStartup::oldLocalDatabaseIsConvertedAndTheProgramEnds()
     ProgramRun run;
     const QDir local(run.dataFolder() + QStringLiteral("/local_databases"));
     QVERIFY(local.mkpath(QStringLiteral(".")));
-    QCOMPARE(runCli(QStringLiteral("python3"), {QStringLiteral(FIXTURES_DIR "/msgdb/old_localdb.py"),
-                                                local.filePath(QStringLiteral("Old Phone"))})
+    QCOMPARE(runCli(QStringLiteral("python3"),
+                    {QStringLiteral(FIXTURES_DIR "/msgdb/old_localdb.py"), local.filePath(QStringLiteral("Old Phone"))})
                  .exitCode,
              0);
     run.start();
@@ -136,9 +136,9 @@ void TestStartup::oldLocalDatabaseIsConvertedAndTheProgramEnds()
     QCOMPARE(run.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.process.exitCode(), 0);
     const QString errors = QString::fromLocal8Bit(run.process.readAllStandardError());
-    QVERIFY2(errors.contains(
-                 QStringLiteral("information: Successfully updated local database. Please restart software.")),
-             qPrintable(errors));
+    QVERIFY2(
+        errors.contains(QStringLiteral("information: Successfully updated local database. Please restart software.")),
+        qPrintable(errors));
     // The file has become a database folder of the same name.
     QVERIFY(QFileInfo(local.filePath(QStringLiteral("Old Phone"))).isDir());
     QVERIFY(QFileInfo(local.filePath(QStringLiteral("Old Phone/file-relay/var/mobile/Library/SMS/sms.db"))).isFile());

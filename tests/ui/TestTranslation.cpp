@@ -57,7 +57,9 @@ void TestTranslation::englishByContext_data()
     for (const auto& [context, key, text] : rows)
         QTest::newRow(QByteArray(context).append('/').append(key)) << context << key << text;
     // A key looked up in a context that does not hold it is not translated.
-    QTest::newRow("wrong context") << "MainWindow" << "IDS_ROOT_DEVICE" << "";
+    QTest::newRow("wrong context") << "MainWindow"
+                                   << "IDS_ROOT_DEVICE"
+                                   << "";
 }
 
 void TestTranslation::englishByContext()
@@ -73,8 +75,8 @@ void TestTranslation::everyKeyOfTheSourcesHasItsEnglish()
     const QString lupdate = QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/lupdate");
     QTemporaryDir work;
     const QString listed = work.filePath(QStringLiteral("sources.ts"));
-    const CliResult r = runCli(lupdate, {QStringLiteral("-silent"), QStringLiteral(PLATFORM_DIR "/../src"),
-                                         QStringLiteral("-ts"), listed});
+    const CliResult r = runCli(
+        lupdate, {QStringLiteral("-silent"), QStringLiteral(PLATFORM_DIR "/../src"), QStringLiteral("-ts"), listed});
     QCOMPARE(r.exitCode, 0);
 
     QFile file(listed);
@@ -92,7 +94,8 @@ void TestTranslation::everyKeyOfTheSourcesHasItsEnglish()
             const QString source = xml.readElementText();
             // Keys, and the form texts written in another language; English source texts
             // show as they stand.
-            const bool needsEnglish = source.startsWith(QLatin1String("IDS_"))
+            const bool needsEnglish =
+                source.startsWith(QLatin1String("IDS_"))
                 || std::any_of(source.begin(), source.end(), [](QChar c) { return c.unicode() > 0x7f; });
             if (!needsEnglish)
                 continue;
