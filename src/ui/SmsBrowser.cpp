@@ -3,7 +3,7 @@
 #include "frame/DataFolder.h"
 #include "frame/ShellOpen.h"
 #include "model/MsgMessage.h"
-#include "ui/HtmlEscape.h"
+#include "ui/HtmlEscapeText.h"
 #include "ui/ItemModelSms.h"
 
 #include <QCoreApplication>
@@ -21,8 +21,6 @@ const char defaultStyleSheet[] =
 QString messageHtml(const _MsgMessage& m)
 {
     const bool sent = m.is_from_me != 0;
-    QString name = m.senderName();
-    QString text = m.displayText();
     QString html = QStringLiteral("<a name=\"sms_%1\"></a>").arg(m.rowid);
     html += QStringLiteral("<table class=\"%1\" width=\"100%\" cellpadding=\"0\" border=\"0\" cellspacing=\"0\">")
                 .arg(sent ? QStringLiteral("send") : QStringLiteral("rec"));
@@ -31,8 +29,8 @@ QString messageHtml(const _MsgMessage& m)
     // One substitution for all three: the escaped name may itself hold "%1".
     const QString title = QStringLiteral("<td width=\"50%\" class=\"t\">%1<br/>%2 %3</td>")
                               .arg(shortDateTimeText(m.date), sent ? QStringLiteral("To:") : QStringLiteral("From:"),
-                                   htmlEscapeText(name));
-    const QString body = QStringLiteral("<td width=\"50%\" class=\"c\">%1</td>").arg(htmlEscapeText(text));
+                                   htmlEscapeText(m.senderName()));
+    const QString body = QStringLiteral("<td width=\"50%\" class=\"c\">%1</td>").arg(htmlEscapeText(m.displayText()));
     html += sent ? QStringLiteral("<tr>") + halfTitle + title + QStringLiteral("</tr>")
                  : QStringLiteral("<tr>") + title + halfTitle + QStringLiteral("</tr>");
     html += sent ? QStringLiteral("<tr>") + halfText + body + QStringLiteral("</tr>")
