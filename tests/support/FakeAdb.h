@@ -21,6 +21,9 @@
 #include <memory>
 #include <vector>
 
+#include <signal.h>
+#include <sys/types.h>
+
 class FakeAdb
 {
 public:
@@ -36,6 +39,15 @@ public:
         for (const std::unique_ptr<QProcess>& launcher : launchers) {
             launcher->kill();
             launcher->waitForFinished(5000);
+        }
+        // A session left idle would hold its port for half a minute, and a later test that
+        // drew the same port would talk to this test's phone.
+        QFile pids(state.filePath(QStringLiteral("sessions.pid")));
+        if (pids.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : pids.readAll().split('\n')) {
+                if (const pid_t pid = pid_t(line.toLongLong()); pid > 0)
+                    ::kill(pid, SIGKILL);
+            }
         }
         qputenv("PATH", oldPath);
         qunsetenv("FAKE_ADB_DIR");
