@@ -19,13 +19,13 @@ public:
     // written (a full disk, a device error), so a cut-short file is never taken as done.
     void end() override;
 
+private:
+    QFile file; // declared first, so the stream is destroyed (and flushed) before it
+
 protected:
     // Opens the file; throws std::runtime_error with the file's error string, having
     // written nothing, when it cannot be opened.
     void openStream();
 
     QTextStream stream;
-
-private:
-    QFile file;
 };

@@ -5,6 +5,7 @@
 // and %-markers, a group event, a message without a chat and a chat with a long name.
 // Independent readers (python's csv and html.parser, pdftotext) read the files back.
 
+#include "msgdb/AbsFormatExport.h"
 #include "msgdb/RecordBuilder.h"
 #include "support/Cli.h"
 
@@ -64,6 +65,15 @@ struct ExportFixture
         return m;
     }
 };
+
+// begin, write each message in order, end.
+inline void exportAll(AbsFormatExport<_MsgMessage>& exporter, const QList<_MsgMessage*>& list)
+{
+    exporter.begin();
+    for (const _MsgMessage* m : list)
+        exporter.write(*m);
+    exporter.end();
+}
 
 // python3 script with the file as argv[1]; its stdout as JSON.
 inline QJsonValue pythonJson(const QString& script, const QString& path)

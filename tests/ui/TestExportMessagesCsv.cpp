@@ -68,10 +68,7 @@ void TestExportMessagesCsv::pythonReadsEveryFieldBack()
     QTemporaryDir dir;
     const QString path = dir.filePath("out.csv");
     ExportMessagesCsv csv(path);
-    csv.begin();
-    for (const _MsgMessage* m : std::as_const(f.list))
-        csv.write(*m);
-    csv.end();
+    exportAll(csv, f.list);
 
     const QJsonObject read = pythonJson(QString::fromLatin1(readRows), path).toObject();
     QCOMPARE(read.value("bom").toBool(), false);

@@ -21,10 +21,7 @@ void TestExportMessagesTxt::linesFollowTheFixedWidthLayout()
     QTemporaryDir dir;
     const QString path = dir.filePath("out.txt");
     ExportMessagesTxt txt(path);
-    txt.begin();
-    for (const _MsgMessage* m : std::as_const(f.list))
-        txt.write(*m);
-    txt.end();
+    exportAll(txt, f.list);
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));

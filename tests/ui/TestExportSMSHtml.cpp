@@ -77,10 +77,7 @@ void TestExportSMSHtml::parserFindsEveryTextAndName()
     QTemporaryDir dir;
     const QString path = dir.filePath("out.html");
     ExportSMSHtml html(path);
-    html.begin();
-    for (const _MsgMessage* m : std::as_const(f.list))
-        html.write(*m);
-    html.end();
+    exportAll(html, f.list);
 
     const QJsonObject read = pythonJson(QString::fromLatin1(readBlocks), path).toObject();
     QVERIFY(read.value("doctype").toString().startsWith(

@@ -67,10 +67,7 @@ void TestExportSMSPdf::everyTextLandsOnNumberedA4Pages()
     const QString path = dir.filePath("chat.pdf");
     {
         ExportSMSPdf pdf(path);
-        pdf.begin();
-        for (const _MsgMessage* m : std::as_const(messages))
-            pdf.write(*m);
-        pdf.end();
+        exportAll(pdf, messages);
     }
     QVERIFY(pdfInfo(path).contains(QRegularExpression("Page size:\\s+595 x 842 pts \\(A4\\)")));
     const QStringList pages = pdfPages(path);
@@ -93,8 +90,7 @@ void TestExportSMSPdf::emptyFileHasOnePageNumberedOne()
     const QString path = dir.filePath("empty.pdf");
     {
         ExportSMSPdf pdf(path);
-        pdf.begin();
-        pdf.end();
+        exportAll(pdf, {});
     }
     QVERIFY(pdfInfo(path).contains(QRegularExpression("Pages:\\s+1\\n")));
     QCOMPARE(pdfPages(path).size(), 1);
