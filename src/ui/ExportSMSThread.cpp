@@ -8,13 +8,13 @@
 #include "ui/ExportSMSPdf.h"
 #include "ui/HtmlResources.h"
 
-#include "frame/ProgressForm.h"
+#include "frame/ReportedRun.h"
+#include "frame/WorkerReport.h"
 #include "itunes/WrittenPaths.h"
 #include "msgdb/ProgressPercent.h"
 
 #include <QDir>
 
-#include <exception>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -123,7 +123,7 @@ private:
 } // namespace
 
 ExportSMSThread::ExportSMSThread(QList<_MsgMessage*> messages, const QString& path, ExportFormat format,
-                                 bool ascending, ProgressForm* form, QObject* parent)
+                                 bool ascending, WorkerReport* form, QObject* parent)
     : QThread(parent)
     , messages(std::move(messages))
     , path(path)
@@ -139,30 +139,26 @@ void ExportSMSThread::run()
 {
     form->postProgress(tr("IDS_EXPORTING_MESSAGES_TO_FILE"), -1, QString());
     ExportOutput output(path, format);
-    try {
-        if (isPerChat(format))
-            output.makeFolder();
-        const QList<_MsgMessage*> ordered = isPerChat(format) ? groupedByChat(messages, ascending) : messages;
-        const int total = int(ordered.size());
-        int done = 0;
-        for (const _MsgMessage* m : ordered) {
-            if (form->rejected) {
-                output.abandon();
-                return;
+    runReported(
+        *form,
+        [&] {
+            if (isPerChat(format))
+                output.makeFolder();
+            const QList<_MsgMessage*> ordered = isPerChat(format) ? groupedByChat(messages, ascending) : messages;
+            const int total = int(ordered.size());
+            int done = 0;
+            for (const _MsgMessage* m : ordered) {
+                if (form->rejected)
+                    throw RunCancelled();
+                ++done;
+                form->postProgress(QString(), progressPercent(done, total),
+                                   tr("Messages: %1/%2").arg(done).arg(total));
+                output.exporterFor(*m).write(*m);
             }
-            ++done;
-            form->postProgress(QString(), progressPercent(done, total), tr("Messages: %1/%2").arg(done).arg(total));
-            output.exporterFor(*m).write(*m);
-        }
-        output.finish();
-        files = output.files;
-        written = total;
-        form->postSucceed(tr("IDS_SUC_EXPORT_%1_MMS").arg(written));
-    } catch (const std::exception& e) {
-        output.abandon();
-        form->postError(QString::fromUtf8(e.what()));
-    } catch (...) {
-        output.abandon();
-        form->postError(tr("Unknown error."));
-    }
+            output.finish();
+            files = output.files;
+            written = total;
+            form->postSucceed(tr("IDS_SUC_EXPORT_%1_MMS").arg(written));
+        },
+        [&output] { output.abandon(); });
 }

@@ -9,12 +9,12 @@
 #include <QStringList>
 #include <QThread>
 
-class ProgressForm;
+class WorkerReport;
 
 // Exports messages to files: one text or CSV file for the whole list, in the list's order,
 // or a folder with one PDF or HTML file per chat (HTML with its images beside it), chats
-// and messages in date order. Reports only through the dialog. A cancel or a failure
-// removes what this run created and nothing else. The records and the dialog belong to
+// and messages in date order. Reports only through its report. A cancel or a failure
+// removes what this run created and nothing else. The records and the report belong to
 // the caller and must outlive the thread; the records are only read.
 class ExportSMSThread : public QThread
 {
@@ -24,7 +24,7 @@ public:
     // path: the file (Text, Csv) or folder (Pdf, Html) that exportTargetFor gave.
     // ascending: the message list's sort direction, for the per-chat formats.
     ExportSMSThread(QList<_MsgMessage*> messages, const QString& path, ExportFormat format, bool ascending,
-                    ProgressForm* form, QObject* parent);
+                    WorkerReport* form, QObject* parent);
     ~ExportSMSThread() override;
 
     // After a run that succeeded: the absolute paths of the message files written, in
@@ -40,7 +40,7 @@ private:
     QString path;
     ExportFormat format;
     bool ascending;
-    ProgressForm* form;
+    WorkerReport* form;
     QStringList files;
     int written = 0;
 };

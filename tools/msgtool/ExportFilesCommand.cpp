@@ -2,7 +2,6 @@
 #include "MessageDbAtPath.h"
 #include "RunWorkerOrThrow.h"
 
-#include "frame/ProgressForm.h"
 #include "model/MsgChat.h"
 #include "model/SafeSort.h"
 #include "model/SortPredicates.h"
@@ -79,9 +78,9 @@ QJsonValue exportFiles(const QStringList& args)
     MsgSetPtr set;
     db->messages(set, 0);
 
-    ProgressForm form(QString(), nullptr);
-    ExportSMSThread worker(messagesToExport(set, parsed.chat), target.path, target.format, true, &form, nullptr);
-    runWorkerOrThrow(worker, form);
+    HeadlessReport report;
+    ExportSMSThread worker(messagesToExport(set, parsed.chat), target.path, target.format, true, &report, nullptr);
+    runWorkerOrThrow(worker, report);
     return QJsonObject{
         {"files", QJsonArray::fromStringList(worker.writtenFiles())},
         {"messages", worker.writtenCount()},
@@ -90,4 +89,4 @@ QJsonValue exportFiles(const QStringList& args)
 
 } // namespace
 
-MSGTOOL_COMMAND("export-files", "SRC DST --format txt|csv|html|pdf|doc [--chat CHAT_IDENTIFIER]", exportFiles);
+MSGTOOL_DRAWING_COMMAND("export-files", "SRC DST --format txt|csv|html|pdf|doc [--chat CHAT_IDENTIFIER]", exportFiles);
