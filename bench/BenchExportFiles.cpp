@@ -98,7 +98,8 @@ void drawAll(const QString& path, const QList<const _MsgMessage*>& messages)
             printer.newPage();
             y = 0;
         }
-        const QString text = localShortDate(*m) + '\n' + directionLabel(*m) + chatNameWithIds(*m) + '\n' + m->displayText();
+        const QString text =
+            localShortDate(*m) + '\n' + directionLabel(*m) + chatNameWithIds(*m) + '\n' + m->displayText();
         painter.drawText(QRect(0, y, 600, 3 * lineHeight), 0, text);
         y += 4 * lineHeight;
     }

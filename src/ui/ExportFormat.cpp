@@ -40,8 +40,8 @@ QStringList exportFileTypes()
 
 QString defaultExportPath()
 {
-    const QString name =
-        QStringLiteral("sms(") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")) + QLatin1Char(')');
+    const QString name = QStringLiteral("sms(")
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")) + QLatin1Char(')');
     return QDir::home().absoluteFilePath(name);
 }
 

@@ -25,13 +25,14 @@ void ExportMessagesTxt::write(const _MsgMessage& m)
     text.remove(QLatin1Char('\r'));
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     // Group events have no direction.
-    const QString flag = m.item_type != 0 ? QString() : m.is_from_me != 0 ? QStringLiteral("To") : QStringLiteral("From");
+    const QString flag = m.item_type != 0    ? QString()
+                         : m.is_from_me != 0 ? QStringLiteral("To")
+                                             : QStringLiteral("From");
     const QString name = m.chat ? m.chat->displayName(false) : QStringLiteral("Unknown");
     writeColumns(localShortDate(m), flag, name, text);
 }
 
-void ExportMessagesTxt::writeColumns(const QString& date, const QString& flag, const QString& name,
-                                     const QString& text)
+void ExportMessagesTxt::writeColumns(const QString& date, const QString& flag, const QString& name, const QString& text)
 {
     stream.setFieldWidth(dateWidth);
     stream << date;

@@ -2,8 +2,8 @@
 
 #include "ui/MessagePagePainter.h"
 
-#include "msgdb/AbsFormatExport.h"
 #include "model/MsgMessage.h"
+#include "msgdb/AbsFormatExport.h"
 
 #include <QPrinter>
 #include <QString>

@@ -122,8 +122,8 @@ private:
 
 } // namespace
 
-ExportSMSThread::ExportSMSThread(QList<_MsgMessage*> messages, const QString& path, ExportFormat format,
-                                 bool ascending, WorkerReport* form, QObject* parent)
+ExportSMSThread::ExportSMSThread(QList<_MsgMessage*> messages, const QString& path, ExportFormat format, bool ascending,
+                                 WorkerReport* form, QObject* parent)
     : QThread(parent)
     , messages(std::move(messages))
     , path(path)
@@ -151,8 +151,7 @@ void ExportSMSThread::run()
                 if (form->rejected)
                     throw RunCancelled();
                 ++done;
-                form->postProgress(QString(), progressPercent(done, total),
-                                   tr("Messages: %1/%2").arg(done).arg(total));
+                form->postProgress(QString(), progressPercent(done, total), tr("Messages: %1/%2").arg(done).arg(total));
                 output.exporterFor(*m).write(*m);
             }
             output.finish();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "msgdb/AbsFormatExport.h"
 #include "model/MsgMessage.h"
+#include "msgdb/AbsFormatExport.h"
 
 #include <QFile>
 #include <QString>

@@ -6,8 +6,8 @@
 #include "model/AppleTime.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,12 +47,18 @@ void TestExportMessagesCsv::csvFieldQuotesWhatReadersSplit_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("field");
-    QTest::newRow("plain") << "hello world" << "hello world";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("comma") << "a,b" << "\"a,b\"";
-    QTest::newRow("quotes doubled") << "say \"hi\"" << "\"say \"\"hi\"\"\"";
-    QTest::newRow("LF") << "a\nb" << "\"a\nb\"";
-    QTest::newRow("lone CR") << "x\ry" << "\"x\ry\"";
+    QTest::newRow("plain") << "hello world"
+                           << "hello world";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("comma") << "a,b"
+                           << "\"a,b\"";
+    QTest::newRow("quotes doubled") << "say \"hi\""
+                                    << "\"say \"\"hi\"\"\"";
+    QTest::newRow("LF") << "a\nb"
+                        << "\"a\nb\"";
+    QTest::newRow("lone CR") << "x\ry"
+                             << "\"x\ry\"";
 }
 
 void TestExportMessagesCsv::csvFieldQuotesWhatReadersSplit()

@@ -57,11 +57,16 @@ void TestExportSMSHtml::htmlEscapeTextTable_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("html");
-    QTest::newRow("markup") << "a<b>&c" << "a&lt;b&gt;&amp;c";
-    QTest::newRow("entity text stays text") << "&lt;" << "&amp;lt;";
-    QTest::newRow("CRLF and LF") << "a\r\nb\nc" << "a<br/>b<br/>c";
-    QTest::newRow("lone CR stays") << "x\ry" << "x\ry";
-    QTest::newRow("quotes stay") << "\"q\"" << "\"q\"";
+    QTest::newRow("markup") << "a<b>&c"
+                            << "a&lt;b&gt;&amp;c";
+    QTest::newRow("entity text stays text") << "&lt;"
+                                            << "&amp;lt;";
+    QTest::newRow("CRLF and LF") << "a\r\nb\nc"
+                                 << "a<br/>b<br/>c";
+    QTest::newRow("lone CR stays") << "x\ry"
+                                   << "x\ry";
+    QTest::newRow("quotes stay") << "\"q\""
+                                 << "\"q\"";
 }
 
 void TestExportSMSHtml::htmlEscapeTextTable()
@@ -80,8 +85,8 @@ void TestExportSMSHtml::parserFindsEveryTextAndName()
     exportAll(html, f.list);
 
     const QJsonObject read = pythonJson(QString::fromLatin1(readBlocks), path).toObject();
-    QVERIFY(read.value("doctype").toString().startsWith(
-        "DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\""));
+    QVERIFY(
+        read.value("doctype").toString().startsWith("DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\""));
     QCOMPARE(read.value("title").toString(), QStringLiteral("Veltrominex Message Transfer"));
     const QJsonArray blocks = read.value("blocks").toArray();
     QCOMPARE(blocks.size(), f.list.size());

@@ -62,7 +62,8 @@ void TestExportSMSPdf::everyTextLandsOnNumberedA4Pages()
     QList<_MsgMessage*> messages = f.list;
     for (int i = 0; i < 60; ++i)
         messages << f.b.message(100 + i, f.list[0]->chat, nullptr, 1000 + i,
-                                QStringLiteral("Medium message %1 ").arg(i) + QString("lorem ipsum dolor ").repeated(6));
+                                QStringLiteral("Medium message %1 ").arg(i)
+                                    + QString("lorem ipsum dolor ").repeated(6));
     QTemporaryDir dir;
     const QString path = dir.filePath("chat.pdf");
     {

@@ -8,8 +8,8 @@
 
 #include <QDirIterator>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
 
@@ -162,8 +162,8 @@ void TestExportSMSThread::perChatFilesNeverReplaceEachOther()
     const QString shortened = QString(100, QChar(0x00e9)) + ".html"; // 200 bytes of UTF-8
     QStringList names = fileNames(run.files);
     names.sort();
-    QCOMPARE(names, QStringList({"Alice (+15551234567) (2).html", "Mixed.html", "Same (2).html", "Same.html",
-                                 "ab.html", groupId + ".html", "unknown-chat.html", shortened}));
+    QCOMPARE(names, QStringList({"Alice (+15551234567) (2).html", "Mixed.html", "Same (2).html", "Same.html", "ab.html",
+                                 groupId + ".html", "unknown-chat.html", shortened}));
     QCOMPARE(readFile(folder + "/Alice (+15551234567).html"), QByteArray("earlier export"));
     QCOMPARE(readFile(folder + "/Alice (+15551234567) (2).html").count("<a name="), 3);
     const QByteArray mixed = readFile(folder + "/Mixed.html");
@@ -192,8 +192,7 @@ void TestExportSMSThread::cancelRemovesOnlyThisRunsOutput_data()
     QTest::newRow("html into a new folder") << ExportFormat::Html << "out/sms-html" << QStringList{"keep.txt"};
     QTest::newRow("html into a folder with files")
         << ExportFormat::Html << "sms-html" << QStringList{"sms-html/keep.txt", "sms-html/files/mine.png"};
-    QTest::newRow("pdf into a folder with files") << ExportFormat::Pdf << "sms-pdf"
-                                                  << QStringList{"sms-pdf/keep.txt"};
+    QTest::newRow("pdf into a folder with files") << ExportFormat::Pdf << "sms-pdf" << QStringList{"sms-pdf/keep.txt"};
     QTest::newRow("txt") << ExportFormat::Text << "sms.txt" << QStringList{"keep.txt"};
 }
 
@@ -232,8 +231,8 @@ void TestExportSMSThread::failureRemovesOnlyThisRunsOutput_data()
                                       << "Not a directory";
     QTest::newRow("csv onto a folder") << ExportFormat::Csv << "sms.csv" << QStringList{"sms.csv/keep.txt"}
                                        << "Is a directory";
-    QTest::newRow("pdf folder where a file is") << ExportFormat::Pdf << "sms-pdf" << QStringList{"sms-pdf"}
-                                                << "can not create %1.";
+    QTest::newRow("pdf folder where a file is")
+        << ExportFormat::Pdf << "sms-pdf" << QStringList{"sms-pdf"} << "can not create %1.";
     QTest::newRow("html below a file") << ExportFormat::Html << "file/sms-html" << QStringList{"file"}
                                        << "can not create %1.";
 }

@@ -60,18 +60,18 @@ void TestMsgtoolExportFiles::csvKeepsDumpOrderFieldForField()
     const QJsonObject result = exportJson({db, target, "--format", "csv"});
     QCOMPARE(files(result), QStringList{target + ".csv"});
     QCOMPARE(result.value("messages").toInt(), 7);
-    const CliResult check = python(
-        "import csv, json, subprocess, sys\n"
-        "rows = list(csv.reader(open(sys.argv[1], newline='', encoding='utf-8')))\n"
-        "dump = json.loads(subprocess.run([sys.argv[2], 'dump', sys.argv[3]], capture_output=True).stdout)\n"
-        "assert rows[0] == ['date', 'send', 'person', 'number', 'content'], rows[0]\n"
-        "texts = [m['text'].replace('\\U0001F600', '[EMOJI]') for m in dump['messages']]\n"
-        "assert [r[4] for r in rows[1:]] == texts, ([r[4] for r in rows[1:]], texts)\n"
-        "assert [r[1] for r in rows[1:]] == [str(m['is_from_me']) for m in dump['messages']]\n"
-        "group = [r for r in rows if r[4] == 'Group hello'][0]\n"
-        "assert group[2] == group[3] == 'chat123456789012345678', group\n"
-        "print('ok')\n",
-        {target + ".csv", MSGTOOL_PATH, db});
+    const CliResult check =
+        python("import csv, json, subprocess, sys\n"
+               "rows = list(csv.reader(open(sys.argv[1], newline='', encoding='utf-8')))\n"
+               "dump = json.loads(subprocess.run([sys.argv[2], 'dump', sys.argv[3]], capture_output=True).stdout)\n"
+               "assert rows[0] == ['date', 'send', 'person', 'number', 'content'], rows[0]\n"
+               "texts = [m['text'].replace('\\U0001F600', '[EMOJI]') for m in dump['messages']]\n"
+               "assert [r[4] for r in rows[1:]] == texts, ([r[4] for r in rows[1:]], texts)\n"
+               "assert [r[1] for r in rows[1:]] == [str(m['is_from_me']) for m in dump['messages']]\n"
+               "group = [r for r in rows if r[4] == 'Group hello'][0]\n"
+               "assert group[2] == group[3] == 'chat123456789012345678', group\n"
+               "print('ok')\n",
+               {target + ".csv", MSGTOOL_PATH, db});
     QCOMPARE(check.out.trimmed(), QByteArray("ok"));
 }
 
@@ -94,18 +94,17 @@ void TestMsgtoolExportFiles::htmlAndPdfWriteOneFilePerChat()
         const QString target = dir.filePath("per-chat." + format);
         const QString folder = dir.filePath("per-chat-" + format);
         const QJsonObject result = exportJson({db, target, "--format", format});
-        QCOMPARE(files(result), QStringList({folder + "/" + group + "." + format,
-                                             folder + "/+15551234567." + format, folder + "/ab." + format}));
+        QCOMPARE(files(result), QStringList({folder + "/" + group + "." + format, folder + "/+15551234567." + format,
+                                             folder + "/ab." + format}));
         QCOMPARE(result.value("messages").toInt(), 7);
     }
     const QString html = dir.filePath("per-chat-html/" + group + ".html");
-    const CliResult parsed = python(
-        "import html.parser, sys\n"
-        "class P(html.parser.HTMLParser):\n"
-        "    text = ''\n"
-        "    def handle_data(self, d): self.text += d + '|'\n"
-        "p = P(); p.feed(open(sys.argv[1], encoding='utf-8').read()); print(p.text)\n",
-        {html});
+    const CliResult parsed = python("import html.parser, sys\n"
+                                    "class P(html.parser.HTMLParser):\n"
+                                    "    text = ''\n"
+                                    "    def handle_data(self, d): self.text += d + '|'\n"
+                                    "p = P(); p.feed(open(sys.argv[1], encoding='utf-8').read()); print(p.text)\n",
+                                    {html});
     QVERIFY2(parsed.out.contains("|From: Team <A&B> %1 50%0ff|Group hello|"), parsed.out.constData());
     QVERIFY2(parsed.out.contains("|To: Team <A&B> %1 50%0ff|Reply with %4 in it|"), parsed.out.constData());
 
