@@ -90,7 +90,7 @@ private:
 
 void TestExportSMSThread::initTestCase()
 {
-    QVERIFY(english.load(QStringLiteral(":/i18n/en.qm")));
+    QVERIFY(english.load(QStringLiteral(":/en.qm")));
     QCoreApplication::installTranslator(&english);
     const QString images = installed.filePath(QLatin1String(makerFolderName));
     writeFile(images + "/bubble/left.png", "bubble");
