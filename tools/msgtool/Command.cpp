@@ -36,9 +36,9 @@ Options optionsOf(const Command& command)
 
 } // namespace
 
-bool registerCommand(const char* name, const char* usage, CommandFunction run)
+bool registerCommand(const char* name, const char* usage, CommandFunction run, bool drawsText)
 {
-    registry().append({QString::fromUtf8(name), QString::fromUtf8(usage), run});
+    registry().append({QString::fromUtf8(name), QString::fromUtf8(usage), run, drawsText});
     return true;
 }
 

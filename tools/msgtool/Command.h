@@ -20,9 +20,11 @@ struct Command
     QString name;
     QString usage;
     CommandFunction run;
+    // Draws text (PDF pages), which needs fonts and so a GUI application, run offscreen.
+    bool drawsText = false;
 };
 
-bool registerCommand(const char* name, const char* usage, CommandFunction run);
+bool registerCommand(const char* name, const char* usage, CommandFunction run, bool drawsText = false);
 const Command* findCommand(const QString& name);
 QList<Command> allCommands();
 
@@ -35,3 +37,5 @@ bool asksForHelp(const Command& command, const QStringList& args);
 // One file per subcommand registers itself with this.
 #define MSGTOOL_COMMAND(name, usage, function) \
     static const bool registered_##function = registerCommand(name, usage, function)
+#define MSGTOOL_DRAWING_COMMAND(name, usage, function) \
+    static const bool registered_##function = registerCommand(name, usage, function, true)

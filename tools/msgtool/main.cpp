@@ -3,6 +3,7 @@
 #include "frame/MessageBox.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QHashFunctions>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -41,7 +43,15 @@ int main(int argc, char** argv)
     // msgtool runs without a person and without widgets: workers report through
     // HeadlessReport, and the few boxes the device layers show answer themselves; both
     // write what a box would show to stderr. Errors are never reported to the maker.
-    QCoreApplication app(argc, argv);
+    const Command* early = argc > 1 ? findCommand(QString::fromLocal8Bit(argv[1])) : nullptr;
+    std::unique_ptr<QCoreApplication> application;
+    if (early && early->drawsText) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication& app = *application;
     setHeadlessMessageBoxes(true);
 
     QStringList args = app.arguments().mid(1);

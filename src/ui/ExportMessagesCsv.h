@@ -1,0 +1,18 @@
+#pragma once
+
+#include "ui/TextFileExport.h"
+
+// One line per message: date (yyyy-MM-dd hh:mm:ss, local time), send (1 or 0), person,
+// number, content, under the header "date,send,person,number,content".
+class ExportMessagesCsv : public TextFileExport
+{
+public:
+    using TextFileExport::TextFileExport;
+
+    void begin() override;
+    void write(const _MsgMessage& m) override;
+};
+
+// The text as one CSV field: quoted, with its quotes doubled, when it holds a comma, a
+// quote, a CR or an LF; otherwise as it is.
+QString csvField(const QString& text);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "ui/TextFileExport.h"
+
+// One XHTML page for the messages of one chat: per message an anchor "sms<rowid>", the date
+// and the direction with the chat's name in the direction's colour, then the text. Names
+// and texts are escaped.
+class ExportSMSHtml : public TextFileExport
+{
+public:
+    using TextFileExport::TextFileExport;
+
+    void begin() override;
+    void write(const _MsgMessage& m) override;
+    void end() override;
+};

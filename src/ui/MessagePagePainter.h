@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QPainter>
+#include <QRect>
+#include <QString>
+
+class QPrinter;
+struct _MsgMessage;
+
+// Draws messages one below the other down a printer's pages: the date, the direction with
+// the chat's name (green for sent, blue for received), then the text in black, with the
+// page number right-aligned under the content. One begin per printer; destroying the
+// painter ends painting, which finishes the printed or PDF output.
+class MessagePagePainter
+{
+public:
+    // Sets up the content rectangle and page 1 and begins painting. False, with nothing
+    // drawn then or later, when the painter cannot begin (for a PDF: the file cannot be
+    // created).
+    bool begin(QPrinter* printer);
+    // Starts a new page when the rest of the current one is lower than height.
+    void ensureSpace(int height);
+    void drawMessage(const _MsgMessage& m);
+    // Ends painting. For a PDF, the file is complete only after this.
+    void end();
+    bool isActive() const { return painter.isActive(); }
+
+    // In device pixels of the painter, whose origin is the top-left of the page rectangle.
+    QRect contentRect() const { return content; }
+    int currentPage() const { return page; }
+
+    // The height of the text wrapped at width, in the screen's font metrics at 12 points.
+    static int textHeight(const QString& text, int width);
+
+private:
+    void drawPageNumber();
+
+    QPrinter* printer = nullptr;
+    QPainter painter;
+    QRect content; // invalid until begin
+    int y = 0;
+    int page = 0;
+};

@@ -1,0 +1,130 @@
+#include "ui/ExportMessagesCsv.h"
+
+#include "ui/ExportFixture.h"
+#include "ui/FileSizeLimit.h"
+
+#include "model/AppleTime.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QStringList row(const QString& date, const QString& send, const QString& person, const QString& number,
+                const QString& content)
+{
+    return {date, send, person, number, content};
+}
+
+QString csvDate(int appleSeconds)
+{
+    return dateTimeFromAppleTime(appleSeconds).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+const char readRows[] = "import csv, json, sys\n"
+                        "raw = open(sys.argv[1], 'rb').read()\n"
+                        "rows = list(csv.reader(open(sys.argv[1], newline='', encoding='utf-8')))\n"
+                        "print(json.dumps({'bom': raw[:4] != b'date', 'rows': rows}))\n";
+
+} // namespace
+
+class TestExportMessagesCsv : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void csvFieldQuotesWhatReadersSplit_data();
+    void csvFieldQuotesWhatReadersSplit();
+    void pythonReadsEveryFieldBack();
+    void beginIntoMissingFolderThrowsAndWritesNothing();
+    void fullDiskFailsAtEnd();
+};
+
+void TestExportMessagesCsv::csvFieldQuotesWhatReadersSplit_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("plain") << "hello world"
+                           << "hello world";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("comma") << "a,b"
+                           << "\"a,b\"";
+    QTest::newRow("quotes doubled") << "say \"hi\""
+                                    << "\"say \"\"hi\"\"\"";
+    QTest::newRow("LF") << "a\nb"
+                        << "\"a\nb\"";
+    QTest::newRow("lone CR") << "x\ry"
+                             << "\"x\ry\"";
+}
+
+void TestExportMessagesCsv::csvFieldQuotesWhatReadersSplit()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, field);
+    QCOMPARE(csvField(text), field);
+}
+
+void TestExportMessagesCsv::pythonReadsEveryFieldBack()
+{
+    ExportFixture f;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.csv");
+    ExportMessagesCsv csv(path);
+    exportAll(csv, f.list);
+
+    const QJsonObject read = pythonJson(QString::fromLatin1(readRows), path).toObject();
+    QCOMPARE(read.value("bom").toBool(), false);
+    QList<QStringList> rows;
+    for (const QJsonValue& r : read.value("rows").toArray())
+        rows << r.toVariant().toStringList();
+    const QString alice = "+15551234567";
+    const QList<QStringList> expected{
+        row("date", "send", "person", "number", "content"),
+        row(csvDate(100), "1", "Alice", alice, "Hello, \"world\""),
+        row(csvDate(200), "0", "Alice", alice, "a\r\nb"),
+        row(csvDate(300), "0", "Alice", alice, "x\ry"),
+        row(csvDate(400), "0", groupId, groupId, "Group text"),
+        row(csvDate(500), "1", groupId, groupId, f.list[4]->displayText()),
+        row(csvDate(600), "0", "", "", "No chat"),
+        row(csvDate(700), "0", "Alice", alice, "hi [EMOJI]"),
+        row(csvDate(800), "0", longName, "+15550001111", "after a long name"),
+    };
+    QCOMPARE(rows, expected);
+    QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$").match(rows[1][0]).hasMatch());
+}
+
+void TestExportMessagesCsv::beginIntoMissingFolderThrowsAndWritesNothing()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("missing/out.csv");
+    ExportMessagesCsv csv(path);
+    try {
+        csv.begin();
+        QFAIL("begin succeeded");
+    } catch (const std::runtime_error& e) {
+        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("No such file or directory"));
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+void TestExportMessagesCsv::fullDiskFailsAtEnd()
+{
+    ExportFixture f;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.csv");
+    ExportMessagesCsv csv(path);
+    csv.begin();
+    for (int i = 0; i < 2000; ++i)
+        csv.write(*f.list.first());
+    {
+        const FileSizeLimit full(4096);
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, csv.end());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestExportMessagesCsv)
+#include "TestExportMessagesCsv.moc"
