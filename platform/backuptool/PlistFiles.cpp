@@ -52,6 +52,23 @@ QString stringOf(plist_t node)
     return text;
 }
 
+// The bytes of a string or data node; null for any other node.
+QByteArray bytesOf(plist_t node)
+{
+    if (!node)
+        return QByteArray();
+    if (plist_get_node_type(node) == PLIST_STRING)
+        return stringOf(node).toUtf8();
+    if (plist_get_node_type(node) != PLIST_DATA)
+        return QByteArray();
+    char* raw = nullptr;
+    uint64_t length = 0;
+    plist_get_data_val(node, &raw, &length);
+    const QByteArray bytes = raw ? QByteArray(raw, qsizetype(length)) : QByteArray("");
+    std::free(raw);
+    return bytes;
+}
+
 qint64 integerOf(plist_t node, qint64 otherwise)
 {
     if (!node)
@@ -114,9 +131,10 @@ ToolKnobs PhoneValues::knobs(const char* operation) const
     ToolKnobs knobs;
     knobs.delayMs = int(integerOf(dictItem(own, "DelayMs", PLIST_UINT), 0));
     knobs.exitCode = int(integerOf(dictItem(own, "ExitCode", PLIST_UINT), 0));
-    if (plist_t out = dictItem(own, "Stdout", PLIST_STRING))
-        knobs.stdoutText = stringOf(out);
-    knobs.stderrText = stringOf(dictItem(own, "Stderr", PLIST_STRING));
+    const QByteArray out = bytesOf(own ? plist_dict_get_item(own, "Stdout") : nullptr);
+    if (!out.isNull())
+        knobs.stdoutText = out;
+    knobs.stderrText = bytesOf(own ? plist_dict_get_item(own, "Stderr") : nullptr);
     if (plist_t fail = dictItem(own, "Fail", PLIST_STRING))
         knobs.fail = stringOf(fail);
     return knobs;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -11,8 +12,10 @@
 struct ToolKnobs
 {
     int delayMs = 0;
-    std::optional<QString> stdoutText; // printed instead of the tool's own success line
-    QString stderrText;
+    // Printed as they are: a string, or data for bytes such as a NUL. The standard output
+    // text replaces the tool's own success line.
+    std::optional<QByteArray> stdoutText;
+    QByteArray stderrText;
     int exitCode = 0;
     std::optional<QString> fail;
 };

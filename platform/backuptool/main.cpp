@@ -76,9 +76,8 @@ void delay(int ms)
         QThread::msleep(100);
 }
 
-void print(FILE* stream, const QString& text)
+void print(FILE* stream, const QByteArray& bytes)
 {
-    const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }
@@ -106,8 +105,8 @@ int run(const QStringList& args, QString& deviceFolder)
     else
         restoreBackup(backupFolder, deviceFolder);
 
-    print(stdout, knobs.stdoutText.value_or(request.backup ? QStringLiteral("Backup Successful.\n")
-                                                           : QStringLiteral("Restore Successful.\n")));
+    print(stdout, knobs.stdoutText.value_or(request.backup ? QByteArray("Backup Successful.\n")
+                                                           : QByteArray("Restore Successful.\n")));
     print(stderr, knobs.stderrText);
     return knobs.exitCode;
 }
@@ -126,7 +125,7 @@ int main(int argc, char** argv)
     try {
         code = run(app.arguments().mid(1), deviceFolder);
     } catch (const ToolError& e) {
-        print(stderr, QStringLiteral("ERROR: %1\n").arg(QString::fromStdString(e.what())));
+        print(stderr, "ERROR: " + QByteArray(e.what()) + '\n');
         code = e.exitCode;
     }
     if (!deviceFolder.isEmpty())
