@@ -23,7 +23,7 @@ QString findMyIPhoneAdvice()
 {
     return QStringLiteral("Please follow <a href=\"%1\"> this tutorial</a> to disable \"Find my iPhone\" first and "
                           "then restart your iPhone to try again.<br/><br/>")
-        .arg(makerServerUrl(QStringLiteral("/guides/how-to-disable-find-my-iphone.html")).toString());
+        .arg(makerServerUrl(QStringLiteral("guides/how-to-disable-find-my-iphone.html")).toString());
 }
 
 QString freeSpaceAdvice(qint64 requiredBytes)
