@@ -2,6 +2,7 @@
 
 #include "frame/DataFolder.h"
 #include "frame/FileOps.h"
+#include "ios/backup2tool.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -56,8 +57,7 @@ bool passesWriteTest(const QString& base)
 BackupVolume probe(const QString& path)
 {
     const bool usable = passesWriteTest(path);
-    const QStorageInfo storage(path);
-    return {path, usable, usable && storage.isValid() ? storage.bytesAvailable() : -1};
+    return {path, usable, usable ? disk_free_bytes(QDir(path)) : -1};
 }
 
 } // namespace

@@ -56,13 +56,27 @@ class TestIOSMobileBackupThread : public QObject
         return plugInBackupPhone(m_phones, udid, m_dir.filePath(udid + "-files"), {}, extraArgs);
     }
 
+    // A phone with a completed backup; no handle when either step failed.
+    IOSDevice backedUpPhone()
+    {
+        IOSDevice device = plugIn();
+        if (device.handle && backUp(device).outcome.result != WorkerOutcome::Succeeded)
+            return IOSDevice();
+        return device;
+    }
+
     bool setToolKnobs(const IOSDevice& device, const QString& pythonDict)
     {
         return editPhoneValues(m_phones.folder(device.uniqueDeviceId), "v['Sim']['BackupTool']=" + pythonDict);
     }
 
 private slots:
-    void initTestCase() { QVERIFY(keepBackupsBelow(m_dir.filePath("base"))); }
+    void initTestCase()
+    {
+        QVERIFY(keepBackupsBelow(m_dir.filePath("base")));
+        QFile evil(m_dir.filePath("evil"));
+        QVERIFY(evil.open(QIODevice::WriteOnly) && evil.write("written where it must not be") > 0);
+    }
 
     void earlierBackupKeptOrRemoved_data()
     {
@@ -86,9 +100,8 @@ private slots:
         QFETCH(QString, change);
         QFETCH(QString, version);
         QFETCH(bool, kept);
-        IOSDevice device = plugIn();
+        IOSDevice device = backedUpPhone();
         QVERIFY(device.handle);
-        QCOMPARE(backUp(device).outcome.result, WorkerOutcome::Succeeded);
         const QString folder = root() + "/" + device.uniqueDeviceId;
         QVERIFY(QFile(folder + "/marker").open(QIODevice::WriteOnly));
         QVERIFY(pythonOnFolder(change, folder));
@@ -104,9 +117,8 @@ private slots:
 
     void failedBackupRemovesThePhoneFolder()
     {
-        IOSDevice device = plugIn();
+        IOSDevice device = backedUpPhone();
         QVERIFY(device.handle);
-        QCOMPARE(backUp(device).outcome.result, WorkerOutcome::Succeeded);
         QVERIFY(setToolKnobs(device, "{'Backup': {'Fail': '<b>disk</b> full'}}"));
         const RecordedRun run = backUp(device);
         QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
@@ -132,9 +144,8 @@ private slots:
     {
         QFETCH(QString, fail);
         QFETCH(QString, error);
-        IOSDevice device = plugIn();
+        IOSDevice device = backedUpPhone();
         QVERIFY(device.handle);
-        QCOMPARE(backUp(device).outcome.result, WorkerOutcome::Succeeded);
         QVERIFY(setToolKnobs(device, "{'Restore': {'Fail': '" + fail + "'}}"));
         const QMap<QString, QByteArray> before = folderSnapshot(root());
         const RecordedRun run = restore(device, QDir(root()));
@@ -143,6 +154,45 @@ private slots:
         QCOMPARE(run.boxes.size(), 1);
         QVERIFY(run.boxes.first().contains(error));
         QCOMPARE(folderSnapshot(root()), before);
+    }
+
+    void damagedBackupIsNotRestored_data()
+    {
+        QTest::addColumn<QStringList>("damage"); // backup.py arguments after the folder, or a python statement on F
+        QTest::addColumn<QString>("error");
+        QTest::newRow("a changed file") << QStringList{"import sqlite3;sqlite3.connect(F+'/" + smsDbStoredName
+                                                       + "').execute('delete from message').connection.commit()"}
+                                        << "ERROR: A file of the backup does not match its digest";
+        QTest::newRow("a stored file missing") << QStringList{"os.remove(F+'/" + smsDbStoredName + "')"}
+                                               << "ERROR: A file of the backup is missing";
+        QTest::newRow("a path leaving its domain") << QStringList{"add-file", "HomeDomain", "../../../../evil"}
+                                                   << "ERROR: The backup holds a path outside its domain";
+        QTest::newRow("an absolute path") << QStringList{"add-file", "HomeDomain", "/tmp/evil"}
+                                          << "ERROR: The backup holds a path outside its domain";
+        QTest::newRow("not finished") << QStringList{"p=F+'/Status.plist';v=plistlib.load(open(p,'rb'));"
+                                                     "v['SnapshotState']='new';plistlib.dump(v,open(p,'wb'))"}
+                                      << "ERROR: The backup is not complete";
+    }
+    void damagedBackupIsNotRestored()
+    {
+        QFETCH(QStringList, damage);
+        QFETCH(QString, error);
+        IOSDevice device = backedUpPhone();
+        QVERIFY(device.handle);
+        const QString folder = root() + "/" + device.uniqueDeviceId;
+        if (damage.first() == "add-file")
+            QCOMPARE(runCli("python3", QStringList{FIXTURES_DIR "/ios/backup.py", "add-file", folder} + damage.mid(1)
+                                           + QStringList{m_dir.filePath("evil")})
+                         .exitCode,
+                     0);
+        else
+            QVERIFY(pythonOnFolder(damage.first(), folder));
+        const QString phone = m_phones.folder(device.uniqueDeviceId);
+        const QMap<QString, QByteArray> before = folderSnapshot(phone + "/fs");
+        const RecordedRun run = restore(device, QDir(root()));
+        QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
+        QCOMPARE(run.outcome.error, error + "\n\n" + restartNote);
+        QCOMPARE(folderSnapshot(phone + "/fs"), before);
     }
 
     void cancelKillsTheToolAndKeepsTheFolder()
