@@ -12,6 +12,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <sys/types.h>
+
 const QString smsDbDevicePath = QStringLiteral("var/mobile/Library/SMS/sms.db");
 const QString addressBookDevicePath = QStringLiteral("var/mobile/Library/AddressBook/AddressBook.sqlitedb");
 const QString attachmentDevicePath = QStringLiteral("var/mobile/Library/SMS/Attachments/ab/01/IMG_0001.JPG");
@@ -65,4 +67,11 @@ inline QJsonObject backupRecord(const QJsonObject& backup, const QString& domain
             return record.toObject();
     }
     return {};
+}
+
+// The backup tool's process id from the phone's backuptool.pid; 0 until it is written.
+inline pid_t backupToolPid(const QString& phoneFolder)
+{
+    QFile file(phoneFolder + QStringLiteral("/backuptool.pid"));
+    return file.open(QIODevice::ReadOnly) ? pid_t(file.readAll().toLongLong()) : 0;
 }

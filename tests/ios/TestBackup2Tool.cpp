@@ -3,7 +3,7 @@
 
 #include "ios/backup2tool.h"
 
-#include "SimPhoneArrivals.h"
+#include "BackupPhone.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -154,25 +154,37 @@ private slots:
         QVERIFY(!callsLog(m_phones.folder(device.uniqueDeviceId)).join('\n').contains("--"));
     }
 
+    void aToolKilledFromOutsideHasFailed()
+    {
+        IOSDevice device = plugIn("{'DelayMs': 20000}");
+        QVERIFY(device.handle);
+        backup2tool tool(device.handle, device.uniqueDeviceId, backupRoot());
+        const QString phoneFolder = m_phones.folder(device.uniqueDeviceId);
+        const std::optional<QString> error = runOnWorker(tool, backup2tool_backup, [&] {
+            pid_t pid = 0;
+            QTRY_VERIFY_WITH_TIMEOUT((pid = backupToolPid(phoneFolder)) > 0, 10000);
+            QCOMPARE(::kill(pid, SIGKILL), 0);
+        });
+        QCOMPARE(error, QStringLiteral("AppleMobileBackup crashed"));
+    }
+
     void cancelKillsTheTool()
     {
         IOSDevice device = plugIn("{'DelayMs': 20000}");
         QVERIFY(device.handle);
         backup2tool tool(device.handle, device.uniqueDeviceId, backupRoot());
         QSignalSpy updates(&tool, &backup2tool::update);
-        const QString pidFile = m_phones.folder(device.uniqueDeviceId) + "/backuptool.pid";
+        const QString phoneFolder = m_phones.folder(device.uniqueDeviceId);
         QElapsedTimer timer;
         timer.start();
         const std::optional<QString> error = runOnWorker(tool, backup2tool_backup, [&] {
-            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(pidFile), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(backupToolPid(phoneFolder) > 0, 10000);
             QTest::qWait(500);
             tool.cancel();
         });
         QCOMPARE(error, std::nullopt);
         QVERIFY(timer.elapsed() < 10000);
-        QFile file(pidFile);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const pid_t pid = pid_t(file.readAll().toLongLong());
+        const pid_t pid = backupToolPid(phoneFolder);
         QVERIFY(pid > 0);
         QCOMPARE(::kill(pid, 0), -1);
         QVERIFY(!updates.isEmpty());

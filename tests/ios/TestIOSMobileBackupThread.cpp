@@ -200,17 +200,15 @@ private slots:
         IOSDevice device = plugIn();
         QVERIFY(device.handle);
         QVERIFY(setToolKnobs(device, "{'Backup': {'DelayMs': 30000}}"));
-        const QString pidFile = m_phones.folder(device.uniqueDeviceId) + "/backuptool.pid";
+        const QString phoneFolder = m_phones.folder(device.uniqueDeviceId);
         ProgressForm form(QString(), nullptr);
         IOSMobileBackupThread worker(&device, &form);
-        CancelWhen cancel(form, [&] { return QFileInfo::exists(pidFile); });
+        CancelWhen cancel(form, [&] { return backupToolPid(phoneFolder) > 0; });
         const RecordedRun run = runRecorded(worker, form);
         QCOMPARE(run.outcome.result, WorkerOutcome::Cancelled);
         QCOMPARE(run.boxes, QStringList());
         QVERIFY(cancel.sinceClick.elapsed() < 5000);
-        QFile file(pidFile);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const pid_t pid = pid_t(file.readAll().toLongLong());
+        const pid_t pid = backupToolPid(phoneFolder);
         QVERIFY(pid > 0);
         QCOMPARE(::kill(pid, 0), -1);
         // The killed backup is not finished: the next one starts afresh.
