@@ -1,5 +1,7 @@
 #include "frame/FileSwap.h"
 
+#include "frame/FrameLog.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QtDebug>
@@ -33,7 +35,7 @@ void FileSwap::commit()
         }
         const QString reason = QStringLiteral("cannot rename %1 to %2: %3")
                                    .arg(from, to, exists(to) ? QStringLiteral("the name is taken") : file.errorString());
-        qWarning("%s", qUtf8Printable(reason));
+        qCWarning(lcFrame, "%s", qUtf8Printable(reason));
         undo(done);
         throw std::runtime_error(reason.toStdString());
     };
@@ -49,6 +51,6 @@ void FileSwap::undo(const QList<Rename>& done)
 {
     for (auto it = done.crbegin(); it != done.crend(); ++it) {
         if (!QFile::rename(it->to, it->from))
-            qCritical("cannot rename %s back to %s", qUtf8Printable(it->to), qUtf8Printable(it->from));
+            qCCritical(lcFrame, "cannot rename %s back to %s", qUtf8Printable(it->to), qUtf8Printable(it->from));
     }
 }

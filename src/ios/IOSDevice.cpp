@@ -2,6 +2,7 @@
 
 #include "frame/DataFolder.h"
 #include "frame/MessageBox.h"
+#include "ios/IosLog.h"
 #include "ios/mobiledevice_session.h"
 
 #include <QRegularExpression>
@@ -55,7 +56,7 @@ QDir IOSDevice::cacheDir() const
 {
     // The identifier comes from the phone: "../" or "/" in it would lead out of "ios_cache".
     if (!isPlainDeviceId(uniqueDeviceId)) {
-        qWarning() << "iPhone cache: refused the identifier" << uniqueDeviceId;
+        qCWarning(lcIos) << "iPhone cache: refused the identifier" << uniqueDeviceId;
         throw std::runtime_error("This iPhone reports an identifier that cannot name its cache folder.");
     }
     const QDir folder(appDataDir().absoluteFilePath(QStringLiteral("ios_cache/") + uniqueDeviceId));
@@ -95,7 +96,7 @@ bool IOSDevice::checkBackupSettings(bool checkCloud, bool checkEncrypt) const
     } catch (const std::exception& e) {
         // A phone that cannot be asked does not stop the operation; the operation's own
         // session then reports what is wrong.
-        qWarning() << "iPhone backup settings:" << e.what();
+        qCWarning(lcIos) << "iPhone backup settings:" << e.what();
     }
     return true;
 }

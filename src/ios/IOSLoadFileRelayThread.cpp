@@ -1,8 +1,10 @@
 #include "ios/IOSLoadFileRelayThread.h"
 
-#include "frame/ProgressForm.h"
+#include "frame/ReportedRun.h"
+#include "frame/WorkerReport.h"
 #include "ios/FileRelayEntryName.h"
 #include "ios/IOSDevice.h"
+#include "ios/IosLog.h"
 #include "ios/StagedCacheFiles.h"
 #include "ios/mobiledevice_file_relay.h"
 #include "ios/mobiledevice_socket.h"
@@ -30,11 +32,6 @@ constexpr int cancelPollMs = 200;
 constexpr auto stallLimit = std::chrono::seconds(60);
 const QString archiveName = QStringLiteral("file-relay.cpio");
 const QString extractionFolderName = QStringLiteral("file-relay");
-
-// Thrown inside a run when the user cancelled; the run then ends without a report.
-struct RunCancelled
-{
-};
 
 // A service socket, closed when the run leaves it behind.
 class ServiceSocket
@@ -93,15 +90,17 @@ QDateTime accessTime(archive_entry* entry)
 
 } // namespace
 
-IOSLoadFileRelayThread::IOSLoadFileRelayThread(IOSDevice* device, ProgressForm* form, QObject* parent)
-    : QThread(parent), device(device), form(form)
+IOSLoadFileRelayThread::IOSLoadFileRelayThread(IOSDevice* device, WorkerReport* form, QObject* parent)
+    : QThread(parent)
+    , device(device)
+    , form(form)
 {
 }
 
 void IOSLoadFileRelayThread::run()
 {
     form->postProgress(tr("IDS_LOADING_IOS_DATABASES"), 0, QString());
-    try {
+    runReported(*form, [this] {
         const QDir cacheFolder = device->cacheDir();
         const QString archivePath = cacheFolder.absoluteFilePath(archiveName);
         {
@@ -113,13 +112,9 @@ void IOSLoadFileRelayThread::run()
         }
         extract(archivePath, cacheFolder);
         if (!QFile::remove(archivePath))
-            qWarning().noquote() << "file_relay: cannot remove" << archivePath;
+            qCWarning(lcIos).noquote() << "file_relay: cannot remove" << archivePath;
         form->postSucceed(QString());
-    } catch (const RunCancelled&) {
-    } catch (const std::exception& e) {
-        qWarning().noquote() << "file_relay:" << e.what();
-        form->postError(QString::fromUtf8(e.what()));
-    }
+    });
 }
 
 void IOSLoadFileRelayThread::download(int socket, const QString& archivePath)
@@ -202,7 +197,7 @@ void IOSLoadFileRelayThread::extract(const QString& archivePath, const QDir& cac
         const auto type = archive_entry_filetype(entry) & AE_IFMT;
         if (relative.isEmpty() || archive_entry_hardlink(entry) || (type != AE_IFDIR && type != AE_IFREG)) {
             if (name != QLatin1String(".") && name != QLatin1String("./"))
-                qWarning().noquote() << "file_relay: skipped the entry" << name << "of type" << Qt::oct << type;
+                qCWarning(lcIos).noquote() << "file_relay: skipped the entry" << name << "of type" << Qt::oct << type;
             continue;
         }
         form->postProgress(QStringLiteral("Extracting %1").arg(QFileInfo(relative).fileName()), -1, QString());

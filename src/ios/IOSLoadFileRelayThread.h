@@ -5,7 +5,7 @@
 #include <QThread>
 
 class IOSDevice;
-class ProgressForm;
+class WorkerReport;
 class QFile;
 struct archive;
 struct archive_entry;
@@ -22,7 +22,7 @@ class IOSLoadFileRelayThread : public QThread
     Q_OBJECT
 
 public:
-    IOSLoadFileRelayThread(IOSDevice* device, ProgressForm* form, QObject* parent = nullptr);
+    IOSLoadFileRelayThread(IOSDevice* device, WorkerReport* form, QObject* parent = nullptr);
 
 protected:
     void run() override;
@@ -35,7 +35,7 @@ private:
     void extractFile(archive* reader, archive_entry* entry, QFile& file, const QString& archivePath);
 
     IOSDevice* device;
-    ProgressForm* form;
+    WorkerReport* form;
     // One buffer serves the download and the unpacking.
     QByteArray buffer;
 };

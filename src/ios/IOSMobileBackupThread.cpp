@@ -1,16 +1,16 @@
 #include "ios/IOSMobileBackupThread.h"
 
 #include "frame/FileOps.h"
-#include "frame/ProgressForm.h"
+#include "frame/WorkerReport.h"
 #include "ios/BackupTempDir.h"
 #include "ios/BackupToolMessages.h"
 #include "ios/IOSDevice.h"
+#include "ios/IosLog.h"
 #include "ios/backup2tool.h"
 #include "model/PlistValue.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QtDebug>
 
 namespace {
 
@@ -48,12 +48,12 @@ void createPrivateRoot(const QDir& root)
         return;
     QDir().mkpath(QFileInfo(root.absolutePath()).path());
     if (!QDir().mkdir(root.absolutePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-        qWarning().noquote() << "iPhone backup: cannot create" << root.absolutePath();
+        qCWarning(lcIos).noquote() << "iPhone backup: cannot create" << root.absolutePath();
 }
 
 } // namespace
 
-IOSMobileBackupThread::IOSMobileBackupThread(IOSDevice* device, ProgressForm* form, QObject* parent)
+IOSMobileBackupThread::IOSMobileBackupThread(IOSDevice* device, WorkerReport* form, QObject* parent)
     : QThread(parent)
     , device(device)
     , form(form)
@@ -61,7 +61,7 @@ IOSMobileBackupThread::IOSMobileBackupThread(IOSDevice* device, ProgressForm* fo
     , tool(std::make_unique<backup2tool>(device->handle, device->uniqueDeviceId, root))
 {
     connect(tool.get(), &backup2tool::update, this, &IOSMobileBackupThread::backupUpdate);
-    connect(form, &ProgressForm::userCacel, tool.get(), &backup2tool::cancel);
+    tool->watchCancelFlag(&form->rejected);
 }
 
 IOSMobileBackupThread::~IOSMobileBackupThread() = default;
@@ -81,7 +81,7 @@ void IOSMobileBackupThread::run()
     form->postProgress(tr("IDS_BACKING_UP_IOS"), 0, QString());
     const QString refusal = deviceBackupRefusal(*device);
     if (!refusal.isEmpty()) {
-        qWarning().noquote() << "iPhone backup refused for" << device->uniqueDeviceId;
+        qCWarning(lcIos).noquote() << "iPhone backup refused for" << device->uniqueDeviceId;
         form->postError(refusal);
         return;
     }
@@ -93,7 +93,7 @@ void IOSMobileBackupThread::run()
         tool->run(backup2tool_backup);
         form->postSucceed(QString());
     } catch (const std::exception& e) {
-        qWarning().noquote() << "iPhone backup:" << e.what();
+        qCWarning(lcIos).noquote() << "iPhone backup:" << e.what();
         removeDirRecursively(phoneFolder.absolutePath());
         form->postError(backupFailureMessage(QString::fromUtf8(e.what())));
     }

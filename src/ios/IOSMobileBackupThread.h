@@ -6,7 +6,7 @@
 #include <memory>
 
 class IOSDevice;
-class ProgressForm;
+class WorkerReport;
 class backup2tool;
 
 // Backs a connected phone up with the backup tool into its folder below the temporary
@@ -19,7 +19,7 @@ class IOSMobileBackupThread : public QThread
     Q_OBJECT
 
 public:
-    IOSMobileBackupThread(IOSDevice* device, ProgressForm* form, QObject* parent = nullptr);
+    IOSMobileBackupThread(IOSDevice* device, WorkerReport* form, QObject* parent = nullptr);
     ~IOSMobileBackupThread() override;
 
     // The backup root; the backup lies in its subfolder named by the phone's UniqueDeviceID.
@@ -34,7 +34,7 @@ protected:
 
 private:
     IOSDevice* device;
-    ProgressForm* form;
+    WorkerReport* form;
     QDir root;
     std::unique_ptr<backup2tool> tool;
 };

@@ -1,13 +1,13 @@
 #include "ios/IOSMobileRestoreThread.h"
 
-#include "frame/ProgressForm.h"
+#include "frame/WorkerReport.h"
 #include "ios/BackupToolMessages.h"
 #include "ios/IOSDevice.h"
+#include "ios/IosLog.h"
 #include "ios/backup2tool.h"
 
-#include <QtDebug>
 
-IOSMobileRestoreThread::IOSMobileRestoreThread(IOSDevice* device, const QDir& folder, ProgressForm* form,
+IOSMobileRestoreThread::IOSMobileRestoreThread(IOSDevice* device, const QDir& folder, WorkerReport* form,
                                                QObject* parent)
     : QThread(parent)
     , device(device)
@@ -16,7 +16,7 @@ IOSMobileRestoreThread::IOSMobileRestoreThread(IOSDevice* device, const QDir& fo
     , tool(std::make_unique<backup2tool>(device->handle, device->uniqueDeviceId, root))
 {
     connect(tool.get(), &backup2tool::update, this, &IOSMobileRestoreThread::backupUpdate);
-    connect(form, &ProgressForm::userCacel, tool.get(), &backup2tool::cancel);
+    tool->watchCancelFlag(&form->rejected);
 }
 
 IOSMobileRestoreThread::~IOSMobileRestoreThread() = default;
@@ -31,7 +31,7 @@ void IOSMobileRestoreThread::run()
     form->postProgress(tr("IDS_RESTORING_BACKUP_TO_IOS"), 0, QString());
     const QString refusal = deviceBackupRefusal(*device);
     if (!refusal.isEmpty()) {
-        qWarning().noquote() << "iPhone restore refused for" << device->uniqueDeviceId;
+        qCWarning(lcIos).noquote() << "iPhone restore refused for" << device->uniqueDeviceId;
         form->postError(refusal);
         return;
     }
@@ -39,7 +39,7 @@ void IOSMobileRestoreThread::run()
         tool->run(backup2tool_restore);
         form->postSucceed(QString());
     } catch (const std::exception& e) {
-        qWarning().noquote() << "iPhone restore:" << e.what();
+        qCWarning(lcIos).noquote() << "iPhone restore:" << e.what();
         form->postError(restoreFailureMessage(QString::fromUtf8(e.what())));
     }
 }

@@ -6,7 +6,7 @@
 #include <memory>
 
 class IOSDevice;
-class ProgressForm;
+class WorkerReport;
 class backup2tool;
 
 // Restores the backup in folder/<UniqueDeviceID> onto the connected phone with the backup
@@ -18,7 +18,7 @@ class IOSMobileRestoreThread : public QThread
 
 public:
     // folder: the backup root, as IOSMobileBackupThread::backupDir gives it.
-    IOSMobileRestoreThread(IOSDevice* device, const QDir& folder, ProgressForm* form, QObject* parent = nullptr);
+    IOSMobileRestoreThread(IOSDevice* device, const QDir& folder, WorkerReport* form, QObject* parent = nullptr);
     ~IOSMobileRestoreThread() override;
 
 public slots:
@@ -31,6 +31,6 @@ protected:
 private:
     IOSDevice* device;
     QDir root;
-    ProgressForm* form;
+    WorkerReport* form;
     std::unique_ptr<backup2tool> tool;
 };

@@ -1,6 +1,7 @@
 #include "ios/StagedCacheFiles.h"
 
 #include "frame/FileSwap.h"
+#include "ios/IosLog.h"
 
 #include <QFile>
 #include <QTemporaryFile>
@@ -19,7 +20,7 @@ const QString sqliteSideSuffixes[] = {QStringLiteral("-wal"), QStringLiteral("-s
 
 [[noreturn]] void throwCreateError(const QString& path, const QString& reason)
 {
-    qWarning().noquote() << "iPhone cache: cannot create" << path << reason;
+    qCWarning(lcIos).noquote() << "iPhone cache: cannot create" << path << reason;
     throw std::runtime_error(QStringLiteral("create %1 error. %2").arg(path, reason).toStdString());
 }
 
@@ -99,7 +100,7 @@ void StagedCacheFiles::finishFile(const QDateTime& accessed, const QDateTime& mo
     // The times are a courtesy to the reader; a file without them is still whole.
     if ((accessed.isValid() && !file.setFileTime(accessed, QFileDevice::FileAccessTime))
         || (modified.isValid() && !file.setFileTime(modified, QFileDevice::FileModificationTime)))
-        qWarning().noquote() << "iPhone cache: cannot set the times of" << m_currentTarget << file.errorString();
+        qCWarning(lcIos).noquote() << "iPhone cache: cannot set the times of" << m_currentTarget << file.errorString();
     file.close();
     const auto known = m_finishedIndex.constFind(m_currentTarget);
     if (known != m_finishedIndex.cend()) {
@@ -135,7 +136,7 @@ void StagedCacheFiles::commit()
         staged.file->setAutoRemove(false);
     for (const QString& old : std::as_const(kept)) {
         if (QFile::exists(old) && !QFile::remove(old))
-            qWarning().noquote() << "iPhone cache: cannot remove the replaced" << old;
+            qCWarning(lcIos).noquote() << "iPhone cache: cannot remove the replaced" << old;
     }
     m_finished.clear();
     m_finishedIndex.clear();

@@ -1,12 +1,12 @@
 #include "ios/backup2tool.h"
 
 #include "ios/CommonProgramFiles.h"
+#include "ios/IosLog.h"
 #include "ios/mobiledevice_session.h"
 
 #include <QDateTime>
 #include <QProcess>
 #include <QStorageInfo>
-#include <QtDebug>
 
 #include <algorithm>
 #include <stdexcept>
@@ -50,6 +50,16 @@ void backup2tool::cancel()
     cancelled = true;
 }
 
+void backup2tool::watchCancelFlag(const std::atomic<bool>* flag)
+{
+    outsideCancel = flag;
+}
+
+bool backup2tool::cancelRequested() const
+{
+    return cancelled || (outsideCancel && *outsideCancel);
+}
+
 qint64 backup2tool::estimateFromDiskUsage() const
 {
     try {
@@ -62,7 +72,7 @@ qint64 backup2tool::estimateFromDiskUsage() const
             - usage.value(QStringLiteral("AmountDataAvailable")).toLongLong(0);
         return backupEstimateSeconds(used / 1024 / 1024);
     } catch (const std::exception& e) {
-        qDebug() << "backup tool: no disk usage:" << e.what();
+        qCDebug(lcIos) << "backup tool: no disk usage:" << e.what();
         return defaultEstimateSeconds;
     }
 }
@@ -89,7 +99,7 @@ void backup2tool::run(int operation)
     if (!process.waitForStarted(startLimitMs))
         throw std::runtime_error("can not start AppleMobileBackup process.");
     const qint64 start = QDateTime::currentSecsSinceEpoch();
-    if (cancelled) {
+    if (cancelRequested()) {
         stop(process);
         return;
     }
@@ -99,14 +109,14 @@ void backup2tool::run(int operation)
         progress = backupProgress(QDateTime::currentSecsSinceEpoch() - start, estimate);
         emit update(progress, QString(),
                     QStringLiteral("%1 seconds passed").arg(QDateTime::currentMSecsSinceEpoch() / 1000 - start));
-        if (cancelled) {
+        if (cancelRequested()) {
             stop(process);
             return;
         }
     }
 
     const QString text = outputText(process);
-    qDebug("%s", qPrintable(text));
+    qCDebug(lcIos).noquote() << text;
     if (text.contains(QLatin1String("error"), Qt::CaseInsensitive))
         throw std::runtime_error(text.toStdString());
     // A tool that crashed has not made a backup, whatever it printed before.

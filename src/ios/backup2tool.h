@@ -25,6 +25,9 @@ public:
     // the tool then gone. Throws std::runtime_error with the tool's output otherwise, or
     // with "unknown backup2tool_op." before anything starts.
     void run(int operation);
+    // The run also takes this flag, when it is set, for a cancel: the worker's report
+    // raises it when the user cancels. The flag must outlive the runs.
+    void watchCancelFlag(const std::atomic<bool>* flag);
 
 signals:
     // pg: 0 to 99, from the elapsed time against an estimate; status1 is always empty;
@@ -36,12 +39,14 @@ public slots:
 
 private:
     qint64 estimateFromDiskUsage() const;
+    bool cancelRequested() const;
 
     void* device;
     QString uniqueDeviceId;
     QDir root;
     double progress = 0;
     std::atomic<bool> cancelled{false};
+    const std::atomic<bool>* outsideCancel = nullptr;
 };
 
 // The duration the tool is expected to take, in whole seconds: 0.03 s per used megabyte,

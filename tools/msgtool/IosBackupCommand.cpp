@@ -17,9 +17,9 @@ QJsonValue iosBackup(const QStringList& arguments)
         throw UsageError("expected one UDID");
     IOSDevice device = waitForIPhone(args.first(), waitMs);
 
-    ProgressForm form(QString(), nullptr);
-    IOSMobileBackupThread thread(&device, &form);
-    runWorkerOrThrow(thread, form);
+    HeadlessReport report;
+    IOSMobileBackupThread thread(&device, &report);
+    runWorkerOrThrow(thread, report);
     return QJsonObject{{"folder", thread.backupDir().absoluteFilePath(device.uniqueDeviceId)}};
 }
 

@@ -20,9 +20,9 @@ QJsonValue iosLoad(const QStringList& arguments)
 
     IOSDevice device = waitForIPhone(udid, waitMs);
 
-    ProgressForm form(QString(), nullptr);
-    IOSLoadFileRelayThread thread(&device, &form);
-    runWorkerOrThrow(thread, form);
+    HeadlessReport report;
+    IOSLoadFileRelayThread thread(&device, &report);
+    runWorkerOrThrow(thread, report);
     const QString cache = device.cacheDir().absolutePath();
     return QJsonObject{{"cache", cache},
                        {"ios_version", messageDbAtPath(cache)->iosVersion()},

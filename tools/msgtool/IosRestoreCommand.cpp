@@ -24,9 +24,9 @@ QJsonValue iosRestore(const QStringList& arguments)
         throw UsageError("FOLDER must be the phone folder named UDID");
     IOSDevice device = waitForIPhone(udid, waitMs);
 
-    ProgressForm form(QString(), nullptr);
-    IOSMobileRestoreThread thread(&device, QDir(folder.path()), &form);
-    runWorkerOrThrow(thread, form);
+    HeadlessReport report;
+    IOSMobileRestoreThread thread(&device, QDir(folder.path()), &report);
+    runWorkerOrThrow(thread, report);
     return QJsonObject{{"restored", true}};
 }
 
