@@ -14,7 +14,8 @@ class Writer
 public:
     QByteArray bytes = magic;
 
-    template<typename T> void number(T value)
+    template<typename T>
+    void number(T value)
     {
         char raw[sizeof(T)];
         qToBigEndian(value, raw);
@@ -34,10 +35,14 @@ public:
 class Reader
 {
 public:
-    explicit Reader(const QByteArray& bytes) : bytes(bytes) {}
+    explicit Reader(const QByteArray& bytes)
+        : bytes(bytes)
+    {
+    }
 
     bool atEnd() const { return offset == bytes.size(); }
-    template<typename T> T number()
+    template<typename T>
+    T number()
     {
         need(sizeof(T));
         const T value = qFromBigEndian<T>(bytes.constData() + offset);
@@ -78,7 +83,7 @@ QByteArray encodeMbdb(const QList<MbdbEntry>& entries)
         w.string(e.digest, !e.digest.isEmpty());
         w.string(QByteArray(), false); // encryption key
         w.number<quint16>(e.mode);
-        w.number<quint64>(0); // inode
+        w.number<quint64>(0);   // inode
         w.number<quint32>(501); // uid of the phone's user "mobile"
         w.number<quint32>(501);
         w.number<quint32>(e.mtime);
@@ -86,7 +91,7 @@ QByteArray encodeMbdb(const QList<MbdbEntry>& entries)
         w.number<quint32>(e.mtime); // ctime
         w.number<quint64>(e.size);
         w.number<quint8>(e.isFile() ? 3 : 0); // protection class
-        w.number<quint8>(0); // no properties
+        w.number<quint8>(0);                  // no properties
     }
     return w.bytes;
 }

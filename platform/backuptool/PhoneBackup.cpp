@@ -53,9 +53,9 @@ public:
     void addFile(const DomainPath& entry, const QByteArray& content, quint32 mtime)
     {
         addParents(entry, mtime);
-        records.insert(key(entry), MbdbEntry{entry.domain, entry.path,
-                                             QCryptographicHash::hash(content, QCryptographicHash::Sha1), fileMode,
-                                             mtime, quint64(content.size())});
+        records.insert(key(entry),
+                       MbdbEntry{entry.domain, entry.path, QCryptographicHash::hash(content, QCryptographicHash::Sha1),
+                                 fileMode, mtime, quint64(content.size())});
     }
     QList<MbdbEntry> entries() const { return records.values(); }
 

@@ -31,7 +31,7 @@ QString storedPath(const QString& backupFolder, const MbdbEntry& entry)
 {
     const QByteArray name = (entry.domain + QLatin1Char('-') + entry.path).toUtf8();
     return backupFolder + QLatin1Char('/')
-        + QString::fromLatin1(QCryptographicHash::hash(name, QCryptographicHash::Sha1).toHex());
+           + QString::fromLatin1(QCryptographicHash::hash(name, QCryptographicHash::Sha1).toHex());
 }
 
 void writeFile(const QString& path, const QByteArray& bytes, quint32 mtime)

@@ -110,7 +110,8 @@ struct PhoneValues::Root
     Node dict;
 };
 
-PhoneValues::PhoneValues(const QString& deviceFolder) : root(std::make_unique<Root>())
+PhoneValues::PhoneValues(const QString& deviceFolder)
+    : root(std::make_unique<Root>())
 {
     root->dict = parseFile(deviceFolder + QStringLiteral("/values.plist"));
     if (!root->dict)
@@ -155,8 +156,8 @@ void writeStatusPlist(const QString& path, const char* state)
 void writeManifestPlist(const QString& path, const PhoneValues& values)
 {
     Node lockdown(plist_new_dict());
-    for (const char* key : {"UniqueDeviceID", "DeviceName", "ProductType", "ProductVersion", "SerialNumber",
-                            "BuildVersion"})
+    for (const char* key :
+         {"UniqueDeviceID", "DeviceName", "ProductType", "ProductVersion", "SerialNumber", "BuildVersion"})
         setString(lockdown.get(), key, values.lockdown(key));
     Node dict(plist_new_dict());
     plist_dict_set_item(dict.get(), "Lockdown", lockdown.release());

@@ -40,7 +40,7 @@ Request parseArguments(const QStringList& args)
 {
     const bool backupLine = args.size() == 7 && args[2] == QLatin1String("--backup");
     const bool restoreLine = args.size() == 9 && args[2] == QLatin1String("--restore")
-        && args[7] == QLatin1String("--source") && args[8] == args.value(1);
+                             && args[7] == QLatin1String("--source") && args[8] == args.value(1);
     if ((!backupLine && !restoreLine) || args[0] != QLatin1String("-u") || args[3] != QLatin1String("--target")
         || args[4] != args[1] || args[5] != QLatin1String("--root") || args[1].isEmpty()
         || args[1].contains(QLatin1Char('/')) || args[1].startsWith(QLatin1Char('.')) || !QDir::isAbsolutePath(args[6]))

@@ -66,8 +66,7 @@ QList<BackupVolume> probeBackupVolumes()
 {
     QList<BackupVolume> volumes{probe(cacheFolder())};
     for (const QStorageInfo& storage : QStorageInfo::mountedVolumes()) {
-        if (storage.isValid() && storage.isReady() && !storage.isReadOnly()
-            && storage.device().startsWith("/dev/"))
+        if (storage.isValid() && storage.isReady() && !storage.isReadOnly() && storage.device().startsWith("/dev/"))
             volumes.append(probe(storage.rootPath()));
     }
     return volumes;

@@ -15,7 +15,7 @@ void removeBackupTempDir();
 struct BackupVolume
 {
     QString path;
-    bool usable = false; // passed the write test
+    bool usable = false;   // passed the write test
     qint64 freeBytes = -1; // -1 when unknown
 };
 // The candidates in order: the user's cache folder, then every mounted, writable volume

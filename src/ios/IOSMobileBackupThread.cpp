@@ -37,7 +37,7 @@ bool isReusableBackup(const QDir& phoneFolder, const QString& productVersion)
                .dictItem(QStringLiteral("Lockdown"))
                .dictItem(QStringLiteral("ProductVersion"))
                .toString()
-        == productVersion;
+           == productVersion;
 }
 
 // Device backups hold the user's messages: on a volume shared with others the root is

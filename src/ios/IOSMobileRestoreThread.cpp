@@ -6,7 +6,6 @@
 #include "ios/IosLog.h"
 #include "ios/backup2tool.h"
 
-
 IOSMobileRestoreThread::IOSMobileRestoreThread(IOSDevice* device, const QDir& folder, WorkerReport* form,
                                                QObject* parent)
     : QThread(parent)

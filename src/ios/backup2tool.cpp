@@ -41,7 +41,10 @@ void stop(QProcess& process)
 } // namespace
 
 backup2tool::backup2tool(void* device, const QString& uniqueDeviceId, const QDir& root, QObject* parent)
-    : QObject(parent), device(device), uniqueDeviceId(uniqueDeviceId), root(root)
+    : QObject(parent)
+    , device(device)
+    , uniqueDeviceId(uniqueDeviceId)
+    , root(root)
 {
 }
 
@@ -69,7 +72,7 @@ qint64 backup2tool::estimateFromDiskUsage() const
             return defaultEstimateSeconds;
         const CFType& usage = values.first();
         const qint64 used = usage.value(QStringLiteral("TotalDataCapacity")).toLongLong(0)
-            - usage.value(QStringLiteral("AmountDataAvailable")).toLongLong(0);
+                            - usage.value(QStringLiteral("AmountDataAvailable")).toLongLong(0);
         return backupEstimateSeconds(used / 1024 / 1024);
     } catch (const std::exception& e) {
         qCDebug(lcIos) << "backup tool: no disk usage:" << e.what();

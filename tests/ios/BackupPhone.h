@@ -25,7 +25,7 @@ inline bool keepBackupsBelow(const QString& base)
 {
     QFile memory(appDataDir().absoluteFilePath(QLatin1String(backupTempMemoryName)));
     return QDir().mkpath(base) && memory.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        && memory.write(base.toUtf8()) == base.toUtf8().size();
+           && memory.write(base.toUtf8()) == base.toUtf8().size();
 }
 
 // A phone holding an sms.db, an address book and one attachment, made in work.
@@ -37,11 +37,12 @@ inline IOSDevice plugInBackupPhone(SimPhoneArrivals& phones, const QString& udid
     const QString addressBook = work + QStringLiteral("/AddressBook.sqlitedb");
     const QString picture = work + QStringLiteral("/IMG_0001.JPG");
     if (!makeSmsDb(sms)
-        || runCli(QStringLiteral("sqlite3"), {addressBook, QStringLiteral("create table ABPerson (ROWID integer primary "
-                                                                          "key, First text); insert into ABPerson "
-                                                                          "(First) values ('Ann')")})
+        || runCli(QStringLiteral("sqlite3"),
+                  {addressBook, QStringLiteral("create table ABPerson (ROWID integer primary "
+                                               "key, First text); insert into ABPerson "
+                                               "(First) values ('Ann')")})
                    .exitCode
-            != 0
+               != 0
         || !makeRandomFile(picture, 3000))
         return IOSDevice();
     return phones.plugIn(udid, sim,

@@ -110,12 +110,18 @@ private slots:
     {
         QTest::addColumn<QString>("knobs");
         QTest::addColumn<QString>("error"); // empty: the run succeeds
-        QTest::newRow("ERROR on stderr") << "{'Stdout': 'done', 'Stderr': 'ERROR: broken'}" << "ERROR: broken\ndone";
-        QTest::newRow("Error on stdout, exit 0") << "{'Stdout': 'Error in step 2'}" << "\nError in step 2";
-        QTest::newRow("failure knob") << "{'Fail': 'device locked'}" << "ERROR: device locked\n\n";
-        QTest::newRow("empty output") << "{'Stdout': ''}" << "";
-        QTest::newRow("exit code alone") << "{'Stdout': 'fine', 'ExitCode': 3}" << "";
-        QTest::newRow("a NUL ends the text") << "{'Stdout': b'ok\\x00 error'}" << "";
+        QTest::newRow("ERROR on stderr") << "{'Stdout': 'done', 'Stderr': 'ERROR: broken'}"
+                                         << "ERROR: broken\ndone";
+        QTest::newRow("Error on stdout, exit 0") << "{'Stdout': 'Error in step 2'}"
+                                                 << "\nError in step 2";
+        QTest::newRow("failure knob") << "{'Fail': 'device locked'}"
+                                      << "ERROR: device locked\n\n";
+        QTest::newRow("empty output") << "{'Stdout': ''}"
+                                      << "";
+        QTest::newRow("exit code alone") << "{'Stdout': 'fine', 'ExitCode': 3}"
+                                         << "";
+        QTest::newRow("a NUL ends the text") << "{'Stdout': b'ok\\x00 error'}"
+                                             << "";
     }
     void outputDecides()
     {

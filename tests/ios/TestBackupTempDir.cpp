@@ -43,8 +43,8 @@ private slots:
         QTest::addColumn<QString>("chosen");
         QTest::newRow("most free space wins")
             << QList<BackupVolume>{{"/cache", true, 10}, {"/data", true, 30}, {"/", true, 20}} << "/data";
-        QTest::newRow("of equals the first") << QList<BackupVolume>{{"/cache", true, 30}, {"/data", true, 30}}
-                                             << "/cache";
+        QTest::newRow("of equals the first")
+            << QList<BackupVolume>{{"/cache", true, 30}, {"/data", true, 30}} << "/cache";
         QTest::newRow("unusable volumes are passed over")
             << QList<BackupVolume>{{"/cache", true, 5}, {"/data", false, 100}} << "/cache";
         QTest::newRow("unknown free space is not the largest")

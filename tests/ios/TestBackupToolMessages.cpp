@@ -14,8 +14,9 @@ const QString note = QStringLiteral("<br/><br/>Note: You can restart your device
 QString freeSpaceText(const QString& gigabytes)
 {
     return gigabytes
-        + QStringLiteral(" GB free disk space on your device is required restore data.  Please remove some camera roll "
-                         "videos from your device to computer to free up disk space first and then try again.");
+           + QStringLiteral(
+               " GB free disk space on your device is required restore data.  Please remove some camera roll "
+               "videos from your device to computer to free up disk space first and then try again.");
 }
 
 QString freeSpacePhrase(qint64 bytes)
@@ -43,9 +44,10 @@ private slots:
             << "Find My iPhone must be disabled. " + freeSpacePhrase(3LL << 30) << advice;
         QTest::newRow("3 GiB") << freeSpacePhrase(3LL << 30) << freeSpaceText("3");
         QTest::newRow("12 GiB is not 1e+01") << freeSpacePhrase(12LL << 30) << freeSpaceText("12");
-        QTest::newRow("1.4 GiB keeps its decimal") << freeSpacePhrase(qint64(1.4 * (1LL << 30))) << freeSpaceText("1.4");
-        QTest::newRow("other text: escaped, with the note")
-            << "ERROR: <b>bad</b> & worse" << "ERROR: &lt;b&gt;bad&lt;/b&gt; &amp; worse" + note;
+        QTest::newRow("1.4 GiB keeps its decimal")
+            << freeSpacePhrase(qint64(1.4 * (1LL << 30))) << freeSpaceText("1.4");
+        QTest::newRow("other text: escaped, with the note") << "ERROR: <b>bad</b> & worse"
+                                                            << "ERROR: &lt;b&gt;bad&lt;/b&gt; &amp; worse" + note;
     }
     void restoreFailures()
     {

@@ -90,10 +90,10 @@ private slots:
                                     "400000000, 1)"})
                      .exitCode,
                  0);
-        QCOMPARE(runCli("python3", {FIXTURES_DIR "/ios/backup.py", "fix-digest", folder, "HomeDomain",
-                                    "Library/SMS/sms.db"})
-                     .exitCode,
-                 0);
+        QCOMPARE(
+            runCli("python3", {FIXTURES_DIR "/ios/backup.py", "fix-digest", folder, "HomeDomain", "Library/SMS/sms.db"})
+                .exitCode,
+            0);
 
         ProgressForm restoreForm(QString(), nullptr);
         IOSMobileRestoreThread restore(&device, backup.backupDir(), &restoreForm);

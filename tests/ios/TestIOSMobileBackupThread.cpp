@@ -34,8 +34,7 @@ RecordedRun restore(IOSDevice& device, const QDir& root)
 
 bool pythonOnFolder(const QString& statement, const QString& folder)
 {
-    return statement.isEmpty()
-        || python("import plistlib,os,sys;F=sys.argv[1]\n" + statement, {folder}).exitCode == 0;
+    return statement.isEmpty() || python("import plistlib,os,sys;F=sys.argv[1]\n" + statement, {folder}).exitCode == 0;
 }
 
 } // namespace
@@ -80,20 +79,25 @@ private slots:
 
     void earlierBackupKeptOrRemoved_data()
     {
-        QTest::addColumn<QString>("change"); // python on F, the phone folder
+        QTest::addColumn<QString>("change");  // python on F, the phone folder
         QTest::addColumn<QString>("version"); // the phone's iOS version at the second backup
         QTest::addColumn<bool>("kept");
         const QString status = "p=F+'/Status.plist';v=plistlib.load(open(p,'rb'));";
         const QString manifest = "p=F+'/Manifest.plist';v=plistlib.load(open(p,'rb'));";
-        QTest::newRow("finished, same version") << "" << "7.1.2" << true;
-        QTest::newRow("phone updated to 8.0") << "" << "8.0" << false;
-        QTest::newRow("Finished with a capital") << status + "v['SnapshotState']='Finished';plistlib.dump(v,open(p,'wb'))"
-                                                 << "7.1.2" << false;
+        QTest::newRow("finished, same version") << ""
+                                                << "7.1.2" << true;
+        QTest::newRow("phone updated to 8.0") << ""
+                                              << "8.0" << false;
+        QTest::newRow("Finished with a capital")
+            << status + "v['SnapshotState']='Finished';plistlib.dump(v,open(p,'wb'))"
+            << "7.1.2" << false;
         QTest::newRow("7.1 is not 7.1.2")
-            << manifest + "v['Lockdown']['ProductVersion']='7.1';plistlib.dump(v,open(p,'wb'))" << "7.1.2" << false;
-        QTest::newRow("no Manifest.mbdb") << "os.remove(F+'/Manifest.mbdb')" << "7.1.2" << false;
-        QTest::newRow("Status.plist unreadable") << "open(F+'/Status.plist','wb').write(b'garbage')" << "7.1.2"
-                                                 << false;
+            << manifest + "v['Lockdown']['ProductVersion']='7.1';plistlib.dump(v,open(p,'wb'))"
+            << "7.1.2" << false;
+        QTest::newRow("no Manifest.mbdb") << "os.remove(F+'/Manifest.mbdb')"
+                                          << "7.1.2" << false;
+        QTest::newRow("Status.plist unreadable") << "open(F+'/Status.plist','wb').write(b'garbage')"
+                                                 << "7.1.2" << false;
     }
     void earlierBackupKeptOrRemoved()
     {
@@ -163,8 +167,8 @@ private slots:
         QTest::newRow("a changed file") << QStringList{"import sqlite3;sqlite3.connect(F+'/" + smsDbStoredName
                                                        + "').execute('delete from message').connection.commit()"}
                                         << "ERROR: A file of the backup does not match its digest";
-        QTest::newRow("a stored file missing") << QStringList{"os.remove(F+'/" + smsDbStoredName + "')"}
-                                               << "ERROR: A file of the backup is missing";
+        QTest::newRow("a stored file missing")
+            << QStringList{"os.remove(F+'/" + smsDbStoredName + "')"} << "ERROR: A file of the backup is missing";
         QTest::newRow("a path leaving its domain") << QStringList{"add-file", "HomeDomain", "../../../../evil"}
                                                    << "ERROR: The backup holds a path outside its domain";
         QTest::newRow("an absolute path") << QStringList{"add-file", "HomeDomain", "/tmp/evil"}

@@ -40,10 +40,10 @@ private slots:
         QCOMPARE(readBackup(folder)["SnapshotState"].toString(), "finished");
 
         QCOMPARE(runCli("sqlite3", {folder + "/" + smsDbStoredName, "delete from message"}).exitCode, 0);
-        QCOMPARE(runCli("python3", {FIXTURES_DIR "/ios/backup.py", "fix-digest", folder, "HomeDomain",
-                                    "Library/SMS/sms.db"})
-                     .exitCode,
-                 0);
+        QCOMPARE(
+            runCli("python3", {FIXTURES_DIR "/ios/backup.py", "fix-digest", folder, "HomeDomain", "Library/SMS/sms.db"})
+                .exitCode,
+            0);
         const CliResult restore = msgtool({"ios-restore", "MSGTOOL1", folder, "--wait", "5"}, environment());
         QVERIFY2(restore.exitCode == 0, restore.err.constData());
         QCOMPARE(QJsonDocument::fromJson(restore.out).object(), (QJsonObject{{"restored", true}}));
