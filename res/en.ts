@@ -77,6 +77,58 @@
     </message>
 </context>
 <context>
+    <name>BackupSMSThread</name>
+    <message>
+        <source>IDS_BACKING_UP_SMS</source>
+        <translation>Backing up SMS to Local Database...</translation>
+    </message>
+    <message>
+        <source>SMS: %1/%2</source>
+        <translation>SMS: %1/%2</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_BACKUP_%1_SMS</source>
+        <translation>Successfully Backup %1 SMS to local Database.</translation>
+    </message>
+    <message>
+        <source>Unknown error.</source>
+        <translation>Unknown error.</translation>
+    </message>
+</context>
+<context>
+    <name>DeleteMessagesThread</name>
+    <message>
+        <source>IDS_DELETING_LOCAL_DB_MESSAGES</source>
+        <translation>Deleting SMS...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_DELETE_%1_MESSAGES</source>
+        <translation>Successfully Deleted %1 SMS.</translation>
+    </message>
+    <message>
+        <source>Unknown error.</source>
+        <translation>Unknown error.</translation>
+    </message>
+</context>
+<context>
+    <name>IOS6RestoreMessagesThread</name>
+    <message>
+        <source>IDS_MERGING_IOS6_MESSAGES</source>
+        <translation>Saving SMS to iPhone...</translation>
+    </message>
+    <message>
+        <source>IDS_NO_VALID_MESSAGE_RESTORE_TO_IOS_%1_UNKNOWN_CHAT_MSG</source>
+        <translation>No message for recovering. Only found %1 messages with unknown contact info. Please right click the messages to set contact info first and try again.</translation>
+    </message>
+</context>
+<context>
+    <name>IOSLoadFileRelayThread</name>
+    <message>
+        <source>IDS_LOADING_IOS_DATABASES</source>
+        <translation>Loading SMS from iPhone...</translation>
+    </message>
+</context>
+<context>
     <name>IOSMobileBackupThread</name>
     <message>
         <source>IDS_BACKING_UP_IOS</source>
@@ -88,6 +140,228 @@
     <message>
         <source>IDS_RESTORING_BACKUP_TO_IOS</source>
         <translation>Restoring iPhone...</translation>
+    </message>
+</context>
+<context>
+    <name>ITunesCacheSMSThread</name>
+    <message>
+        <source>IDS_LOADING_ITUNES_BACKUP</source>
+        <translation>Loading iTunes backup...</translation>
+    </message>
+    <message>
+        <source>IDS_NOT_CONTAIN_SMS_DB_IN_ITUNES_BACKUP</source>
+        <translation>Found no message database file in this iTunes backup.</translation>
+    </message>
+    <message>
+        <source>IDS_CACHING_BACKUP_FILE_%1</source>
+        <translation>Saving %1...</translation>
+    </message>
+</context>
+<context>
+    <name>ItemModelMain</name>
+    <message>
+        <source>IDS_ROOT_DEVICE</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <source>IDS_ROOT_LOCALDB</source>
+        <translation>Local Databases</translation>
+    </message>
+</context>
+<context>
+    <name>LoadItunesBackupDlg</name>
+    <message>
+        <source>Dialog</source>
+        <translation>Dialog</translation>
+    </message>
+    <message>
+        <source>IDS_SELECT_AN_ITUNES_BACKUP_TO_LOAD</source>
+        <translation>Please select an iTunes Backup to load.</translation>
+    </message>
+    <message>
+        <source>IDS_NO_BACKUP_LISTED_THERE_CLICK_&lt;a href=&quot;#&quot;&gt;Here&lt;/a&gt;_ADD</source>
+        <translation>Can&apos;t find your iTunes Backup on the list? Please manually import it by clicking &lt;a href=&quot;#&quot;&gt;HERE&lt;/a&gt;.</translation>
+    </message>
+    <message>
+        <source>Load</source>
+        <translation>Load</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_SELECT_ONE_ITUNES_BACKUP</source>
+        <translation>Need to select an iTunes Backup to continue.</translation>
+    </message>
+    <message>
+        <source>IDS_LOAD_BK_EXISTS</source>
+        <translation>This iTunes Backup has been listed on the left.</translation>
+    </message>
+</context>
+<context>
+    <name>LocalDbUpdateThread</name>
+    <message>
+        <source>IDS_UPDATING_LOCALDB_%1</source>
+        <translation>Updating local database &apos;%1&apos;...</translation>
+    </message>
+    <message>
+        <source>IDS_LOCALDB_UPDATE_SUC_RESTART_REFRESH</source>
+        <translation>Successfully updated local database. Please restart software.</translation>
+    </message>
+    <message>
+        <source>Unknown error.</source>
+        <translation>Unknown error.</translation>
+    </message>
+    <message>
+        <source>SMS: %1/%2</source>
+        <translation>SMS: %1/%2</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>MainWindow</source>
+        <translation>MainWindow</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>Conversations</source>
+        <translation>Conversations</translation>
+    </message>
+    <message>
+        <source>Messages: 0</source>
+        <translation>SMS: 0</translation>
+    </message>
+    <message>
+        <source>Messages: %1</source>
+        <translation>SMS: %1</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUND_AND_MESSAGES</source>
+        <translation>Can&apos;t find any SMS.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0</source>
+        <translation>Find no SMS with keyword %1.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0</source>
+        <translation>Find no contact with keyword %1.</translation>
+    </message>
+    <message>
+        <source>IDS_ANDROID_%1_CANT_READ_MMC_NUMBER</source>
+        <translation>Failed to load country code from your phone. Please click &quot;OK&quot; button to select a country code manually.</translation>
+    </message>
+    <message>
+        <source>IDS_RESTORE_IOS_TIPS_FIND_MY_IPHONE_MUST_OFF</source>
+        <translation>Notes:&lt;br/&gt;
+1. If your iPhone is protected with a passcode, enter it on the iPhone first.&lt;br/&gt;
+2. Make sure &quot;iCloud Backup&quot; is turned off on your iPhone.&lt;br/&gt;
+3. &quot;Find My iPhone&quot; must be disabled before restoring. Check &lt;a href=&quot;http://www.veltrominex.example/guides/how-to-disable-find-my-iphone.html&quot;&gt;detail&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_RESTORE_%1_MESSAGES_TO_IOS</source>
+        <translation>Successfully recovered %1 SMS to iPhone.</translation>
+    </message>
+    <message>
+        <source>IDS_CANT_EXPORT_ITUNES_BACKUP_IS_ENCRYPT</source>
+        <translation>Failed to export SMS to iTunes backup because your current iTunes backup is encrypted.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_SEL_MESSAGES</source>
+        <translation>Confirm to delete the selected SMS?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_THIS_CHAT</source>
+        <translation>Confirm to delete SMS with this contact?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_THIS_LOCALDB</source>
+        <translation>Confirm to delete this Database?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_LOCALDB_SUC</source>
+        <translation>Successfully Deleted Database %0.</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_CLEAR_CACHE</source>
+        <translation>Successfully cleared cache files.</translation>
+    </message>
+</context>
+<context>
+    <name>PasscodeDlg</name>
+    <message>
+        <source>Dialog</source>
+        <translation>Dialog</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_ENTER_PASSWORD_TO_LOAD_BACKUP</source>
+        <translation>This iTunes Backup is encrypted. Please enter password:</translation>
+    </message>
+    <message>
+        <source>IDS_ENTER_PASSWORD</source>
+        <translation>Enter password</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>IDS_PWD_IS_NULL</source>
+        <translation>Password is required.</translation>
+    </message>
+    <message>
+        <source>IDS_UNLOCKING_ITUNES_BACKUP</source>
+        <translation>Unlocking iTunes backup...</translation>
+    </message>
+    <message>
+        <source>IDS_INVALID_PASSWORD</source>
+        <translation>Invalid password.</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressForm</name>
+    <message>
+        <source>Dialog</source>
+        <translation>Dialog</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Veltrominex Message Transfer</source>
+        <translation>Veltrominex Message Transfer</translation>
+    </message>
+    <message>
+        <source>IDS_NONE_INSTALL_ITUNES</source>
+        <translation>Failed to load (Apple Mobile Device) framework. Plese click &lt;a href=&quot;http://www.veltrominex.example/tutorial/how-to-connect-ios-device-to-veltrominex-successfully.html&quot;&gt;HERE&lt;/a&gt; for help.</translation>
+    </message>
+    <message>
+        <source>IDS_SEL_ONE_IOS_DEVICE</source>
+        <translation>Please select an iPhone:</translation>
+    </message>
+    <message>
+        <source>IDS_SEL_ONE_ANDROID_DEVICE</source>
+        <translation>Please select an Android device:</translation>
+    </message>
+</context>
+<context>
+    <name>SMSPrinter</name>
+    <message>
+        <source>IDS_PRINT_SMS</source>
+        <translation>Print SMS</translation>
     </message>
 </context>
 </TS>

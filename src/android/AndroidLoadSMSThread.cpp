@@ -99,7 +99,7 @@ bool AndroidLoadSMSThread::removeOldCache()
         if (!file.remove()) {
             qCWarning(lcAndroid, "AndroidLoadSMSThread: cannot remove %s. %s", qUtf8Printable(path),
                       qUtf8Printable(file.errorString()));
-            form->postError(tr("can not overwrite %1.").arg(path));
+            form->postError(tr("can not overwrite %1.").arg(path.toHtmlEscaped()));
             return false;
         }
     }

@@ -77,6 +77,10 @@ void ProgressForm::errorOccurred(const QString& err)
 
 void ProgressForm::succeed(const QString& tipsStr)
 {
+    // A worker that finished just after a cancel: the user has been told nothing happened,
+    // and the dialog's result must stay the cancel.
+    if (rejected)
+        return;
     if (!tipsStr.isEmpty())
         showInfo(tipsStr);
     done(1);

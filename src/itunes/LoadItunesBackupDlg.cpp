@@ -7,13 +7,18 @@
 #include "itunes/ITunesLog.h"
 #include "ui_LoadItunesBackupDlg.h"
 
+#include <QDateTime>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLocale>
 #include <QResizeEvent>
 
 #include <exception>
 
 namespace {
+
+// Room beside a cell's text for the view's own padding.
+constexpr int dateColumnMargin = 16;
 
 void reportLoadFailure(const QString& folderPath, const QString& error)
 {
@@ -96,7 +101,14 @@ void LoadItunesBackupDlg::resizeEvent(QResizeEvent* event)
     // Not passed on to QDialog, whose handler only places a size grip this dialog lacks.
     const int width = event->size().width() - 80;
     QHeaderView* header = ui->listBackups->header();
-    header->resizeSection(0, width * 40 / 100);
-    header->resizeSection(1, width * 25 / 100);
-    header->resizeSection(2, width * 35 / 100);
+    // The date column is at least as wide as a long date in the locale's short format
+    // (the path column gives way), so that no date is cut short.
+    const QDateTime longDate(QDate(2000, 12, 28), QTime(23, 59, 59));
+    const int dateTextWidth = ui->listBackups->fontMetrics().horizontalAdvance(
+        QLocale::system().toString(longDate, QLocale::ShortFormat));
+    const int nameWidth = width * 40 / 100;
+    const int dateWidth = qMax(width * 25 / 100, dateTextWidth + dateColumnMargin);
+    header->resizeSection(0, nameWidth);
+    header->resizeSection(1, dateWidth);
+    header->resizeSection(2, qMax(0, width - nameWidth - dateWidth));
 }

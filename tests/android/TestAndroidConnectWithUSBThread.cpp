@@ -179,7 +179,7 @@ void TestAndroidConnectWithUSBThread::cancelWhileInstalling()
 void TestAndroidConnectWithUSBThread::englishTexts()
 {
     QTranslator english;
-    QVERIFY(english.load(QStringLiteral(":/i18n/en.qm")));
+    QVERIFY(english.load(QStringLiteral(":/en.qm")));
     QCOMPARE(english.translate("AndroidConnectWithUSBThread", "IDS_CHECKING_APK_INSTALL"),
              QStringLiteral("Checking and installing Veltrominex SMS Sync now..."));
     for (const char* context : {"AndroidConnectWithUSBThread", "AndroidConnectWithWiFiThread"})

@@ -104,7 +104,7 @@ private:
 
 void TestAndroidRestoreSMSThread::initTestCase()
 {
-    QVERIFY(english.load(QStringLiteral(":/i18n/en.qm")));
+    QVERIFY(english.load(QStringLiteral(":/en.qm")));
     QCoreApplication::installTranslator(&english);
 }
 

@@ -57,7 +57,7 @@ private:
 
 void TestAndroidWIFIForm::initTestCase()
 {
-    QVERIFY(english.load(QStringLiteral(":/i18n/en.qm")));
+    QVERIFY(english.load(QStringLiteral(":/en.qm")));
     QCoreApplication::installTranslator(&english);
 }
 

@@ -63,6 +63,7 @@ private slots:
     void disabledCancelDoesNothing();
     void tipWaitsUntilClosed();
     void tipAfterCancelIsNotShown();
+    void successAfterCancelIsNotShown();
 };
 
 void TestProgressForm::workersReachSlotsByName_data()
@@ -280,6 +281,26 @@ void TestProgressForm::tipAfterCancelIsNotShown()
     QCoreApplication::processEvents();
     QVERIFY(answerer.texts.isEmpty());
     QVERIFY(!form.waiting);
+}
+
+void TestProgressForm::successAfterCancelIsNotShown()
+{
+    MessageBoxAnswerer answerer;
+    ProgressForm form(QStringLiteral("Converting"), nullptr);
+    FakeWorker worker([&form] {
+        while (!form.rejected)
+            QThread::msleep(1);
+        form.postSucceed(QStringLiteral("Done"));
+    });
+    worker.start();
+    pressCancelOnceShown(form);
+    QCOMPARE(form.exec(), 0);
+    QVERIFY(worker.wait(10000));
+
+    QCoreApplication::processEvents();
+    QVERIFY(answerer.texts.isEmpty());
+    QVERIFY(form.rejected);
+    QCOMPARE(form.result(), 0);
 }
 
 QTEST_MAIN(TestProgressForm)

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFont>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
@@ -276,10 +277,28 @@ private slots:
         const QTreeView* list = dlg.findChild<QTreeView*>("listBackups");
         const QHeaderView* header = list->header();
         QCOMPARE(header->sectionSize(0), 208);
-        QCOMPARE(header->sectionSize(1), 130);
+        // A quarter of the width, or more where the locale's dates need it.
+        QVERIFY(header->sectionSize(1) >= 130);
         // The view stretches the last column over what the others leave.
         QVERIFY(header->stretchLastSection());
-        QCOMPARE(header->sectionSize(2), list->viewport()->width() - 208 - 130);
+        QCOMPARE(header->sectionSize(2), list->viewport()->width() - 208 - header->sectionSize(1));
+    }
+
+    void dateColumnFitsTheShortDate()
+    {
+        QVERIFY(place("one", inRoot("one")));
+        LoadItunesBackupDlg dlg;
+        QTreeView* list = dlg.findChild<QTreeView*>("listBackups");
+        // As wide as a long date format of some locales would make it.
+        QFont large = list->font();
+        large.setPointSize(30);
+        list->setFont(large);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        const int dateWidth = list->fontMetrics().horizontalAdvance(list->model()->index(0, 1).data().toString());
+        QVERIFY2(dateWidth > 130, qPrintable(QString::number(dateWidth)));
+        QVERIFY(list->header()->sectionSize(1) > dateWidth);
+        QCOMPARE(list->header()->sectionSize(0), 208);
     }
 };
 

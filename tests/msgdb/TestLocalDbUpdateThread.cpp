@@ -208,16 +208,17 @@ void TestLocalDbUpdateThread::failedFileIsConvertedAgainWithoutDuplicates()
 
 void TestLocalDbUpdateThread::failedRenameEndsTheRun()
 {
-    QVERIFY(makeOldDb(localDbs() + "/a.db"));
-    QVERIFY(QDir(localDbs()).mkdir("a.db.__tmp"));
+    // The error box shows rich text: the name's "<" and "&" show as they are.
+    QVERIFY(makeOldDb(localDbs() + "/a<b>&.db"));
+    QVERIFY(QDir(localDbs()).mkdir("a<b>&.db.__tmp"));
     QVERIFY(makeOldDb(localDbs() + "/b.db"));
 
     const Conversion run = runConversion();
 
     QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
-    QCOMPARE(run.outcome.error, QStringLiteral("can not rename %1/a.db.").arg(localDbs()));
-    QCOMPARE(QDir(localDbs()).entryList(QDir::Files), QStringList({"a.db", "b.db"}));
-    QCOMPARE(QDir(localDbs()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"a.db.__tmp"});
+    QCOMPARE(run.outcome.error, QStringLiteral("can not rename %1/a&lt;b&gt;&amp;.db.").arg(localDbs()));
+    QCOMPARE(QDir(localDbs()).entryList(QDir::Files), QStringList({"a<b>&.db", "b.db"}));
+    QCOMPARE(QDir(localDbs()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"a<b>&.db.__tmp"});
 }
 
 QTEST_GUILESS_MAIN(TestLocalDbUpdateThread)

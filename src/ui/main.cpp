@@ -1,0 +1,6 @@
+#include "ui/AppMain.h"
+
+int main(int argc, char** argv)
+{
+    return appMain(argc, argv);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+// What every test that builds the main window needs: the English texts installed, the
+// fake adb first on PATH with its own state folder (the window starts the Android
+// monitor), a short monitor pause so that windows close quickly, and helpers to find
+// the window's widgets and tree rows.
+
+#include "support/FakeAdb.h"
+
+#include "android/AndroidMonitor.h"
+#include "ui/MainWindow.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QStringList>
+#include <QTranslator>
+
+#include <memory>
+
+class MainWindowFixture
+{
+public:
+    MainWindowFixture()
+    {
+        if (!english.load(QStringLiteral(":/en.qm")))
+            qFatal("The English texts are missing from the resources");
+        QApplication::installTranslator(&english);
+        AndroidMonitor::setPollInterval(50);
+    }
+
+    ~MainWindowFixture() { QApplication::removeTranslator(&english); }
+
+    QTranslator english;
+    FakeAdb adb;
+};
+
+template<class Widget>
+Widget* child(QWidget& window, const char* name)
+{
+    return window.findChild<Widget*>(QString::fromLatin1(name));
+}
+
+// Each row below parent as "path/name", depth first.
+inline void treeRows(const QAbstractItemModel& model, const QModelIndex& parent, const QString& path, QStringList& rows)
+{
+    for (int row = 0; row < model.rowCount(parent); ++row) {
+        const QModelIndex index = model.index(row, 0, parent);
+        const QString name = path + model.data(index).toString();
+        rows << name;
+        treeRows(model, index, name + QLatin1Char('/'), rows);
+    }
+}
+
+inline QStringList treeRows(const QAbstractItemModel& model)
+{
+    QStringList rows;
+    treeRows(model, QModelIndex(), QString(), rows);
+    return rows;
+}
