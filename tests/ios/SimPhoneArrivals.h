@@ -42,14 +42,17 @@ public:
     }
 
     QString folder(const QString& udid) const { return m_root + QLatin1Char('/') + udid; }
+    // The handles whose removal was delivered, in order.
+    const QList<void*>& departed() const { return m_departed; }
 
 public slots:
     void iosDeviceConnected(void* handle) { m_arrived.append(handle); }
-    void iosDeviceDisconnected(void*) {}
+    void iosDeviceDisconnected(void* handle) { m_departed.append(handle); }
 
 private:
     QString m_root;
     QList<void*> m_arrived;
+    QList<void*> m_departed;
 };
 
 // Runs a python statement on v, the phone's values.plist as plistlib reads it, and saves v.

@@ -2,12 +2,15 @@
 
 #include "Command.h"
 
+#include "ios/IOSDevice.h"
 #include "ios/mobiledevice_notification.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
 #include <cmath>
+#include <optional>
+#include <stdexcept>
 
 IosArrivals::IosArrivals()
 {
@@ -57,4 +60,29 @@ int takeWaitOption(QStringList& args)
         throw UsageError("--wait wants a number of seconds");
     args.resize(args.size() - 2);
     return int(std::lround(seconds * 1000));
+}
+
+IOSDevice waitForIPhone(const QString& udid, int waitMs)
+{
+    // The phone is recognised by the identifier it reports, as the program reads it.
+    std::optional<IOSDevice> device;
+    QStringList unreadable;
+    IosArrivals arrivals;
+    arrivals.wait(waitMs, [&](void* handle) {
+        try {
+            const IOSDevice arrived = IOSDevice::read(handle);
+            if (arrived.uniqueDeviceId == udid)
+                device = arrived;
+        } catch (const std::runtime_error& e) {
+            unreadable << QString::fromUtf8(e.what());
+        }
+        return device.has_value();
+    });
+    if (!device) {
+        QString text = QStringLiteral("the iPhone %1 did not arrive within %2 s").arg(udid).arg(waitMs / 1000.0);
+        if (!unreadable.isEmpty())
+            text += QStringLiteral("; a phone that arrived could not be read: ") + unreadable.first();
+        throw std::runtime_error(text.toStdString());
+    }
+    return *device;
 }

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class IOSDevice;
 class QEventLoop;
 
 // iPhone arrival as the main window learns of it: subscribes with this object as the
@@ -36,3 +37,7 @@ private:
 // Takes "--wait SECONDS" from the end of args: milliseconds, 3000 without the option.
 // Throws UsageError for a bad number.
 int takeWaitOption(QStringList& args);
+
+// The phone that reports udid, read as the arrival reads it, once it arrived within
+// waitMs. Throws std::runtime_error when it did not.
+IOSDevice waitForIPhone(const QString& udid, int waitMs);

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// Checks the whole backup first (finished, every stored file present with the digest its
+// record gives, no path leaving its domain), then writes its files into the phone's fs/
+// with their times. Throws ToolError, having written nothing, when a check fails.
+void restoreBackup(const QString& backupFolder, const QString& deviceFolder);
