@@ -149,6 +149,26 @@ private slots:
         QVERIFY(!value.toBinary().isNull() && value.toBinary().isEmpty());
     }
 
+    void stringEndsAtItsFirstNul_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("XML") << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><string>a\0b</string></plist>",
+                                           70);
+        // One ASCII string object of 3 bytes as the root, its offset, then the 32-byte trailer.
+        const QByteArray binary = QByteArray("bplist00\x53" "a\0b" "\x08", 13)
+                                  + QByteArray(6, '\0') + QByteArray("\x01\x01", 2) + QByteArray(7, '\0')
+                                  + QByteArray("\x01", 1) + QByteArray(8, '\0') + QByteArray(7, '\0')
+                                  + QByteArray("\x0c", 1);
+        QTest::newRow("binary") << binary;
+    }
+    void stringEndsAtItsFirstNul()
+    {
+        QFETCH(QByteArray, bytes);
+        const PlistValue value = PlistValue::fromData(bytes);
+        QVERIFY(value.isString());
+        QCOMPARE(value.toString(), QStringLiteral("a"));
+    }
+
     void nestingIsBoundedBeforeParsing_data()
     {
         QTest::addColumn<QByteArray>("bytes");
