@@ -2,6 +2,7 @@
 // against the sqlite3 shell rebuilding the same message table and joins with plain SQL
 // copies, in the same order. Prints the ratio; exits 1 above 5.
 #include "frame/ProgressForm.h"
+#include "itunes/BackupCacheDb.h"
 #include "itunes/IOS6RestoreMessagesThread.h"
 #include "itunes/MbdbFile.h"
 #include "model/MsgChat.h"
@@ -79,8 +80,10 @@ double elapsedMs(const QElapsedTimer& timer)
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     QTemporaryDir dir;
+    // The merge's intent record goes below the data folder: keep it out of the user's.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
+    QApplication app(argc, argv);
     const QDir cache(dir.filePath(QStringLiteral("cache")));
     const QDir backup(dir.filePath(QStringLiteral("backup")));
     backup.mkpath(QStringLiteral("."));
@@ -108,6 +111,8 @@ int main(int argc, char** argv)
     const QString baselineDb = dir.filePath(QStringLiteral("baseline.db"));
     if (!QFile::copy(cachedDb, backup.filePath(smsDbName)) || !QFile::copy(cachedDb, baselineDb))
         return 2;
+    // As the cache notes it when it copies the backup's sms.db.
+    BackupCacheDb(cache.filePath(QStringLiteral("manifest.db"))).setLastDate(smsDbName, smsRecord.modificationTime);
 
     std::list<_MsgHandle> handles;
     std::list<_MsgChat> chats;

@@ -104,6 +104,18 @@ void BackupCacheDb::remove(const QString& fileName)
     }
 }
 
+void BackupCacheDb::commit()
+{
+    if (!m_db.isOpen())
+        return;
+    try {
+        m_db.commitTran();
+    } catch (const std::exception& e) {
+        qWarning().noquote() << "cache database" << m_path << "not saved:" << e.what();
+    }
+    m_db.close();
+}
+
 void BackupCacheDb::rollback()
 {
     if (!m_db.isOpen())

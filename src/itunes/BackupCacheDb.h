@@ -25,6 +25,8 @@ public:
     void remove(const QString& fileName);
     // Drops every write since the file was opened, and closes it.
     void rollback();
+    // Saves every write since the file was opened, and closes it; the next use opens it again.
+    void commit();
 
     QString path() const { return m_path; }
 

@@ -12,11 +12,14 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -55,6 +58,16 @@ constexpr HomeSlot homeSlots[] = {
     {&BackupManifest::safariBookmarksDb, "Library/Safari/Bookmarks.db"},
     {&BackupManifest::callHistoryStore, "Library/CallHistoryDB/CallHistory.storedata"},
 };
+
+// The destination names the open source file itself, through any link.
+bool isSameFile(const QFile& source, const QString& destPath)
+{
+    struct stat sourceInfo;
+    struct stat destInfo;
+    return ::fstat(source.handle(), &sourceInfo) == 0
+        && ::stat(QFile::encodeName(destPath).constData(), &destInfo) == 0
+        && sourceInfo.st_dev == destInfo.st_dev && sourceInfo.st_ino == destInfo.st_ino;
+}
 
 // The path is passed on its own: a file opened by handle has forgotten its name.
 [[noreturn]] void throwFileError(const QString& action, const QString& path, const QFileDevice& file)
@@ -129,7 +142,15 @@ void BackupManifest::loadMbdb()
     if (!root.children.isEmpty())
         return;
     QList<MbdbRecord> records = readMbdb(folder.absoluteFilePath(QStringLiteral("Manifest.mbdb"))).values();
-    std::sort(records.begin(), records.end(), mbdbRecordLessThan);
+    // Records whose texts are equal share one node: the one whose stored path is its text
+    // takes it, whatever order the hash gave, so "sms.db" NUL "evil" never shadows sms.db.
+    std::sort(records.begin(), records.end(), [](const MbdbRecord& a, const MbdbRecord& b) {
+        const QString domainA = a.domain.toString();
+        const QString domainB = b.domain.toString();
+        if (domainA != domainB || a.path.toString() != b.path.toString() || a.hasPlainPath() == b.hasPlainPath())
+            return mbdbRecordLessThan(a, b);
+        return a.hasPlainPath();
+    });
 
     QHash<QString, BackupFileNode*> nodesByTreePath;
     for (const MbdbRecord& record : records) {
@@ -278,7 +299,14 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
     const QString sourcePath = folder.absoluteFilePath(fileName);
     QFile source(sourcePath);
     openRegularFileForReading(source);
-    QFile dest(destPath);
+    if (isSameFile(source, destPath)) {
+        qWarning().noquote() << "extract onto its own source refused:" << destPath;
+        throw std::runtime_error(
+            QStringLiteral("Cannot extract %1 onto the backup's own file.").arg(destPath).toStdString());
+    }
+    // Written beside the destination and renamed into place: a failure leaves whatever
+    // the destination held before, and removes only the temporary file.
+    QSaveFile dest(destPath);
     if (!dest.open(QIODevice::WriteOnly))
         throwFileError(QStringLiteral("Cannot create"), destPath, dest);
 
@@ -291,7 +319,7 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
     const qint64 total = source.size();
     qint64 done = 0;
     QByteArray block(blockSize, Qt::Uninitialized);
-    while (!source.atEnd()) {
+    for (;;) {
         const qint64 n = source.read(block.data(), blockSize);
         if (n < 0)
             throwFileError(QStringLiteral("Cannot read"), sourcePath, source);
@@ -310,5 +338,6 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
     const QDateTime modified = QDateTime::fromSecsSinceEpoch(record.modificationTime);
     dest.setFileTime(modified, QFileDevice::FileAccessTime);
     dest.setFileTime(modified, QFileDevice::FileModificationTime);
-    dest.close();
+    if (!dest.commit())
+        throwFileError(QStringLiteral("Cannot write"), destPath, dest);
 }

@@ -1,6 +1,7 @@
 #include "itunes/BackupRootScan.h"
 
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupRecovery.h"
 #include "itunes/ItemModelLoadBk.h"
 
 #include <QFile>
@@ -20,6 +21,7 @@ void scanBackupRoot(const QDir& root, ItemModelLoadBk& model, const BackupLoadFa
             continue;
         const QString path = folder.absolutePath();
         try {
+            recoverBackupIfIdle(folder);
             QSharedPointer<BackupManifest> manifest(new BackupManifest(path, nullptr));
             manifest->loadPlist();
             model.insertBackup(manifest);

@@ -2,17 +2,21 @@
 
 #include "itunes/AddFileToManifest.h"
 #include "itunes/CopyFileDurably.h"
-#include "itunes/FileSwap.h"
+#include "itunes/DurableFileOps.h"
 #include "itunes/MbdbFile.h"
+#include "itunes/PublishJournal.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QtDebug>
 
 #include <stdexcept>
 
 namespace {
 
+const QString manifestName = QStringLiteral("Manifest.mbdb");
 const QString homeDomain = QStringLiteral("HomeDomain");
 const QString mediaDomain = QStringLiteral("MediaDomain");
 const QString smsDbRelativePath = QStringLiteral("Library/SMS/sms.db");
@@ -25,127 +29,206 @@ const QStringList smsDbLogRelativePaths = {QStringLiteral("Library/SMS/sms.db-wa
     throw std::runtime_error(text.toStdString());
 }
 
-bool exists(const QString& path)
+QString kept(const QString& name, qint64 time)
 {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
+    return name + QLatin1Char('-') + QString::number(time);
 }
 
-QString kept(const QString& path, qint64 time)
+QString staged(const QString& name, qint64 time)
 {
-    return path + QLatin1Char('-') + QString::number(time);
+    return name + QStringLiteral(".new-") + QString::number(time);
 }
 
-QString staged(const QString& path, qint64 time)
+QByteArray sha1Hex(const QByteArray& bytes)
 {
-    return path + QStringLiteral(".new-") + QString::number(time);
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
 }
 
 } // namespace
 
 BackupSmsPublisher::BackupSmsPublisher(const QDir& backupFolder)
-    : folder(backupFolder), manifestPath(backupFolder.absoluteFilePath(QStringLiteral("Manifest.mbdb")))
+    : folder(backupFolder.absolutePath()),
+      manifestPath(folder.absoluteFilePath(manifestName)),
+      smsDbFile(folder.absoluteFilePath(backupFileHash(homeDomain, smsDbRelativePath)))
 {
+}
+
+BackupSmsPublisher::FileState BackupSmsPublisher::stateOf(const QString& path)
+{
+    return {QFileInfo(path).size(), fileSha1Hex(path)};
+}
+
+void BackupSmsPublisher::readBackup()
+{
+    if (!QFileInfo::exists(manifestPath))
+        fail(QStringLiteral("can not find %1.").arg(manifestPath));
+    QFile file(manifestPath);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("Cannot open %1: %2").arg(manifestPath, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        fail(QStringLiteral("Cannot read %1: %2").arg(manifestPath, file.errorString()));
+    map = parseMbdb(bytes, manifestPath, MbdbCheck::Strict);
+    manifestRead = {bytes.size(), sha1Hex(bytes)};
+    smsDbRead = stateOf(smsDbFile);
+    haveRead = true;
+}
+
+// Another program (or a run that ignored the lock) wrote into the backup meanwhile:
+// publishing now would throw its work away.
+void BackupSmsPublisher::checkUnchanged() const
+{
+    if (stateOf(manifestPath) == manifestRead && stateOf(smsDbFile) == smsDbRead)
+        return;
+    qWarning("backup %s changed during the merge", qUtf8Printable(folder.absolutePath()));
+    fail(QStringLiteral("The backup %1 was changed by another program during the merge; nothing was written "
+                        "into it. Try again.")
+             .arg(folder.absolutePath()));
 }
 
 bool BackupSmsPublisher::publish(const QString& smsDbPath, const QList<BackupMediaFile>& mediaFiles, qint64 now,
                                  const std::atomic<bool>& cancelled)
 {
-    created.clear();
-    try {
-        if (publishStaged(smsDbPath, mediaFiles, now, cancelled))
-            return true;
-    } catch (...) {
-        removeCreated();
-        throw;
-    }
-    removeCreated();
-    return false;
-}
-
-bool BackupSmsPublisher::publishStaged(const QString& smsDbPath, const QList<BackupMediaFile>& mediaFiles,
-                                       qint64 now, const std::atomic<bool>& cancelled)
-{
-    if (!QFileInfo::exists(manifestPath))
-        fail(QStringLiteral("can not find %1.").arg(manifestPath));
-    MbdbMap map = readMbdb(manifestPath);
-
-    const QString smsDbName = backupFileHash(homeDomain, smsDbRelativePath);
+    if (!haveRead)
+        readBackup();
+    const QString smsDbName = QFileInfo(smsDbFile).fileName();
     // A plain file under a record that says it is encrypted would be garbage to the phone.
     if (map.value(smsDbName).encryptionKey.hasData())
         fail(QStringLiteral("The backup %1 is encrypted; no message can be written into it.")
                  .arg(folder.absolutePath()));
 
-    const qint64 time = freeTime(now);
-    const QString smsDbFile = folder.absoluteFilePath(smsDbName);
-    const QString newSmsDb = stage(smsDbPath, staged(smsDbFile, time), smsDbFile);
-    addFileToManifest(map, newSmsDb, homeDomain, smsDbRelativePath);
-    // An existing record keeps its size otherwise, beside the new file's digest.
-    map[smsDbName].size = quint64(QFileInfo(newSmsDb).size());
-
-    for (const BackupMediaFile& media : mediaFiles) {
-        const QString destination = folder.absoluteFilePath(backupFileHash(mediaDomain, media.relativePath));
-        if (!exists(destination))
-            stage(media.localPath, destination, destination);
-        addFileToManifest(map, destination, mediaDomain, media.relativePath);
-    }
-
-    FileSwap swap;
+    QStringList newNames{smsDbName, manifestName};
+    QStringList retired;
     for (const QString& logPath : smsDbLogRelativePaths) {
         const QString name = backupFileHash(homeDomain, logPath);
-        if (map.remove(name) > 0)
-            swap.add(folder.absoluteFilePath(name), QString(), kept(folder.absoluteFilePath(name), time));
+        if (map.contains(name) && pathExists(folder.absoluteFilePath(name)))
+            retired << name;
     }
-    swap.add(smsDbFile, newSmsDb, kept(smsDbFile, time));
+    QStringList created;
+    for (const BackupMediaFile& media : mediaFiles) {
+        const QString name = backupFileHash(mediaDomain, media.relativePath);
+        if (!pathExists(folder.absoluteFilePath(name)) && !created.contains(name))
+            created << name;
+    }
+    const qint64 time = freeTime(now, newNames + retired + created);
 
-    const QString newManifest = staged(manifestPath, time);
+    QList<PublishedFile> files;
+    auto add = [&](PublishedFile::Kind kind, const QString& name, const QByteArray& oldDigest) {
+        files.append({kind, name, kind == PublishedFile::Retire ? QString() : staged(name, time),
+                      kind == PublishedFile::Create ? QString() : kept(name, time), oldDigest, QByteArray()});
+    };
+    add(pathExists(smsDbFile) ? PublishedFile::Replace : PublishedFile::Create, smsDbName, smsDbRead.digest);
+    for (const QString& name : std::as_const(created))
+        add(PublishedFile::Create, name, QByteArray());
+    for (const QString& name : std::as_const(retired))
+        add(PublishedFile::Retire, name, fileSha1Hex(folder.absoluteFilePath(name)));
+    add(PublishedFile::Replace, manifestName, manifestRead.digest);
+
+    PublishJournal journal(folder);
+    try {
+        if (stageAndApply(journal, files, smsDbPath, mediaFiles, cancelled))
+            return true;
+        journal.recover();
+        return false;
+    } catch (const InconsistentBackupError&) {
+        throw;
+    } catch (const std::exception& e) {
+        qWarning("publish into %s failed: %s", qUtf8Printable(folder.absolutePath()), e.what());
+        if (journal.recover() == PublishJournal::Completed)
+            return true;
+        throw;
+    }
+}
+
+bool BackupSmsPublisher::stageAndApply(PublishJournal& journal, QList<PublishedFile>& files,
+                                       const QString& smsDbPath, const QList<BackupMediaFile>& mediaFiles,
+                                       const std::atomic<bool>& cancelled)
+{
+    // Failures of the journal's own steps are system errors: logged where they happen,
+    // shown to the user as one text.
+    auto journalStep = [this](const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const std::exception& e) {
+            qWarning("publish into %s: %s", qUtf8Printable(folder.absolutePath()), e.what());
+            fail(QStringLiteral("The merged messages could not be written into the backup %1.")
+                     .arg(folder.absolutePath()));
+        }
+    };
+    auto stage = [&](PublishedFile& file, const QString& from) {
+        journal.step(QStringLiteral("stage %1").arg(file.staged), [&] {
+            QString error;
+            if (!copyFileDurably(from, folder.absoluteFilePath(file.staged), &error)) {
+                qWarning("%s", qUtf8Printable(error));
+                fail(QStringLiteral("can not overwrite %1.").arg(folder.absoluteFilePath(file.name)));
+            }
+        });
+    };
+    auto planned = [&](const QString& name) {
+        return std::find_if(files.begin(), files.end(), [&](const PublishedFile& f) { return f.name == name; });
+    };
+
+    journalStep([&] { journal.begin(files, manifestName); });
+
+    PublishedFile& smsDb = *planned(QFileInfo(smsDbFile).fileName());
+    stage(smsDb, smsDbPath);
+    const QString stagedSmsDb = folder.absoluteFilePath(smsDb.staged);
+    addFileToManifest(map, stagedSmsDb, homeDomain, smsDbRelativePath);
+    MbdbRecord& smsDbRecord = map[smsDb.name];
+    // An existing record keeps its size otherwise, beside the new file's digest.
+    smsDbRecord.size = quint64(QFileInfo(stagedSmsDb).size());
+    smsDb.newDigest = smsDbRecord.digest.bytes.toHex();
+
+    for (const BackupMediaFile& media : mediaFiles) {
+        const QString name = backupFileHash(mediaDomain, media.relativePath);
+        const auto file = planned(name);
+        QString onDisk = folder.absoluteFilePath(name);
+        if (file != files.end()) {
+            if (file->newDigest.isEmpty())
+                stage(*file, media.localPath);
+            onDisk = folder.absoluteFilePath(file->staged);
+        }
+        addFileToManifest(map, onDisk, mediaDomain, media.relativePath);
+        if (file != files.end())
+            file->newDigest = map.value(name).digest.bytes.toHex();
+    }
+    for (const QString& logPath : smsDbLogRelativePaths)
+        map.remove(backupFileHash(homeDomain, logPath));
+
     QList<MbdbRecord> records = map.values();
-    created.append(newManifest);
-    writeMbdb(records, newManifest);
-    if (readMbdb(newManifest).size() != map.size())
+    const QByteArray manifestBytes = encodeMbdb(records);
+    if (parseMbdb(manifestBytes, manifestPath, MbdbCheck::Strict).size() != map.size())
         fail(QStringLiteral("can not overwrite %1.").arg(manifestPath));
-    swap.add(manifestPath, newManifest, kept(manifestPath, time));
+    PublishedFile& manifest = *planned(manifestName);
+    manifest.newDigest = sha1Hex(manifestBytes);
+    journal.step(QStringLiteral("stage %1").arg(manifest.staged), [&] {
+        journalStep([&] { writeNewFileDurably(folder.absoluteFilePath(manifest.staged), manifestBytes); });
+    });
+    journal.step(QStringLiteral("flush the backup folder"),
+                 [&] { journalStep([&] { syncFolder(folder.absolutePath()); }); });
 
+    checkUnchanged();
     // The last moment at which a cancel leaves the backup as it was.
     if (cancelled)
         return false;
-    swap.commit();
+    journalStep([&] {
+        journal.commitPlan(files);
+        journal.apply();
+    });
     return true;
 }
 
 // The time that the kept and staged names carry: the first second from now on for
 // which none of them is taken, by an earlier merge in the same second for one.
-qint64 BackupSmsPublisher::freeTime(qint64 now) const
+qint64 BackupSmsPublisher::freeTime(qint64 now, const QStringList& names) const
 {
-    QStringList names{manifestPath, folder.absoluteFilePath(backupFileHash(homeDomain, smsDbRelativePath))};
-    for (const QString& logPath : smsDbLogRelativePaths)
-        names.append(folder.absoluteFilePath(backupFileHash(homeDomain, logPath)));
     for (qint64 time = now;; ++time) {
         bool taken = false;
-        for (const QString& name : names)
-            taken = taken || exists(kept(name, time)) || exists(staged(name, time));
+        for (const QString& name : names) {
+            taken = taken || pathExists(folder.absoluteFilePath(kept(name, time)))
+                 || pathExists(folder.absoluteFilePath(staged(name, time)));
+        }
         if (!taken)
             return time;
     }
-}
-
-// Copies from to the new file to; reportedPath is the name the user knows it by.
-QString BackupSmsPublisher::stage(const QString& from, const QString& to, const QString& reportedPath)
-{
-    QString error;
-    if (!copyFileDurably(from, to, &error)) {
-        qWarning("%s", qUtf8Printable(error));
-        fail(QStringLiteral("can not overwrite %1.").arg(reportedPath));
-    }
-    created.append(to);
-    return to;
-}
-
-void BackupSmsPublisher::removeCreated()
-{
-    for (const QString& path : std::as_const(created)) {
-        if (!QFile::remove(path) && exists(path))
-            qCritical("cannot remove %s", qUtf8Printable(path));
-    }
-    created.clear();
 }

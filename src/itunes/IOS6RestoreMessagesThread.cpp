@@ -1,10 +1,13 @@
 #include "itunes/IOS6RestoreMessagesThread.h"
 
 #include "itunes/AttachmentBackupPath.h"
+#include "itunes/BackupCacheDb.h"
+#include "itunes/BackupRecovery.h"
 #include "itunes/BackupSmsPublisher.h"
 #include "itunes/MergeEntry.h"
 
 #include "frame/ProgressForm.h"
+#include "model/AppleTime.h"
 #include "model/MsgAttachment.h"
 #include "model/MsgChat.h"
 #include "model/MsgHandle.h"
@@ -52,7 +55,7 @@ QList<BackupMessageRow> readBackupRows(IOS6MessageDb& source)
     QList<BackupMessageRow> rows;
     Sqlite3Cursor cursor = source.queryThrow("select rowid, date, guid from message");
     while (cursor.moveNext())
-        rows.append({cursor.getInt64(0), qint32(cursor.getInt64(1)), cursor.getText(QStringLiteral("guid"))});
+        rows.append({cursor.getInt64(0), appleSecondsFromStored(cursor.getInt64(1)), cursor.getText(QStringLiteral("guid"))});
     return rows;
 }
 
@@ -212,6 +215,19 @@ void IOS6RestoreMessagesThread::run()
     merged = 0;
     form->postProgress(tr("IDS_MERGING_IOS6_MESSAGES"), 0, QString());
 
+    // Held from reading the backup's manifest to the end of the publish.
+    std::shared_ptr<BackupLock> lock = backupLock;
+    BackupSmsPublisher publisher(backupFolder);
+    try {
+        if (!lock)
+            lock = lockBackupForWriting(backupFolder);
+        publisher.readBackup();
+        checkCacheIsCurrent(publisher);
+    } catch (const std::exception& e) {
+        form->postError(QString::fromUtf8(e.what()));
+        return;
+    }
+
     const QString copyPath = workingCopyPath();
     database->close();
     if (!QFile::copy(database->databasePath(), copyPath)) {
@@ -220,10 +236,11 @@ void IOS6RestoreMessagesThread::run()
     }
     try {
         const QList<const _MsgMessage*> withAttachments = rebuild(copyPath);
-        BackupSmsPublisher publisher(backupFolder);
         if (!publisher.publish(copyPath, mediaFiles(withAttachments), QDateTime::currentSecsSinceEpoch(),
                                form->rejected))
             throw Cancelled();
+        // The kept sms.db in the backup folder is the user's copy of the old state.
+        removeWorkingCopy(copyPath);
         form->postSucceed(QString());
     } catch (const Cancelled&) {
         removeWorkingCopy(copyPath);
@@ -233,6 +250,32 @@ void IOS6RestoreMessagesThread::run()
     } catch (...) {
         removeWorkingCopy(copyPath);
         form->postError(QStringLiteral("The messages could not be merged into the backup."));
+    }
+}
+
+// The merge rebuilds the cached sms.db: it must be the version the backup lists now. The
+// cached file itself cannot tell, since closing it folds its log in; the modification
+// times the cache recorded when it copied the files can.
+void IOS6RestoreMessagesThread::checkCacheIsCurrent(const BackupSmsPublisher& publisher) const
+{
+    const QString cacheDbPath = database->workFolder().absoluteFilePath(QStringLiteral("manifest.db"));
+    const bool haveCacheDb = QFileInfo::exists(cacheDbPath);
+    BackupCacheDb cacheDb(cacheDbPath);
+    for (const char* path : {"Library/SMS/sms.db", "Library/SMS/sms.db-wal"}) {
+        const QString name = backupFileHash(QStringLiteral("HomeDomain"), QLatin1String(path));
+        const auto record = publisher.records().constFind(name);
+        const bool cached = record != publisher.records().cend() && !record->isDir()
+                         && QFileInfo::exists(backupFolder.absoluteFilePath(name));
+        if (!cached)
+            continue;
+        if (!haveCacheDb || cacheDb.lastDate(name) != qint64(record->modificationTime)) {
+            qWarning("IOS6RestoreMessagesThread: the cache of %s is stale for %s",
+                     qUtf8Printable(backupFolder.absolutePath()), path);
+            throw std::runtime_error(QStringLiteral("The backup %1 changed after its messages were read. Load the "
+                                                    "backup again, then retry.")
+                                         .arg(backupFolder.absolutePath())
+                                         .toStdString());
+        }
     }
 }
 

@@ -5,6 +5,10 @@
 #include <QString>
 #include <QThread>
 
+#include <memory>
+
+class BackupLock;
+class BackupSmsPublisher;
 class IOS6MessageDb;
 class ProgressForm;
 struct BackupMediaFile;
@@ -15,6 +19,8 @@ struct _MsgMessage;
 // order, then puts it into the backup folder with the new attachment files and a
 // rewritten Manifest.mbdb. Reports only through the form; the caller learns the outcome
 // from the dialog's result. On failure or cancel the backup folder is left as it was.
+// The run holds the backup's lock: the one handed in by setBackupLock(), or its own.
+// It refuses a cache whose sms.db (or log) records no longer match the backup's.
 class IOS6RestoreMessagesThread : public QThread
 {
     Q_OBJECT
@@ -26,6 +32,9 @@ public:
                               const QDir& backupFolder, ProgressForm* form, QObject* parent = nullptr);
     ~IOS6RestoreMessagesThread() override;
 
+    // The lock the caller took before reading the backup, kept until the publish is done.
+    void setBackupLock(std::shared_ptr<BackupLock> lock) { backupLock = std::move(lock); }
+
     // After the run: the new messages taken into the merge, and those left out because
     // their chat is unknown.
     int mergedCount() const { return merged; }
@@ -36,6 +45,7 @@ protected:
 
 private:
     QString workingCopyPath() const;
+    void checkCacheIsCurrent(const BackupSmsPublisher& publisher) const;
     // Returns the new messages taken in that have attachments, in the caller's order.
     QList<const _MsgMessage*> rebuild(const QString& copyPath);
     void checkCancelled() const;
@@ -45,6 +55,7 @@ private:
     IOS6MessageDb* database;
     QDir backupFolder;
     ProgressForm* form;
+    std::shared_ptr<BackupLock> backupLock;
     int skipped = 0;
     int merged = 0;
 };

@@ -3,6 +3,7 @@
 #include "frame/FileOps.h"
 #include "frame/ProgressForm.h"
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupRecovery.h"
 #include "itunes/CacheFolders.h"
 #include "itunes/SafeCacheEntry.h"
 
@@ -57,7 +58,7 @@ bool isCompanionFile(const BackupFileNode& node)
 
 bool isSafe(const BackupFileNode& node)
 {
-    return isSafeCacheEntry(node.name, node.record.path.toString());
+    return node.record.hasPlainPath() && isSafeCacheEntry(node.name, node.record.path.toString());
 }
 
 } // namespace
@@ -90,6 +91,14 @@ QStringList ITunesCacheSMSThread::copiedFiles() const
 void ITunesCacheSMSThread::run()
 {
     form->postProgress(tr("IDS_LOADING_ITUNES_BACKUP"), 99, QString());
+    std::shared_ptr<BackupLock> lock = backupLock;
+    try {
+        if (!lock)
+            lock = lockBackupForWriting(manifest->folder);
+    } catch (const std::exception& e) {
+        form->postError(QString::fromUtf8(e.what()));
+        return;
+    }
 
     const BackupFileNode* library = childNamed(manifest->root, QStringLiteral("Library"));
     const BackupFileNode* sms = library ? childNamed(*library, smsFolderName) : nullptr;
@@ -100,6 +109,7 @@ void ITunesCacheSMSThread::run()
     }
 
     written = WrittenPaths();
+    takenPaths.clear();
     cacheDbExisted = QFileInfo::exists(cacheDb.path());
     try {
         const QString target = cacheFolder.absoluteFilePath(libraryPath);
@@ -107,6 +117,8 @@ void ITunesCacheSMSThread::run()
         cacheBackupDir(*sms, QDir(target), smsFolderName);
         if (addressBook)
             cacheBackupDir(*addressBook, QDir(target), addressBookFolderName);
+        // Saved now, not when the object goes: a merge checks the backup against these dates.
+        cacheDb.commit();
         form->postSucceed(QString());
     } catch (const RunCancelled&) {
         takeBackRun();
@@ -150,7 +162,12 @@ void ITunesCacheSMSThread::cacheBackupDir(const BackupFileNode& node, const QDir
 void ITunesCacheSMSThread::cacheFile(const BackupFileNode& node, const QDir& folder)
 {
     const QString name = sanitizeFileName(node.name);
-    if (name.isEmpty() || !backupHolds(node))
+    if (name != node.name) {
+        qWarning() << "backup cache: skipped" << node.record.path.toString() << "of" << manifest->folder.absolutePath()
+                   << "whose name is not fit for a file";
+        return;
+    }
+    if (!backupHolds(node) || !takeCachePath(node, folder.absoluteFilePath(name)))
         return;
 
     QList<std::pair<const BackupFileNode*, QString>> files{{&node, folder.absoluteFilePath(name)}};
@@ -159,7 +176,7 @@ void ITunesCacheSMSThread::cacheFile(const BackupFileNode& node, const QDir& fol
     for (const QString& suffix : companionSuffixes) {
         const QString destPath = folder.absoluteFilePath(name + suffix);
         const BackupFileNode* companion = siblingFile(node, node.name + suffix);
-        if (companion && isSafe(*companion) && backupHolds(*companion)) {
+        if (companion && isSafe(*companion) && backupHolds(*companion) && takeCachePath(*companion, destPath)) {
             files.append({companion, destPath});
         } else {
             absentSuffixes << suffix;
@@ -205,6 +222,18 @@ void ITunesCacheSMSThread::copyFile(const BackupFileNode& node, const QString& d
 bool ITunesCacheSMSThread::backupHolds(const BackupFileNode& node) const
 {
     return QFileInfo::exists(manifest->folder.absoluteFilePath(node.record.fileHash()));
+}
+
+// False, with a log line, when another record of this run already maps to destPath.
+bool ITunesCacheSMSThread::takeCachePath(const BackupFileNode& node, const QString& destPath)
+{
+    if (takenPaths.contains(destPath)) {
+        qWarning() << "backup cache: skipped" << node.record.path.toString() << "of" << manifest->folder.absolutePath()
+                   << "whose cache file another record took";
+        return false;
+    }
+    takenPaths.insert(destPath);
+    return true;
 }
 
 void ITunesCacheSMSThread::takeBackRun()

@@ -4,10 +4,14 @@
 #include "itunes/WrittenPaths.h"
 
 #include <QDir>
+#include <QSet>
 #include <QStringList>
 #include <QThread>
 
+#include <memory>
+
 class BackupFileNode;
+class BackupLock;
 class BackupManifest;
 class ProgressForm;
 
@@ -19,7 +23,10 @@ class ProgressForm;
 // "-wal" and "-shm" files. Reports through the form; a run that fails or is cancelled
 // takes back the files, folders and records it wrote, and nothing else in the folder.
 // The manifest and the form belong to the caller, who leaves the manifest alone while
-// the thread runs and destroys the thread object afterwards, which saves the records.
+// the thread runs and destroys the thread object afterwards. The run holds the backup's
+// lock: the one handed in by setBackupLock(), or its own. A record whose name changes under
+// cleaning, holds a NUL or a control character, or lands on a cache file another record
+// took is skipped, so that no record can overwrite another's cached copy.
 class ITunesCacheSMSThread : public QThread
 {
     Q_OBJECT
@@ -32,6 +39,8 @@ public:
     ~ITunesCacheSMSThread() override;
 
     QDir cacheDir() const { return cacheFolder; }
+    // The lock the caller took before reading the backup's manifest.
+    void setBackupLock(std::shared_ptr<BackupLock> lock) { backupLock = std::move(lock); }
     // Paths relative to the cache folder of the files the last run copied, in the order
     // copied; empty after a run that failed or was cancelled. Read after the run.
     QStringList copiedFiles() const;
@@ -45,6 +54,7 @@ private:
     bool isCurrent(const BackupFileNode& node, const QString& destPath);
     void copyFile(const BackupFileNode& node, const QString& destPath);
     bool backupHolds(const BackupFileNode& node) const;
+    bool takeCachePath(const BackupFileNode& node, const QString& destPath);
     void takeBackRun();
 
     BackupManifest* manifest;
@@ -53,5 +63,8 @@ private:
     QDir cacheFolder;
     BackupCacheDb cacheDb;
     WrittenPaths written;
+    std::shared_ptr<BackupLock> backupLock;
+    // Cache files some record of this run maps to.
+    QSet<QString> takenPaths;
     bool cacheDbExisted = false;
 };

@@ -3,8 +3,10 @@
 #include "frame/FullWrite.h"
 #include "frame/RegularFileReader.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QSaveFile>
+#include <QSet>
 #include <QtEndian>
 
 #include <algorithm>
@@ -15,16 +17,15 @@ namespace {
 constexpr char header[] = {'m', 'b', 'd', 'b', 0x05, 0x00};
 constexpr int headerSize = int(sizeof header);
 
-[[noreturn]] void throwReadError(const QFileDevice& device, const QString& path)
+// Parsing runs over the bytes in memory: running out of them is the only read error.
+[[noreturn]] void throwReadError(const QIODevice&, const QString& path)
 {
-    const QString reason = device.error() == QFileDevice::NoError
-                               ? QStringLiteral("the file ends in the middle of a record")
-                               : device.errorString();
-    throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(path, reason).toStdString());
+    throw std::runtime_error(
+        QStringLiteral("Cannot read %1: the file ends in the middle of a record").arg(path).toStdString());
 }
 
 template <typename T>
-T readBigEndian(QFileDevice& device, const QString& path)
+T readBigEndian(QIODevice& device, const QString& path)
 {
     uchar bytes[sizeof(T)];
     if (device.read(reinterpret_cast<char*>(bytes), sizeof(T)) != qint64(sizeof(T)))
@@ -32,14 +33,14 @@ T readBigEndian(QFileDevice& device, const QString& path)
     return qFromBigEndian<T>(bytes);
 }
 
-quint8 readUInt8(QFileDevice& device, const QString& path) { return readBigEndian<quint8>(device, path); }
-quint16 readUInt16BE(QFileDevice& device, const QString& path) { return readBigEndian<quint16>(device, path); }
-quint32 readUInt32BE(QFileDevice& device, const QString& path) { return readBigEndian<quint32>(device, path); }
-quint64 readUInt64BE(QFileDevice& device, const QString& path) { return readBigEndian<quint64>(device, path); }
+quint8 readUInt8(QIODevice& device, const QString& path) { return readBigEndian<quint8>(device, path); }
+quint16 readUInt16BE(QIODevice& device, const QString& path) { return readBigEndian<quint16>(device, path); }
+quint32 readUInt32BE(QIODevice& device, const QString& path) { return readBigEndian<quint32>(device, path); }
+quint64 readUInt64BE(QIODevice& device, const QString& path) { return readBigEndian<quint64>(device, path); }
 
 // A string whose bytes end early keeps the bytes there were and its stored length;
 // only a string with none of its bytes fails.
-MbdbString readMbdbString(QFileDevice& device, const QString& path)
+MbdbString readMbdbString(QIODevice& device, const QString& path)
 {
     MbdbString s;
     s.length = readUInt16BE(device, path);
@@ -51,7 +52,7 @@ MbdbString readMbdbString(QFileDevice& device, const QString& path)
     return s;
 }
 
-MbdbRecord readRecord(QFileDevice& device, const QString& path)
+MbdbRecord readRecord(QIODevice& device, const QString& path)
 {
     MbdbRecord r;
     r.domain = readMbdbString(device, path);
@@ -135,28 +136,51 @@ void writeRecord(QByteArray& out, const MbdbRecord& r)
 
 } // namespace
 
-MbdbMap readMbdb(const QString& path)
+MbdbMap parseMbdb(const QByteArray& bytes, const QString& path, MbdbCheck check)
 {
-    QFile file(path);
-    openRegularFileForReading(file);
-    file.read(headerSize);
+    if (check == MbdbCheck::Strict && !bytes.startsWith(QByteArray(header, headerSize)))
+        throw std::runtime_error(
+            QStringLiteral("The backup's manifest %1 is not in the expected format.").arg(path).toStdString());
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    buffer.seek(std::min<qint64>(headerSize, bytes.size()));
 
     MbdbMap records;
-    while (!file.atEnd()) {
-        const MbdbRecord r = readRecord(file, path);
-        records.insert(r.fileHash(), r);
+    while (!buffer.atEnd()) {
+        const MbdbRecord r = readRecord(buffer, path);
+        const QString key = r.fileHash();
+        if (check == MbdbCheck::Strict && records.contains(key))
+            throw std::runtime_error(QStringLiteral("The backup's manifest %1 lists %2 %3 twice.")
+                                         .arg(path, r.domain.toString(), r.path.toString())
+                                         .toStdString());
+        records.insert(key, r);
     }
     return records;
 }
 
-void writeMbdb(QList<MbdbRecord>& records, const QString& path)
+MbdbMap readMbdb(const QString& path)
+{
+    QFile file(path);
+    openRegularFileForReading(file);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()).toStdString());
+    return parseMbdb(bytes, path, MbdbCheck::Lenient);
+}
+
+QByteArray encodeMbdb(QList<MbdbRecord>& records)
 {
     std::sort(records.begin(), records.end(), mbdbRecordLessThan);
-
     QByteArray out(header, headerSize);
     for (const MbdbRecord& r : records)
         writeRecord(out, r);
+    return out;
+}
 
+void writeMbdb(QList<MbdbRecord>& records, const QString& path)
+{
+    const QByteArray out = encodeMbdb(records);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || !writeFully(file, out) || !file.commit())
         throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()).toStdString());

@@ -30,7 +30,16 @@ MbdbString MbdbString::fromText(const QString& text)
 
 QString MbdbRecord::fileHash() const
 {
-    return backupFileHash(domain.toString(), path.toString());
+    const QByteArray name = domain.bytes + '-' + path.bytes;
+    return QString::fromLatin1(QCryptographicHash::hash(name, QCryptographicHash::Sha1).toHex());
+}
+
+bool MbdbRecord::hasPlainPath() const
+{
+    if (!path.hasData())
+        return true;
+    return path.bytes.size() == path.length && !path.bytes.contains('\0')
+        && path.toString().toUtf8() == path.bytes;
 }
 
 bool MbdbRecord::isDir() const
@@ -50,5 +59,12 @@ bool mbdbRecordLessThan(const MbdbRecord& a, const MbdbRecord& b)
     const QString domainB = b.domain.toString();
     if (domainA != domainB)
         return domainA < domainB;
-    return a.path.toString() < b.path.toString();
+    const QString pathA = a.path.toString();
+    const QString pathB = b.path.toString();
+    if (pathA != pathB)
+        return pathA < pathB;
+    // Texts cut at a NUL can be equal; the stored bytes still order the records.
+    if (a.domain.bytes != b.domain.bytes)
+        return a.domain.bytes < b.domain.bytes;
+    return a.path.bytes < b.path.bytes;
 }

@@ -49,16 +49,21 @@ struct MbdbRecord
     quint8 protectionClass = 0;
     QList<MbdbProperty> properties; // at most 255: the file stores the count in one byte
 
-    // The name under which the backup folder stores this record's file.
+    // The name under which the backup folder stores this record's file: the SHA-1 of the
+    // stored bytes of domain, "-" and path, so records differing in any byte (a NUL and
+    // what follows it, say) never share a name. For text without NUL it is backupFileHash.
     QString fileHash() const;
+    // The stored path is exactly its text: complete, valid UTF-8 and free of NUL bytes.
+    bool hasPlainPath() const;
     // Size 0 and no link target; the mode is not consulted, so an empty file counts too.
     bool isDir() const;
 };
 
-// Records keyed by their fileHash().
+// Records keyed by their fileHash(), a function of their full stored domain and path.
 using MbdbMap = QHash<QString, MbdbRecord>;
 
 // 40 lower-case hex digits of SHA-1(UTF-8 of domain + "-" + path).
 QString backupFileHash(const QString& domain, const QString& path);
-// The order of records in a written file: by domain, then by path, case-sensitive.
+// The order of records in a written file: by domain, then by path, case-sensitive; texts
+// that are equal (cut at a NUL) by their stored bytes.
 bool mbdbRecordLessThan(const MbdbRecord& a, const MbdbRecord& b);

@@ -6,6 +6,16 @@
 // a Unix time to get one.
 inline constexpr qint64 appleEpochUnixSeconds = 978307200;
 
+// Phones from iOS 11 on store dates as nanoseconds since 2001; no date in seconds comes
+// near this magnitude.
+inline constexpr qint64 nanosecondDateThreshold = 100000000000;
+inline constexpr qint64 nanosecondsPerSecond = 1000000000;
+
+// Seconds since 2001 of a date as a message database stores it, in seconds or in
+// nanoseconds; held at the ends of the 32-bit range where the value lies beyond it.
+qint32 appleSecondsFromStored(qint64 stored);
+bool isNanosecondDate(qint64 stored);
+
 // Local time. The Unix time is taken as an unsigned 32-bit count, as the phones'
 // databases were read from the start, so dates before 1970 wrap.
 QDateTime dateTimeFromAppleTime(qint32 seconds);

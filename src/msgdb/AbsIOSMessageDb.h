@@ -12,7 +12,8 @@ public:
 
     virtual int iosVersion() = 0;
 
-    // 6 when the file holds the five tables of the iOS 6 schema, else 5. Opens the
-    // existing file read-write and creates nothing; throws when it cannot be read.
+    // 6 when the file holds the five tables of the iOS 6 schema, 5 when it holds those of
+    // the iOS 5 schema. Changes nothing in or beside the file; throws "not a message
+    // database: <path>" for a file that is neither, or that cannot be read.
     static int detectIosVersion(const QString& path);
 };

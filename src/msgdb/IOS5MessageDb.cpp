@@ -1,8 +1,10 @@
 #include "msgdb/IOS5MessageDb.h"
 
+#include "model/AppleTime.h"
 #include "model/MsgIdentity.h"
 #include "model/MsgSetPtr.h"
 #include "model/PlistValue.h"
+#include "msgdb/ReadOnlyDatabaseSource.h"
 
 #include <QtDebug>
 
@@ -48,7 +50,7 @@ void setSmsFields(_MsgMessage& message, const Sqlite3Cursor& row)
     message.guid = newMessageGuid();
     message.service = QStringLiteral("SMS");
     message.account = QStringLiteral("e:");
-    message.date = static_cast<qint32>(row.getInt("date") - unixTo2001);
+    message.date = appleSecondsFromStored(row.getInt64("date") - unixTo2001);
     message.date_read = message.date;
     message.date_delivered = message.date;
     message.is_from_me = row.getInt("flags") == 3 ? 1 : 0;
@@ -62,9 +64,9 @@ void setIMessageFields(_MsgMessage& message, const Sqlite3Cursor& row)
     message.account = row.getText("madrid_account");
     message.account_guid = row.getText("madrid_account_guid");
     message.error = row.getInt("madrid_error");
-    message.date = row.getInt("date");
-    message.date_read = row.getInt("madrid_date_read");
-    message.date_delivered = row.getInt("madrid_date_delivered");
+    message.date = appleSecondsFromStored(row.getInt64("date"));
+    message.date_read = appleSecondsFromStored(row.getInt64("madrid_date_read"));
+    message.date_delivered = appleSecondsFromStored(row.getInt64("madrid_date_delivered"));
     message.is_from_me = message.date_delivered > 0 ? 1 : 0;
 }
 
@@ -84,13 +86,18 @@ IOS5MessageDb::IOS5MessageDb(const QDir& folder, const QString& mcc)
 {
 }
 
-IOS5MessageDb::~IOS5MessageDb() = default;
+IOS5MessageDb::~IOS5MessageDb()
+{
+    // Before the private copy the connection may be reading goes.
+    close();
+}
 
 void IOS5MessageDb::initDb()
 {
     if (handle())
         return;
-    openThrow(dbPath, ReadWrite);
+    source = std::make_unique<ReadOnlyDatabaseSource>(dbPath);
+    source->open(*this);
     registerReadFunction(handle());
     // SQLite reads the file only now. Left open without its table list, the connection
     // would have every later read take the file for one without iMessage chats; closed,
@@ -132,7 +139,7 @@ void IOS5MessageDb::readSmsChats(MsgSetPtr& set)
         auto* chat = new _MsgChat;
         data->chats.insert(rowid, chat);
         chat->rowid = rowid;
-        chat->lastDate = row.getInt("last_date");
+        chat->lastDate = appleSecondsFromStored(row.getInt64("last_date"));
         chat->guid = QStringLiteral("SMS;-;") + QString::number(row.getInt("hash"));
         chat->chat_identifier = QStringLiteral("unknown");
     }
@@ -234,7 +241,7 @@ void IOS5MessageDb::readMadridLastDates(const QHash<QString, _MsgChat*>& chatsBy
         Sqlite3Cursor row = queryThrow(pass.sql);
         while (row.moveNext()) {
             if (_MsgChat* chat = chatsByIdentifier.value(row.getText(QLatin1String(pass.column))))
-                chat->lastDate = row.getInt("last_date");
+                chat->lastDate = appleSecondsFromStored(row.getInt64("last_date"));
         }
     }
 }
@@ -322,6 +329,12 @@ void IOS5MessageDb::loadRecycledMessages(MsgSetPtr& set)
 {
     initDb();
     MessageRecycleDb::buildChats(set, recycle.loadMessages());
+}
+
+QList<_SqliteCol> IOS5MessageDb::messageColumns()
+{
+    initDb();
+    return tbInfo(QStringLiteral("message")).columns();
 }
 
 qint64 IOS5MessageDb::messageCount()

@@ -10,14 +10,18 @@
 #include <QHash>
 #include <QString>
 
+#include <memory>
+
 struct _MsgChat;
 struct _MsgHandle;
 struct _MsgMessage;
+class ReadOnlyDatabaseSource;
 class Sqlite3Cursor;
 
 // Reader of an iPhone sms.db of the iOS 5 schema: SMS conversations in msg_group and
 // group_member, iMessage chats in madrid_chat, both kinds of message in `message`.
-// It builds the same records as the iOS 6 reader and never changes the file's content.
+// It builds the same records as the iOS 6 reader, and neither the file nor its side files
+// ever change: it reads them in place or through a private copy (ReadOnlyDatabaseSource).
 // Chat keys: an SMS conversation is its msg_group row id, an iMessage chat minus its
 // madrid_chat row id.
 class IOS5MessageDb : public AbsIOSMessageDb
@@ -28,14 +32,20 @@ public:
     IOS5MessageDb(const QDir& folder, const QString& mcc);
     ~IOS5MessageDb() override;
 
-    // Opens the existing file read-write; the file must exist.
+    // Opens the existing file for reading; the file must exist.
     void initDb() override;
     void chats(MsgSetPtr& set) override;
     // chatKey: 0 for every message, else a chat key as above.
     void messages(MsgSetPtr& set, qint64 chatKey) override;
     int iosVersion() override { return 5; }
 
+    const QString& databasePath() const { return dbPath; }
+    // Reads the sms.db at path instead of the one below the folder; takes effect only
+    // before the file is first opened.
+    void setDbPath(const QString& path) { dbPath = path; }
     MessageRecycleDb* recycleDb() { return &recycle; }
+    // The message table's columns as the file declares them, in table order.
+    QList<_SqliteCol> messageColumns();
     // Puts the deleted messages kept in the recycle store into the set's chats.
     void loadRecycledMessages(MsgSetPtr& set);
     // SMS and iMessage rows alike.
@@ -57,4 +67,5 @@ private:
     // Table name -> its CREATE statement, filled at open.
     QHash<QString, QString> tableSql;
     QString dbPath;
+    std::unique_ptr<ReadOnlyDatabaseSource> source;
 };

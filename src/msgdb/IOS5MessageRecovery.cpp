@@ -9,12 +9,12 @@
 #include <QDateTime>
 #include <QSet>
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
 
-// The iOS 5 message table. Only ROWID is flagged, so the carver takes NULL for any other
-// column.
+// The iOS 5 message table in the order of the first iOS 5 files, with its declared types.
 constexpr std::pair<const char*, const char*> messageColumns[] = {
     {"ROWID", "INTEGER"},
     {"address", "TEXT"},
@@ -51,42 +51,19 @@ constexpr std::pair<const char*, const char*> messageColumns[] = {
     {"madrid_account_guid", "TEXT"},
 };
 
-// Rows narrower than this are no message; rows wider than madridColumns carry is_madrid.
+// The columns every release had; the iMessage ones follow them in the fixed order.
 constexpr int smsColumns = 17;
-constexpr int madridColumns = 32;
-
-QList<_SqliteCol> layout(int width)
-{
-    QList<_SqliteCol> columns;
-    for (int i = 0; i < width; ++i)
-        columns.append(_SqliteCol(QLatin1String(messageColumns[i].first), QLatin1String(messageColumns[i].second),
-                                  false, false, i == 0));
-    return columns;
-}
-
-// The three widths the table had over the iOS 5 releases, tried widest first: each is a
+// The widths of the fixed order over the iOS 5 releases, tried widest first: each is a
 // prefix of the next, so a narrower one also matches the start of a wider record.
-const QList<QList<_SqliteCol>>& messageLayouts()
-{
-    static const QList<QList<_SqliteCol>> layouts = {layout(int(std::size(messageColumns))),
-                                                     layout(madridColumns), layout(smsColumns)};
-    return layouts;
-}
+constexpr int fixedWidths[] = {int(std::size(messageColumns)), 32, smsColumns};
 
-QVariant value(const _SqliteRow& row, int i)
-{
-    return row.values.value(i);
-}
-
-int integer(const _SqliteRow& row, int i)
-{
-    return value(row, i).toInt();
-}
-
-QString text(const _SqliteRow& row, int i)
-{
-    return value(row, i).toString();
-}
+// An SMS row holds nothing in these; phones write NULL.
+const char* const madridValueColumns[] = {"madrid_attributedBody", "madrid_handle", "madrid_guid",
+                                          "madrid_roomname", "madrid_service", "madrid_account",
+                                          "madrid_attachmentInfo", "madrid_url"};
+// Phones write 0 or NULL in these on an SMS row.
+const char* const madridIntegerColumns[] = {"madrid_version", "madrid_type",      "madrid_flags",
+                                            "madrid_error",   "madrid_date_read", "madrid_date_delivered"};
 
 bool isReadFlag(int read)
 {
@@ -98,30 +75,52 @@ bool isUiFlags(int flags)
     return flags == 0 || flags == 4 || flags == 5 || flags == 6;
 }
 
-bool hasMadridValues(const _SqliteRow& row)
-{
-    for (int i = 17; i <= 31; ++i) {
-        if (i != 29 && value(row, i).isValid())
-            return true;
-    }
-    return false;
-}
-
 qint64 nowSince2001()
 {
     return QDateTime::currentSecsSinceEpoch() - appleEpochUnixSeconds;
 }
 
+// One row read through a layout; a column the layout or the row lacks reads as NULL.
+class RowReader
+{
+public:
+    RowReader(const _SqliteRow& row, const IOS5MessageLayout& layout) : row(row), layout(layout) {}
+
+    bool has(const char* name) const
+    {
+        const int i = layout.indexOf(QLatin1String(name));
+        return i >= 0 && i < row.values.size();
+    }
+    QVariant value(const char* name) const { return row.values.value(layout.indexOf(QLatin1String(name))); }
+    int integer(const char* name) const { return value(name).toInt(); }
+    qint64 integer64(const char* name) const { return value(name).toLongLong(); }
+    QString text(const char* name) const { return value(name).toString(); }
+
+    // An SMS row as phones write it: nothing in the iMessage columns but 0.
+    bool hasNoMadridValues() const
+    {
+        for (const char* name : madridValueColumns) {
+            if (value(name).isValid())
+                return false;
+        }
+        for (const char* name : madridIntegerColumns) {
+            const QVariant v = value(name);
+            if (v.isValid() && (v.typeId() != QMetaType::Int || v.toInt() != 0))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    const _SqliteRow& row;
+    const IOS5MessageLayout& layout;
+};
+
 // A message by its date as stored and its text.
 using MessageKey = std::pair<qint64, QString>;
 
-MessageKey keyOf(const _SqliteRow& row)
-{
-    return {value(row, 2).toLongLong(), text(row, 3)};
-}
-
 // When SQLite merges pages it frees one that still holds cells it copied elsewhere, and
-// free space holds old copies of rows it moved: those are live messages, not deleted ones.
+// free space and the log hold old copies of rows: those are live messages, not deleted ones.
 QSet<MessageKey> liveMessages(IOS5MessageDb& db)
 {
     db.initDb();
@@ -134,33 +133,76 @@ QSet<MessageKey> liveMessages(IOS5MessageDb& db)
 
 } // namespace
 
-bool ios5MessageRowFilter(const _SqliteRow& row)
+// Only the row-id alias is flagged, so the carver takes NULL for any other column.
+IOS5MessageLayout::IOS5MessageLayout(const QList<_SqliteCol>& columns)
 {
-    if (row.values.size() < smsColumns || !isReadFlag(integer(row, 16)) || !isUiFlags(integer(row, 10)))
-        return false;
-    return row.values.size() <= madridColumns || isReadFlag(integer(row, 29));
+    for (int i = 0; i < columns.size(); ++i) {
+        m_columns.append(_SqliteCol(columns[i].name, columns[i].type, false, false, i == 0));
+        m_index.insert(columns[i].name, i);
+    }
+}
+
+IOS5MessageLayout IOS5MessageLayout::fixed(int width)
+{
+    QList<_SqliteCol> columns;
+    for (int i = 0; i < width && i < int(std::size(messageColumns)); ++i)
+        columns.append(_SqliteCol(QLatin1String(messageColumns[i].first), QLatin1String(messageColumns[i].second),
+                                  false, false, false));
+    return IOS5MessageLayout(columns);
+}
+
+QList<IOS5MessageLayout> IOS5MessageLayout::forTable(const QList<_SqliteCol>& columns)
+{
+    const auto names = [&columns](qsizetype i) { return columns[i].name; };
+    bool namesSmsColumns = !columns.isEmpty() && names(0).compare(QLatin1String("ROWID"), Qt::CaseInsensitive) == 0;
+    for (int i = 1; i < smsColumns && namesSmsColumns; ++i) {
+        namesSmsColumns = std::any_of(columns.cbegin(), columns.cend(), [i](const _SqliteCol& c) {
+            return c.name == QLatin1String(messageColumns[i].first);
+        });
+    }
+    QList<IOS5MessageLayout> layouts;
+    if (!namesSmsColumns) {
+        for (int width : fixedWidths)
+            layouts.append(fixed(width));
+        return layouts;
+    }
+    layouts.append(IOS5MessageLayout(columns));
+    qsizetype firstMadrid = 0;
+    while (firstMadrid < columns.size() && !names(firstMadrid).startsWith(QLatin1String("madrid_"))
+           && names(firstMadrid) != QLatin1String("is_madrid"))
+        ++firstMadrid;
+    if (firstMadrid >= smsColumns && firstMadrid < columns.size())
+        layouts.append(IOS5MessageLayout(columns.first(firstMadrid)));
+    return layouts;
 }
 
 IOS5MessageRecovery::IOS5MessageRecovery(IOS5MessageDb& db, const QString& mcc) : db(db), country(mcc) {}
 
 bool IOS5MessageRecovery::messageFromRow(const _SqliteRow& row, _RecycledMessage& m)
 {
-    if (row.values.size() < smsColumns)
+    static const IOS5MessageLayout fixedOrder = IOS5MessageLayout::fixed(int(std::size(messageColumns)));
+    return messageFromRow(row, fixedOrder, m);
+}
+
+bool IOS5MessageRecovery::messageFromRow(const _SqliteRow& row, const IOS5MessageLayout& layout, _RecycledMessage& m)
+{
+    const RowReader v(row, layout);
+    if (row.values.size() < smsColumns || !v.has("read"))
         return false;
     m.rowid = row.rowid;
-    m.replace = integer(row, 5);
-    if (!isReadFlag(integer(row, 16)) || !isUiFlags(integer(row, 10)))
+    m.replace = v.integer("replace");
+    if (!isReadFlag(v.integer("read")) || !isUiFlags(v.integer("UIFlags")))
         return false;
-    m.text = text(row, 3);
-    m.service_center = text(row, 6);
-    m.subject = text(row, 12);
-    m.country = text(row, 13);
+    m.text = v.text("text");
+    m.service_center = v.text("svc_center");
+    m.subject = v.text("subject");
+    m.country = v.text("country");
     bool found = false;
     const _CountryInfo c = country.countryBySn(m.country, &found);
     if (!m.country.isEmpty() && !found)
         return false;
 
-    m.version = integer(row, 11);
+    m.version = v.integer("version");
     m.type = 0;
     m.handle_id = 0;
     m.is_finished = m.is_prepared = m.is_read = m.is_sent = m.was_data_detected = 1;
@@ -170,28 +212,28 @@ bool IOS5MessageRecovery::messageFromRow(const _SqliteRow& row, _RecycledMessage
 
     // Kept in 64 bits until checked: a carved fragment may hold any number.
     qint64 date = 0;
-    const int isMadrid = row.values.size() > madridColumns ? integer(row, 29) : 0;
+    const int isMadrid = v.has("is_madrid") ? v.integer("is_madrid") : 0;
     if (!isReadFlag(isMadrid))
         return false;
     if (isMadrid == 1) {
-        if (text(row, 23) != QLatin1String("Madrid"))
+        if (v.text("madrid_service") != QLatin1String("Madrid"))
             return false;
-        m.guid = text(row, 20);
+        m.guid = v.text("madrid_guid");
         m.service = QStringLiteral("iMessage");
-        m.account = text(row, 24);
-        m.account_guid = text(row, 32);
-        m.error = integer(row, 28);
-        date = value(row, 2).toLongLong();
-        m.date_read = integer(row, 30);
-        m.date_delivered = integer(row, 31);
+        m.account = v.text("madrid_account");
+        m.account_guid = v.text("madrid_account_guid");
+        m.error = v.integer("madrid_error");
+        date = v.integer64("date");
+        m.date_read = appleSecondsFromStored(v.integer64("madrid_date_read"));
+        m.date_delivered = appleSecondsFromStored(v.integer64("madrid_date_delivered"));
         m.is_from_me = m.date_delivered > 0 ? 1 : 0;
-        m.handle = c.canonicalizePhoneNumber(text(row, 18));
-        const QString room = text(row, 22);
+        m.handle = c.canonicalizePhoneNumber(v.text("madrid_handle"));
+        const QString room = v.text("madrid_roomname");
         m.chat_identifier = room.isEmpty() ? m.handle : room;
     } else {
-        if (row.values.size() > madridColumns && hasMadridValues(row))
+        if (!v.hasNoMadridValues())
             return false;
-        const QString address = text(row, 1);
+        const QString address = v.text("address");
         if (address.isEmpty())
             return false;
         m.guid = newMessageGuid();
@@ -199,8 +241,8 @@ bool IOS5MessageRecovery::messageFromRow(const _SqliteRow& row, _RecycledMessage
         m.account = QStringLiteral("e:");
         m.error = 0;
         // SMS rows hold Unix seconds.
-        date = value(row, 2).toLongLong() - appleEpochUnixSeconds;
-        m.is_from_me = integer(row, 4) == 3 ? 1 : 0;
+        date = v.integer64("date") - appleEpochUnixSeconds;
+        m.is_from_me = v.integer("flags") == 3 ? 1 : 0;
         m.handle = m.chat_identifier = c.canonicalizePhoneNumber(address);
     }
     if (date <= 0 || date > nowSince2001())
@@ -215,6 +257,11 @@ void IOS5MessageRecovery::recoverDeletedMessages(ProgressForm* form)
 {
     MessageRecycleDb& recycle = *db.recycleDb();
     const QSet<MessageKey> live = liveMessages(db);
+    const QList<IOS5MessageLayout> layouts = IOS5MessageLayout::forTable(db.messageColumns());
+    const auto isLive = [&live](const _SqliteRow& row, const IOS5MessageLayout& layout) {
+        const RowReader v(row, layout);
+        return live.contains({v.integer64("date"), v.text("text")});
+    };
     // An SMS has a new guid every time it is decoded: the store finds it again by its
     // date, direction and text.
     auto store = [&recycle](const _RecycledMessage& m) {
@@ -225,27 +272,35 @@ void IOS5MessageRecovery::recoverDeletedMessages(ProgressForm* form)
     DeletedRecordScan scan(db, recycle, form);
     scan.run(
         QStringLiteral("message"),
-        [&](const _SqliteRow& row) {
-            _RecycledMessage m;
-            if (messageFromRow(row, m) && !live.contains(keyOf(row)))
-                store(m);
+        [&](const _SqliteRow& row, DeletedRecordScan::CellOrigin) {
+            // An intact cell holds as many values as the table had columns when it was written.
+            for (const IOS5MessageLayout& layout : layouts) {
+                _RecycledMessage m;
+                if (row.values.size() == layout.columns().size() && messageFromRow(row, layout, m)) {
+                    if (!isLive(row, layout))
+                        store(m);
+                    return;
+                }
+            }
         },
         [&](int, const DeletedRecordScan::PageCarver& carve) {
             QList<_RecycledMessage> found;
-            for (const QList<_SqliteCol>& columns : messageLayouts()) {
+            for (const IOS5MessageLayout& layout : layouts) {
                 if (scan.cancelled())
                     return;
-                const QList<_SqliteRow> rows = carve(columns, ios5MessageRowFilter);
-                bool allTaken = !rows.isEmpty();
+                // The carver tries the next byte after every candidate that is no message,
+                // so a real record's start is never skipped over.
+                const QList<_SqliteRow> rows = carve(layout.columns(), [&](const _SqliteRow& row) {
+                    _RecycledMessage m;
+                    return messageFromRow(row, layout, m);
+                });
                 for (const _SqliteRow& row : rows) {
                     _RecycledMessage m;
-                    if (!messageFromRow(row, m))
-                        allTaken = false;
-                    else if (!live.contains(keyOf(row)))
+                    if (messageFromRow(row, layout, m) && !isLive(row, layout))
                         found.append(m);
                 }
                 // A narrower layout would find the same records again, cut short.
-                if (allTaken)
+                if (!rows.isEmpty())
                     break;
             }
             for (const _RecycledMessage& m : std::as_const(found)) {

@@ -1,6 +1,9 @@
 #include "msgdb/IOS6MessageDb.h"
 
+#include "msgdb/ReadOnlyDatabaseSource.h"
 #include "msgdb/TriggerFunctions.h"
+
+#include "model/AppleTime.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -60,21 +63,35 @@ IOS6MessageDb::IOS6MessageDb(const QDir& folder, const QString& mcc, bool upgrad
 {
 }
 
-IOS6MessageDb::~IOS6MessageDb() = default;
+IOS6MessageDb::~IOS6MessageDb()
+{
+    // Before the private copy the connection may be reading goes.
+    close();
+}
+
+void IOS6MessageDb::setReadOnlySource(const QString& path)
+{
+    dbPath = path;
+    readOnly = true;
+}
 
 void IOS6MessageDb::initDb()
 {
     if (handle())
         return;
-    const bool existed = QFileInfo::exists(dbPath);
-    if (existed)
+    const bool existed = readOnly || QFileInfo::exists(dbPath);
+    if (readOnly) {
+        source = std::make_unique<ReadOnlyDatabaseSource>(dbPath);
+        source->open(*this);
+    } else if (existed) {
         openThrow(dbPath, ReadWrite);
-    else
+    } else {
         createFromSchemaScript();
+    }
     // A failure below would leave every column probe false on an open connection;
     // closing makes the next operation try again and report again.
     try {
-        if (existed && upgradeSchema)
+        if (existed && upgradeSchema && !readOnly)
             upgradeColumns();
         // The REPLACE joins rely on both staying off: with recursive triggers, replacing
         // a join row fires its delete triggers and removes the rows it joins.
@@ -133,6 +150,7 @@ void IOS6MessageDb::createFromSchemaScript()
 void IOS6MessageDb::loadTableSql()
 {
     tableProbes.clear();
+    nanosecondDates.reset();
     Sqlite3Cursor cursor = queryThrow("select * from sqlite_master where type='table'");
     while (cursor.moveNext())
         tableSql.insert(cursor.getText("name"), cursor.getText("sql"));
@@ -159,8 +177,19 @@ void IOS6MessageDb::updateChatLast(qint64 chatId, int date)
     initDb();
     if (!tableHas(QStringLiteral("chat"), QStringLiteral("_last INTEGER"), Qt::CaseInsensitive))
         return;
+    const qint64 stored = storedDate(date);
     executeThrow(Sqlite3Sql("update chat set _last=? where rowid=? and _last < ?")
-                     .addInt64Param(date)
+                     .addInt64Param(stored)
                      .addInt64Param(chatId)
-                     .addInt64Param(date));
+                     .addInt64Param(stored));
+}
+
+qint64 IOS6MessageDb::storedDate(qint32 seconds)
+{
+    initDb();
+    if (!nanosecondDates) {
+        Sqlite3Cursor newest = queryThrow("select date from message where date <> 0 order by rowid desc limit 1");
+        nanosecondDates = newest.moveNext() && isNanosecondDate(newest.getInt64(0));
+    }
+    return *nanosecondDates ? qint64(seconds) * nanosecondsPerSecond : qint64(seconds);
 }

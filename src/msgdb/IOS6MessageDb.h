@@ -10,6 +10,11 @@
 #include <QHash>
 #include <QString>
 
+#include <memory>
+#include <optional>
+
+class ReadOnlyDatabaseSource;
+
 // Reader and writer of the iOS 6 and later sms.db schema: an iPhone's database, a
 // backup's copy, a device cache or a local database (the same schema plus a few
 // columns of our own). The file lies at "file-relay/var/mobile/Library/SMS/sms.db"
@@ -23,7 +28,8 @@ public:
     IOS6MessageDb(const QDir& folder, const QString& mcc, bool upgradeSchema);
     ~IOS6MessageDb() override;
 
-    // Opens the file, creating it with the local schema when missing.
+    // Opens the file, creating it with the local schema when missing; a read-only source
+    // is only read, and must exist.
     void initDb() override;
     void chats(MsgSetPtr& set) override;
     // chatKey: the row id of one chat, or 0 or below for every chat.
@@ -35,6 +41,10 @@ public:
     const QString& databasePath() const { return dbPath; }
     // Takes effect only before the file is first opened.
     void setDbPath(const QString& path) { dbPath = path; }
+    // Reads the file at path without ever changing it or anything beside it (a file someone
+    // handed in): nothing is created or upgraded, and writes fail. Takes effect only before
+    // the file is first opened.
+    void setReadOnlySource(const QString& path);
     MessageRecycleDb* recycleDb() { return &recycle; }
 
     // Whether the cached CREATE text of the table holds the probe; false before the
@@ -78,6 +88,9 @@ private:
     void upgradeColumns();
     void loadTableSql();
     qint64 findRowId(const Sqlite3Sql& query);
+    // A date as this file stores it: nanoseconds when its newest dated message holds
+    // nanoseconds, as on later phones, so that one file never mixes units; 0 stays 0.
+    qint64 storedDate(qint32 seconds);
     qint64 findOrInsertHandle(const _MsgHandle& handle);
 
     QDir folder;
@@ -89,6 +102,11 @@ private:
     QHash<QString, QString> tableSql;
     // Answers of tableHas, asked for every message written; emptied when tableSql reloads.
     mutable QHash<QString, bool> tableProbes;
+    // Whether the file's dates are nanoseconds, decided at the first date written.
+    std::optional<bool> nanosecondDates;
     QString dbPath;
     bool upgradeSchema;
+    // Set for a read-only source, from the first open on.
+    bool readOnly = false;
+    std::unique_ptr<ReadOnlyDatabaseSource> source;
 };

@@ -1,11 +1,19 @@
 // The read side of IOS6MessageDb: chats, handles and messages into a message set.
 #include "msgdb/IOS6MessageDb.h"
 
+#include "model/AppleTime.h"
+
 #include <QtDebug>
 
 #include <exception>
 
 namespace {
+
+// Seconds since 2001 of a date column, whichever unit the phone stored it in.
+qint32 dateColumn(const Sqlite3Cursor& row, const QString& column)
+{
+    return appleSecondsFromStored(row.getInt64(column));
+}
 
 const QString chatLastDatesSql = QStringLiteral(
     "select chat_id, max(date) as last from ( select cm.chat_id, m.date from chat_message_join as cm "
@@ -30,7 +38,7 @@ _MsgChat* readChat(const Sqlite3Cursor& row)
     chat->is_archived = row.getInt("is_archived");
     chat->last_addressed_handle = row.getText("last_addressed_handle");
     chat->display_name = row.getText("display_name");
-    chat->lastDate = row.getInt("_last");
+    chat->lastDate = dateColumn(row, QStringLiteral("_last"));
     chat->group_id = row.getText("group_id");
     return chat;
 }
@@ -65,9 +73,9 @@ void readMessage(const Sqlite3Cursor& row, _MsgMessage& m)
     m.account = row.getText("account");
     m.account_guid = row.getText("account_guid");
     m.error = row.getInt("error");
-    m.date = row.getInt("date");
-    m.date_read = row.getInt("date_read");
-    m.date_delivered = row.getInt("date_delivered");
+    m.date = dateColumn(row, QStringLiteral("date"));
+    m.date_read = dateColumn(row, QStringLiteral("date_read"));
+    m.date_delivered = dateColumn(row, QStringLiteral("date_delivered"));
     m.is_delivered = row.getInt("is_delivered");
     m.is_finished = row.getInt("is_finished");
     m.is_emote = row.getInt("is_emote");
@@ -91,7 +99,7 @@ void readMessage(const Sqlite3Cursor& row, _MsgMessage& m)
     // Columns of later iOS versions; an older file reads them as 0.
     m.is_audio_message = row.getInt("is_audio_message");
     m.is_played = row.getInt("is_played");
-    m.date_played = row.getInt("date_played");
+    m.date_played = dateColumn(row, QStringLiteral("date_played"));
     m.item_type = row.getInt("item_type");
     m.other_handle = row.getInt("other_handle");
     m.group_title = row.getText("group_title");
@@ -127,7 +135,7 @@ void IOS6MessageDb::chats(MsgSetPtr& set)
         Sqlite3Cursor lastDates = queryThrow(chatLastDatesSql);
         while (lastDates.moveNext()) {
             if (_MsgChat* chat = records->chats.value(lastDates.getInt64("chat_id")))
-                chat->lastDate = lastDates.getInt("last");
+                chat->lastDate = dateColumn(lastDates, QStringLiteral("last"));
         }
     }
 

@@ -57,9 +57,9 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 handleRowId, qi
     row.insert("account", m.account);
     row.insert("account_guid", m.account_guid);
     row.insert("error", m.error);
-    row.insert("date", m.date);
-    row.insert("date_read", m.date_read);
-    row.insert("date_delivered", m.date_delivered);
+    row.insert("date", storedDate(m.date));
+    row.insert("date_read", storedDate(m.date_read));
+    row.insert("date_delivered", storedDate(m.date_delivered));
     row.insert("is_delivered", m.is_delivered);
     row.insert("is_finished", m.is_finished);
     row.insert("is_emote", m.is_emote);
@@ -85,7 +85,7 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 handleRowId, qi
     if (has("is_played"))
         row.insert("is_played", m.is_played);
     if (has("date_played"))
-        row.insert("date_played", m.date_played);
+        row.insert("date_played", storedDate(m.date_played));
     if (has("item_type"))
         row.insert("item_type", m.item_type);
     // The record's own other_handle is a row id of the database it was read from.

@@ -1,5 +1,6 @@
 #include "msgdb/IOS6MessageRecovery.h"
 
+#include "model/AppleTime.h"
 #include "model/MessageRecycleDb.h"
 #include "model/MsgChat.h"
 #include "model/MsgHandle.h"
@@ -20,6 +21,11 @@ QVariant value(const _SqliteRow& row, int i)
 QString text(const _SqliteRow& row, int i)
 {
     return value(row, i).toString();
+}
+
+qint32 storedDate(const _SqliteRow& row, int i)
+{
+    return appleSecondsFromStored(value(row, i).toLongLong());
 }
 
 bool isMessageService(const QString& service)
@@ -190,13 +196,17 @@ bool IOS6MessageRecovery::messageFromRow(const _SqliteRow& row, _MsgMessage& m)
     int i = firstMessageInteger;
     for (qint32 _MsgMessage::*field : messageIntegers)
         m.*field = value(row, i++).toInt();
+    // Later phones store the dates in nanoseconds, beyond what toInt() keeps.
+    m.date = storedDate(row, 15);
+    m.date_read = storedDate(row, 16);
+    m.date_delivered = storedDate(row, 17);
     m.cache_roomnames = text(row, 35);
     m.was_data_detected = value(row, 36).toInt();
     m.was_deduplicated = value(row, 37).toInt();
     if (row.values.size() >= laterMessageColumnCount) {
         m.is_audio_message = value(row, 38).toInt();
         m.is_played = value(row, 39).toInt();
-        m.date_played = value(row, 40).toInt();
+        m.date_played = storedDate(row, 40);
         m.item_type = value(row, 41).toInt();
         m.other_handle = value(row, 42).toInt();
         m.group_title = text(row, 43);
@@ -234,9 +244,10 @@ void IOS6MessageRecovery::recoverDeletedHandles(ProgressForm* form)
     DeletedRecordScan scan(db, recycle, form);
     scan.run(
         QStringLiteral("handle"),
-        [&](const _SqliteRow& row) {
+        [&](const _SqliteRow& row, DeletedRecordScan::CellOrigin origin) {
             _MsgHandle handle;
-            if (handleFromRow(row, handle) && recycle.findHandle(handle) == 0)
+            if (handleFromRow(row, handle) && recycle.findHandle(handle) == 0
+                && (origin == DeletedRecordScan::CellOrigin::FreedPage || db.findHandle(handle) == 0))
                 recycle.insertHandle(handle, row.rowid);
         },
         [&](int, const DeletedRecordScan::PageCarver& carve) {
@@ -275,10 +286,11 @@ void IOS6MessageRecovery::recoverDeletedMessages(const QList<_MsgChat*>& chats, 
     DeletedRecordScan scan(db, recycle, form);
     scan.run(
         QStringLiteral("message"),
-        [&](const _SqliteRow& row) {
+        [&](const _SqliteRow& row, DeletedRecordScan::CellOrigin origin) {
             // A message on a freed page may be live elsewhere: loading leaves it out then.
             _MsgMessage m;
-            if (messageFromRow(row, m) && m.item_type == 0 && recycle.findMessage(m) == 0)
+            if (messageFromRow(row, m) && m.item_type == 0 && recycle.findMessage(m) == 0
+                && (origin == DeletedRecordScan::CellOrigin::FreedPage || db.findMessageByGuid(m.guid) == 0))
                 store(m, row.rowid, row.rowid);
         },
         [&](int, const DeletedRecordScan::PageCarver& carve) {

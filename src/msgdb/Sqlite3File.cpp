@@ -6,6 +6,7 @@
 
 #include <QtDebug>
 
+#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -33,6 +34,7 @@ Sqlite3File::~Sqlite3File()
 void Sqlite3File::unmap()
 {
     m_file.close(); // releases the mapping as well
+    m_image.clear();
     m_size = 0;
     m_data = nullptr;
     m_dataEnd = nullptr;
@@ -59,7 +61,43 @@ void Sqlite3File::open()
     m_size = size;
     m_data = mapping;
     m_dataEnd = mapping + size;
-    m_pageSize = qint16(quint16((m_data[16] << 8) | m_data[17]));
+    readPageSize();
+}
+
+void Sqlite3File::openImage(const QByteArray& bytes)
+{
+    unmap();
+    if (bytes.size() <= 18)
+        throw failure(QStringLiteral("invalid page size."));
+    m_image = bytes;
+    setImage();
+    readPageSize();
+}
+
+void Sqlite3File::setImage()
+{
+    m_size = m_image.size();
+    m_data = reinterpret_cast<const uchar*>(m_image.constData());
+    m_dataEnd = m_data + m_size;
+}
+
+void Sqlite3File::putPage(int n, const QByteArray& page)
+{
+    if (m_image.isEmpty() || n < 1 || m_pageSize <= 0)
+        return;
+    const qint64 start = pageOffset(n);
+    const qint64 length = qMin<qint64>(page.size(), m_pageSize);
+    if (start + m_pageSize > m_image.size())
+        m_image.resize(start + m_pageSize, '\0');
+    std::memcpy(m_image.data() + start, page.constData(), size_t(length));
+    setImage();
+}
+
+// Bytes 16-17, where the format writes 1 for a page size of 65536.
+void Sqlite3File::readPageSize()
+{
+    const int stored = u16At(16);
+    m_pageSize = stored == 1 ? 65536 : stored;
     if (m_pageSize <= 0) {
         unmap();
         throw failure(QStringLiteral("invalid page size."));
@@ -71,7 +109,7 @@ void Sqlite3File::open()
 // Page sizes below 512 make the format's local-size formulas negative or divide by zero.
 bool Sqlite3File::hasUsablePageSize() const
 {
-    return m_pageSize >= 512 && (m_pageSize & (m_pageSize - 1)) == 0;
+    return m_pageSize >= 512 && m_pageSize <= 65536 && (m_pageSize & (m_pageSize - 1)) == 0;
 }
 
 qint64 Sqlite3File::pageCount() const
@@ -99,11 +137,11 @@ quint8 Sqlite3File::u8At(qint64 offset) const
     return inFile(offset, 1) ? m_data[offset] : 0;
 }
 
-qint16 Sqlite3File::i16At(qint64 offset) const
+quint16 Sqlite3File::u16At(qint64 offset) const
 {
     if (!inFile(offset, 2))
         return 0;
-    return qint16(quint16((m_data[offset] << 8) | m_data[offset + 1]));
+    return quint16((m_data[offset] << 8) | m_data[offset + 1]);
 }
 
 quint32 Sqlite3File::u32At(qint64 offset) const
@@ -169,9 +207,11 @@ _SqlitePage Sqlite3File::page(int n) const
     if (!page.isBtreePage())
         return page;
 
-    page.firstFreeblock = i16At(header + 1);
-    const qint16 cellCount = i16At(header + 3);
-    page.cellContentStart = i16At(header + 5);
+    page.firstFreeblock = u16At(header + 1);
+    const int cellCount = u16At(header + 3);
+    page.cellContentStart = u16At(header + 5);
+    if (page.cellContentStart == 0)
+        page.cellContentStart = 65536;
     page.fragmentedBytes = u8At(header + 7);
     qint64 pointerArray = header + 8;
     if (!page.isLeafPage()) {
@@ -187,7 +227,7 @@ _SqlitePage Sqlite3File::page(int n) const
     }
     int outside = 0;
     for (qint64 i = 0; i < count; ++i) {
-        const qint16 offset = i16At(pointerArray + 2 * i);
+        const int offset = u16At(pointerArray + 2 * i);
         if (offset <= 0 || offset >= m_pageSize || !inFile(start + offset, 1)) {
             ++outside;
             continue;
@@ -200,7 +240,7 @@ _SqlitePage Sqlite3File::page(int n) const
     // Freeblocks are at least 4 bytes and their chain must move forward, so a page holds
     // at most pageSize / 4 of them.
     const int maxFreeblocks = m_pageSize / 4;
-    qint16 offset = page.firstFreeblock;
+    int offset = page.firstFreeblock;
     while (offset > 0) {
         if (offset >= m_pageSize || !inFile(start + offset, 1)) {
             noteDamage(QStringLiteral("page %1: freeblock at offset %2 outside the page").arg(n).arg(offset));
@@ -209,7 +249,7 @@ _SqlitePage Sqlite3File::page(int n) const
         page.freeblocks.append(m_data + start + offset);
         if (offset + 2 > m_pageSize || !inFile(start + offset, 2))
             break;
-        const qint16 next = i16At(start + offset);
+        const int next = u16At(start + offset);
         if (next > 0 && next <= offset) {
             noteDamage(QStringLiteral("page %1: freeblock chain turns back at offset %2").arg(n).arg(offset));
             break;
@@ -492,7 +532,7 @@ QList<_SqliteRow> Sqlite3File::carveFreeSpace(const QList<_SqliteCol>& cols, qin
         rows += carveBetween(header + 8, start + page.cellContentStart);
     for (const uchar* freeblock : page.freeblocks) {
         const qint64 at = offsetOf(freeblock);
-        const qint16 size = i16At(at + 2);
+        const int size = u16At(at + 2);
         if (at >= 0 && size > 4)
             rows += carveBetween(at + 4, at + size);
     }

@@ -26,6 +26,11 @@ public:
 
     // Maps the whole file read-only and reads its page size; throws std::runtime_error.
     void open();
+    // Reads bytes, a database image held in memory, instead of the file; throws as open().
+    void openImage(const QByteArray& bytes);
+    // Puts page n of an image opened with openImage in place, growing the image when n lies
+    // beyond its end; every pointer taken from the image before is invalid afterwards.
+    void putPage(int n, const QByteArray& page);
 
     const uchar* data() const { return m_data; }
     const uchar* dataEnd() const { return m_dataEnd; }
@@ -76,10 +81,12 @@ public:
     QStringList damageNotes() const { return m_damageNotes; }
 
 private:
+    void readPageSize();
+    void setImage();
     bool hasUsablePageSize() const;
     bool inFile(qint64 offset, qint64 length) const;
     quint8 u8At(qint64 offset) const;
-    qint16 i16At(qint64 offset) const;
+    quint16 u16At(qint64 offset) const;
     quint32 u32At(qint64 offset) const;
     // Bytes used; 0 with out untouched when the varint is cut by the end of the file.
     int varintAt(qint64 offset, qint64& out) const;
@@ -92,10 +99,12 @@ private:
     void unmap();
 
     QFile m_file;
+    // The bytes read instead of the file after openImage().
+    QByteArray m_image;
     qint64 m_size = 0;
     const uchar* m_data = nullptr;
     const uchar* m_dataEnd = nullptr;
-    qint16 m_pageSize = 0;
+    int m_pageSize = 0;
     mutable QStringList m_damageNotes;
     mutable QSet<QString> m_damageSeen;
 };

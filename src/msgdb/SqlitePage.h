@@ -12,9 +12,9 @@ public:
     bool isIndexPage() const { return type & 2; }
     bool isLeafPage() const { return type & 8; }
 
-    // Offsets within the page.
-    qint16 firstFreeblock = 0;
-    qint16 cellContentStart = 0;
+    // Offsets within the page; a stored content start of 0 reads as 65536.
+    int firstFreeblock = 0;
+    int cellContentStart = 0;
     quint8 type = 0;
     quint8 fragmentedBytes = 0;
     // The right-most child of an interior page; 0 on leaf pages.

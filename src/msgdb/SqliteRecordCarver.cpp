@@ -6,6 +6,8 @@
 
 #include <QtDebug>
 
+#include <algorithm>
+
 namespace {
 
 constexpr qint64 minUsableSize = 512;
@@ -95,6 +97,10 @@ qint64 SqliteRecordCarver::tryCandidate(const uchar* pos, const uchar* end, std:
             return 0;
         types.push_back(type);
     }
+    // Zero-filled space reads as a record of NULLs at every byte: taking one would skip the
+    // bytes where a real record starts.
+    if (std::all_of(types.cbegin(), types.cend(), [](qint64 type) { return type == 0; }))
+        return 0;
     const uchar* headerEnd = cursor;
 
     // Declared sizes are untrusted: a record longer than every byte it could reach is no record.

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QVariant>
 
+#include <functional>
+
 // One decoded table row: a null QVariant for NULL, int for the small integer types,
 // qlonglong for 48- and 64-bit integers, double, QByteArray for a blob, QString for a text.
 struct _SqliteRow
@@ -15,4 +17,4 @@ struct _SqliteRow
 };
 
 // Decides whether a row belongs in a result; a null filter accepts every row.
-using SqliteRowFilter = bool (*)(const _SqliteRow& row);
+using SqliteRowFilter = std::function<bool(const _SqliteRow& row)>;

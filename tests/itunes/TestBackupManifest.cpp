@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -71,6 +72,20 @@ MbdbRecord record(const QString& domain, const QString& path, quint64 size = 0)
     r.path = MbdbString::fromText(path);
     r.size = size;
     return r;
+}
+
+// Every entry below the folder, with each file's content or "link" or "folder".
+QMap<QString, QByteArray> folderSnapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        entries.insert(QDir(folder).relativeFilePath(info.filePath()),
+                       info.isSymLink() ? "link" : info.isDir() ? "folder" : readAll(info.filePath()));
+    }
+    return entries;
 }
 
 // Names from below the root down to the node, joined by "/".
@@ -552,6 +567,50 @@ private slots:
         QVERIFY(!m.isEncrypted);
     }
 
+    void extractLeavesEveryExistingFileAsItWas_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("onto the stored file itself") << "stored" << "onto the backup's own file";
+        QTest::newRow("through a link to the stored file") << "link" << "onto the backup's own file";
+        QTest::newRow("a stored file that cannot be read") << "unreadable" << "Cannot read";
+    }
+
+    void extractLeavesEveryExistingFileAsItWas()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("backup");
+        const QString outFolder = dir.filePath("out");
+        QVERIFY(makeBackup(folder, QJsonObject{{"records", QJsonArray{QJsonObject{
+                                                               {"domain", "HomeDomain"}, {"path", "Library/a.txt"},
+                                                               {"text", "stored bytes"}}}}}));
+        const QString stored = folder + "/" + backupFileHash("HomeDomain", "Library/a.txt");
+        QVERIFY(QDir().mkpath(outFolder));
+        QString out = outFolder + "/a.txt";
+        QVERIFY(writeAll(out, "the user's file"));
+        if (target == "stored")
+            out = stored;
+        if (target == "link") {
+            out = outFolder + "/link";
+            QVERIFY(QFile::link(stored, out));
+        }
+        if (target == "unreadable") {
+            // Opens, then fails to read, as on a failing disk.
+            QVERIFY(QFile::remove(stored));
+            QVERIFY(QFile::link("/proc/self/mem", stored));
+        }
+        const auto backupBefore = folderSnapshot(folder);
+        const auto outBefore = folderSnapshot(outFolder);
+
+        const CliResult r = msgtool({"extract", folder, "HomeDomain", "Library/a.txt", out});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(error.toUtf8()), r.err.constData());
+        QCOMPARE(folderSnapshot(folder), backupBefore);
+        QCOMPARE(folderSnapshot(outFolder), outBefore);
+    }
+
     void msgtoolReadsAndExtracts()
     {
         QTemporaryDir dir;
@@ -589,10 +648,10 @@ private slots:
         QCOMPARE(runCli("cmp", {out, plainSmsDb}).exitCode, 0);
         QCOMPARE(runCli("stat", {"-c", "%Y", out}).out.trimmed(), QByteArray::number(smsMtime));
 
-        // The stored file of odd.bin was not copied into this folder.
+        // The stored file of odd.bin was not copied into this folder; the earlier OUT stays.
         r = msgtool({"extract", folder, "HomeDomain", "Library/odd.bin", out, "--password", "pw"});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY(!QFileInfo::exists(out));
+        QCOMPARE(runCli("cmp", {out, plainSmsDb}).exitCode, 0);
     }
 };
 

@@ -1,5 +1,8 @@
 #include "itunes/BackupSmsPublisher.h"
 #include "itunes/MbdbRecord.h"
+#include "itunes/PublishJournal.h"
+
+#include "frame/DataFolder.h"
 
 #include "BackupFixture.h"
 
@@ -63,6 +66,117 @@ struct Fixture
     }
 };
 
+struct InjectedFault : std::runtime_error
+{
+    InjectedFault() : std::runtime_error("injected fault") {}
+};
+
+const QString walName = backupFileHash("HomeDomain", "Library/SMS/sms.db-wal");
+const QString shmName = backupFileHash("HomeDomain", "Library/SMS/sms.db-shm");
+const QString photoName = backupFileHash("MediaDomain", attachmentPath);
+
+QJsonObject newSmsDescription()
+{
+    QJsonObject d = smsDescription();
+    QJsonArray messages = d["messages"].toArray();
+    messages.append(QJsonObject{{"rowid", 2}, {"guid", "M2"}, {"date", 2000}, {"handle", 1}, {"chats", QJsonArray{1}}});
+    d["messages"] = messages;
+    return d;
+}
+
+// A backup with a log beside its sms.db, a real merged sms.db and a photo to publish,
+// made once and copied for every run.
+struct FaultFixture
+{
+    QTemporaryDir dir;
+    QString original = dir.filePath("original");
+    QString backup = dir.filePath("backup");
+    QString newSmsDb = dir.filePath("sms.db-merged");
+    QString photo = dir.filePath("photo.jpg");
+
+    bool make()
+    {
+        return makeSmsBackup(original, {{"sms", smsDescription()},
+                                        {"records", QJsonArray{record("HomeDomain", "Library/SMS/sms.db-wal", "old log"),
+                                                               record("HomeDomain", "Library/SMS/sms.db-shm", "old index"),
+                                                               record("HomeDomain", "Library/Preferences/a.plist", "x")}}})
+            && makeSmsDb(newSmsDb, newSmsDescription()) && write(photo, "JPEG bytes");
+    }
+    bool reset()
+    {
+        QDir(backup).removeRecursively();
+        if (!QDir().mkpath(backup))
+            return false;
+        for (const QString& name : QDir(original).entryList(QDir::Files)) {
+            if (!QFile::copy(QDir(original).filePath(name), QDir(backup).filePath(name)))
+                return false;
+        }
+        return true;
+    }
+    QString inBackup(const QString& name) const { return QDir(backup).filePath(name); }
+    bool publish()
+    {
+        const std::atomic<bool> cancelled{false};
+        return BackupSmsPublisher(QDir(backup)).publish(newSmsDb, {{photo, attachmentPath}}, now, cancelled);
+    }
+
+    // "old" when the folder is byte for byte the original, "new" when it is the complete
+    // merged backup as an independent reader sees it, else what is wrong with it.
+    QString state() const
+    {
+        const auto before = folderSnapshot(original);
+        const auto after = folderSnapshot(backup);
+        if (after == before)
+            return "old";
+        const QString t = "-1500000000";
+        QMap<QString, QByteArray> expected = before;
+        expected.remove(walName);
+        expected.remove(shmName);
+        expected.insert(walName + t, before.value(walName));
+        expected.insert(shmName + t, before.value(shmName));
+        expected.insert(QString(smsDbBackupName) + t, before.value(smsDbBackupName));
+        expected.insert("Manifest.mbdb" + t, before.value("Manifest.mbdb"));
+        expected.insert(smsDbBackupName, sha1Hex(newSmsDb));
+        expected.insert(photoName, sha1Hex(photo));
+        expected.insert("Manifest.mbdb", after.value("Manifest.mbdb"));
+        if (after != expected)
+            return QStringLiteral("a mix of files: %1").arg(QStringList(after.keys()).join(' '));
+
+        const auto oldRecords = readManifest(QDir(original).filePath("Manifest.mbdb"));
+        const auto records = readManifest(inBackup("Manifest.mbdb"));
+        for (auto it = oldRecords.cbegin(); it != oldRecords.cend(); ++it) {
+            if (it.key() != walName && it.key() != shmName && records.value(it.key())["path"] != it.value()["path"])
+                return "the manifest lost " + it.value()["path"].toString();
+        }
+        if (records.contains(walName) || records.contains(shmName))
+            return "the manifest still lists the old log";
+        for (const QString& name : {QString(smsDbBackupName), photoName}) {
+            if (records.value(name)["digest"].toString().toLatin1() != sha1Hex(inBackup(name)))
+                return "the manifest's digest of " + name + " is wrong";
+        }
+        const QByteArray messages = sqliteCli(inBackup(smsDbBackupName), "select group_concat(guid) from message");
+        return messages == "M1,M2" ? "new" : "the messages are " + QString::fromLatin1(messages);
+    }
+};
+
+// The steps of a publish that nothing disturbs, by description.
+QStringList publishSteps(FaultFixture& f)
+{
+    QStringList steps;
+    PublishJournal::setStepHook([&steps](const PublishStep& step) {
+        if (!step.undo)
+            steps << step.description;
+    });
+    const bool published = f.reset() && f.publish();
+    PublishJournal::setStepHook({});
+    return published ? steps : QStringList();
+}
+
+bool journalIsEmpty()
+{
+    return QDir(appDataDir().filePath("backup_journal")).entryList(QDir::Files).isEmpty();
+}
+
 } // namespace
 
 class TestBackupSmsPublisher : public QObject
@@ -70,6 +184,87 @@ class TestBackupSmsPublisher : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { PublishJournal::setStepHook({}); }
+
+    // A fault at step K: before the commit rename the publish fails and the folder is the
+    // old one; after it the rest is finished. The next run's recovery finds nothing to do.
+    void faultAtEveryStepLeavesTheOldOrTheNewBackup()
+    {
+        FaultFixture f;
+        QVERIFY(f.make());
+        const QStringList steps = publishSteps(f);
+        QVERIFY(steps.size() > 10);
+        QCOMPARE(f.state(), "new");
+        const int commit = int(steps.indexOf("replace Manifest.mbdb")) + 1;
+        QVERIFY(commit > 0);
+
+        for (int k = 1; k <= steps.size(); ++k) {
+            const QString row = QString("fault at step %1 (%2)").arg(k).arg(steps[k - 1]);
+            QVERIFY2(f.reset(), qPrintable(row));
+            PublishJournal::setStepHook([k](const PublishStep& step) {
+                if (!step.undo && step.number == k)
+                    throw InjectedFault();
+            });
+            bool published = false;
+            try {
+                published = f.publish();
+            } catch (const std::runtime_error& e) {
+                QVERIFY2(!dynamic_cast<const InconsistentBackupError*>(&e), qPrintable(row));
+            }
+            PublishJournal::setStepHook({});
+            QCOMPARE(published, k > commit);
+            QVERIFY2(f.state() == (published ? "new" : "old"), qPrintable(row + ": " + f.state()));
+            QVERIFY2(journalIsEmpty(), qPrintable(row));
+            QCOMPARE(PublishJournal(QDir(f.backup)).recover(), PublishJournal::NothingToDo);
+        }
+    }
+
+    // The undo fails too, at each of its steps: the error says the backup is inconsistent
+    // and names the kept files; the next run's recovery then settles it.
+    void failingUndoIsReportedAndSettledByTheNextRun()
+    {
+        FaultFixture f;
+        QVERIFY(f.make());
+        const QStringList steps = publishSteps(f);
+        QVERIFY(!steps.isEmpty());
+        int inconsistent = 0;
+        for (int fault = 1; fault <= steps.size(); ++fault) {
+            for (int undo = 1;; ++undo) {
+                const QString row = QString("fault at %1 (%2), undo fault at %3").arg(fault).arg(steps[fault - 1]).arg(undo);
+                QVERIFY2(f.reset(), qPrintable(row));
+                bool undoFailed = false;
+                PublishJournal::setStepHook([&](const PublishStep& step) {
+                    if (step.number == (step.undo ? undo : fault)) {
+                        undoFailed = undoFailed || step.undo;
+                        throw InjectedFault();
+                    }
+                });
+                QString error;
+                try {
+                    f.publish();
+                } catch (const std::runtime_error& e) {
+                    error = QString::fromUtf8(e.what());
+                }
+                PublishJournal::setStepHook({});
+                if (!undoFailed)
+                    break; // the undo has fewer steps
+                ++inconsistent;
+                QVERIFY2(error.contains("is inconsistent"), qPrintable(row + ": " + error));
+                for (const QString& name : QDir(f.backup).entryList({"*-1500000000"})) {
+                    if (!name.contains(".new-"))
+                        QVERIFY2(error.contains(f.inBackup(name)), qPrintable(row + ": " + error));
+                }
+                QVERIFY2(!journalIsEmpty(), qPrintable(row));
+
+                QVERIFY2(PublishJournal(QDir(f.backup)).recover() != PublishJournal::NothingToDo, qPrintable(row));
+                const QString state = f.state();
+                QVERIFY2(state == "old" || state == "new", qPrintable(row + ": " + state));
+                QVERIFY2(journalIsEmpty(), qPrintable(row));
+            }
+        }
+        QVERIFY(inconsistent > steps.size());
+    }
+
     void publishesTheNewFilesAndKeepsTheOldOnes()
     {
         Fixture f;

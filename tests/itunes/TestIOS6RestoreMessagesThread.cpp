@@ -1,3 +1,4 @@
+#include "itunes/BackupCacheDb.h"
 #include "itunes/IOS6RestoreMessagesThread.h"
 #include "itunes/MbdbRecord.h"
 
@@ -65,12 +66,18 @@ struct Fixture
     {
         return makeSmsBackup(backup, {{"sms", description}, {"records", records}}) && recache();
     }
-    // The backup's sms.db copied to where the cache keeps it.
+    // The backup's sms.db copied to where the cache keeps it, with the modification time
+    // of its record noted as the cache notes it.
     bool recache()
     {
         const QString cached = QDir(cache).filePath(cachedSmsDb);
         QFile::remove(cached);
-        return QDir().mkpath(QFileInfo(cached).path()) && QFile::copy(inBackup(smsDbBackupName), cached);
+        const qint64 mtime =
+            readManifest(inBackup("Manifest.mbdb")).value(smsDbBackupName)["mtime"].toInteger(-1);
+        if (mtime < 0 || !QDir().mkpath(QFileInfo(cached).path()))
+            return false;
+        BackupCacheDb(QDir(cache).filePath("manifest.db")).setLastDate(smsDbBackupName, mtime);
+        return QFile::copy(inBackup(smsDbBackupName), cached);
     }
     QString inBackup(const QString& name) const { return QDir(backup).filePath(name); }
     QString mergedDb() const { return inBackup(smsDbBackupName); }
@@ -256,8 +263,8 @@ private slots:
         const QString photoName = backupFileHash("MediaDomain", newAttachmentPath);
         QCOMPARE(sha1Hex(f.inBackup(photoName)), sha1Hex(photo));
         QVERIFY(records.contains(photoName));
-        // The working copy stays beside the cached database.
-        QCOMPARE(f.cacheSmsFolder().size(), 2);
+        // The working copy goes once the publish is durable; the kept file is the old state.
+        QCOMPARE(f.cacheSmsFolder(), QStringList{"sms.db"});
     }
 
     // A new message that sorts before the backup's row of its GUID takes that row's
@@ -283,6 +290,33 @@ private slots:
         QCOMPARE(sql(db, "select text, handle_id from message where guid = 'OLD-4'"),
                  QByteArray("from the other device|2"));
         QCOMPARE(listed(db, "chat_id", "chat_message_join where message_id = 4 order by chat_id"), QByteArray("1 2"));
+    }
+
+    // Later phones keep dates in nanoseconds: the merge orders by them and writes its own
+    // messages in the same unit.
+    void backupWithNanosecondDates()
+    {
+        constexpr qint64 nano = 1000000000;
+        QJsonObject description = backupDescription();
+        QJsonArray messages;
+        for (const QJsonValue& m : description.value("messages").toArray()) {
+            QJsonObject row = m.toObject();
+            row.insert("date", qint64(400000000 + row.value("date").toInteger()) * nano);
+            messages.append(row);
+        }
+        description.insert("messages", messages);
+        Fixture f;
+        QVERIFY(f.make(description));
+        NewRecords r;
+        _MsgHandle* first = r.handle("+15550001", "SMS");
+        _MsgChat* sms = r.chat(70, "SMS;-;+15550001", "SMS", {first});
+        // Far from every backup row by seq: by date, between the third and fourth.
+        _MsgMessage* m = r.message("NEW-B", 100, 400001250, sms, first);
+        QCOMPARE(f.merge({m}).result, WorkerOutcome::Succeeded);
+
+        const QString db = f.mergedDb();
+        QCOMPARE(listed(db, "guid", "message order by rowid"), QByteArray("OLD-1 OLD-2 OLD-3 NEW-B OLD-4 OLD-5"));
+        QCOMPARE(sql(db, "select date from message where guid = 'NEW-B'"), QByteArray::number(400001250 * nano));
     }
 
     void unusableAttachmentFileIsLeftOutButItsRowWritten_data()

@@ -54,9 +54,32 @@ private slots:
         QTest::newRow("200 properties") << "200-properties" << 2;
         QTest::newRow("another header becomes mbdb 05 00") << "foreign-header" << 2;
         QTest::newRow("unsorted input with a duplicate: sorted, later one kept") << "unsorted-with-duplicate" << 4;
+        QTest::newRow("names alike after a NUL or cleaning stay apart") << "names-alike-after-nul-or-cleaning" << 4;
         QTest::newRow("header only") << "header-only" << 0;
         QTest::newRow("shorter than the header") << "shorter-than-header" << 0;
     }
+    // A manifest that is to be rewritten must come back whole.
+    void strictReadingRefuses_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("another header") << "foreign-header" << "is not in the expected format.";
+        QTest::newRow("a record listed twice") << "unsorted-with-duplicate" << "lists HomeDomain Library/SMS/sms.db twice.";
+        QTest::newRow("shorter than the header") << "shorter-than-header" << "is not in the expected format.";
+    }
+    void strictReadingRefuses()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, error);
+        try {
+            parseMbdb(readAll(given(name)), given(name), MbdbCheck::Strict);
+            QFAIL("no failure");
+        } catch (const std::runtime_error& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).endsWith(error), e.what());
+        }
+        QCOMPARE(parseMbdb(readAll(given("names-alike-after-nul-or-cleaning")), QString(), MbdbCheck::Strict).size(), 4);
+    }
+
     void rewriteReproducesTheFile()
     {
         QFETCH(QString, name);

@@ -104,16 +104,19 @@ struct IOS5DeletedHistory
     qsizetype deleted = 0;
     // Text -> date since 2001 of the deleted messages whose text the file still holds.
     QHash<QString, qint64> recoverable;
+    // Text -> the script's record of each of them: date, from_me, handle, service.
+    QHash<QString, QJsonObject> recoverableRecords;
 
     bool mostSurvived() const { return enoughSurvived(recoverable.size(), deleted); }
 };
 
-// Writes the database below folder as after a file_relay download.
-inline IOS5DeletedHistory makeIOS5DeletedHistoryDb(const QString& folder)
+// Writes the database below folder as after a file_relay download; options of
+// ios5_smsdb.py such as "--phone-layout".
+inline IOS5DeletedHistory makeIOS5DeletedHistoryDb(const QString& folder, const QStringList& options = {})
 {
     const QString path = smsDbPathIn(folder);
-    const CliResult r = runCli(QStringLiteral("python3"), {QStringLiteral(FIXTURES_DIR "/msgdb/ios5_smsdb.py"), path,
-                                                          QStringLiteral("--deleted")});
+    const CliResult r = runCli(QStringLiteral("python3"), QStringList{QStringLiteral(FIXTURES_DIR "/msgdb/ios5_smsdb.py"),
+                                                                      path, QStringLiteral("--deleted")} + options);
     IOS5DeletedHistory history;
     if (r.exitCode != 0) {
         qWarning("ios5_smsdb.py failed: %s", r.err.constData());
@@ -124,8 +127,10 @@ inline IOS5DeletedHistory makeIOS5DeletedHistoryDb(const QString& folder)
     history.deleted = messages.size();
     for (const QJsonValue& m : messages) {
         const QString text = m[QLatin1String("text")].toString();
-        if (bytes.contains(text.toUtf8()))
+        if (bytes.contains(text.toUtf8())) {
             history.recoverable.insert(text, m[QLatin1String("date")].toInteger());
+            history.recoverableRecords.insert(text, m.toObject());
+        }
     }
     history.built = history.deleted > 0;
     return history;

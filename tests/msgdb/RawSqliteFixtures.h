@@ -73,7 +73,7 @@ inline bool readEverything(const Sqlite3File& file)
             file.payload(cell);
             file.rowData(cell);
         }
-        bounded = bounded && file.leafPages(page).size() <= file.pageCount()
+        bounded = bounded && file.leafPages(page).size() <= qMax<qint64>(1, file.pageCount())
                   && file.allPages(page).size() <= qMax<qint64>(1, file.pageCount());
         file.freelistTrunk(int(n));
         file.carveFreeSpace(layout, 0, page, nullptr);

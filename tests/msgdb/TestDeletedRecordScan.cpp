@@ -93,7 +93,7 @@ Walk scan(IOS6MessageDb& db, ProgressForm* form, const QString& table = QStringL
     DeletedRecordScan(db, recycle, form)
         .run(
             table,
-            [&](const _SqliteRow& row) {
+            [&](const _SqliteRow& row, DeletedRecordScan::CellOrigin) {
                 walk.freedRowids << row.rowid;
                 _MsgHandle handle;
                 handle.id = QString::number(walk.freedRowids.size());

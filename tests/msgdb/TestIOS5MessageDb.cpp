@@ -465,17 +465,24 @@ private slots:
 
     // The file's triggers call read(flags): the phone's function must be there, and
     // tell a read message (non-zero flags) from an unread one.
-    void triggersRunOnTheReadersConnection()
+    // The phone's triggers call read(flags); the reader registers it, yet never writes.
+    void readerNeverWrites()
     {
         const QString path = smsDbPath(*folder);
-        QVERIFY(runCli(QStringLiteral("sqlite3"), {path, "update message set flags=2 where rowid=3"}).exitCode != 0);
-
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
         IOS5MessageDb db(QDir(folder->path()), usMcc);
         QCOMPARE(db.messageCount(), 16);
-        QCOMPARE(db.iosVersion(), 5);
-        QCOMPARE(sqliteCli(path, "select unread_count from msg_group where rowid=2"), QByteArray("1"));
-        db.executeThrow("update message set flags=2 where rowid=3");
-        QCOMPARE(sqliteCli(path, "select unread_count from msg_group where rowid=2"), QByteArray("0"));
+        Sqlite3Cursor read = db.queryThrow("select read(flags) from message where rowid=3");
+        QVERIFY(read.moveNext());
+        QCOMPARE(read.getInt64(0), 0);
+        QVERIFY_THROWS_EXCEPTION(std::exception, db.executeThrow("update message set flags=2 where rowid=3"));
+        db.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files), QStringList{"sms.db"});
     }
 
     void recycledMessagesJoinTheirConversation()

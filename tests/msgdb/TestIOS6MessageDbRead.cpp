@@ -1,5 +1,8 @@
 #include "msgdb/DeviceFixture.h"
+#include "msgdb/ExportMessagesDb.h"
 #include "msgdb/IOS6MessageDb.h"
+#include "model/SafeSort.h"
+#include "model/SortPredicates.h"
 #include "support/Cli.h"
 
 #include <QTemporaryDir>
@@ -41,6 +44,61 @@ class TestIOS6MessageDbRead : public QObject
     Q_OBJECT
 
 private slots:
+    // Later phones store nanoseconds since 2001; a file of each unit reads the same dates,
+    // and a message written into a file takes the unit of the file's rows.
+    void datesOfEitherUnit_data()
+    {
+        QTest::addColumn<bool>("nanoseconds");
+        QTest::newRow("seconds, iOS 6 to 10") << false;
+        QTest::newRow("nanoseconds, iOS 11 and later") << true;
+    }
+    void datesOfEitherUnit()
+    {
+        QFETCH(bool, nanoseconds);
+        QTemporaryDir dir;
+        const QString path = smsDbPathIn(dir.path());
+        QStringList options{QStringLiteral("--later")};
+        if (nanoseconds)
+            options << QStringLiteral("--nanoseconds");
+        QVERIFY(makeDeviceDb(path, options));
+        MsgSetPtr set;
+        {
+            IOS6MessageDb db(QDir(dir.path()), QString(), false);
+            db.messages(set, 0);
+        }
+        const _MsgMessage* third = messageByGuid(set, "MSG-GUID-0003");
+        QCOMPARE(third->date, 400000180);
+        QCOMPARE(third->date_read, 400000185);
+        QList<_MsgChat*> chats = set.chats();
+        safeSort(chats, chatNewerFirst);
+        QCOMPARE(chats.first()->lastDate, 400000660);
+        QCOMPARE(chats.first()->rowid, 2);
+        QList<_MsgMessage*> messages = set.messages();
+        safeSort(messages, messageLessThan);
+        QStringList order;
+        for (const _MsgMessage* m : std::as_const(messages))
+            order << m->guid;
+        QCOMPARE(order, (QStringList{"MSG-GUID-0001", "MSG-GUID-0002", "MSG-GUID-0003", "MSG-GUID-0004",
+                                     "MSG-GUID-0005", "MSG-GUID-0006", "MSG-GUID-0007", "MSG-GUID-0008",
+                                     "MSG-GUID-0009", "MSG-GUID-0011"}));
+
+        _MsgMessage written = *third;
+        written.guid = QStringLiteral("WRITTEN-GUID");
+        written.text = QStringLiteral("written later");
+        written.date = written.date_read = written.date_delivered = 400001000;
+        ExportMessagesDb exporter{QDir(dir.path()), QString()};
+        exporter.begin();
+        exporter.write(written);
+        exporter.end();
+        const qint64 unit = nanoseconds ? 1000000000 : 1;
+        QCOMPARE(sqliteCli(path, "select date from message where guid = 'WRITTEN-GUID'"),
+                 QByteArray::number(400001000 * unit));
+        MsgSetPtr again;
+        IOS6MessageDb db(QDir(dir.path()), QString(), false);
+        db.messages(again, 0);
+        QCOMPARE(messageByGuid(again, "WRITTEN-GUID")->date, 400001000);
+    }
+
     void deviceFileReadsEveryChatHandleAndMessage()
     {
         QTemporaryDir dir;

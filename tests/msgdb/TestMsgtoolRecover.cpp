@@ -1,6 +1,8 @@
 #include "msgdb/DeletedHistoryFixture.h"
+#include "msgdb/WalHistoryFixture.h"
 #include "support/Cli.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,11 +25,9 @@ QStringList liveMessages(const QJsonArray& messages)
     return live;
 }
 
-enum class Schema { IOS6, IOS5 };
-
 } // namespace
 
-Q_DECLARE_METATYPE(Schema)
+Q_DECLARE_METATYPE(SmsSchema)
 
 class TestMsgtoolRecover : public QObject
 {
@@ -36,23 +36,24 @@ class TestMsgtoolRecover : public QObject
 private slots:
     void dumpsWithTheDeletedMessages_data()
     {
-        QTest::addColumn<Schema>("schema");
+        QTest::addColumn<SmsSchema>("schema");
         // Where the database lies below the temporary folder, and the path given to msgtool.
         QTest::addColumn<bool>("bareFile");
-        QTest::newRow("iOS 6 database folder") << Schema::IOS6 << false;
-        QTest::newRow("iOS 6 file outside a database folder") << Schema::IOS6 << true;
-        QTest::newRow("iOS 5 database folder") << Schema::IOS5 << false;
+        QTest::newRow("iOS 6 database folder") << SmsSchema::IOS6 << false;
+        QTest::newRow("iOS 6 file outside a database folder") << SmsSchema::IOS6 << true;
+        QTest::newRow("iOS 5 database folder") << SmsSchema::IOS5 << false;
+        QTest::newRow("iOS 5 file outside a database folder") << SmsSchema::IOS5 << true;
     }
 
     void dumpsWithTheDeletedMessages()
     {
-        QFETCH(Schema, schema);
+        QFETCH(SmsSchema, schema);
         QFETCH(bool, bareFile);
         QTemporaryDir dir;
         // Text -> date of the deleted messages the file still holds.
         QHash<QString, qint64> recoverable;
         QStringList liveGuids;
-        if (schema == Schema::IOS6) {
+        if (schema == SmsSchema::IOS6) {
             const DeletedHistory history = makeDeletedHistoryDb(dir.path());
             QVERIFY(history.built && history.mostSurvived());
             for (const QString& guid : history.recoverable)
@@ -76,8 +77,13 @@ private slots:
         QCOMPARE(dump.exitCode, 0);
         const CliResult first = msgtool({QStringLiteral("recover"), path});
         QVERIFY2(first.exitCode == 0, first.err.constData());
-        const QString store = storeFolder + QStringLiteral("/recycle.db");
+        // Kept in the program's cache, one store per input, never beside the input.
+        const QString store = QJsonDocument::fromJson(first.out)[QLatin1String("recycle_store")].toString();
         QVERIFY(QFileInfo::exists(store));
+        const QByteArray inputHash =
+            QCryptographicHash::hash(QFileInfo(path).absoluteFilePath().toUtf8(), QCryptographicHash::Sha1).toHex();
+        QCOMPARE(QFileInfo(store).dir().dirName(), QString::fromLatin1(inputHash));
+        QVERIFY(!QFileInfo::exists(storeFolder + QStringLiteral("/recycle.db")));
 
         const QJsonArray messages = messagesOf(first.out);
         QCOMPARE(liveMessages(messages), liveMessages(messagesOf(dump.out)));
@@ -91,7 +97,7 @@ private slots:
             QVERIFY(!liveGuids.contains(m[QLatin1String("guid")].toString()));
             QVERIFY(m[QLatin1String("rowid")].toInteger() < 0);
             QVERIFY(!m[QLatin1String("chat")].isNull());
-            if (schema == Schema::IOS5)
+            if (schema == SmsSchema::IOS5)
                 QCOMPARE(m[QLatin1String("date")].toInteger(), recoverable.value(text));
         }
         QVERIFY2(deleted * 100 >= recoverable.size() * 95, qPrintable(QString::number(deleted)));
@@ -103,6 +109,68 @@ private slots:
         QCOMPARE(messagesOf(second.out).size(), messages.size());
     }
 
+    // Written, committed, deleted and committed again with no checkpoint: the rows are only
+    // in the log's older page images, and come back once each beside the live ones.
+    void returnsWhatOnlyTheLogHolds_data()
+    {
+        QTest::addColumn<SmsSchema>("schema");
+        QTest::newRow("iOS 6") << SmsSchema::IOS6;
+        QTest::newRow("iOS 5") << SmsSchema::IOS5;
+    }
+    void returnsWhatOnlyTheLogHolds()
+    {
+        QFETCH(SmsSchema, schema);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sms.db"));
+        const WalHistory history = makeWalHistoryDb(path, schema);
+        QVERIFY(history.built);
+
+        const CliResult r = msgtool({QStringLiteral("recover"), path});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QHash<QString, QJsonObject> deleted;
+        QStringList live;
+        for (const QJsonValue& m : messagesOf(r.out)) {
+            const QString text = m[QLatin1String("text")].toString();
+            if (!m[QLatin1String("deleted")].toBool()) {
+                live << text;
+                continue;
+            }
+            QVERIFY2(!deleted.contains(text), qPrintable("twice: " + text));
+            deleted.insert(text, m.toObject());
+        }
+        QCOMPARE(deleted.size(), history.deleted.size());
+        for (const QJsonValue& expected : history.deleted) {
+            const QJsonObject found = deleted.value(expected[QLatin1String("text")].toString());
+            QVERIFY2(!found.isEmpty(), qPrintable(expected[QLatin1String("text")].toString()));
+            QCOMPARE(found.value(QLatin1String("date")).toInteger(), expected[QLatin1String("date")].toInteger());
+            QCOMPARE(found.value(QLatin1String("is_from_me")).toInteger(), expected[QLatin1String("from_me")].toInteger());
+            if (schema == SmsSchema::IOS6)
+                QCOMPARE(found.value(QLatin1String("guid")).toString(), expected[QLatin1String("guid")].toString());
+        }
+        for (const QString& text : history.live)
+            QVERIFY2(live.contains(text) && !deleted.contains(text), qPrintable(text));
+    }
+
+    // Page numbers no file could reach must not make the replay of the log grow without end.
+    void damagedLogIsReadAsFarAsItGoes()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sms.db"));
+        QVERIFY(makeWalHistoryDb(path, SmsSchema::IOS6).built);
+        QFile log(path + QStringLiteral("-wal"));
+        QVERIFY(log.open(QIODevice::ReadWrite));
+        const qint64 frameSize = 24 + 4096;
+        for (const auto& [frame, pageNo] : {std::pair{0, "\x7f\xff\xff\xff"}, std::pair{1, "\xff\xff\xff\xff"}}) {
+            QVERIFY(log.seek(32 + frame * frameSize));
+            QCOMPARE(log.write(pageNo, 4), 4);
+        }
+        log.close();
+
+        const CliResult r = msgtool({QStringLiteral("recover"), path});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QVERIFY(!messagesOf(r.out).isEmpty());
+    }
+
     void failures_data()
     {
         QTest::addColumn<QString>("setup");
@@ -111,10 +179,10 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("no path") << "ios6" << QStringList{} << 2 << "expected one PATH";
         QTest::newRow("no database there") << "none" << QStringList{"DIR/nothing"} << 1 << "no message database at";
-        QTest::newRow("recycle store cannot be created") << "ios6 store-is-folder" << QStringList{"DIR"} << 1 << "recycle.db";
-        QTest::newRow("iOS 5 file outside its database folder")
-            << "ios5" << QStringList{"DIR/file-relay/var/mobile/Library/SMS/sms.db.copy"} << 1
-            << "inside its database folder only";
+        QTest::newRow("neither schema") << "other" << QStringList{"DIR/other.db"} << 1
+                                        << "not a message database: ";
+        QTest::newRow("the program's cache cannot be made") << "ios6 cache-below-file" << QStringList{"DIR"} << 1
+                                                             << "cannot ";
     }
 
     void failures()
@@ -126,15 +194,18 @@ private slots:
         QTemporaryDir dir;
         if (setup.startsWith(QLatin1String("ios6")))
             QVERIFY(makeDeletedHistoryDb(dir.path()).built);
-        if (setup == QLatin1String("ios5")) {
-            QVERIFY(makeIOS5DeletedHistoryDb(dir.path()).built);
-            QVERIFY(QFile::copy(smsDbPathIn(dir.path()), smsDbPathIn(dir.path()) + QStringLiteral(".copy")));
+        if (setup == QLatin1String("other"))
+            QCOMPARE(sqliteCli(dir.filePath(QStringLiteral("other.db")), "create table t(a)"), QByteArray());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QTemporaryDir home;
+        if (setup.endsWith(QLatin1String("cache-below-file"))) {
+            QFile blocker(home.filePath(QStringLiteral("file")));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            env.insert(QStringLiteral("XDG_CACHE_HOME"), blocker.fileName() + QStringLiteral("/cache"));
         }
-        if (setup.endsWith(QLatin1String("store-is-folder")))
-            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("recycle.db")));
         args.replaceInStrings(QStringLiteral("DIR"), dir.path());
 
-        const CliResult r = msgtool(QStringList{QStringLiteral("recover")} + args);
+        const CliResult r = msgtool(QStringList{QStringLiteral("recover")} + args, env);
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY(r.out.isEmpty());
         // The worker's error reaches stderr twice: through the headless error box, then as the reason.

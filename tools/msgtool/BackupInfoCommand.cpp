@@ -2,6 +2,7 @@
 #include "PasswordOption.h"
 
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupRecovery.h"
 
 #include <QJsonObject>
 
@@ -14,6 +15,7 @@ QJsonValue backupInfo(const QStringList& arguments)
     if (args.size() != 1)
         throw UsageError("one backup folder expected");
 
+    recoverBackupIfIdle(QDir(args.first()));
     BackupManifest manifest(args.first());
     manifest.loadPlist();
     const bool unlocked = !password.isNull() && manifest.unlock(password);

@@ -4,6 +4,7 @@
 
 #include "frame/ProgressForm.h"
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupRecovery.h"
 #include "itunes/ITunesCacheSMSThread.h"
 
 #include <QJsonArray>
@@ -19,6 +20,7 @@ QJsonValue cache(const QStringList& arguments)
     if (args.size() != 1)
         throw UsageError("one backup folder expected");
 
+    const std::shared_ptr<BackupLock> lock = lockBackupForWriting(QDir(args.first()));
     BackupManifest manifest(args.first());
     manifest.loadPlist();
     if (manifest.isEncrypted && !password.isNull() && !manifest.unlock(password))
@@ -27,6 +29,7 @@ QJsonValue cache(const QStringList& arguments)
 
     ProgressForm form(QString(), nullptr);
     ITunesCacheSMSThread thread(&manifest, &form);
+    thread.setBackupLock(lock);
     runWorkerOrThrow(thread, form);
     return QJsonObject{{"cache", thread.cacheDir().absolutePath()},
                        {"copied", QJsonArray::fromStringList(thread.copiedFiles())}};

@@ -2,8 +2,8 @@
 #include "PasswordOption.h"
 
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupRecovery.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 
@@ -31,6 +31,7 @@ QJsonValue extract(const QStringList& arguments)
     const QString& path = args.at(2);
     const QString& out = args.at(3);
 
+    recoverBackupIfIdle(QDir(args.first()));
     BackupManifest manifest(args.first());
     manifest.loadPlist();
     if (manifest.isEncrypted) {
@@ -43,14 +44,7 @@ QJsonValue extract(const QStringList& arguments)
     const BackupFileNode* node = findNode(manifest.root, domain, path);
     if (!node)
         throw std::runtime_error(("The backup holds no file " + domain + " " + path + ".").toStdString());
-    try {
-        manifest.extractFile(node, out);
-    } catch (...) {
-        // Only a regular file is taken back: OUT may name a device such as /dev/full.
-        if (QFileInfo(out).isFile())
-            QFile::remove(out);
-        throw;
-    }
+    manifest.extractFile(node, out);
     return QJsonObject{{"out", out}, {"size", QFileInfo(out).size()}};
 }
 

@@ -6,9 +6,11 @@
 
 #include "frame/ProgressForm.h"
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupRecovery.h"
 #include "itunes/ITunesCacheSMSThread.h"
 #include "itunes/IOS6RestoreMessagesThread.h"
 #include "itunes/MbdbRecord.h"
+#include "itunes/PublishJournal.h"
 #include "model/SafeSort.h"
 #include "model/SortPredicates.h"
 #include "msgdb/IOS6MessageDb.h"
@@ -17,6 +19,10 @@
 #include <QUrl>
 
 #include <sqlite3.h>
+
+#include <cstdio>
+
+#include <unistd.h>
 
 namespace {
 
@@ -32,6 +38,24 @@ qint64 messageRowsOfBackup(const QDir& backupFolder)
     return cursor.moveNext() ? cursor.getInt64(0) : 0;
 }
 
+// For tests of what a killed merge leaves: MSGTOOL_STOP_AT_PUBLISH_STEP=K makes the
+// publish announce forward step K on stderr and wait there, before the step, until killed.
+void stopAtPublishStepFromEnvironment()
+{
+    bool ok = false;
+    const int stopAt = qEnvironmentVariableIntValue("MSGTOOL_STOP_AT_PUBLISH_STEP", &ok);
+    if (!ok)
+        return;
+    PublishJournal::setStepHook([stopAt](const PublishStep& step) {
+        if (step.undo || step.number != stopAt)
+            return;
+        std::fprintf(stderr, "stopped before publish step %d: %s\n", step.number, qUtf8Printable(step.description));
+        std::fflush(stderr);
+        for (;;)
+            ::pause();
+    });
+}
+
 // Caches the backup, then merges every message of SOURCE into it, as a transfer into an
 // iTunes backup does. An encrypted backup is refused, password or not.
 QJsonValue merge(const QStringList& arguments)
@@ -41,7 +65,10 @@ QJsonValue merge(const QStringList& arguments)
     if (args.size() != 2)
         throw UsageError("a backup folder and a SOURCE expected");
     const QDir backupFolder(args[0]);
+    stopAtPublishStepFromEnvironment();
 
+    // One writer from reading the manifest to the end of the publish.
+    const std::shared_ptr<BackupLock> lock = lockBackupForWriting(backupFolder);
     BackupManifest manifest(backupFolder.absolutePath());
     manifest.loadPlist();
     if (manifest.isEncrypted)
@@ -56,6 +83,7 @@ QJsonValue merge(const QStringList& arguments)
 
     ProgressForm cacheForm(QString(), nullptr);
     ITunesCacheSMSThread cacheThread(&manifest, &cacheForm);
+    cacheThread.setBackupLock(lock);
     runWorkerOrThrow(cacheThread, cacheForm);
 
     IOS6MessageDb database(cacheThread.cacheDir(), QString(), false);
@@ -65,6 +93,7 @@ QJsonValue merge(const QStringList& arguments)
 
     ProgressForm form(QString(), nullptr);
     IOS6RestoreMessagesThread thread(QString(), &messages, &database, backupFolder, &form);
+    thread.setBackupLock(lock);
     runWorkerOrThrow(thread, form);
     return QJsonObject{{"merged", thread.mergedCount()},
                        {"skipped", thread.skippedCount()},

@@ -8,7 +8,7 @@
 #include "msgdb/IOS6MessageDb.h"
 #include "msgdb/IOS6MessageRecovery.h"
 
-#include <QFileInfo>
+#include <QJsonObject>
 #include <QThread>
 
 #include <functional>
@@ -33,14 +33,6 @@ void runRecoveryWorker(const std::function<void(ProgressForm&)>& body)
         }
     }));
     runWorkerOrThrow(*worker, form);
-}
-
-// An iOS 5 database is opened in a folder of its own, and keeps its recycle store there:
-// a file outside its database folder would have it in a temporary folder.
-bool keepsStoreBesideFile(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.isDir() || info.absoluteFilePath().endsWith(QStringLiteral("/file-relay/var/mobile/Library/SMS/sms.db"));
 }
 
 // The reader's country code is empty too, so that phone numbers compare.
@@ -68,16 +60,15 @@ QJsonValue recover(const QStringList& args)
         throw UsageError("expected one PATH");
     const QSharedPointer<AbsIOSMessageDb> db = messageDbAtPath(args.first());
     auto* ios5 = dynamic_cast<IOS5MessageDb*>(db.data());
-    if (ios5 && !keepsStoreBesideFile(args.first()))
-        throw std::runtime_error("an iOS 5 database is recovered inside its database folder only: "
-                                 "give the folder holding file-relay/var/mobile/Library/SMS/sms.db");
     MsgSetPtr set;
     db->messages(set, 0);
     if (ios5)
         recoverIOS5(*ios5, set);
     else
         recoverIOS6(dynamic_cast<IOS6MessageDb&>(*db), set);
-    return messageSetJson(set, db->iosVersion());
+    QJsonObject result = messageSetJson(set, db->iosVersion());
+    result.insert(QStringLiteral("recycle_store"), workFolderFor(args.first()).absoluteFilePath(QStringLiteral("recycle.db")));
+    return result;
 }
 
 } // namespace
