@@ -3,7 +3,7 @@
 # the SQLite forensic corpus, into DIR/<target>/. scripts/fuzz merges them into
 # fuzz/corpus/<target>/, keeping only the inputs that add coverage.
 #   make-corpus.py DIR
-import glob, json, os, shutil, subprocess, sys, tempfile
+import glob, json, os, shutil, sqlite3, subprocess, sys, tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FIXTURES = os.path.join(HERE, os.pardir, "tests", "fixtures")
@@ -92,9 +92,37 @@ def databases(out, work):
         path = os.path.join(work, name)
         run(script, path, *options)
         copy(path, out, "sqlite", name)
+    path = os.path.join(work, "ios6-wal.db")
+    run("msgdb/device_smsdb.py", path, "--wal", "--deleted")
+    copy(path, out, "sqlite", "ios6-wal.db")
+    copy(path + "-wal", out, "wal", "ios6-wal.db-wal")
     for path in sorted(glob.glob(os.path.join(forensic_corpus(), "*", "*.db"))):
         if os.path.getsize(path) <= MAX_DATABASE_BYTES:
             copy(path, out, "sqlite", "forensic-" + os.path.basename(path))
+
+
+# Logs of a few page sizes holding inserts, an update and deletes, copied while the
+# connection is open, as a phone's files are: nothing is checkpointed into the database.
+def logs(out, work):
+    for page_size in (512, 4096):
+        path = os.path.join(work, "log-%d.db" % page_size)
+        db = sqlite3.connect(path)
+        db.execute("PRAGMA page_size=%d" % page_size)
+        db.execute("PRAGMA secure_delete=OFF")
+        db.execute("PRAGMA auto_vacuum=NONE")
+        db.execute("PRAGMA journal_mode=WAL")
+        db.execute("PRAGMA wal_autocheckpoint=0")
+        db.execute("CREATE TABLE message (ROWID INTEGER PRIMARY KEY, address TEXT, date INTEGER, text TEXT, "
+                   "flags INTEGER, replace INTEGER DEFAULT 0)")
+        for i in range(40):
+            db.execute("INSERT INTO message(address, date, text, flags) VALUES (?, ?, ?, 2)",
+                       ("+4930%07d" % i, 400000000 + i, "message %d " % i * (i % 7 + 1)))
+            db.commit()
+        db.execute("UPDATE message SET text = 'changed' WHERE ROWID % 5 = 0")
+        db.execute("DELETE FROM message WHERE ROWID % 3 = 0")
+        db.commit()
+        copy(path + "-wal", out, "wal", "log-%d.db-wal" % page_size)
+        db.close()
 
 
 def main():
@@ -107,6 +135,7 @@ def main():
         plists(out, work)
         keybags(out)
         databases(out, work)
+        logs(out, work)
 
 
 if __name__ == "__main__":
