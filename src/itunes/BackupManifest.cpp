@@ -305,7 +305,13 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
             QStringLiteral("Cannot extract %1 onto the backup's own file.").arg(destPath).toStdString());
     }
     // Written beside the destination and renamed into place: a failure leaves whatever
-    // the destination held before, and removes only the temporary file.
+    // the destination held before, and removes only the temporary file. The rename would
+    // replace a device or FIFO standing at the destination (or at the end of a link to
+    // it) with a plain file, so only a regular file or no file at all may be there.
+    const QFileInfo destInfo(destPath);
+    if (destInfo.exists() && !destInfo.isFile())
+        throw std::runtime_error(
+            QStringLiteral("Cannot extract to %1: it is not a regular file.").arg(destPath).toStdString());
     QSaveFile dest(destPath);
     if (!dest.open(QIODevice::WriteOnly))
         throwFileError(QStringLiteral("Cannot create"), destPath, dest);

@@ -1,6 +1,7 @@
 #include "msgdb/LocalDbUpdateThread.h"
 
 #include "msgdb/ExportMessagesDb.h"
+#include "msgdb/PhoneSms.h"
 #include "msgdb/ProgressPercent.h"
 #include "msgdb/Rc4.h"
 
@@ -8,9 +9,6 @@
 #include "frame/ProgressForm.h"
 #include "model/AppleTime.h"
 #include "model/CountryLibDb.h"
-#include "model/MsgChat.h"
-#include "model/MsgHandle.h"
-#include "model/MsgIdentity.h"
 
 #include <QFile>
 
@@ -38,47 +36,16 @@ QString decipherBody(const QByteArray& body)
     return body.isEmpty() ? QString() : QString::fromUtf8(rc4(key, body));
 }
 
-// One row of view_sms as an SMS in a one-to-one chat. Its GUID comes from its own
-// fingerprint, so the same row always gives the same GUID.
+// One row of view_sms as an SMS in a one-to-one chat.
 void writeOldMessage(ExportMessagesDb& exporter, const Sqlite3Cursor& row, const _CountryInfo& country)
 {
-    const QString address = country.canonicalizePhoneNumber(row.getText(QStringLiteral("address")));
-
-    _MsgHandle handle;
-    handle.id = address;
-    handle.service = QStringLiteral("SMS");
-    handle._ct_name = row.getText(QStringLiteral("person"));
-
-    _MsgChat chat;
-    chat.guid = QStringLiteral("SMS;-;") + address;
-    chat.style = 45;
-    chat.state = 3;
-    chat.chat_identifier = address;
-    chat.service_name = QStringLiteral("SMS");
-    chat.account_login = QStringLiteral("E:");
-    chat.handles.insert(address, &handle);
-
-    _MsgMessage message;
-    message.text = decipherBody(row.getBlob(QStringLiteral("body")));
-    message.replace = 0;
-    message.version = 10;
-    message.type = 0;
-    message.service = QStringLiteral("SMS");
-    message.account = QStringLiteral("e:");
-    message.error = 0;
-    message.date = qint32(row.getInt64(QStringLiteral("date")) - appleEpochUnixSeconds);
-    message.date_read = message.date;
-    message.date_delivered = message.date;
-    message.is_from_me = row.getInt64(QStringLiteral("is_send")) != 0 ? 1 : 0;
-    message.is_finished = 1;
-    message.is_prepared = 1;
-    message.is_read = 1;
-    message.is_sent = 1;
-    message.was_data_detected = 1;
-    message.handle = &handle;
-    message.chat = &chat;
-    message.guid = guidFromBytes(message.logicHash().toUtf8());
-    exporter.write(message);
+    PhoneSms sms;
+    sms.address = country.canonicalizePhoneNumber(row.getText(QStringLiteral("address")));
+    sms.contactName = row.getText(QStringLiteral("person"));
+    sms.text = decipherBody(row.getBlob(QStringLiteral("body")));
+    sms.date = qint32(row.getInt64(QStringLiteral("date")) - appleEpochUnixSeconds);
+    sms.fromMe = row.getInt64(QStringLiteral("is_send")) != 0;
+    writePhoneSms(exporter, sms);
 }
 
 } // namespace

@@ -468,7 +468,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, m.extractFile(&missing, dir.filePath("out.db")));
     }
 
-    void extractToAFullDiskSaysSoWithThePath()
+    void extractNeverReplacesADevice()
     {
         QTemporaryDir dir;
         const QString out = dir.filePath("full");
@@ -481,8 +481,10 @@ private slots:
             m.extractFile(m.smsDb, out);
             QFAIL("no error");
         } catch (const std::runtime_error& e) {
-            QCOMPARE(QString(e.what()), "Cannot write " + out + ": No space left on device");
+            QCOMPARE(QString(e.what()), "Cannot extract to " + out + ": it is not a regular file.");
         }
+        QVERIFY(QFileInfo(out).isSymLink());
+        QVERIFY(!QFileInfo("/dev/full").isFile());
     }
 
     void readsOnlyRegularFilesFromTheFolder_data()

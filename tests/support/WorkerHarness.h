@@ -10,8 +10,14 @@
 #include "support/MessageBoxAnswerer.h"
 #include "support/ProgressRecorder.h"
 
+#include <QElapsedTimer>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
 #include <QThread>
+#include <QTimer>
+
+#include <functional>
 
 struct RecordedRun
 {
@@ -49,3 +55,27 @@ inline void cancelAtFirstStep(ProgressForm& form)
                              form.rejected = true;
                      });
 }
+
+// Clicks the dialog's cancel button, as a person would, once ready() holds; ready() is
+// polled every 20 ms on the GUI thread while the dialog runs.
+class CancelWhen
+{
+public:
+    CancelWhen(ProgressForm& form, std::function<bool()> ready)
+    {
+        QObject::connect(&watch, &QTimer::timeout, &form, [this, &form, ready = std::move(ready)] {
+            if (!ready())
+                return;
+            watch.stop();
+            sinceClick.start();
+            QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("btnCancel")), Qt::LeftButton);
+        });
+        watch.start(20);
+    }
+
+    // Invalid until the click.
+    QElapsedTimer sinceClick;
+
+private:
+    QTimer watch;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+
+// One per UDID for the life of the process: the handle the program holds. A phone that
+// leaves and comes back gets the same one.
+struct SimDevice
+{
+    // Guards every field, and every read-modify-write of values.plist.
+    std::mutex mutex;
+    std::string udid;
+    std::string folder;
+    bool connected = false;
+    int sessions = 0;
+};

@@ -1,0 +1,155 @@
+#include "android/AdbClient.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr int startLimitMs = 10000;
+
+QString latin1UpToNul(const QByteArray& bytes)
+{
+    const qsizetype nul = bytes.indexOf('\0');
+    return QString::fromLatin1(nul < 0 ? bytes : bytes.left(nul));
+}
+
+QStringList trimmedLines(const QString& text)
+{
+    QStringList lines;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        lines << line.trimmed();
+    return lines;
+}
+
+[[noreturn]] void fail(const QString& text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+// install and uninstall succeed only on a line that is exactly "Success".
+void requireSuccessLine(const QString& judged)
+{
+    for (const QString& line : trimmedLines(judged)) {
+        if (line.compare(QLatin1String("Success"), Qt::CaseInsensitive) == 0)
+            return;
+    }
+    fail(judged);
+}
+
+} // namespace
+
+QString AdbClient::adb_run(const QStringList& args, bool throwOnError)
+{
+    QProcess adb;
+    adb.start(QStringLiteral("adb"), args, QIODevice::ReadWrite);
+    if (!adb.waitForStarted(startLimitMs)) {
+        const QString text = QStringLiteral("run adb failed.");
+        if (throwOnError)
+            fail(text);
+        return text;
+    }
+    // adb reads nothing for these commands; an open stdin only keeps a child waiting.
+    adb.closeWriteChannel();
+    const bool ended = adb.waitForFinished(-1);
+    const QString err = latin1UpToNul(adb.readAllStandardError());
+    const QString out = latin1UpToNul(adb.readAllStandardOutput());
+    if (!ended)
+        adb.kill();
+    if (err.isEmpty())
+        return out;
+    if (throwOnError)
+        fail(err);
+    return err + QLatin1Char('\n') + out;
+}
+
+QList<AdbDevice> AdbClient::adb_devices()
+{
+    const QStringList lines = trimmedLines(adb_run({QStringLiteral("devices")}, true));
+    QList<AdbDevice> devices;
+    bool headerSeen = false;
+    for (const QString& line : lines) {
+        if (!headerSeen) {
+            headerSeen = line.compare(QLatin1String("List of devices attached"), Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        // Split at white space so that network serials ("192.168.1.5:5555") stay whole.
+        static const QRegularExpression blanks(QStringLiteral("\\s+"));
+        const QStringList tokens = line.split(blanks, Qt::SkipEmptyParts);
+        if (tokens.size() < 2)
+            continue;
+        devices.append({line, tokens[0], tokens[1]});
+    }
+    return devices;
+}
+
+void AdbClient::adb_kill_server()
+{
+    adb_run({QStringLiteral("kill-server")}, false);
+}
+
+void AdbClient::adb_forward(const QString& serial, int localPort, int remotePort)
+{
+    adb_run({QStringLiteral("-s"), serial, QStringLiteral("forward"), QStringLiteral("tcp:%1").arg(localPort),
+             QStringLiteral("tcp:%1").arg(remotePort)},
+            true);
+}
+
+void AdbClient::adb_am(const QString& serial, const QString& verb, const QString& component, const QString& action,
+                       const QString& data, const QStringList& categories, const QString& type)
+{
+    QStringList args{QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"), verb};
+    const auto addOption = [&args](const char* option, const QString& value) {
+        if (!value.isEmpty())
+            args << QString::fromLatin1(option) << value;
+    };
+    addOption("-n", component);
+    addOption("-a", action);
+    addOption("-d", data);
+    for (const QString& category : categories)
+        args << QStringLiteral("-c") << category;
+    addOption("-t", type);
+    const QString judged = adb_run(args, false);
+    for (const QString& line : trimmedLines(judged)) {
+        if (line.toLower().startsWith(QLatin1String("error:")))
+            fail(judged);
+    }
+}
+
+QSet<QString> AdbClient::adb_list_packages(const QString& serial)
+{
+    const QString judged =
+        adb_run({QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("pm"), QStringLiteral("-l")},
+                false);
+    QSet<QString> packages;
+    static const QLatin1String prefix("package:");
+    for (const QString& line : trimmedLines(judged)) {
+        if (line.startsWith(prefix))
+            packages.insert(line.mid(prefix.size()).trimmed());
+    }
+    return packages;
+}
+
+void AdbClient::adb_install(const QString& serial, const QString& path)
+{
+    requireSuccessLine(adb_run({QStringLiteral("-s"), serial, QStringLiteral("install"), path}, false));
+}
+
+QString AdbClient::adb_logcat(const QString& serial)
+{
+    return adb_run(
+        {QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("logcat"), QStringLiteral("-d")}, false);
+}
+
+void AdbClient::adb_force_stop(const QString& serial, const QString& package)
+{
+    adb_run({QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"), QStringLiteral("force-stop"),
+             package},
+            false);
+}
+
+void AdbClient::adb_uninstall(const QString& serial, const QString& package)
+{
+    requireSuccessLine(adb_run({QStringLiteral("-s"), serial, QStringLiteral("uninstall"), package}, true));
+}

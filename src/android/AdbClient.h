@@ -1,0 +1,31 @@
+#pragma once
+
+#include "android/AdbDevice.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// Runs the program "adb" found on PATH, once per call, and judges its text. Every call
+// blocks until adb has ended; failures are std::runtime_error with adb's own text. Holds
+// no state, so calls may run on several threads at once.
+class AdbClient
+{
+public:
+    // Without throwOnError, an error text comes back joined to the output as "err\nout";
+    // with it, anything on stderr is thrown. Output ends at its first NUL byte.
+    QString adb_run(const QStringList& args, bool throwOnError);
+
+    QList<AdbDevice> adb_devices();
+    void adb_kill_server();
+    void adb_forward(const QString& serial, int localPort, int remotePort);
+    void adb_am(const QString& serial, const QString& verb, const QString& component, const QString& action,
+                const QString& data, const QStringList& categories, const QString& type);
+    // Empty when adb fails.
+    QSet<QString> adb_list_packages(const QString& serial);
+    void adb_install(const QString& serial, const QString& path);
+    QString adb_logcat(const QString& serial);
+    void adb_force_stop(const QString& serial, const QString& package);
+    void adb_uninstall(const QString& serial, const QString& package);
+};

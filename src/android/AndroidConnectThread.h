@@ -1,0 +1,29 @@
+#pragma once
+
+#include "android/AndroidDevice.h"
+
+#include <QThread>
+
+class ProgressForm;
+
+// What both connection threads share: the record they fill and the device-information
+// exchange that ends them. Each reports only through its progress dialog.
+class AndroidConnectThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    // GUI thread, after the thread ended and its dialog was accepted.
+    const AndroidDevice& device() const;
+
+protected:
+    AndroidConnectThread(const AndroidDevice& device, ProgressForm* form, QObject* parent);
+
+    // Shows status (translated in the caller's context), reads "$hello:" on a device2
+    // session, fills the record and reports success, or "too old" for version 9 and below.
+    // Session failures escape; a cancel escapes as simpleprotocol::CancelledException.
+    void readDeviceInfoAndReport(const QString& status);
+
+    ProgressForm* form;
+    AndroidDevice record;
+};

@@ -1,0 +1,176 @@
+#include "android/AndroidDevice.h"
+
+#include "android/AdbClient.h"
+
+#include "frame/DataFolder.h"
+#include "frame/FileOps.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QThread>
+#include <QUrl>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr int usbConnectLimitMs = 5000;
+constexpr int usbReadyLimitMs = 5000;
+constexpr int launcherLimitMs = 10000;
+// Between two USB tries: a forwarded port the app does not serve yet accepts and closes
+// at once, which would otherwise spin.
+constexpr int usbRetryPauseMs = 200;
+constexpr int waitSliceMs = 250;
+
+[[noreturn]] void fail(const QString& text)
+{
+    throw std::runtime_error(text.toUtf8().toStdString());
+}
+
+void checkCancel(simpleprotocol::CancelFlag cancel)
+{
+    if (cancel && *cancel)
+        throw simpleprotocol::CancelledException();
+}
+
+// Connects in slices so that a cancel ends the wait.
+bool connectSocket(QTcpSocket& socket, const QString& host, int port, int timeLimitMs,
+                   simpleprotocol::CancelFlag cancel)
+{
+    socket.abort();
+    socket.connectToHost(host, quint16(port), QIODevice::ReadWrite);
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        checkCancel(cancel);
+        const qint64 left = timeLimitMs - clock.elapsed();
+        if (left <= 0)
+            return false;
+        if (socket.waitForConnected(int(std::min<qint64>(left, waitSliceMs))))
+            return true;
+        if (socket.state() == QAbstractSocket::UnconnectedState)
+            return false;
+    }
+}
+
+void pauseBeforeRetry(simpleprotocol::CancelFlag cancel)
+{
+    QThread::msleep(usbRetryPauseMs);
+    checkCancel(cancel);
+}
+
+} // namespace
+
+QString AndroidDevice::displayName() const
+{
+    QString name = manufacturer;
+    if (!model.isEmpty())
+        name += QLatin1Char(' ') + model;
+    return name.trimmed();
+}
+
+QString AndroidDevice::id() const
+{
+    return isWifi ? uid : serial;
+}
+
+QDir AndroidDevice::cacheDir() const
+{
+    // Digit-only IMEIs, the only ones phones give, are unchanged.
+    const QString folder = QStringLiteral("android_cache/") + sanitizeFileName(imei);
+    QDir dir(appDataDir().filePath(folder));
+    dir.mkpath(QStringLiteral("."));
+    return dir;
+}
+
+void AndroidDevice::parseDeviceInfo(const QString& payload)
+{
+    static const QRegularExpression pair(QStringLiteral("([^=;]+)=([^=;]+);?"));
+    QRegularExpressionMatchIterator matches = pair.globalMatch(payload);
+    while (matches.hasNext()) {
+        const QRegularExpressionMatch match = matches.next();
+        const QString key = match.captured(1);
+        const QString value = match.captured(2);
+        if (key == QLatin1String("version"))
+            version = value.toInt();
+        else if (key == QLatin1String("model"))
+            model = value;
+        else if (key == QLatin1String("manufacturer"))
+            manufacturer = value;
+        else if (key == QLatin1String("imei"))
+            imei = value;
+        else if (key == QLatin1String("uid"))
+            uid = value;
+        else if (key == QLatin1String("sdk"))
+            sdk = value;
+        else if (key == QLatin1String("sdk_id"))
+            sdk_id = value.toInt();
+        else if (key == QLatin1String("root"))
+            root = value.toInt() != 0;
+        else if (key == QLatin1String("storage1"))
+            storage1 = value;
+        else if (key == QLatin1String("mmc"))
+            mmc = value;
+    }
+}
+
+std::unique_ptr<QTcpSocket> AndroidDevice::openSession(const QString& url, int timeLimitMs,
+                                                       simpleprotocol::CancelFlag cancel) const
+{
+    return isWifi ? openWifiSession(url, timeLimitMs, cancel) : openUsbSession(url, timeLimitMs, cancel);
+}
+
+std::unique_ptr<QTcpSocket> AndroidDevice::openUsbSession(const QString& url, int timeLimitMs,
+                                                          simpleprotocol::CancelFlag cancel) const
+{
+    AdbClient adb;
+    const QString receiver = QLatin1String(companionPackage) + QStringLiteral("/.AdbSyncBroadcastReceiver");
+    adb.adb_am(serial, QStringLiteral("broadcast"), receiver, QString(), url, {}, QString());
+    auto socket = std::make_unique<QTcpSocket>();
+    const int sessionPort = QUrl(url).port();
+    adb.adb_forward(serial, sessionPort, sessionPort);
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        checkCancel(cancel);
+        if (clock.elapsed() > timeLimitMs)
+            fail(QStringLiteral("start %1 failed.").arg(url));
+        if (!connectSocket(*socket, QStringLiteral("127.0.0.1"), sessionPort, usbConnectLimitMs, cancel)) {
+            pauseBeforeRetry(cancel);
+            continue;
+        }
+        try {
+            simpleprotocol::expectReply(socket.get(), QStringLiteral("$ready:"), usbReadyLimitMs, cancel);
+            return socket;
+        } catch (const simpleprotocol::SocketDataTransferException&) {
+            qDebug("connect %s failed, try again...", qPrintable(url));
+        }
+        pauseBeforeRetry(cancel);
+    }
+}
+
+std::unique_ptr<QTcpSocket> AndroidDevice::openWifiSession(const QString& url, int timeLimitMs,
+                                                           simpleprotocol::CancelFlag cancel) const
+{
+    QString reply;
+    {
+        QTcpSocket launcher;
+        if (!connectSocket(launcher, host, port, launcherLimitMs, cancel))
+            fail(QStringLiteral("can not connect %1:%2.").arg(host).arg(port));
+        simpleprotocol::writeCommand(&launcher, url, QString(), true, launcherLimitMs, cancel);
+        // A host that accepts and stays silent must not hold the worker.
+        reply = simpleprotocol::readCommand(&launcher, launcherLimitMs, cancel);
+        launcher.disconnectFromHost();
+    }
+    if (reply.startsWith(QLatin1Char('0'))) {
+        const QString why = QString::fromUtf8(QByteArray::fromBase64(reply.mid(1).toLatin1()));
+        fail(QStringLiteral("start %1 failed.%2").arg(url, why));
+    }
+    auto socket = std::make_unique<QTcpSocket>();
+    if (!connectSocket(*socket, host, QUrl(url).port(), timeLimitMs, cancel))
+        fail(QStringLiteral("connec %1 failed.").arg(url));
+    simpleprotocol::expectReply(socket.get(), QStringLiteral("$ready:"), timeLimitMs, cancel);
+    return socket;
+}

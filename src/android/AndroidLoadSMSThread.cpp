@@ -1,0 +1,138 @@
+#include "android/AndroidLoadSMSThread.h"
+
+#include "android/AndroidDevice.h"
+#include "android/simpleprotocol.h"
+
+#include "frame/ProgressForm.h"
+#include "model/AppleTime.h"
+#include "msgdb/PhoneSms.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTcpSocket>
+
+#include <exception>
+#include <memory>
+
+namespace {
+
+constexpr int sessionLimitMs = 10000;
+constexpr int recordFields = 6;
+
+QString decodeField(const QString& field)
+{
+    return QString::fromUtf8(QByteArray::fromBase64(field.toLatin1()));
+}
+
+// The companion app sends milliseconds since 1970; C++ division truncates toward zero.
+qint32 appleSecondsFromUnixMs(const QString& field)
+{
+    return qint32(field.toLongLong() / 1000 - appleEpochUnixSeconds);
+}
+
+} // namespace
+
+int loadProgress(int count, int total)
+{
+    return int(double(count) / total * 100);
+}
+
+AndroidLoadSMSThread::AndroidLoadSMSThread(AndroidDevice* device, ProgressForm* form, QObject* parent)
+    : QThread(parent)
+    , device(device)
+    , form(form)
+    , exporter(device->cacheDir(), device->mmc)
+    , country(device->mmc)
+{
+}
+
+AndroidLoadSMSThread::~AndroidLoadSMSThread() = default;
+
+void AndroidLoadSMSThread::run()
+{
+    total = -1;
+    count = 0;
+    form->postProgress(tr("IDS_ANDROID_LOADING_SMS"), 0, QString());
+    if (!removeOldCache())
+        return;
+    const simpleprotocol::CancelFlag cancel = &form->rejected;
+    try {
+        exporter.begin();
+        const std::unique_ptr<QTcpSocket> socket =
+            device->openSession(backupSessionUrl(session_port_next()), sessionLimitMs, cancel);
+        for (;;) {
+            const QString line = simpleprotocol::readCommand(socket.get(), -1, cancel);
+            if (line.startsWith(QLatin1String("$bye:")))
+                break;
+            if (line.startsWith(QLatin1String("$count:"))) {
+                total = line.mid(7).toInt();
+                if (total == 0)
+                    total = -1;
+            } else if (line.startsWith(QLatin1String("$batch:"))) {
+                readBatch(socket.get());
+            }
+        }
+        simpleprotocol::writeCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1, cancel);
+        socket->disconnectFromHost();
+        exporter.end();
+        form->postSucceed(QString());
+    } catch (const simpleprotocol::CancelledException&) {
+        exporter.abandon(); // the dialog is already closed
+    } catch (const std::exception& e) {
+        exporter.abandon();
+        form->postError(QString::fromUtf8(e.what()));
+    }
+}
+
+bool AndroidLoadSMSThread::removeOldCache()
+{
+    // A log left beside a new file of the same name would be replayed into it.
+    const QString database = exporter.messageDb.databasePath();
+    for (const QString& path : {database, database + QStringLiteral("-journal"), database + QStringLiteral("-wal"),
+                                database + QStringLiteral("-shm")}) {
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink())
+            continue;
+        QFile file(path);
+        if (!file.remove()) {
+            qWarning("AndroidLoadSMSThread: cannot remove %s. %s", qUtf8Printable(path),
+                     qUtf8Printable(file.errorString()));
+            form->postError(tr("can not overwrite %1.").arg(path));
+            return false;
+        }
+    }
+    return true;
+}
+
+void AndroidLoadSMSThread::readBatch(QTcpSocket* socket)
+{
+    const simpleprotocol::CancelFlag cancel = &form->rejected;
+    for (;;) {
+        if (form->rejected)
+            throw simpleprotocol::CancelledException();
+        const QString line = simpleprotocol::readCommand(socket, -1, cancel);
+        if (line.startsWith(QLatin1String("$end:")))
+            break;
+        if (!line.startsWith(QLatin1String("$sms:")))
+            continue;
+        ++count;
+        form->postProgress(QString(), loadProgress(count, total), QStringLiteral("sms: %1/%2").arg(count).arg(total));
+        parseSms(line.mid(5));
+    }
+    simpleprotocol::writeCommand(socket, QStringLiteral("$batch:"), QString(), true, -1, cancel);
+}
+
+void AndroidLoadSMSThread::parseSms(const QString& payload)
+{
+    const QStringList fields = payload.split(QLatin1Char(','), Qt::KeepEmptyParts);
+    if (fields.size() < recordFields)
+        return;
+    PhoneSms sms;
+    sms.address = country.defaultCountry().canonicalizePhoneNumber(decodeField(fields[2]));
+    sms.contactName = decodeField(fields[3]);
+    sms.text = decodeField(fields[4]);
+    sms.subject = decodeField(fields[5]);
+    sms.date = appleSecondsFromUnixMs(fields[0]);
+    sms.fromMe = fields[1].toInt() == 1;
+    writePhoneSms(exporter, sms);
+}

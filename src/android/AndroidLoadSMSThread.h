@@ -1,0 +1,45 @@
+#pragma once
+
+#include "msgdb/ExportMessagesDb.h"
+
+#include "model/CountryLibDb.h"
+
+#include <QThread>
+
+class ProgressForm;
+class QTcpSocket;
+struct AndroidDevice;
+
+// Reads every text message of a phone through the companion app's reading session into
+// the phone's cache database, which each run replaces. The device and the dialog belong
+// to the caller and must outlive the thread. A cancel or an error commits nothing.
+class AndroidLoadSMSThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    AndroidLoadSMSThread(AndroidDevice* device, ProgressForm* form, QObject* parent);
+    ~AndroidLoadSMSThread() override;
+
+protected:
+    void run() override;
+
+private:
+    // Deletes the old cache database and its -journal, -wal and -shm; false, after reporting
+    // the first that stays, when one cannot be deleted.
+    bool removeOldCache();
+    void readBatch(QTcpSocket* socket);
+    void parseSms(const QString& payload);
+
+    AndroidDevice* device;
+    ProgressForm* form;
+    int total = -1; // announced by the phone; -1 when it gave none
+    int count = 0;  // "$sms:" lines received
+    ExportMessagesDb exporter;
+    // The exporter's country, for the canonical form of addresses.
+    CountryLibDb country;
+};
+
+// The bar's value after count of total records, truncated toward zero. Negative (the bar
+// keeps its value) while the phone has given no total (-1).
+int loadProgress(int count, int total);

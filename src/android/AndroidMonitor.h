@@ -1,0 +1,49 @@
+#pragma once
+
+#include "android/AdbDevice.h"
+
+#include <QFuture>
+#include <QSet>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+
+// Watches adb's device list from a task on the global thread pool (its own thread never
+// starts) and announces each serial once when it appears, in whatever state, and once
+// when it is gone. Lives on the GUI thread, so connected slots run there.
+class AndroidMonitor : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit AndroidMonitor(QObject* parent);
+    // Waits for the running pass and stops the adb server when this monitor started it.
+    ~AndroidMonitor() override;
+
+    void start();
+    // Phones announced and not withdrawn. Any thread.
+    int knownDeviceCount() const;
+
+    // The pause between two passes (3000 ms); tests shorten it.
+    static void setPollInterval(int ms);
+
+signals:
+    void deviceConnected(const AdbDevice& dev);
+    void deviceDisconnected(const QString& devid);
+
+private:
+    void monitor();
+    // Returns whether adb said it started its server.
+    bool startServer();
+    void runDeviceManager();
+    void pollOnce();
+    // Returns false when the stop flag was set meanwhile.
+    bool pause();
+
+    std::atomic<bool> stopFlag{false};
+    QSet<QString> knownDevices; // pool thread only
+    std::atomic<int> knownCount{0};
+    std::atomic<bool> startedServer{false};
+    QFuture<void> pollTask;
+};

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QString>
+#include <QTime>
+
+#include <atomic>
+#include <stdexcept>
+
+class QIODevice;
+
+// The companion app's line protocol: a keyword ("$ready:") followed directly by its
+// payload and a line feed. Lines go out as UTF-8 and come in one byte per character
+// (ISO 8859-1), so texts beyond ASCII travel in Base64.
+//
+// Time limits are in milliseconds, -1 for none; a limit bounds each wait for data, not a
+// whole line. Every wait runs in short slices and ends with CancelledException once
+// *cancel is set, so a silent phone cannot hold a worker after the user cancelled.
+namespace simpleprotocol {
+
+using CancelFlag = const std::atomic<bool>*;
+
+// Sends "$error:" + Base64(text) to the peer, flushed, before the exception exists; when
+// that send fails, the SocketDataTransferException of the send is thrown in its place.
+class LocalException : public std::runtime_error
+{
+public:
+    LocalException(QIODevice* peer, const QString& text);
+};
+
+// The peer sent "$error:"; what() is its decoded text.
+class RemoteException : public std::runtime_error
+{
+public:
+    explicit RemoteException(const QString& text);
+};
+
+// Reading or writing failed, timed out, or an empty line came ("Null command.").
+class SocketDataTransferException : public std::runtime_error
+{
+public:
+    explicit SocketDataTransferException(const QString& text);
+};
+
+// The cancel flag was set while waiting; the worker ends without a report.
+class CancelledException : public std::runtime_error
+{
+public:
+    CancelledException();
+};
+
+inline constexpr qsizetype maxLineLength = 16 * 1024 * 1024;
+
+QString readLine(QIODevice* device, int timeLimitMs, CancelFlag cancel = nullptr);
+// Raises RemoteException for "$error:" lines and "Null command." for empty ones.
+QString readCommand(QIODevice* device, int timeLimitMs, CancelFlag cancel = nullptr);
+// A line that does not begin with keyword raises LocalException.
+QString expectReply(QIODevice* device, const QString& keyword, int timeLimitMs, CancelFlag cancel = nullptr);
+void writeAll(QIODevice* device, const char* data, qint64 length, bool flush, int timeLimitMs,
+              CancelFlag cancel = nullptr);
+void writeString(QIODevice* device, const QString& text, bool flush, int timeLimitMs, CancelFlag cancel = nullptr);
+void writeCommand(QIODevice* device, const QString& keyword, const QString& payload, bool flush, int timeLimitMs,
+                  CancelFlag cancel = nullptr);
+void readExact(QIODevice* device, char* buffer, qint64 length, int timeLimitMs, CancelFlag cancel = nullptr);
+
+} // namespace simpleprotocol
+
+// The port the app is asked to listen on for the next session: (minute mod 4 + 1) * 10000
+// + second * 100 + a counter of 1..99 kept for the whole run. Never the Wi-Fi launcher's
+// port. Any thread.
+int session_port_next();
+// The same with the clock and the counter given, for tests.
+int session_port_at(const QTime& now, std::atomic<int>& counter);
+
+inline constexpr int wifiLauncherPort = 44441;
+
+QString deviceSessionUrl(int port);
+QString backupSessionUrl(int port);
+QString restoreSessionUrl(int port);

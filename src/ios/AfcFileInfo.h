@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class AfcConnection;
+
+// What the phone tells about one path.
+struct AfcFileInfo
+{
+    AfcFileInfo() = default;
+    explicit AfcFileInfo(const QString& path) : name(path) {}
+
+    // Empty information when the phone cannot tell.
+    static AfcFileInfo query(AfcConnection& connection, const QString& path);
+
+    bool isValid() const { return !st_ifmt.isEmpty(); }
+    bool isFile() const { return st_ifmt.compare(QLatin1String("S_IFREG"), Qt::CaseInsensitive) == 0; }
+    bool isDir() const { return st_ifmt.compare(QLatin1String("S_IFDIR"), Qt::CaseInsensitive) == 0; }
+
+    QString name; // the full path asked for
+    qint64 size = 0;
+    QDateTime mtime; // null when unknown
+    QString st_ifmt; // "S_IFREG", "S_IFDIR", "S_IFLNK", ...
+};

@@ -1,0 +1,255 @@
+#include "android/AndroidDevice.h"
+
+#include "frame/DataFolder.h"
+#include "support/FakeAdb.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QTest>
+
+namespace {
+
+QStringList debugLines;
+
+void collectDebug(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtDebugMsg)
+        debugLines << message;
+}
+
+QString fields(const AndroidDevice& d)
+{
+    return QStringList{QString::number(d.version), d.model, d.manufacturer, d.imei, d.uid, d.sdk,
+                       QString::number(d.sdk_id), d.root ? "root" : "-", d.storage1, d.mmc}
+        .join(QLatin1Char('|'));
+}
+
+const QString serial = QStringLiteral("emulator-5554");
+
+// A USB phone with the companion app, adb's server up.
+AndroidDevice usbPhone(FakeAdb& fake, const QJsonObject& scenario,
+                       const QJsonArray& packages = {"android", "com.veltrominex.smssync"})
+{
+    fake.setDevices({{serial, QStringLiteral("device")}});
+    fake.serverAlreadyUp();
+    fake.setPhone(serial, {{"packages", packages}, {"scenario", scenario}});
+    AndroidDevice device;
+    device.serial = serial;
+    return device;
+}
+
+AndroidDevice wifiPhone(const QString& address)
+{
+    AndroidDevice device;
+    device.isWifi = true;
+    device.host = address;
+    device.port = wifiLauncherPort;
+    return device;
+}
+
+QString failure(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestAndroidDevice : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parseDeviceInfo_data();
+    void parseDeviceInfo();
+    void names_data();
+    void names();
+    void cacheDir_data();
+    void cacheDir();
+    void usbOpensThroughAcceptAndCloseRetries();
+    void usbFailures_data();
+    void usbFailures();
+    void wifiSessionOnTypedAddress();
+    void wifiFailures();
+};
+
+void TestAndroidDevice::parseDeviceInfo_data()
+{
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<QString>("fields");
+    // Each starts from a record holding "old" values, so untouched fields show.
+    QTest::newRow("only version and model") << "version=10;model=Pixel;" << "10|Pixel|OldMaker|1|u|s|3|-|st|262";
+    QTest::newRow("empty value skipped") << "model=;version=11;" << "11|OldModel|OldMaker|1|u|s|3|-|st|262";
+    QTest::newRow("later pair wins") << "model=A;model=B" << "5|B|OldMaker|1|u|s|3|-|st|262";
+    QTest::newRow("keys are case-sensitive") << "Root=1;MODEL=X;" << "5|OldModel|OldMaker|1|u|s|3|-|st|262";
+    QTest::newRow("version not a number") << "version=x1;" << "0|OldModel|OldMaker|1|u|s|3|-|st|262";
+    QTest::newRow("every key")
+        << "version=10;model=Sim Phone;manufacturer=Sim;imei=356938035643809;sdk=10;sdk_id=29;root=1;"
+           "storage1=/sdcard;mmc=310;uid=sim-1;other=x;"
+        << "10|Sim Phone|Sim|356938035643809|sim-1|10|29|root|/sdcard|310";
+}
+
+void TestAndroidDevice::parseDeviceInfo()
+{
+    QFETCH(QString, payload);
+    AndroidDevice device;
+    device.version = 5;
+    device.model = QStringLiteral("OldModel");
+    device.manufacturer = QStringLiteral("OldMaker");
+    device.imei = QStringLiteral("1");
+    device.uid = QStringLiteral("u");
+    device.sdk = QStringLiteral("s");
+    device.sdk_id = 3;
+    device.storage1 = QStringLiteral("st");
+    device.mmc = QStringLiteral("262");
+    device.parseDeviceInfo(payload);
+    QTEST(fields(device), "fields");
+}
+
+void TestAndroidDevice::names_data()
+{
+    QTest::addColumn<QString>("manufacturer");
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<bool>("isWifi");
+    QTest::addColumn<QString>("displayName");
+    QTest::addColumn<QString>("id");
+    QTest::newRow("both") << "Sim" << "Phone" << false << "Sim Phone" << "emulator-5554";
+    QTest::newRow("no model") << "Sim" << "" << true << "Sim" << "sim-uid";
+    QTest::newRow("no manufacturer") << "" << "Phone" << false << "Phone" << "emulator-5554";
+    QTest::newRow("neither") << "" << "" << true << "" << "sim-uid";
+}
+
+void TestAndroidDevice::names()
+{
+    QFETCH(QString, manufacturer);
+    QFETCH(QString, model);
+    QFETCH(bool, isWifi);
+    AndroidDevice device;
+    device.manufacturer = manufacturer;
+    device.model = model;
+    device.isWifi = isWifi;
+    device.serial = serial;
+    device.uid = QStringLiteral("sim-uid");
+    QTEST(device.displayName(), "displayName");
+    QTEST(device.id(), "id");
+}
+
+void TestAndroidDevice::cacheDir_data()
+{
+    QTest::addColumn<QString>("imei");
+    QTest::addColumn<QString>("folder"); // below the data folder
+    QTest::newRow("digits unchanged") << "356938035643809" << "android_cache/356938035643809";
+    QTest::newRow("climbing out stays inside") << "../../x" << "android_cache/....x";
+    QTest::newRow("separators dropped") << "a/b\\c:d" << "android_cache/abcd";
+    QTest::newRow("parent folder alone") << ".." << "android_cache";
+    QTest::newRow("empty") << "" << "android_cache";
+}
+
+void TestAndroidDevice::cacheDir()
+{
+    QFETCH(QString, imei);
+    QFETCH(QString, folder);
+    AndroidDevice device;
+    device.imei = imei;
+    const QDir dir = device.cacheDir();
+    QVERIFY(dir.exists());
+    QCOMPARE(dir.canonicalPath(), QDir(appDataDir().filePath(folder)).canonicalPath());
+}
+
+void TestAndroidDevice::usbOpensThroughAcceptAndCloseRetries()
+{
+    FakeAdb fake;
+    const AndroidDevice device = usbPhone(fake, {{"close_first", 3}});
+    const int port = session_port_next();
+    const QString url = deviceSessionUrl(port);
+    debugLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(collectDebug);
+    std::unique_ptr<QTcpSocket> session;
+    const QString error = failure([&] { session = device.openUsbSession(url, 10000); });
+    qInstallMessageHandler(previous);
+
+    QCOMPARE(error, QString());
+    QCOMPARE(session->peerPort(), port);
+    QVERIFY(simpleprotocol::readCommand(session.get(), 5000).startsWith(QLatin1String("$hello:")));
+    const QString retry = QStringLiteral("connect %1 failed, try again...").arg(url);
+    QCOMPARE(debugLines, QStringList({retry, retry, retry}));
+    QCOMPARE(fake.calls(), QStringList({R"(["-s","emulator-5554","shell","am","broadcast","-n",)"
+                                        R"("com.veltrominex.smssync/.AdbSyncBroadcastReceiver","-d",")"
+                                            + url + R"("])",
+                                        QStringLiteral(R"(["-s","emulator-5554","forward","tcp:%1","tcp:%1"])")
+                                            .arg(port)}));
+}
+
+void TestAndroidDevice::usbFailures_data()
+{
+    QTest::addColumn<QJsonObject>("scenario");
+    QTest::addColumn<QJsonArray>("packages");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QString>("error"); // %1: the URL
+    QTest::addColumn<QString>("phoneHeard");
+    const QJsonArray installed{"android", "com.veltrominex.smssync"};
+    QTest::newRow("app missing: nobody listens") << QJsonObject() << QJsonArray{"android"} << 1500
+                                                 << "start %1 failed." << "";
+    QTest::newRow("app silent") << QJsonObject{{"silent", "ready"}} << installed << 1000 << "start %1 failed." << "";
+    QTest::newRow("app sends an error") << QJsonObject{{"start_error", "SMS permission denied \u00e9"}} << installed
+                                        << 10000 << "SMS permission denied \u00e9" << "";
+    QTest::newRow("wrong first line")
+        << QJsonObject{{"first_line", "$hello:x"}} << installed << 10000
+        << "invalid feedback [$hello:x], must be [$ready:]"
+        << "$error:" + QString::fromLatin1(QByteArray("invalid feedback [$hello:x], must be [$ready:]").toBase64());
+    QTest::newRow("forward refused") << QJsonObject{{"forward", "fail"}} << installed << 10000
+                                     << "adb: error: cannot bind listener: Address already in use\n" << "";
+}
+
+void TestAndroidDevice::usbFailures()
+{
+    QFETCH(QJsonObject, scenario);
+    QFETCH(QJsonArray, packages);
+    QFETCH(int, limit);
+    QFETCH(QString, error);
+    QFETCH(QString, phoneHeard);
+    FakeAdb fake;
+    const AndroidDevice device = usbPhone(fake, scenario, packages);
+    const int port = session_port_next();
+    const QString url = deviceSessionUrl(port);
+    QCOMPARE(failure([&] { device.openUsbSession(url, limit); }), error.contains("%1") ? error.arg(url) : error);
+    if (!phoneHeard.isEmpty())
+        QTRY_VERIFY(fake.phoneLog(serial).contains(QStringLiteral("127.0.0.1:%1 in %2").arg(port).arg(phoneHeard)));
+}
+
+void TestAndroidDevice::wifiSessionOnTypedAddress()
+{
+    FakeAdb fake;
+    const QString address = QStringLiteral("127.0.0.2");
+    QVERIFY(fake.startWifiLauncher(address, serial));
+    const int port = session_port_next();
+    const QString url = deviceSessionUrl(port);
+    std::unique_ptr<QTcpSocket> session;
+    QCOMPARE(failure([&] { session = wifiPhone(address).openWifiSession(url, 10000); }), QString());
+    QCOMPARE(session->peerAddress(), QHostAddress(address));
+    QCOMPARE(session->peerPort(), port);
+    session.reset();
+    QCOMPARE(fake.phoneLog(serial).mid(0, 3),
+             QStringList({QStringLiteral("127.0.0.2:44441 in %1").arg(url), QStringLiteral("127.0.0.2:44441 out 1"),
+                          QStringLiteral("127.0.0.2:%1 out $ready:").arg(port)}));
+}
+
+void TestAndroidDevice::wifiFailures()
+{
+    FakeAdb fake;
+    const QString address = QStringLiteral("127.0.0.4");
+    fake.setPhone(serial, {{"scenario", QJsonObject{{"launcher_error", "denied"}}}});
+    QVERIFY(fake.startWifiLauncher(address, serial));
+    const QString url = deviceSessionUrl(session_port_next());
+    QCOMPARE(failure([&] { wifiPhone(address).openWifiSession(url, 10000); }),
+             QStringLiteral("start %1 failed.denied").arg(url));
+    QCOMPARE(failure([&] { wifiPhone(QStringLiteral("127.0.0.9")).openWifiSession(url, 10000); }),
+             QStringLiteral("can not connect 127.0.0.9:44441."));
+}
+
+QTEST_GUILESS_MAIN(TestAndroidDevice)
+#include "TestAndroidDevice.moc"

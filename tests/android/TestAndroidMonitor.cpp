@@ -1,0 +1,183 @@
+#include "android/AndroidMonitor.h"
+
+#include "support/FakeAdb.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QScopeGuard>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+int devicePasses(const FakeAdb& fake)
+{
+    return int(fake.calls().count(QStringLiteral(R"(["devices"])")));
+}
+
+} // namespace
+
+class TestAndroidMonitor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void announcesEachPhoneOnceAndWithdrawsItOnce();
+    void serialListedTwiceInOnePass();
+    void failedPassWithdrawsNothing();
+    void noSignalWithoutAdb();
+    void serverStartedElsewhereTakesSecondStartAndIsLeftRunning();
+    void msgtoolListsAnnouncedPhones();
+    void realAdbWithoutPhone();
+
+private:
+    // The signals in arrival order, "+serial state" and "-serial", delivered queued to
+    // this thread as to the main window.
+    void record(AndroidMonitor& monitor)
+    {
+        events.clear();
+        connect(&monitor, &AndroidMonitor::deviceConnected, this,
+                [this](const AdbDevice& dev) { events << QStringLiteral("+%1 %2").arg(dev.devid, dev.state); });
+        connect(&monitor, &AndroidMonitor::deviceDisconnected, this,
+                [this](const QString& devid) { events << QLatin1Char('-') + devid; });
+    }
+
+    // Rewrites the list and waits until the monitor has asked adb at least once since.
+    void listThenPoll(FakeAdb& fake, const QList<QStringList>& devices)
+    {
+        fake.setDevices(devices);
+        const int before = devicePasses(fake);
+        QTRY_VERIFY_WITH_TIMEOUT(devicePasses(fake) >= before + 2, 10000);
+    }
+
+    QStringList events;
+};
+
+void TestAndroidMonitor::initTestCase()
+{
+    qRegisterMetaType<AdbDevice>("AdbDevice");
+    AndroidMonitor::setPollInterval(50);
+}
+
+void TestAndroidMonitor::announcesEachPhoneOnceAndWithdrawsItOnce()
+{
+    FakeAdb fake;
+    const QString s = QStringLiteral("0123-AB_c");
+    {
+        AndroidMonitor monitor(nullptr);
+        record(monitor);
+        monitor.start();
+        listThenPoll(fake, {});
+        listThenPoll(fake, {{s, QStringLiteral("unauthorized")}});
+        QTRY_COMPARE(monitor.knownDeviceCount(), 1);
+        listThenPoll(fake, {{s, QStringLiteral("device")}});
+        listThenPoll(fake, {});
+        QTRY_COMPARE(monitor.knownDeviceCount(), 0);
+        listThenPoll(fake, {{s, QStringLiteral("device")}});
+        QTRY_COMPARE(events.size(), 3);
+    }
+    QCOMPARE(events, QStringList({"+0123-AB_c unauthorized", "-0123-AB_c", "+0123-AB_c device"}));
+    const QStringList calls = fake.calls();
+    QCOMPARE(calls.first(), QStringLiteral(R"(["start-server"])"));
+    QCOMPARE(calls.count(QStringLiteral(R"(["start-server"])")), 1);
+    QCOMPARE(calls.last(), QStringLiteral(R"(["kill-server"])"));
+}
+
+void TestAndroidMonitor::serialListedTwiceInOnePass()
+{
+    FakeAdb fake;
+    fake.setDevices({{"S1", "device"}, {"S1", "device"}, {"S2", "offline"}});
+    AndroidMonitor monitor(nullptr);
+    record(monitor);
+    monitor.start();
+    listThenPoll(fake, {{"S1", "device"}, {"S1", "device"}, {"S2", "offline"}});
+    QTRY_COMPARE(events.size(), 2);
+    QTest::qWait(200);
+    QCOMPARE(events, QStringList({"+S1 device", "+S2 offline"}));
+}
+
+void TestAndroidMonitor::failedPassWithdrawsNothing()
+{
+    FakeAdb fake;
+    AndroidMonitor monitor(nullptr);
+    record(monitor);
+    monitor.start();
+    listThenPoll(fake, {{"S1", "device"}});
+    QTRY_COMPARE(events, QStringList({"+S1 device"}));
+    fake.setScenario({{"raw", QJsonObject{{"devices", QJsonObject{{"stdout", "List of devices attached\n\n"},
+                                                                  {"stderr", "adb: protocol fault\n"}}}}}});
+    listThenPoll(fake, {});
+    QCOMPARE(events, QStringList({"+S1 device"}));
+    QCOMPARE(monitor.knownDeviceCount(), 1);
+}
+
+void TestAndroidMonitor::noSignalWithoutAdb()
+{
+    QTemporaryDir empty;
+    const QByteArray path = qgetenv("PATH");
+    const auto restorePath = qScopeGuard([&path] { qputenv("PATH", path); });
+    qputenv("PATH", empty.path().toUtf8());
+    AndroidMonitor monitor(nullptr);
+    record(monitor);
+    monitor.start();
+    QTest::qWait(500); // ten passes
+    QVERIFY(events.isEmpty());
+    QCOMPARE(monitor.knownDeviceCount(), 0);
+}
+
+void TestAndroidMonitor::serverStartedElsewhereTakesSecondStartAndIsLeftRunning()
+{
+    FakeAdb fake;
+    fake.serverAlreadyUp();
+    fake.setDevices({{"S1", "device"}});
+    {
+        AndroidMonitor monitor(nullptr);
+        record(monitor);
+        monitor.start();
+        QTRY_COMPARE(events, QStringList({"+S1 device"}));
+    }
+    const QStringList calls = fake.calls();
+    QCOMPARE(calls.mid(0, 3), QStringList({R"(["start-server"])", R"(["start-server"])", R"(["devices"])"}));
+    QVERIFY(!calls.contains(QStringLiteral(R"(["kill-server"])")));
+}
+
+void TestAndroidMonitor::msgtoolListsAnnouncedPhones()
+{
+    FakeAdb fake;
+    fake.setDevices({{"emulator-5554", "device"}, {"0123-AB_c", "unauthorized"}});
+    const CliResult result = msgtool({"android-devices", "--wait", "1"});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(QJsonDocument::fromJson(result.out).array(),
+             QJsonArray({QJsonObject{{"serial", "0123-AB_c"}, {"state", "unauthorized"}},
+                         QJsonObject{{"serial", "emulator-5554"}, {"state", "device"}}}));
+}
+
+// Debian's adb with a private server port and home: nothing listed, no server left.
+void TestAndroidMonitor::realAdbWithoutPhone()
+{
+    if (!QFile::exists(QStringLiteral("/usr/bin/adb")))
+        QSKIP("Debian's adb is not installed");
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    env.insert(QStringLiteral("HOME"), home.path());
+    // A port of our own, so that no other adb server is touched.
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    const QString port = QString::number(probe.serverPort());
+    probe.close();
+    env.insert(QStringLiteral("ANDROID_ADB_SERVER_PORT"), port);
+
+    const CliResult result = msgtool({"android-devices", "--wait", "1"}, env);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out.trimmed(), QByteArray("[]"));
+    const CliResult after = runCli(QStringLiteral("/usr/bin/adb"), {QStringLiteral("kill-server")}, {}, env);
+    QVERIFY2(after.err.contains("cannot connect to daemon"), after.err.constData());
+}
+
+QTEST_GUILESS_MAIN(TestAndroidMonitor)
+#include "TestAndroidMonitor.moc"

@@ -1,0 +1,43 @@
+#pragma once
+
+// Simulated iPhones for the device-layer tests: folders made by make-phone below a
+// SIMDEVICE_ROOT of the test's own, and what the simulated library logged for them.
+
+#include "support/Cli.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+// Plugs a phone in (make-phone renames it into root whole); true on success.
+inline bool makePhone(const QString& root, const QString& udid, const QJsonObject& sim = {},
+                      const QStringList& extraArgs = {})
+{
+    const QStringList args = QStringList{QStringLiteral(MAKE_PHONE_PATH), root, udid, QStringLiteral("--ios"),
+                                         QStringLiteral("7.1.2"), QStringLiteral("--sim"),
+                                         QString::fromUtf8(QJsonDocument(sim).toJson(QJsonDocument::Compact))}
+        + extraArgs;
+    const CliResult r = runCli(QStringLiteral("python3"), args);
+    if (r.exitCode != 0)
+        qWarning("make-phone failed: %s", r.err.constData());
+    return r.exitCode == 0;
+}
+
+inline QStringList callsLog(const QString& phoneFolder)
+{
+    QFile file(phoneFolder + QStringLiteral("/calls.log"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// A value of a phone's values.plist as python's plistlib reads it, printed with repr().
+inline QByteArray valuesPlistEntry(const QString& phoneFolder, const QString& pythonPath)
+{
+    return python(QStringLiteral("import plistlib,sys;v=plistlib.load(open(sys.argv[1],'rb'));print(repr(v%1))")
+                      .arg(pythonPath),
+                  {phoneFolder + QStringLiteral("/values.plist")})
+        .out.trimmed();
+}

@@ -1,0 +1,52 @@
+#include "Command.h"
+
+#include "android/AndroidMonitor.h"
+
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMap>
+#include <QTimer>
+
+namespace {
+
+constexpr int defaultWaitSeconds = 4;
+
+int waitSeconds(const QStringList& args)
+{
+    if (args.isEmpty())
+        return defaultWaitSeconds;
+    bool ok = false;
+    const int seconds = args.size() == 2 && args[0] == QLatin1String("--wait") ? args[1].toInt(&ok) : -1;
+    if (!ok || seconds < 0)
+        throw UsageError("expected --wait SECONDS, a whole number of seconds");
+    return seconds;
+}
+
+// Runs the monitor as the window does, with queued signals on this thread's event loop,
+// and lists the phones it announced and had not withdrawn when the wait ended.
+QJsonValue androidDevices(const QStringList& args)
+{
+    const int seconds = waitSeconds(args);
+    qRegisterMetaType<AdbDevice>("AdbDevice");
+    QMap<QString, QString> present; // serial -> state it was announced in
+    {
+        AndroidMonitor monitor(nullptr);
+        QObject::connect(&monitor, &AndroidMonitor::deviceConnected, &monitor,
+                         [&present](const AdbDevice& dev) { present.insert(dev.devid, dev.state); });
+        QObject::connect(&monitor, &AndroidMonitor::deviceDisconnected, &monitor,
+                         [&present](const QString& devid) { present.remove(devid); });
+        monitor.start();
+        QEventLoop loop;
+        QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    QJsonArray phones;
+    for (auto it = present.cbegin(); it != present.cend(); ++it)
+        phones.append(QJsonObject{{"serial", it.key()}, {"state", it.value()}});
+    return phones;
+}
+
+} // namespace
+
+MSGTOOL_COMMAND("android-devices", "[--wait SECONDS]", androidDevices);

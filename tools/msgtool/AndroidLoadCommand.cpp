@@ -1,0 +1,27 @@
+#include "Command.h"
+#include "ConnectUsbPhone.h"
+#include "MessageRowCount.h"
+#include "RunWorkerOrThrow.h"
+
+#include "android/AndroidLoadSMSThread.h"
+
+#include <QJsonObject>
+
+namespace {
+
+// Reads the phone's messages into its cache database as the window does on arrival.
+QJsonValue androidLoad(const QStringList& args)
+{
+    if (args.size() != 1)
+        throw UsageError("expected one SERIAL");
+    AndroidDevice device = connectUsbPhone(args.first());
+    ProgressForm form(QString(), nullptr);
+    AndroidLoadSMSThread worker(&device, &form, nullptr);
+    runWorkerOrThrow(worker, form);
+    const QString cache = device.cacheDir().absolutePath();
+    return QJsonObject{{"cache", cache}, {"messages", messageRowCount(cache)}};
+}
+
+} // namespace
+
+MSGTOOL_COMMAND("android-load", "SERIAL", androidLoad);
