@@ -10,7 +10,7 @@ constexpr int wrappedFileKeyLength = 40;
 
 // The key derivation is slow on purpose and reads no structure, so it is left out: every
 // input is unlocked with the key that the password "fuzz" gives over the salt and the
-// rounds of the starting inputs (fuzz/make-corpus writes them), so that the unwraps succeed
+// rounds of the starting inputs (fuzz/make-corpus.py writes them), so that the unwraps succeed
 // and the fuzzer can work past them.
 QByteArray passwordKey;
 
