@@ -65,21 +65,21 @@ bool KeyBag::unlock(const QByteArray& password, const DerivationProgress& progre
                                      .arg(maxIterations)
                                      .toStdString());
     }
-    QList<TagMap*> wrapped;
-    for (TagMap& entry : classKeys) {
-        if ((attrInt(entry, QStringLiteral("WRAP")) & wrappedWithPasswordKey) && entry.contains(QStringLiteral("WPKY")))
-            wrapped.append(&entry);
-    }
-    if (wrapped.isEmpty()) {
+    if (passwordWrappedKeys().isEmpty()) {
         qCWarning(lcITunes, "keybag: no class key is wrapped with the password key");
         return false;
     }
-
     const QByteArray passwordKey =
         pbkdf2Sha1(password, attributes.value(QStringLiteral("SALT")), iterations, keyLength, progress);
-    if (passwordKey.isEmpty())
+    return !passwordKey.isEmpty() && unlockWithPasswordKey(passwordKey);
+}
+
+bool KeyBag::unlockWithPasswordKey(const QByteArray& passwordKey)
+{
+    const QList<TagMap*> wrapped = passwordWrappedKeys();
+    if (wrapped.isEmpty())
         return false;
-    for (TagMap* entry : std::as_const(wrapped)) {
+    for (TagMap* entry : wrapped) {
         const QByteArray wrappedKey = entry->value(QStringLiteral("WPKY"));
         const QByteArray key =
             wrappedKey.size() == wrappedKeyLength ? aesUnwrap(passwordKey, wrappedKey) : QByteArray();
@@ -88,6 +88,16 @@ bool KeyBag::unlock(const QByteArray& password, const DerivationProgress& progre
         entry->insert(QStringLiteral("KEY"), key);
     }
     return true;
+}
+
+QList<KeyBag::TagMap*> KeyBag::passwordWrappedKeys()
+{
+    QList<TagMap*> wrapped;
+    for (TagMap& entry : classKeys) {
+        if ((attrInt(entry, QStringLiteral("WRAP")) & wrappedWithPasswordKey) && entry.contains(QStringLiteral("WPKY")))
+            wrapped.append(&entry);
+    }
+    return wrapped;
 }
 
 quint32 KeyBag::attrInt(const TagMap& items, const QString& tag)

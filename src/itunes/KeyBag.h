@@ -3,6 +3,7 @@
 #include "itunes/BackupCrypto.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QString>
 
@@ -34,6 +35,8 @@ public:
     // their "KEY". progress follows the key derivation and may stop it, which fails the
     // unlock. Throws std::runtime_error for an iteration count above maxIterations.
     bool unlock(const QByteArray& password, const DerivationProgress& progress = {});
+    // The part of unlock() after the key derivation, given the derived password key.
+    bool unlockWithPasswordKey(const QByteArray& passwordKey);
 
     // The first four bytes of the tag's value, big-endian; 0 when absent or shorter.
     static quint32 attrInt(const TagMap& items, const QString& tag);
@@ -41,4 +44,8 @@ public:
     // The key of one file from its wrapped key (40 bytes); empty when the class is unknown
     // or was not unlocked, or the wrapped key has another length or fails to unwrap.
     QByteArray unwrapFileKey(int protectionClass, const QByteArray& wrappedKey) const;
+
+private:
+    // The class entries whose key is wrapped with the password key.
+    QList<TagMap*> passwordWrappedKeys();
 };

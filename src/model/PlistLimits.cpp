@@ -49,35 +49,77 @@ public:
     // values); nothing for any other object, or for one the parser would refuse.
     std::vector<quint64> children(quint64 index) const
     {
-        const quint64 offset = readBigEndian(data + tableOffset + index * quint64(offsetSize), offsetSize);
-        if (offset >= tableOffset)
+        const Header header = headerOf(index);
+        if (header.type < 0xA || header.type > 0xD)
             return {};
-        const uchar marker = data[offset];
-        const int type = marker >> 4;
-        if (type < 0xA || type > 0xD)
-            return {};
-        quint64 pos = offset + 1;
-        quint64 items = marker & 0x0F;
-        if (items == 0x0F) { // the count follows as an integer object
-            if (pos >= tableOffset || data[pos] >> 4 != 0x1)
-                return {};
-            const int intSize = 1 << (data[pos] & 0x0F);
-            if (intSize > 8 || pos + 1 + quint64(intSize) > tableOffset)
-                return {};
-            items = readBigEndian(data + pos + 1, intSize);
-            pos += 1 + quint64(intSize);
-        }
-        const quint64 refs = type == 0xD ? items * 2 : items;
-        if (items > tableOffset || refs > (tableOffset - pos) / quint64(refSize))
+        const quint64 refs = header.type == 0xD ? header.items * 2 : header.items;
+        if (header.items > tableOffset || refs > (tableOffset - header.pos) / quint64(refSize))
             return {};
         std::vector<quint64> result;
         result.reserve(size_t(refs));
         for (quint64 i = 0; i < refs; ++i)
-            result.push_back(readBigEndian(data + pos + i * quint64(refSize), refSize));
+            result.push_back(readBigEndian(data + header.pos + i * quint64(refSize), refSize));
         return result;
     }
 
+    // True for a dictionary with a key holding a NUL character: libplist keeps the text
+    // after the NUL as well, and aborts on an assertion when the key is read.
+    bool hasKeyWithNul(quint64 index) const
+    {
+        if (headerOf(index).type != 0xD)
+            return false;
+        const std::vector<quint64> refs = children(index);
+        for (size_t i = 0; i < refs.size() / 2; ++i) {
+            if (refs[i] < count && holdsNul(refs[i]))
+                return true;
+        }
+        return false;
+    }
+
 private:
+    // An object's type (the high nibble of its marker), its count of items, characters
+    // or bytes, and the position of its contents; type 0 for an object the parser refuses.
+    struct Header
+    {
+        int type = 0;
+        quint64 items = 0;
+        quint64 pos = 0;
+    };
+
+    Header headerOf(quint64 index) const
+    {
+        const quint64 offset = readBigEndian(data + tableOffset + index * quint64(offsetSize), offsetSize);
+        if (offset >= tableOffset)
+            return {};
+        const uchar marker = data[offset];
+        Header header{marker >> 4, quint64(marker & 0x0F), offset + 1};
+        if (header.items == 0x0F) { // the count follows as an integer object
+            if (header.pos >= tableOffset || data[header.pos] >> 4 != 0x1)
+                return {};
+            const int intSize = 1 << (data[header.pos] & 0x0F);
+            if (intSize > 8 || header.pos + 1 + quint64(intSize) > tableOffset)
+                return {};
+            header.items = readBigEndian(data + header.pos + 1, intSize);
+            header.pos += 1 + quint64(intSize);
+        }
+        return header;
+    }
+
+    // An ASCII (type 5) or UTF-16 (type 6) string whose characters lie before the offset table.
+    bool holdsNul(quint64 index) const
+    {
+        const Header header = headerOf(index);
+        const quint64 unit = header.type == 0x5 ? 1 : header.type == 0x6 ? 2 : 0;
+        if (unit == 0 || header.items > (tableOffset - header.pos) / unit)
+            return false;
+        for (quint64 i = 0; i < header.items; ++i) {
+            const uchar* c = data + header.pos + i * unit;
+            if (c[0] == 0 && (unit == 1 || c[1] == 0))
+                return true;
+        }
+        return false;
+    }
+
     const uchar* data;
     quint64 size;
     int offsetSize = 0;
@@ -106,6 +148,8 @@ bool binaryExceedsLimits(const QByteArray& bytes)
         size_t next = 0;
     };
     std::vector<Frame> path;
+    if (objects.hasKeyWithNul(objects.top))
+        return true;
     path.push_back({objects.top, objects.children(objects.top)});
     state[objects.top] = OnPath;
     while (!path.empty()) {
@@ -125,7 +169,7 @@ bool binaryExceedsLimits(const QByteArray& bytes)
         const quint64 child = frame.children[frame.next++];
         if (child >= objects.count || state[child] == Measured)
             continue;
-        if (state[child] == OnPath || path.size() >= size_t(maxPlistNesting))
+        if (state[child] == OnPath || path.size() >= size_t(maxPlistNesting) || objects.hasKeyWithNul(child))
             return true;
         state[child] = OnPath;
         path.push_back({child, objects.children(child)});

@@ -162,10 +162,13 @@ QString PlistValue::toString() const
 {
     if (!isString())
         return QStringLiteral("");
-    char* raw = nullptr;
-    plist_get_string_val(node(), &raw);
-    const MallocPtr text(raw);
-    return nonNull(QString::fromUtf8(text.get()));
+    // A file may hold a string with a NUL byte in it, which plist_get_string_val asserts
+    // away; the text ends at the first NUL, as for a C string.
+    uint64_t length = 0;
+    const char* text = plist_get_string_ptr(node(), &length);
+    if (!text)
+        return QStringLiteral("");
+    return nonNull(QString::fromUtf8(text, qsizetype(qstrnlen(text, size_t(length)))));
 }
 
 QString PlistValue::toKey() const

@@ -60,6 +60,18 @@ QByteArray nestedBinary(int arrays, int refs = 1, bool cycle = false)
     return data;
 }
 
+// A binary list of one dictionary mapping the given key object to the string "x".
+QByteArray binaryDictionary(const QByteArray& keyObject)
+{
+    const QByteArray objects = QByteArray("\xD1\x01\x02", 3) + keyObject + QByteArray("\x51x", 2);
+    const char table = char(8 + objects.size());
+    QByteArray data = "bplist00" + objects;
+    data.append(char(8)).append(char(11)).append(char(11 + keyObject.size()));
+    data.append(QByteArray(6, '\0')).append(char(1)).append(char(1));
+    data.append(QByteArray(7, '\0')).append(char(3)).append(QByteArray(8, '\0'));
+    return data.append(QByteArray(7, '\0')).append(table);
+}
+
 QByteArray nestedXml(int elements)
 {
     return "<plist version=\"1.0\">" + QByteArray("<array>").repeated(elements - 1)
@@ -149,6 +161,26 @@ private slots:
         QVERIFY(!value.toBinary().isNull() && value.toBinary().isEmpty());
     }
 
+    void stringEndsAtItsFirstNul_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("XML") << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><string>a\0b</string></plist>",
+                                           70);
+        // One ASCII string object of 3 bytes as the root, its offset, then the 32-byte trailer.
+        const QByteArray binary = QByteArray("bplist00\x53" "a\0b" "\x08", 13)
+                                  + QByteArray(6, '\0') + QByteArray("\x01\x01", 2) + QByteArray(7, '\0')
+                                  + QByteArray("\x01", 1) + QByteArray(8, '\0') + QByteArray(7, '\0')
+                                  + QByteArray("\x0c", 1);
+        QTest::newRow("binary") << binary;
+    }
+    void stringEndsAtItsFirstNul()
+    {
+        QFETCH(QByteArray, bytes);
+        const PlistValue value = PlistValue::fromData(bytes);
+        QVERIFY(value.isString());
+        QCOMPARE(value.toString(), QStringLiteral("a"));
+    }
+
     void nestingIsBoundedBeforeParsing_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -174,6 +206,24 @@ private slots:
         QCOMPARE(exceedsPlistLimits(bytes), !parsed);
         const PlistValue value = PlistValue::fromData(bytes);
         QCOMPARE(value.isNone(), !parsed);
+    }
+
+    void keysHoldingNulAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("keyObject");
+        QTest::addColumn<QString>("key"); // empty when the list is refused
+        QTest::newRow("UTF-16 key") << QByteArray("\x62\x00\x61\x00\xe9", 5) << QStringLiteral("aé");
+        QTest::newRow("UTF-16 key with a NUL") << QByteArray("\x62\x00\x61\x00\x00", 5) << QString();
+        QTest::newRow("ASCII key with a NUL") << QByteArray("\x52\x61\x00", 3) << QString();
+    }
+    void keysHoldingNulAreRefused()
+    {
+        QFETCH(QByteArray, keyObject);
+        QFETCH(QString, key);
+        const PlistValue value = PlistValue::fromData(binaryDictionary(keyObject));
+        QCOMPARE(value.isNone(), key.isEmpty());
+        if (!key.isEmpty())
+            QCOMPARE(value.toMap().keys(), QStringList{key});
     }
 
     void truncatedBinaryIsRefused()
