@@ -1,6 +1,7 @@
 #include "SqliteReading.h"
 
 #include "msgdb/Sqlite3File.h"
+#include "msgdb/SqliteRecordCarver.h"
 #include "sqlite/SqliteCol.h"
 
 #include <QList>
@@ -46,9 +47,10 @@ void readPage(const Sqlite3File& file, const _SqlitePage& page)
             (void)file.payload(cell);
     }
     for (const QList<_SqliteCol>& layout : layouts()) {
+        const SqliteRecordCarver carver(file, layout, 0, nullptr);
         if (page.isBtreePage())
-            (void)file.carveFreeSpace(layout, 0, page, nullptr);
+            (void)carver.carveFreeSpace(page);
         else
-            (void)file.carvePageGap(layout, 0, page.pageNo, 0, nullptr);
+            (void)carver.carvePageGap(page.pageNo, 0);
     }
 }
