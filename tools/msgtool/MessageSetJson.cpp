@@ -1,10 +1,14 @@
 #include "MessageSetJson.h"
 
+#include "CompactJson.h"
+
 #include "model/SafeSort.h"
 #include "model/SortPredicates.h"
 
 #include <QJsonArray>
 #include <QStringList>
+
+#include <stdexcept>
 
 namespace {
 
@@ -120,25 +124,34 @@ QList<Record*> byRowId(const QHash<qint64, Record*>& records)
     return list;
 }
 
+void write(std::FILE* out, const QByteArray& bytes)
+{
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) != size_t(bytes.size()))
+        throw std::runtime_error("cannot write the output");
+}
+
 } // namespace
 
-QJsonObject messageSetJson(const MsgSetPtr& set, int iosVersion)
+void writeMessageSetJson(std::FILE* out, const MsgSetPtr& set, int iosVersion, const QJsonObject& extra)
 {
-    QList<_MsgMessage*> messages = set.messages();
-    safeSort(messages, messageLessThan);
-    QJsonArray messageArray;
-    for (const _MsgMessage* m : std::as_const(messages))
-        messageArray.append(messageJson(*m));
     QJsonArray chatArray;
     for (const _MsgChat* c : byRowId(set.data()->chats))
         chatArray.append(chatJson(*c));
     QJsonArray handleArray;
     for (const _MsgHandle* h : byRowId(set.data()->handles))
         handleArray.append(handleJson(*h));
-    return QJsonObject{
-        {"ios_version", iosVersion},
-        {"messages", messageArray},
-        {"chats", chatArray},
-        {"handles", handleArray},
-    };
+    QJsonObject head = extra;
+    head.insert(QStringLiteral("ios_version"), iosVersion);
+    head.insert(QStringLiteral("chats"), chatArray);
+    head.insert(QStringLiteral("handles"), handleArray);
+    // The head's closing brace gives way to the messages, streamed one by one.
+    write(out, compactJson(head).chopped(1) + ",\"messages\":[");
+
+    QList<_MsgMessage*> messages = set.messages();
+    safeSort(messages, messageLessThan);
+    for (qsizetype i = 0; i < messages.size(); ++i)
+        write(out, (i ? "," : "") + compactJson(messageJson(*messages[i])));
+    write(out, "]}\n");
+    if (std::fflush(out) != 0 || std::ferror(out))
+        throw std::runtime_error("cannot write the output");
 }
