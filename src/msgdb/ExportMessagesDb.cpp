@@ -43,7 +43,9 @@ void ExportMessagesDb::write(const _MsgMessage& message)
     const _MsgChat& chat = *message.chat;
     // One lookup serves a message of a known chat; a new chat brings its handles and
     // joins with it, so the sender is looked up again after it.
-    const IOS6MessageDb::MessageLookup found = messageDb.lookUpMessage(message);
+    // The fingerprint is an MD5 of the message: worked out once for the lookup and the insert.
+    const QString fingerprint = message.logicHash();
+    const IOS6MessageDb::MessageLookup found = messageDb.lookUpMessage(message, fingerprint);
     qint64 chatRow = found.chatRow;
     qint64 handleRow = found.handleRow;
     if (!chatRow) {
@@ -59,7 +61,7 @@ void ExportMessagesDb::write(const _MsgMessage& message)
     qint64 messageRow = found.messageRow;
     if (!messageRow) {
         const qint64 otherHandleRow = message.otherHandle ? joinedHandle(chatRow, *message.otherHandle) : 0;
-        messageRow = messageDb.insertMessage(message, handleRow, otherHandleRow, QString());
+        messageRow = messageDb.insertMessage(message, handleRow, otherHandleRow, fingerprint);
         messageDb.joinChatMessage(chatRow, messageRow);
         messageDb.updateChatLast(chatRow, message.date);
     }

@@ -80,7 +80,8 @@ public:
     qint64 findMessageByLogicHash(const _MsgMessage& message);
     // What writing a message asks first, in one statement: its chat's row by GUID, its
     // sender's handle row (when it has a sender) and whether that handle is joined to the
-    // chat, and the message's row by fingerprint, then by GUID. 0 stands for none.
+    // chat, and the message's row by fingerprint (the message's own, as insertMessage
+    // stores it), then by GUID. 0 stands for none.
     struct MessageLookup
     {
         qint64 chatRow = 0;
@@ -88,7 +89,7 @@ public:
         bool handleJoined = false;
         qint64 messageRow = 0;
     };
-    MessageLookup lookUpMessage(const _MsgMessage& message);
+    MessageLookup lookUpMessage(const _MsgMessage& message, const QString& fingerprint);
     // Chat-message join rows, leaving out location-sharing events where item_type exists.
     qint64 countChatMessages();
     // Deletes the message row and its join rows, then its chat when no message is left

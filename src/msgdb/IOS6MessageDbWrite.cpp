@@ -262,7 +262,7 @@ qint64 IOS6MessageDb::findMessageByLogicHash(const _MsgMessage& message)
     return findRowId(Sqlite3Sql("select rowid from message where logic_hash=?").addTextParam(message.logicHash()));
 }
 
-IOS6MessageDb::MessageLookup IOS6MessageDb::lookUpMessage(const _MsgMessage& message)
+IOS6MessageDb::MessageLookup IOS6MessageDb::lookUpMessage(const _MsgMessage& message, const QString& fingerprint)
 {
     initDb();
     const bool byFingerprint = tableHas(messageTable, "logic_hash");
@@ -274,7 +274,7 @@ IOS6MessageDb::MessageLookup IOS6MessageDb::lookUpMessage(const _MsgMessage& mes
                        .arg(byFingerprint ? QStringLiteral("(select rowid from message where logic_hash = ?), ")
                                           : QString()));
     if (byFingerprint)
-        sql.addTextParam(message.logicHash());
+        sql.addTextParam(fingerprint);
     sql.addTextParam(message.guid);
     sql.addTextParam(message.chat ? message.chat->guid : QString());
     sql.addTextParam(message.handle ? message.handle->id : QString());
