@@ -4,12 +4,12 @@
 // the ratio at the larger size (argument, 1,000,000 by default) at most 1.5x the ratio
 // at 10,000. Exits 1 when a bound is missed, 2 when the run itself fails.
 #include "BenchSupport.h"
+#include "MessageDbFill.h"
 
 #include "msgdb/IOS6MessageDb.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -19,40 +19,8 @@
 namespace {
 
 constexpr int acceptanceSize = 100000;
-constexpr int chatCount = 100;
 constexpr double allowedRatio = 2.0;
 constexpr double allowedBytesPerMessage = 1024;
-const QString fillSql = QStringLiteral(
-    "BEGIN;"
-    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %2) "
-    "INSERT INTO handle(ROWID, id, country, service) SELECT i, '+1415555' || substr('0000' || i, -4), 'us', 'SMS' FROM n;"
-    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %2) "
-    "INSERT INTO chat(ROWID, guid, chat_identifier, service_name, _last) "
-    "SELECT i, 'SMS;-;' || i, '+1415555' || substr('0000' || i, -4), 'SMS', 0 FROM n;"
-    "INSERT INTO chat_handle_join SELECT ROWID, ROWID FROM chat;"
-    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-    "INSERT INTO message(ROWID, guid, text, handle_id, service, date, is_from_me, logic_hash) "
-    "SELECT i, 'GUID-' || substr('00000000' || i, -8), 'Message number ' || i || ' with some ordinary text in it', "
-    "1 + (i % %2), 'SMS', 400000000 + i, (i & 1), hex(randomblob(16)) FROM n;"
-    "INSERT INTO chat_message_join SELECT handle_id, ROWID FROM message;"
-    "COMMIT;");
-
-const QString selectSql = QStringLiteral(
-    "select j.chat_id, m.* from chat_message_join as j inner join message as m on j.message_id = m.rowid "
-    "and m.item_type <> 4");
-
-bool runShell(const QStringList& args)
-{
-    QProcess shell;
-    shell.setStandardOutputFile(QProcess::nullDevice());
-    shell.start(QStringLiteral("sqlite3"), args);
-    if (!shell.waitForFinished(-1) || shell.exitCode() != 0) {
-        std::fprintf(stderr, "sqlite3 failed: %s\n", shell.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
-
 // A local database of that many messages, in its own folder below root.
 QString filledFolder(const QTemporaryDir& root, int messages)
 {
@@ -61,7 +29,7 @@ QString filledFolder(const QTemporaryDir& root, int messages)
     created.initDb();
     const QString path = created.databasePath();
     created.close();
-    return runShell({path, fillSql.arg(messages).arg(chatCount)}) ? folder : QString();
+    return fillMessageDb(path, messages) ? folder : QString();
 }
 
 int loadedMessages(const QString& folder)
@@ -101,7 +69,7 @@ double measure(const QTemporaryDir& root, int messages)
         roundsFor(messages),
         [&] {
             const double startUp = timeMs([&] { ok = runShell({path, QStringLiteral("select 1")}) && ok; });
-            return timeMs([&] { ok = runShell({path, selectSql}) && ok; }) - startUp;
+            return timeMs([&] { ok = runShell({path, joinedMessagesSql}) && ok; }) - startUp;
         },
         [&] { return timeMs([&] { ok = loadedMessages(folder) == messages && ok; }); });
     if (!ok) {

@@ -26,11 +26,20 @@ double median(std::vector<double> values)
 
 PairedTimes pairedRuns(int rounds, const TimedRun& baseline, const TimedRun& ours)
 {
+    return pairedRounds(rounds, [&] {
+        const double baselineMs = baseline();
+        return PairMs{baselineMs, ours()};
+    });
+}
+
+PairedTimes pairedRounds(int rounds, const std::function<PairMs()>& run)
+{
     std::vector<double> baselineMs, oursMs, ratios;
     for (int i = 0; i < rounds; ++i) {
-        baselineMs.push_back(baseline());
-        oursMs.push_back(ours());
-        ratios.push_back(oursMs.back() / baselineMs.back());
+        const PairMs pair = run();
+        baselineMs.push_back(pair.baselineMs);
+        oursMs.push_back(pair.oursMs);
+        ratios.push_back(pair.oursMs / pair.baselineMs);
     }
     return {median(oursMs), median(baselineMs), median(ratios)};
 }

@@ -23,6 +23,15 @@ struct PairedTimes
 // alike; the ratio is the median of the pairs' ratios, the times are medians too.
 PairedTimes pairedRuns(int rounds, const TimedRun& baseline, const TimedRun& ours);
 
+// The same, for work that measures the baseline and ours in one go: run returns
+// {baseline ms, ours ms}.
+struct PairMs
+{
+    double baselineMs;
+    double oursMs;
+};
+PairedTimes pairedRounds(int rounds, const std::function<PairMs()>& run);
+
 // Enough pairs that a small size's median stands above the machine's noise: 3 for
 // 100,000 messages and more, up to 31 for a few thousand.
 int roundsFor(int messages);
