@@ -37,7 +37,9 @@ std::string folderName(const std::string& folder)
     return slash == std::string::npos ? folder : folder.substr(slash + 1);
 }
 
-std::string stringOf(plist_t node)
+} // namespace
+
+std::string plistString(plist_t node)
 {
     char* raw = nullptr;
     plist_get_string_val(node, &raw);
@@ -45,8 +47,6 @@ std::string stringOf(plist_t node)
     std::free(raw);
     return text;
 }
-
-} // namespace
 
 SimValues::SimValues(std::string folder, PlistNode root, bool binary)
     : m_folder(std::move(folder)), m_root(std::move(root)), m_binary(binary)
@@ -107,13 +107,19 @@ ServiceAnswer SimValues::service(const std::string& name) const
             return {ServiceAnswer::errorCode, {}, int(std::int64_t(value))};
     }
     if (entry && plist_get_node_type(entry) == PLIST_STRING) {
-        const std::string text = stringOf(entry);
+        const std::string text = plistString(entry);
         if (text.rfind(relayPrefix, 0) == 0)
             return {ServiceAnswer::relay, text.substr(std::strlen(relayPrefix)), 0};
     }
     if (name == fileRelayService)
         return {ServiceAnswer::builtInFileRelay, {}, 0};
     return {ServiceAnswer::errorCode, {}, simDeviceUnknownService};
+}
+
+PlistNode SimValues::knob(const char* name) const
+{
+    plist_t node = knobs() ? plist_dict_get_item(knobs(), name) : nullptr;
+    return PlistNode(node ? plist_copy(node) : nullptr);
 }
 
 plist_t SimValues::defaultDomain() const

@@ -12,6 +12,9 @@ struct PlistFree
 };
 using PlistNode = std::unique_ptr<void, PlistFree>;
 
+// The text of a string node; empty for any other node.
+std::string plistString(plist_t node);
+
 // How a phone folder's "Services" knob answers for one service name.
 struct ServiceAnswer
 {
@@ -32,6 +35,8 @@ public:
     bool paired() const;
     int resultKnob(const char* name) const;
     ServiceAnswer service(const std::string& name) const;
+    // A copy of one knob, or null.
+    PlistNode knob(const char* name) const;
 
     // A copy of one value, or null. An empty domain is the default domain; an empty key
     // asks for the whole domain as a dictionary.

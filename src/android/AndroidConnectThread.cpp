@@ -2,7 +2,7 @@
 
 #include "android/simpleprotocol.h"
 
-#include "frame/ProgressForm.h"
+#include "frame/WorkerReport.h"
 
 #include <QCoreApplication>
 #include <QTcpSocket>
@@ -15,7 +15,7 @@ constexpr int oldestUnsupportedVersion = 9;
 
 } // namespace
 
-AndroidConnectThread::AndroidConnectThread(const AndroidDevice& device, ProgressForm* form, QObject* parent)
+AndroidConnectThread::AndroidConnectThread(const AndroidDevice& device, WorkerReport* form, QObject* parent)
     : QThread(parent)
     , form(form)
     , record(device)

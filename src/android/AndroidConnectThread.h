@@ -4,10 +4,10 @@
 
 #include <QThread>
 
-class ProgressForm;
+class WorkerReport;
 
 // What both connection threads share: the record they fill and the device-information
-// exchange that ends them. Each reports only through its progress dialog.
+// exchange that ends them. Each reports only through its WorkerReport.
 class AndroidConnectThread : public QThread
 {
     Q_OBJECT
@@ -17,13 +17,13 @@ public:
     const AndroidDevice& device() const;
 
 protected:
-    AndroidConnectThread(const AndroidDevice& device, ProgressForm* form, QObject* parent);
+    AndroidConnectThread(const AndroidDevice& device, WorkerReport* form, QObject* parent);
 
     // Shows status (translated in the caller's context), reads "$hello:" on a device2
     // session, fills the record and reports success, or "too old" for version 9 and below.
     // Session failures escape; a cancel escapes as simpleprotocol::CancelledException.
     void readDeviceInfoAndReport(const QString& status);
 
-    ProgressForm* form;
+    WorkerReport* form;
     AndroidDevice record;
 };

@@ -3,13 +3,14 @@
 #include "android/AdbClient.h"
 #include "android/CompanionPackage.h"
 
-#include "frame/ProgressForm.h"
+#include "frame/ReportedRun.h"
+#include "frame/WorkerReport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QUrl>
 
-#include <exception>
+#include <stdexcept>
 
 namespace {
 
@@ -27,7 +28,7 @@ constexpr int pauseSliceMs = 100;
 
 } // namespace
 
-AndroidConnectWithUSBThread::AndroidConnectWithUSBThread(const QString& serial, ProgressForm* form, QObject* parent)
+AndroidConnectWithUSBThread::AndroidConnectWithUSBThread(const QString& serial, WorkerReport* form, QObject* parent)
     : AndroidConnectThread(usbDevice(serial), form, parent)
 {
 }
@@ -35,23 +36,26 @@ AndroidConnectWithUSBThread::AndroidConnectWithUSBThread(const QString& serial, 
 void AndroidConnectWithUSBThread::run()
 {
     form->postProgress(tr("IDS_CHECKING_APK_INSTALL"), -1, QString());
-    try {
-        const QSet<QString> packages = AdbClient().adb_list_packages(record.serial);
-        // An empty list means adb could not tell; the session then shows whether the app is there.
-        if (!packages.isEmpty() && !packages.contains(QLatin1String(companionPackage))) {
+    runReported(*form, [this] {
+        try {
+            const QSet<QString> packages = AdbClient().adb_list_packages(record.serial);
+            // An empty list means adb could not tell; the session then shows whether the app is there.
+            if (!packages.isEmpty() && !packages.contains(QLatin1String(companionPackage))) {
+                if (form->rejected)
+                    return;
+                if (!installCompanion())
+                    return;
+            }
             if (form->rejected)
                 return;
-            if (!installCompanion())
-                return;
+            readDeviceInfoAndReport(tr("IDS_GET_ANDROID_DEVICE_INFO"));
+        } catch (const simpleprotocol::CancelledException&) {
+            throw RunCancelled();
+        } catch (const std::exception& e) {
+            // What went wrong comes after what the user can do about it.
+            throw std::runtime_error((adviceText() + QString::fromUtf8(e.what())).toStdString());
         }
-        if (form->rejected)
-            return;
-        readDeviceInfoAndReport(tr("IDS_GET_ANDROID_DEVICE_INFO"));
-    } catch (const simpleprotocol::CancelledException&) {
-        return; // the dialog is already closed
-    } catch (const std::exception& e) {
-        form->postError(adviceText() + QString::fromUtf8(e.what()));
-    }
+    });
 }
 
 bool AndroidConnectWithUSBThread::installCompanion()

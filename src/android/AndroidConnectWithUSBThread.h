@@ -9,7 +9,7 @@ class AndroidConnectWithUSBThread : public AndroidConnectThread
     Q_OBJECT
 
 public:
-    AndroidConnectWithUSBThread(const QString& serial, ProgressForm* form, QObject* parent);
+    AndroidConnectWithUSBThread(const QString& serial, WorkerReport* form, QObject* parent);
 
 protected:
     void run() override;

@@ -1,8 +1,6 @@
 #include "android/AndroidConnectWithWiFiThread.h"
 
-#include "frame/ProgressForm.h"
-
-#include <exception>
+#include "frame/ReportedRun.h"
 
 namespace {
 
@@ -17,18 +15,14 @@ AndroidDevice wifiDevice(const QString& host)
 
 } // namespace
 
-AndroidConnectWithWiFiThread::AndroidConnectWithWiFiThread(const QString& host, ProgressForm* form, QObject* parent)
+AndroidConnectWithWiFiThread::AndroidConnectWithWiFiThread(const QString& host, WorkerReport* form, QObject* parent)
     : AndroidConnectThread(wifiDevice(host), form, parent)
 {
 }
 
 void AndroidConnectWithWiFiThread::run()
 {
-    try {
-        readDeviceInfoAndReport(tr("IDS_GET_ANDROID_DEVICE_INFO"));
-    } catch (const simpleprotocol::CancelledException&) {
-        return; // the dialog is already closed
-    } catch (const std::exception& e) {
-        form->postError(QString::fromUtf8(e.what()));
-    }
+    // A cancel ends the session with simpleprotocol::CancelledException, after the report
+    // was rejected: runReported ends the run quietly then.
+    runReported(*form, [this] { readDeviceInfoAndReport(tr("IDS_GET_ANDROID_DEVICE_INFO")); });
 }

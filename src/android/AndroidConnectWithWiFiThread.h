@@ -9,7 +9,7 @@ class AndroidConnectWithWiFiThread : public AndroidConnectThread
     Q_OBJECT
 
 public:
-    AndroidConnectWithWiFiThread(const QString& host, ProgressForm* form, QObject* parent);
+    AndroidConnectWithWiFiThread(const QString& host, WorkerReport* form, QObject* parent);
 
 protected:
     void run() override;

@@ -1,6 +1,7 @@
 #include "android/AndroidDevice.h"
 
 #include "android/AdbClient.h"
+#include "android/AndroidLog.h"
 
 #include "frame/DataFolder.h"
 #include "frame/FileOps.h"
@@ -145,7 +146,7 @@ std::unique_ptr<QTcpSocket> AndroidDevice::openUsbSession(const QString& url, in
             simpleprotocol::expectReply(socket.get(), QStringLiteral("$ready:"), usbReadyLimitMs, cancel);
             return socket;
         } catch (const simpleprotocol::SocketDataTransferException&) {
-            qDebug("connect %s failed, try again...", qPrintable(url));
+            qCDebug(lcAndroid, "connect %s failed, try again...", qPrintable(url));
         }
         pauseBeforeRetry(cancel);
     }

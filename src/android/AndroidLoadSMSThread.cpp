@@ -1,9 +1,11 @@
 #include "android/AndroidLoadSMSThread.h"
 
 #include "android/AndroidDevice.h"
+#include "android/AndroidLog.h"
 #include "android/simpleprotocol.h"
 
-#include "frame/ProgressForm.h"
+#include "frame/ReportedRun.h"
+#include "frame/WorkerReport.h"
 #include "model/AppleTime.h"
 #include "msgdb/PhoneSms.h"
 
@@ -37,7 +39,7 @@ int loadProgress(int count, int total)
     return int(double(count) / total * 100);
 }
 
-AndroidLoadSMSThread::AndroidLoadSMSThread(AndroidDevice* device, ProgressForm* form, QObject* parent)
+AndroidLoadSMSThread::AndroidLoadSMSThread(AndroidDevice* device, WorkerReport* form, QObject* parent)
     : QThread(parent)
     , device(device)
     , form(form)
@@ -56,32 +58,32 @@ void AndroidLoadSMSThread::run()
     if (!removeOldCache())
         return;
     const simpleprotocol::CancelFlag cancel = &form->rejected;
-    try {
-        exporter.begin();
-        const std::unique_ptr<QTcpSocket> socket =
-            device->openSession(backupSessionUrl(session_port_next()), sessionLimitMs, cancel);
-        for (;;) {
-            const QString line = simpleprotocol::readCommand(socket.get(), -1, cancel);
-            if (line.startsWith(QLatin1String("$bye:")))
-                break;
-            if (line.startsWith(QLatin1String("$count:"))) {
-                total = line.mid(7).toInt();
-                if (total == 0)
-                    total = -1;
-            } else if (line.startsWith(QLatin1String("$batch:"))) {
-                readBatch(socket.get());
+    // A cancel ends the session with simpleprotocol::CancelledException once the report is
+    // rejected; runReported then reports nothing.
+    runReported(
+        *form,
+        [&] {
+            exporter.begin();
+            const std::unique_ptr<QTcpSocket> socket =
+                device->openSession(backupSessionUrl(session_port_next()), sessionLimitMs, cancel);
+            for (;;) {
+                const QString line = simpleprotocol::readCommand(socket.get(), -1, cancel);
+                if (line.startsWith(QLatin1String("$bye:")))
+                    break;
+                if (line.startsWith(QLatin1String("$count:"))) {
+                    total = line.mid(7).toInt();
+                    if (total == 0)
+                        total = -1;
+                } else if (line.startsWith(QLatin1String("$batch:"))) {
+                    readBatch(socket.get());
+                }
             }
-        }
-        simpleprotocol::writeCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1, cancel);
-        socket->disconnectFromHost();
-        exporter.end();
-        form->postSucceed(QString());
-    } catch (const simpleprotocol::CancelledException&) {
-        exporter.abandon(); // the dialog is already closed
-    } catch (const std::exception& e) {
-        exporter.abandon();
-        form->postError(QString::fromUtf8(e.what()));
-    }
+            simpleprotocol::writeCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1, cancel);
+            socket->disconnectFromHost();
+            exporter.end();
+            form->postSucceed(QString());
+        },
+        [this] { exporter.abandon(); });
 }
 
 bool AndroidLoadSMSThread::removeOldCache()
@@ -95,8 +97,8 @@ bool AndroidLoadSMSThread::removeOldCache()
             continue;
         QFile file(path);
         if (!file.remove()) {
-            qWarning("AndroidLoadSMSThread: cannot remove %s. %s", qUtf8Printable(path),
-                     qUtf8Printable(file.errorString()));
+            qCWarning(lcAndroid, "AndroidLoadSMSThread: cannot remove %s. %s", qUtf8Printable(path),
+                      qUtf8Printable(file.errorString()));
             form->postError(tr("can not overwrite %1.").arg(path));
             return false;
         }

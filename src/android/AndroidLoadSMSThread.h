@@ -6,19 +6,19 @@
 
 #include <QThread>
 
-class ProgressForm;
+class WorkerReport;
 class QTcpSocket;
 struct AndroidDevice;
 
 // Reads every text message of a phone through the companion app's reading session into
-// the phone's cache database, which each run replaces. The device and the dialog belong
+// the phone's cache database, which each run replaces. The device and the report belong
 // to the caller and must outlive the thread. A cancel or an error commits nothing.
 class AndroidLoadSMSThread : public QThread
 {
     Q_OBJECT
 
 public:
-    AndroidLoadSMSThread(AndroidDevice* device, ProgressForm* form, QObject* parent);
+    AndroidLoadSMSThread(AndroidDevice* device, WorkerReport* form, QObject* parent);
     ~AndroidLoadSMSThread() override;
 
 protected:
@@ -32,7 +32,7 @@ private:
     void parseSms(const QString& payload);
 
     AndroidDevice* device;
-    ProgressForm* form;
+    WorkerReport* form;
     int total = -1; // announced by the phone; -1 when it gave none
     int count = 0;  // "$sms:" lines received
     ExportMessagesDb exporter;

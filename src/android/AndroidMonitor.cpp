@@ -1,6 +1,7 @@
 #include "android/AndroidMonitor.h"
 
 #include "android/AdbClient.h"
+#include "android/AndroidLog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -33,13 +34,13 @@ AndroidMonitor::AndroidMonitor(QObject* parent)
 
 AndroidMonitor::~AndroidMonitor()
 {
-    qDebug("%s", "~AndroidMonitor begin");
+    qCDebug(lcAndroid, "%s", "~AndroidMonitor begin");
     stopFlag = true;
     pollTask.waitForFinished();
     // A server that someone else started serves them too.
     if (startedServer)
         AdbClient().adb_kill_server();
-    qDebug("%s", "~AndroidMonitor end");
+    qCDebug(lcAndroid, "%s", "~AndroidMonitor end");
 }
 
 void AndroidMonitor::start()

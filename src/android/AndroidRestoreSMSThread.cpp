@@ -1,9 +1,11 @@
 #include "android/AndroidRestoreSMSThread.h"
 
 #include "android/AndroidDevice.h"
+#include "android/AndroidLog.h"
 #include "android/simpleprotocol.h"
 
-#include "frame/ProgressForm.h"
+#include "frame/ReportedRun.h"
+#include "frame/WorkerReport.h"
 #include "model/AppleTime.h"
 #include "model/MsgHandle.h"
 #include "model/SafeSort.h"
@@ -41,7 +43,7 @@ QString restoreRecord(const _MsgMessage& message)
 }
 
 AndroidRestoreSMSThread::AndroidRestoreSMSThread(AndroidDevice* device, const QList<_MsgMessage*>& messages,
-                                                 ProgressForm* form, QObject* parent)
+                                                 WorkerReport* form, QObject* parent)
     : QThread(parent)
     , device(device)
     , form(form)
@@ -66,27 +68,29 @@ void AndroidRestoreSMSThread::run()
     form->postProgress(tr("IDS_RESTORING_SMS_TO_ANDROID"), 0, QString());
     const simpleprotocol::CancelFlag cancel = &form->rejected;
     std::unique_ptr<QTcpSocket> socket;
-    try {
-        exporter.begin();
-        socket = device->openSession(restoreSessionUrl(session_port_next()), sessionLimitMs, cancel);
-        waitUntilDefaultSmsApp(socket.get());
-        sendBatches(socket.get());
-        simpleprotocol::writeCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1, cancel);
-        socket->disconnectFromHost();
-        socket.reset();
-        keepAcknowledged();
-        QString done = tr("IDS_SUC_RESTORE_%1_SMS_TO_ANDROID").arg(handled);
-        if (skipped != 0)
-            done += tr("IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES").arg(skipped);
-        form->postSucceed(done);
-    } catch (const simpleprotocol::CancelledException&) {
-        socket.reset();
-        keepAcknowledged(); // the dialog is already closed
-    } catch (const std::exception& e) {
-        socket.reset();
-        keepAcknowledged();
-        form->postError(QString::fromUtf8(e.what()));
-    }
+    // A cancel ends the session with simpleprotocol::CancelledException once the report is
+    // rejected; runReported then reports nothing. What the phone acknowledged is kept
+    // whatever the end.
+    runReported(
+        *form,
+        [&] {
+            exporter.begin();
+            socket = device->openSession(restoreSessionUrl(session_port_next()), sessionLimitMs, cancel);
+            waitUntilDefaultSmsApp(socket.get());
+            sendBatches(socket.get());
+            simpleprotocol::writeCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1, cancel);
+            socket->disconnectFromHost();
+            socket.reset();
+            keepAcknowledged();
+            QString done = tr("IDS_SUC_RESTORE_%1_SMS_TO_ANDROID").arg(handled);
+            if (skipped != 0)
+                done += tr("IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES").arg(skipped);
+            form->postSucceed(done);
+        },
+        [&] {
+            socket.reset();
+            keepAcknowledged();
+        });
 }
 
 void AndroidRestoreSMSThread::waitUntilDefaultSmsApp(QTcpSocket* socket)
@@ -158,7 +162,7 @@ void AndroidRestoreSMSThread::keepAcknowledged() noexcept
         exporter.end();
     } catch (const std::exception& e) {
         // The phone has the messages; a cache that missed them only makes a retry send them again.
-        qWarning("AndroidRestoreSMSThread: the cache database keeps nothing of this run. %s", e.what());
+        qCWarning(lcAndroid, "AndroidRestoreSMSThread: the cache database keeps nothing of this run. %s", e.what());
         exporter.abandon();
     }
 }

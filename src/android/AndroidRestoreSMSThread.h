@@ -7,7 +7,7 @@
 #include <QList>
 #include <QThread>
 
-class ProgressForm;
+class WorkerReport;
 class QTcpSocket;
 struct AndroidDevice;
 
@@ -15,14 +15,14 @@ struct AndroidDevice;
 // of at most 100, and records them in the phone's cache database. A message the cache
 // already holds is not sent again. A batch is recorded only once the phone acknowledged
 // it, so after a cancel or an error a retry sends what the phone may not have stored.
-// The device, the records and the dialog belong to the caller and must outlive the thread.
+// The device, the records and the report belong to the caller and must outlive the thread.
 class AndroidRestoreSMSThread : public QThread
 {
     Q_OBJECT
 
 public:
     // Drops, and counts as skipped, every message that is not a text item or has no handle.
-    AndroidRestoreSMSThread(AndroidDevice* device, const QList<_MsgMessage*>& messages, ProgressForm* form,
+    AndroidRestoreSMSThread(AndroidDevice* device, const QList<_MsgMessage*>& messages, WorkerReport* form,
                             QObject* parent);
     ~AndroidRestoreSMSThread() override;
 
@@ -42,7 +42,7 @@ private:
 
     AndroidDevice* device;
     QList<_MsgMessage*> messages;
-    ProgressForm* form;
+    WorkerReport* form;
     ExportMessagesDb exporter;
     int skipped = 0;
     int handled = 0; // messages of the list gone through, sent or found in the cache

@@ -11,12 +11,6 @@ QString redirectFilePath()
     return defaultDataBaseDir() + QLatin1Char('/') + QLatin1String(productId) + QLatin1String(".redirect");
 }
 
-QString& cachedDataDir()
-{
-    static QString path;
-    return path;
-}
-
 // The maker folder holds private messages: only its owner may enter it.
 void createMakerFolder()
 {
@@ -54,17 +48,18 @@ QString redirectedDataBaseDir()
 
 QDir appDataDir()
 {
-    QString& cached = cachedDataDir();
-    if (cached.isEmpty()) {
+    // Workers call this from their own threads: the one-time initialisation of a local
+    // static is the only write, and the language makes it safe when first calls race.
+    static const QString path = [] {
         QString base = redirectedDataBaseDir();
         if (base.isEmpty()) {
             createMakerFolder();
             base = defaultDataBaseDir();
         }
-        cached = QDir(base).absoluteFilePath(QLatin1String(productId));
-    }
-    QDir().mkpath(cached);
-    return QDir(cached);
+        return QDir(base).absoluteFilePath(QLatin1String(productId));
+    }();
+    QDir().mkpath(path);
+    return QDir(path);
 }
 
 QDir localDatabasesDir()

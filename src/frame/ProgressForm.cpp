@@ -4,8 +4,6 @@
 #include "frame/StyleSheet.h"
 #include "ui_ProgressForm.h"
 
-#include <QThread>
-
 ProgressForm::ProgressForm(const QString& title, QWidget* parent)
     : QDialog(parent)
     , movable(this)
@@ -48,17 +46,9 @@ void ProgressForm::postSucceed(const QString& tipsStr)
     QMetaObject::invokeMethod(this, "succeed", Qt::AutoConnection, Q_ARG(QString, tipsStr));
 }
 
-void ProgressForm::postTipsWait(const QString& info)
+void ProgressForm::showTip(const QString& info)
 {
-    waiting = true;
     QMetaObject::invokeMethod(this, "tipsWait", Qt::AutoConnection, Q_ARG(QString, info));
-}
-
-void ProgressForm::waitForTips() const
-{
-    Q_ASSERT(QThread::currentThread() != thread());
-    while (waiting && !rejected)
-        QThread::msleep(200);
 }
 
 void ProgressForm::accept()
@@ -94,7 +84,10 @@ void ProgressForm::succeed(const QString& tipsStr)
 
 void ProgressForm::onFinish(int result)
 {
-    rejected = result == 0;
+    if (result == 0)
+        markRejected();
+    else
+        rejected = false;
 }
 
 void ProgressForm::tipsWait(const QString& info)
@@ -102,7 +95,7 @@ void ProgressForm::tipsWait(const QString& info)
     // After a cancel or an error the worker no longer waits for this tip.
     if (!rejected)
         showInfo(info);
-    waiting = false;
+    endTipWait();
 }
 
 void ProgressForm::cancel()

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "frame/WinMovable.h"
+#include "frame/WorkerReport.h"
 
 #include <QDialog>
 #include <QString>
 
-#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -13,11 +13,10 @@ namespace Ui {
 class ProgressForm;
 }
 
-// The modal dialog in front of a long operation, and the only channel through which its
-// worker thread reports. The dialog and its slots live on the GUI thread; a worker uses
-// only the post* members, waitForTips and the two flags. Workers reach the slots by
-// name, so their names and parameter types must not change.
-class ProgressForm : public QDialog
+// The modal dialog in front of a long operation, showing what its worker reports. The
+// dialog and its slots live on the GUI thread; a worker uses only its WorkerReport side.
+// The reports reach the slots by name, so their names and parameter types must not change.
+class ProgressForm : public QDialog, public WorkerReport
 {
     Q_OBJECT
 
@@ -25,29 +24,19 @@ public:
     ProgressForm(const QString& title, QWidget* parent);
     ~ProgressForm() override;
 
-    // True once the dialog has finished with result 0 (cancel button or error); workers
-    // test it between steps and end quietly when it is set.
-    std::atomic<bool> rejected{false};
-    // True while a tip that a worker asked for is on screen.
-    std::atomic<bool> waiting{false};
+    // The worker's cancel flag, not QDialog's signal of the same name.
+    using WorkerReport::rejected;
 
     void setCancelEnabled(bool enabled);
     // The text of the error that ended the dialog, when an error did. GUI thread.
     std::optional<QString> error() const;
 
     // Any thread: from a worker each call is queued to the GUI thread, from the GUI thread
-    // it runs at once. A negative curProgress keeps the bar; an empty status keeps the
-    // status line; an empty progressText shows "Progress:N%".
-    void postProgress(const QString& status, int curProgress, const QString& progressText);
-    // Ends the dialog with 0 after the error box; the worker sends nothing after it.
-    void postError(const QString& err);
-    // Ends the dialog with 1, after an information box when tipsStr is not empty.
-    void postSucceed(const QString& tipsStr);
-    // Shows info in an information box while the dialog stays open; sets waiting.
-    void postTipsWait(const QString& info);
-    // Worker thread, after postTipsWait: returns once the tip is closed, or once the dialog
-    // has finished rejected, in which case the tip may never be shown.
-    void waitForTips() const;
+    // it runs at once. An empty progressText shows "Progress:N%". The dialog finishes with
+    // 0 after the error box of postError (rejected is set), and with 1 after postSucceed.
+    void postProgress(const QString& status, int curProgress, const QString& progressText) override;
+    void postError(const QString& err) override;
+    void postSucceed(const QString& tipsStr) override;
 
     // Neither Escape nor anything else ends the dialog; only success, error and cancel do.
     void accept() override;
@@ -55,6 +44,10 @@ public:
 
 signals:
     void userCacel();
+
+protected:
+    // An information box while the dialog stays open.
+    void showTip(const QString& info) override;
 
 private slots:
     void updateProgress(const QString& status, int curProgress, const QString& progressText);

@@ -1,5 +1,7 @@
 #include "frame/RegularFileReader.h"
 
+#include "frame/FrameLog.h"
+
 #include <QFile>
 #include <QString>
 #include <QtDebug>
@@ -15,7 +17,7 @@ namespace {
 
 [[noreturn]] void refuse(const QString& path, const QString& reason)
 {
-    qWarning().noquote() << "cannot open" << path << "for reading:" << reason;
+    qCWarning(lcFrame).noquote() << "cannot open" << path << "for reading:" << reason;
     throw std::runtime_error(QStringLiteral("Cannot open %1: %2").arg(path, reason).toStdString());
 }
 

@@ -1,17 +1,9 @@
 #pragma once
 
-#include <QString>
+#include "frame/WorkerOutcome.h"
 
 class ProgressForm;
 class QThread;
-
-struct WorkerOutcome
-{
-    enum Result { Succeeded, Failed, Cancelled };
-    Result result = Cancelled;
-    // The text the worker reported with its error; empty unless Failed.
-    QString error;
-};
 
 // The caller's side of a long operation: starts the worker with inherited priority, runs
 // the dialog modally, reads the outcome as soon as the dialog ends, then waits for the

@@ -1,5 +1,6 @@
 #include "ios/mobiledevice_backup2.h"
 
+#include "ios/IosLog.h"
 #include "ios/mobiledevice_link.h"
 #include "ios/mobiledevice_session.h"
 #include "ios/mobiledevice_socket.h"
@@ -114,7 +115,7 @@ CFType mobiledevice_backup2_send_status_response(int socket, int statusCode, con
 
 void mobiledevice_backup2_set_cloud_backup(int socket, const QString& deviceIdentifier, bool enable)
 {
-    qDebug("Set EnableCloudBackup: %d", enable ? 1 : 0);
+    qCDebug(lcIos, "Set EnableCloudBackup: %d", enable ? 1 : 0);
     CFType options = CFType::createDictionary();
     options.setValue(key("CloudBackupState"), CFType::fromBool(enable));
     mobiledevice_backup2_send_request(socket, QStringLiteral("EnableCloudBackup"), deviceIdentifier, deviceIdentifier,
@@ -127,7 +128,7 @@ void mobiledevice_backup2_set_cloud_backup(int socket, const QString& deviceIden
 
 void mobiledevice_backup2_request_backup(int socket, const QString& deviceIdentifier, bool full)
 {
-    qDebug("Requesting backup from device, %s", full ? "Full backup mode" : "Incremental backup mode");
+    qCDebug(lcIos, "Requesting backup from device, %s", full ? "Full backup mode" : "Incremental backup mode");
     CFType options;
     if (full) {
         options = CFType::createDictionary();

@@ -1,6 +1,7 @@
 #include "ios/mobiledevice_library.h"
 
 #include "ios/CommonProgramFiles.h"
+#include "ios/IosLog.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -40,13 +41,13 @@ bool loadChecked(QLibrary& library, const QString& folder, const QString& name, 
         const QString firstError = library.errorString();
         library.setFileName(name);
         if (!library.load()) {
-            qWarning("cannot load %s: %s", qPrintable(name), qPrintable(firstError));
+            qCWarning(lcIos, "cannot load %s: %s", qPrintable(name), qPrintable(firstError));
             return false;
         }
     }
     for (const char* symbol : names) {
         if (!library.resolve(symbol)) {
-            qWarning("%s lacks %s", qPrintable(library.fileName()), symbol);
+            qCWarning(lcIos, "%s lacks %s", qPrintable(library.fileName()), symbol);
             library.unload();
             return false;
         }

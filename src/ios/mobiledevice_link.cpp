@@ -1,5 +1,6 @@
 #include "ios/mobiledevice_link.h"
 
+#include "ios/IosLog.h"
 #include "ios/mobiledevice_socket.h"
 
 #include <QDebug>
@@ -58,7 +59,7 @@ void mobiledevice_link_sc_recv_dlmessaeg(int socket, CFType& message, QString& n
     const CFType received = mobiledevice_recmsg(socket, request, timeoutMs);
     const QString receivedName = nameOf(received);
     if (!receivedName.startsWith(QLatin1String("DL"), Qt::CaseInsensitive)) {
-        qDebug("mobiledevice_link_sc_recv_dlmessaeg recv invalid msg:\n%s", qUtf8Printable(xmlOf(received)));
+        qCDebug(lcIos, "mobiledevice_link_sc_recv_dlmessaeg recv invalid msg:\n%s", qUtf8Printable(xmlOf(received)));
         throw std::runtime_error("Did not receive a DL* message as expected.");
     }
     message = received;
@@ -71,7 +72,8 @@ CFType mobiledevice_link_sc_recv_process_message(int socket, const CFType& reque
     QString name;
     mobiledevice_link_sc_recv_dlmessaeg(socket, received, name, request);
     if (name != QLatin1String("DLMessageProcessMessage")) {
-        qDebug("mobiledevice_link_sc_recv_process_message recv invalid msg:\n%s", qUtf8Printable(xmlOf(received)));
+        qCDebug(lcIos, "mobiledevice_link_sc_recv_process_message recv invalid msg:\n%s",
+                qUtf8Printable(xmlOf(received)));
         throw std::runtime_error("Did not receive DLMessageProcessMessage as expected.");
     }
     if (message)

@@ -1,6 +1,7 @@
 #include "ios/mobiledevice_notification_proxy.h"
 
 #include "ios/CFType.h"
+#include "ios/IosLog.h"
 #include "ios/mobiledevice_session.h"
 #include "ios/mobiledevice_socket.h"
 
@@ -60,7 +61,7 @@ QString mobiledevice_notification_get_throw(int socket)
     const QString received = commandOf(message);
     if (isCommand(received, "RelayNotification")) {
         const QString name = message.value(text("Name")).toString();
-        qDebug("mobiledevice_notification_get_throw, got notification %s.", qUtf8Printable(name));
+        qCDebug(lcIos, "mobiledevice_notification_get_throw, got notification %s.", qUtf8Printable(name));
         return name;
     }
     if (isCommand(received, "ProxyDeath"))
@@ -71,11 +72,11 @@ QString mobiledevice_notification_get_throw(int socket)
 
 void mobiledevice_notification_post(int socket, const QString& name)
 {
-    qDebug("mobiledevice_notification_post, notification:%s", qUtf8Printable(name));
+    qCDebug(lcIos, "mobiledevice_notification_post, notification:%s", qUtf8Printable(name));
     mobiledevice_sendmsg(socket, namedCommand("PostNotification", name), false, timeoutMs);
     const CFType shutdown = command("Shutdown");
     mobiledevice_sendmsg(socket, shutdown, false, timeoutMs);
     const QString answer = commandOf(mobiledevice_recmsg(socket, shutdown, timeoutMs));
     if (!isCommand(answer, "ProxyDeath"))
-        qDebug("mobiledevice_notification_post, unexpected answer: %s", qUtf8Printable(answer));
+        qCDebug(lcIos, "mobiledevice_notification_post, unexpected answer: %s", qUtf8Printable(answer));
 }

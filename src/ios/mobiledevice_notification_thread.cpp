@@ -1,5 +1,6 @@
 #include "ios/mobiledevice_notification_thread.h"
 
+#include "ios/IosLog.h"
 #include "ios/mobiledevice_notification_proxy.h"
 
 #include <QDebug>
@@ -39,14 +40,14 @@ void mobiledevice_notification_thread::start_service(const QStringList& names)
 void mobiledevice_notification_thread::run()
 {
     if (m_socket == 0) {
-        qDebug("mobiledevice_notification_thread::run, start service first.");
+        qCDebug(lcIos, "mobiledevice_notification_thread::run, start service first.");
         return;
     }
     // Nothing may leave a thread: an exception here would end the process.
     try {
         relayNotifications();
     } catch (...) {
-        qDebug("mobiledevice_notification_thread::run, unknown failure");
+        qCDebug(lcIos, "mobiledevice_notification_thread::run, unknown failure");
     }
 }
 
@@ -58,10 +59,10 @@ void mobiledevice_notification_thread::relayNotifications()
             emit recNotification(mobiledevice_notification_get_throw(m_socket));
         } catch (const std::exception& e) {
             if (peerClosed(m_socket)) {
-                qDebug("mobiledevice_notification_thread::run, the phone closed the connection: %s", e.what());
+                qCDebug(lcIos, "mobiledevice_notification_thread::run, the phone closed the connection: %s", e.what());
                 return;
             }
-            qDebug("mobiledevice_notification_thread::run, %s", e.what());
+            qCDebug(lcIos, "mobiledevice_notification_thread::run, %s", e.what());
         }
         QThread::sleep(1);
     } while (!m_stop);

@@ -1,5 +1,7 @@
 #include "itunes/BackupCacheDb.h"
 
+#include "itunes/ITunesLog.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -22,7 +24,7 @@ BackupCacheDb::~BackupCacheDb()
     try {
         m_db.commitTran();
     } catch (const std::exception& e) {
-        qWarning().noquote() << "cache database" << m_path << "not saved:" << e.what();
+        qCWarning(lcITunes).noquote() << "cache database" << m_path << "not saved:" << e.what();
     }
 }
 
@@ -43,7 +45,7 @@ void BackupCacheDb::open()
         m_db.beginTran();
     } catch (const std::exception& e) {
         // Without the transaction every write still lands, one by one.
-        qWarning().noquote() << "cache database" << m_path << "without a transaction:" << e.what();
+        qCWarning(lcITunes).noquote() << "cache database" << m_path << "without a transaction:" << e.what();
     }
 }
 
@@ -69,7 +71,7 @@ std::optional<qint64> BackupCacheDb::lastDate(const QString& fileName)
         if (cursor.moveNext())
             return cursor.getInt64(QStringLiteral("last_date"));
     } catch (const std::exception& e) {
-        qWarning().noquote() << "cache database" << m_path << "not read:" << e.what();
+        qCWarning(lcITunes).noquote() << "cache database" << m_path << "not read:" << e.what();
     }
     return std::nullopt;
 }
@@ -90,7 +92,7 @@ void BackupCacheDb::setLastDate(const QString& fileName, qint64 date)
                                   .addInt64Param(date));
         }
     } catch (const std::exception& e) {
-        qWarning().noquote() << "cache database" << m_path << "not written:" << e.what();
+        qCWarning(lcITunes).noquote() << "cache database" << m_path << "not written:" << e.what();
     }
 }
 
@@ -100,7 +102,7 @@ void BackupCacheDb::remove(const QString& fileName)
         open();
         m_db.executeThrow(Sqlite3Sql("delete from manifest where file_name=?").addTextParam(fileName));
     } catch (const std::exception& e) {
-        qWarning().noquote() << "cache database" << m_path << "not written:" << e.what();
+        qCWarning(lcITunes).noquote() << "cache database" << m_path << "not written:" << e.what();
     }
 }
 
@@ -111,7 +113,7 @@ void BackupCacheDb::commit()
     try {
         m_db.commitTran();
     } catch (const std::exception& e) {
-        qWarning().noquote() << "cache database" << m_path << "not saved:" << e.what();
+        qCWarning(lcITunes).noquote() << "cache database" << m_path << "not saved:" << e.what();
     }
     m_db.close();
 }
@@ -123,7 +125,7 @@ void BackupCacheDb::rollback()
     try {
         m_db.rollbackTran();
     } catch (const std::exception& e) {
-        qWarning().noquote() << "cache database" << m_path << "not rolled back:" << e.what();
+        qCWarning(lcITunes).noquote() << "cache database" << m_path << "not rolled back:" << e.what();
     }
     m_db.close();
 }

@@ -1,5 +1,7 @@
 #include "itunes/BackupLock.h"
 
+#include "itunes/ITunesLog.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
@@ -20,7 +22,7 @@ int openFolder(const QString& path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        qWarning("cannot open the backup folder %s: %s", qUtf8Printable(path), std::strerror(errno));
+        qCWarning(lcITunes, "cannot open the backup folder %s: %s", qUtf8Printable(path), std::strerror(errno));
         throw std::runtime_error(QStringLiteral("Cannot open the backup folder %1.").arg(path).toStdString());
     }
     return fd;
@@ -38,7 +40,7 @@ bool tryFlock(int fd, const QString& path)
             return false;
         const int error = errno;
         ::close(fd);
-        qWarning("cannot lock the backup folder %s: %s", qUtf8Printable(path), std::strerror(error));
+        qCWarning(lcITunes, "cannot lock the backup folder %s: %s", qUtf8Printable(path), std::strerror(error));
         throw std::runtime_error(QStringLiteral("Cannot lock the backup folder %1.").arg(path).toStdString());
     }
 }

@@ -3,6 +3,7 @@
 #include "frame/FullWrite.h"
 #include "frame/RegularFileReader.h"
 #include "itunes/BackupFileDecryptor.h"
+#include "itunes/ITunesLog.h"
 #include "itunes/MbdbFile.h"
 #include "model/PlistValue.h"
 
@@ -72,7 +73,7 @@ bool isSameFile(const QFile& source, const QString& destPath)
 // The path is passed on its own: a file opened by handle has forgotten its name.
 [[noreturn]] void throwFileError(const QString& action, const QString& path, const QFileDevice& file)
 {
-    qWarning().noquote() << action << path << file.errorString();
+    qCWarning(lcITunes).noquote() << action << path << file.errorString();
     const QString text = QStringLiteral("%1 %2: %3").arg(action, path, file.errorString());
     throw std::runtime_error(text.toStdString());
 }
@@ -112,7 +113,7 @@ void BackupManifest::loadPlist()
     // Taken for a plain backup, a damaged list would hand out encrypted files as they lie.
     const PlistValue plist = PlistValue::fromData(bytes);
     if (!plist.isDict()) {
-        qWarning().noquote() << "Manifest.plist does not parse as a dictionary:" << path;
+        qCWarning(lcITunes).noquote() << "Manifest.plist does not parse as a dictionary:" << path;
         throw std::runtime_error(
             QStringLiteral("Cannot read %1: the file is damaged or is no property list.").arg(path).toStdString());
     }
@@ -300,7 +301,7 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
     QFile source(sourcePath);
     openRegularFileForReading(source);
     if (isSameFile(source, destPath)) {
-        qWarning().noquote() << "extract onto its own source refused:" << destPath;
+        qCWarning(lcITunes).noquote() << "extract onto its own source refused:" << destPath;
         throw std::runtime_error(
             QStringLiteral("Cannot extract %1 onto the backup's own file.").arg(destPath).toStdString());
     }

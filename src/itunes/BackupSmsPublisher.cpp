@@ -3,6 +3,7 @@
 #include "itunes/AddFileToManifest.h"
 #include "itunes/CopyFileDurably.h"
 #include "itunes/DurableFileOps.h"
+#include "itunes/ITunesLog.h"
 #include "itunes/MbdbFile.h"
 #include "itunes/PublishJournal.h"
 
@@ -80,7 +81,7 @@ void BackupSmsPublisher::checkUnchanged() const
 {
     if (stateOf(manifestPath) == manifestRead && stateOf(smsDbFile) == smsDbRead)
         return;
-    qWarning("backup %s changed during the merge", qUtf8Printable(folder.absolutePath()));
+    qCWarning(lcITunes, "backup %s changed during the merge", qUtf8Printable(folder.absolutePath()));
     fail(QStringLiteral("The backup %1 was changed by another program during the merge; nothing was written "
                         "into it. Try again.")
              .arg(folder.absolutePath()));
@@ -133,7 +134,7 @@ bool BackupSmsPublisher::publish(const QString& smsDbPath, const QList<BackupMed
     } catch (const InconsistentBackupError&) {
         throw;
     } catch (const std::exception& e) {
-        qWarning("publish into %s failed: %s", qUtf8Printable(folder.absolutePath()), e.what());
+        qCWarning(lcITunes, "publish into %s failed: %s", qUtf8Printable(folder.absolutePath()), e.what());
         if (journal.recover() == PublishJournal::Completed)
             return true;
         throw;
@@ -150,7 +151,7 @@ bool BackupSmsPublisher::stageAndApply(PublishJournal& journal, QList<PublishedF
         try {
             action();
         } catch (const std::exception& e) {
-            qWarning("publish into %s: %s", qUtf8Printable(folder.absolutePath()), e.what());
+            qCWarning(lcITunes, "publish into %s: %s", qUtf8Printable(folder.absolutePath()), e.what());
             fail(QStringLiteral("The merged messages could not be written into the backup %1.")
                      .arg(folder.absolutePath()));
         }
@@ -159,7 +160,7 @@ bool BackupSmsPublisher::stageAndApply(PublishJournal& journal, QList<PublishedF
         journal.step(QStringLiteral("stage %1").arg(file.staged), [&] {
             QString error;
             if (!copyFileDurably(from, folder.absoluteFilePath(file.staged), &error)) {
-                qWarning("%s", qUtf8Printable(error));
+                qCWarning(lcITunes, "%s", qUtf8Printable(error));
                 fail(QStringLiteral("can not overwrite %1.").arg(folder.absoluteFilePath(file.name)));
             }
         });

@@ -1,11 +1,10 @@
 #include "itunes/BackupUnlockThread.h"
 
-#include "frame/ProgressForm.h"
+#include "frame/ReportedRun.h"
+#include "frame/WorkerReport.h"
 #include "itunes/BackupManifest.h"
 
-#include <exception>
-
-BackupUnlockThread::BackupUnlockThread(BackupManifest* manifest, const QString& password, ProgressForm* form,
+BackupUnlockThread::BackupUnlockThread(BackupManifest* manifest, const QString& password, WorkerReport* form,
                                        QObject* parent)
     : QThread(parent)
     , manifest(manifest)
@@ -25,11 +24,9 @@ void BackupUnlockThread::run()
         }
         return !form->rejected;
     };
-    try {
+    runReported(*form, [&] {
         unlockedWithPassword = manifest->unlock(password, progress);
         if (!form->rejected)
             form->postSucceed(QString());
-    } catch (const std::exception& e) {
-        form->postError(QString::fromUtf8(e.what()));
-    }
+    });
 }

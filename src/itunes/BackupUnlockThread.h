@@ -4,7 +4,7 @@
 #include <QThread>
 
 class BackupManifest;
-class ProgressForm;
+class WorkerReport;
 
 // Unlocks an encrypted backup with a password off the GUI thread: the key derivation of
 // a keybag may take many seconds. Reports the derivation's progress through the form and
@@ -16,7 +16,7 @@ class BackupUnlockThread : public QThread
     Q_OBJECT
 
 public:
-    BackupUnlockThread(BackupManifest* manifest, const QString& password, ProgressForm* form,
+    BackupUnlockThread(BackupManifest* manifest, const QString& password, WorkerReport* form,
                        QObject* parent = nullptr);
 
     // Read after the run.
@@ -28,6 +28,6 @@ protected:
 private:
     BackupManifest* manifest;
     QString password;
-    ProgressForm* form;
+    WorkerReport* form;
     bool unlockedWithPassword = false;
 };

@@ -4,9 +4,11 @@
 #include "itunes/BackupCacheDb.h"
 #include "itunes/BackupRecovery.h"
 #include "itunes/BackupSmsPublisher.h"
+#include "itunes/ITunesLog.h"
 #include "itunes/MergeEntry.h"
 
-#include "frame/ProgressForm.h"
+#include "frame/ReportedRun.h"
+#include "frame/WorkerReport.h"
 #include "model/AppleTime.h"
 #include "model/MsgAttachment.h"
 #include "model/MsgChat.h"
@@ -24,11 +26,6 @@
 #include <stdexcept>
 
 namespace {
-
-// Thrown inside the run when the user has cancelled; ends it without a message.
-struct Cancelled
-{
-};
 
 // The recycle store gives the chats it builds for deleted messages of unknown chats row
 // ids from this one down (-2047483647 minus the handle row id).
@@ -192,7 +189,7 @@ void checkIntegrity(IOS6MessageDb& copy)
     Sqlite3Cursor cursor = copy.queryThrow("pragma quick_check");
     const QString verdict = cursor.moveNext() ? cursor.getText(0) : QString();
     if (verdict != QLatin1String("ok")) {
-        qWarning("IOS6RestoreMessagesThread quick_check: %s", qUtf8Printable(verdict));
+        qCWarning(lcITunes, "IOS6RestoreMessagesThread quick_check: %s", qUtf8Printable(verdict));
         throw std::runtime_error("The merged message database failed its integrity check.");
     }
 }
@@ -222,9 +219,13 @@ void removeWorkingCopy(const QString& path)
 
 IOS6RestoreMessagesThread::IOS6RestoreMessagesThread(const QString& countryCode, QList<_MsgMessage*>* messages,
                                                      IOS6MessageDb* database, const QDir& backupFolder,
-                                                     ProgressForm* form, QObject* parent)
-    : QThread(parent), countryCode(countryCode), messages(messages), database(database),
-      backupFolder(backupFolder), form(form)
+                                                     WorkerReport* form, QObject* parent)
+    : QThread(parent)
+    , countryCode(countryCode)
+    , messages(messages)
+    , database(database)
+    , backupFolder(backupFolder)
+    , form(form)
 {
 }
 
@@ -239,39 +240,33 @@ void IOS6RestoreMessagesThread::run()
     // Held from reading the backup's manifest to the end of the publish.
     std::shared_ptr<BackupLock> lock = backupLock;
     BackupSmsPublisher publisher(backupFolder);
-    try {
-        if (!lock)
-            lock = lockBackupForWriting(backupFolder);
-        publisher.readBackup();
-        checkCacheIsCurrent(publisher);
-    } catch (const std::exception& e) {
-        form->postError(QString::fromUtf8(e.what()));
-        return;
-    }
+    QString copyPath;
+    runReported(
+        *form,
+        [&] {
+            if (!lock)
+                lock = lockBackupForWriting(backupFolder);
+            publisher.readBackup();
+            checkCacheIsCurrent(publisher);
 
-    const QString copyPath = workingCopyPath();
-    database->close();
-    if (!QFile::copy(database->databasePath(), copyPath)) {
-        form->postError(QStringLiteral("copy database to %1 failed.").arg(copyPath));
-        return;
-    }
-    try {
-        const QList<const _MsgMessage*> withAttachments = rebuild(copyPath);
-        if (!publisher.publish(copyPath, mediaFiles(withAttachments), QDateTime::currentSecsSinceEpoch(),
-                               form->rejected))
-            throw Cancelled();
-        // The kept sms.db in the backup folder is the user's copy of the old state.
-        removeWorkingCopy(copyPath);
-        form->postSucceed(QString());
-    } catch (const Cancelled&) {
-        removeWorkingCopy(copyPath);
-    } catch (const std::exception& e) {
-        removeWorkingCopy(copyPath);
-        form->postError(QString::fromUtf8(e.what()));
-    } catch (...) {
-        removeWorkingCopy(copyPath);
-        form->postError(QStringLiteral("The messages could not be merged into the backup."));
-    }
+            const QString workingCopy = workingCopyPath();
+            database->close();
+            if (!QFile::copy(database->databasePath(), workingCopy))
+                throw std::runtime_error(QStringLiteral("copy database to %1 failed.").arg(workingCopy).toStdString());
+            copyPath = workingCopy;
+            const QList<const _MsgMessage*> withAttachments = rebuild(copyPath);
+            if (!publisher.publish(copyPath, mediaFiles(withAttachments), QDateTime::currentSecsSinceEpoch(),
+                                   form->rejected))
+                throw RunCancelled();
+            // The kept sms.db in the backup folder is the user's copy of the old state.
+            removeWorkingCopy(copyPath);
+            form->postSucceed(QString());
+        },
+        [&] {
+            if (!copyPath.isEmpty())
+                removeWorkingCopy(copyPath);
+        },
+        QStringLiteral("The messages could not be merged into the backup."));
 }
 
 // The merge rebuilds the cached sms.db: it must be the version the backup lists now. The
@@ -290,8 +285,8 @@ void IOS6RestoreMessagesThread::checkCacheIsCurrent(const BackupSmsPublisher& pu
         if (!cached)
             continue;
         if (!haveCacheDb || cacheDb.lastDate(name) != qint64(record->modificationTime)) {
-            qWarning("IOS6RestoreMessagesThread: the cache of %s is stale for %s",
-                     qUtf8Printable(backupFolder.absolutePath()), path);
+            qCWarning(lcITunes, "IOS6RestoreMessagesThread: the cache of %s is stale for %s",
+                      qUtf8Printable(backupFolder.absolutePath()), path);
             throw std::runtime_error(QStringLiteral("The backup %1 changed after its messages were read. Load the "
                                                     "backup again, then retry.")
                                          .arg(backupFolder.absolutePath())
@@ -314,7 +309,7 @@ QString IOS6RestoreMessagesThread::workingCopyPath() const
 void IOS6RestoreMessagesThread::checkCancelled() const
 {
     if (form->rejected)
-        throw Cancelled();
+        throw RunCancelled();
 }
 
 QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copyPath)
@@ -346,7 +341,7 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
     const bool copyHasItemType = copy.hasItemType();
     for (const _MsgMessage* message : std::as_const(*messages)) {
         if (!message->chat || message->chat->rowid <= unknownChatRowId) {
-            qDebug("IOS6RestoreMessagesThread skip message with unknown chat.");
+            qCDebug(lcITunes, "IOS6RestoreMessagesThread skip message with unknown chat.");
             ++skipped;
             continue;
         }

@@ -10,7 +10,7 @@
 class BackupLock;
 class BackupSmsPublisher;
 class IOS6MessageDb;
-class ProgressForm;
+class WorkerReport;
 struct BackupMediaFile;
 struct _MsgMessage;
 
@@ -18,7 +18,7 @@ struct _MsgMessage;
 // from the backup cache) with the backup's messages and the new ones in one message
 // order, then puts it into the backup folder with the new attachment files and a
 // rewritten Manifest.mbdb. Reports only through the form; the caller learns the outcome
-// from the dialog's result. On failure or cancel the backup folder is left as it was.
+// from the report. On failure or cancel the backup folder is left as it was.
 // The run holds the backup's lock: the one handed in by setBackupLock(), or its own.
 // It refuses a cache whose sms.db (or log) records no longer match the backup's.
 class IOS6RestoreMessagesThread : public QThread
@@ -29,7 +29,7 @@ public:
     // Nothing is owned; messages, database and form stay untouched by the caller until
     // the thread has finished.
     IOS6RestoreMessagesThread(const QString& countryCode, QList<_MsgMessage*>* messages, IOS6MessageDb* database,
-                              const QDir& backupFolder, ProgressForm* form, QObject* parent = nullptr);
+                              const QDir& backupFolder, WorkerReport* form, QObject* parent = nullptr);
     ~IOS6RestoreMessagesThread() override;
 
     // The lock the caller took before reading the backup, kept until the publish is done.
@@ -54,7 +54,7 @@ private:
     QList<_MsgMessage*>* messages;
     IOS6MessageDb* database;
     QDir backupFolder;
-    ProgressForm* form;
+    WorkerReport* form;
     std::shared_ptr<BackupLock> backupLock;
     int skipped = 0;
     int merged = 0;

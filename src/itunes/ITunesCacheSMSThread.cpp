@@ -1,10 +1,12 @@
 #include "itunes/ITunesCacheSMSThread.h"
 
 #include "frame/FileOps.h"
-#include "frame/ProgressForm.h"
+#include "frame/ReportedRun.h"
+#include "frame/WorkerReport.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/BackupRecovery.h"
 #include "itunes/CacheFolders.h"
+#include "itunes/ITunesLog.h"
 #include "itunes/SafeCacheEntry.h"
 
 #include <QDebug>
@@ -24,11 +26,6 @@ const QString addressBookFolderName = QStringLiteral("AddressBook");
 // unfinished change overwrote; a database copied without them, or with those of another
 // version, is stale or damaged.
 const QString companionSuffixes[] = {QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")};
-
-// Thrown inside a run when the user cancelled; the run then ends without a message.
-struct RunCancelled
-{
-};
 
 const BackupFileNode* childNamed(const BackupFileNode& node, const QString& name)
 {
@@ -63,12 +60,12 @@ bool isSafe(const BackupFileNode& node)
 
 } // namespace
 
-ITunesCacheSMSThread::ITunesCacheSMSThread(BackupManifest* manifest, ProgressForm* form, QObject* parent)
+ITunesCacheSMSThread::ITunesCacheSMSThread(BackupManifest* manifest, WorkerReport* form, QObject* parent)
     : ITunesCacheSMSThread(manifest, QDir(itunesCacheDir().absoluteFilePath(manifest->cacheKey())), form, parent)
 {
 }
 
-ITunesCacheSMSThread::ITunesCacheSMSThread(BackupManifest* manifest, const QDir& cacheFolder, ProgressForm* form,
+ITunesCacheSMSThread::ITunesCacheSMSThread(BackupManifest* manifest, const QDir& cacheFolder, WorkerReport* form,
                                            QObject* parent)
     : QThread(parent)
     , manifest(manifest)
@@ -92,50 +89,43 @@ void ITunesCacheSMSThread::run()
 {
     form->postProgress(tr("IDS_LOADING_ITUNES_BACKUP"), 99, QString());
     std::shared_ptr<BackupLock> lock = backupLock;
-    try {
-        if (!lock)
-            lock = lockBackupForWriting(manifest->folder);
-    } catch (const std::exception& e) {
-        form->postError(QString::fromUtf8(e.what()));
-        return;
-    }
+    bool copying = false;
+    runReported(
+        *form,
+        [&] {
+            if (!lock)
+                lock = lockBackupForWriting(manifest->folder);
+            const BackupFileNode* library = childNamed(manifest->root, QStringLiteral("Library"));
+            const BackupFileNode* sms = library ? childNamed(*library, smsFolderName) : nullptr;
+            const BackupFileNode* addressBook = library ? childNamed(*library, addressBookFolderName) : nullptr;
+            if (!sms)
+                throw std::runtime_error(tr("IDS_NOT_CONTAIN_SMS_DB_IN_ITUNES_BACKUP").toStdString());
 
-    const BackupFileNode* library = childNamed(manifest->root, QStringLiteral("Library"));
-    const BackupFileNode* sms = library ? childNamed(*library, smsFolderName) : nullptr;
-    const BackupFileNode* addressBook = library ? childNamed(*library, addressBookFolderName) : nullptr;
-    if (!sms) {
-        form->postError(tr("IDS_NOT_CONTAIN_SMS_DB_IN_ITUNES_BACKUP"));
-        return;
-    }
-
-    written = WrittenPaths();
-    takenPaths.clear();
-    cacheDbExisted = QFileInfo::exists(cacheDb.path());
-    try {
-        const QString target = cacheFolder.absoluteFilePath(libraryPath);
-        written.makePath(target);
-        cacheBackupDir(*sms, QDir(target), smsFolderName);
-        if (addressBook)
-            cacheBackupDir(*addressBook, QDir(target), addressBookFolderName);
-        // Saved now, not when the object goes: a merge checks the backup against these dates.
-        cacheDb.commit();
-        form->postSucceed(QString());
-    } catch (const RunCancelled&) {
-        takeBackRun();
-    } catch (const std::exception& e) {
-        takeBackRun();
-        form->postError(QString::fromUtf8(e.what()));
-    } catch (...) {
-        takeBackRun();
-        form->postError(QStringLiteral("Copying the backup's messages failed."));
-    }
+            written = WrittenPaths();
+            takenPaths.clear();
+            cacheDbExisted = QFileInfo::exists(cacheDb.path());
+            copying = true;
+            const QString target = cacheFolder.absoluteFilePath(libraryPath);
+            written.makePath(target);
+            cacheBackupDir(*sms, QDir(target), smsFolderName);
+            if (addressBook)
+                cacheBackupDir(*addressBook, QDir(target), addressBookFolderName);
+            // Saved now, not when the object goes: a merge checks the backup against these dates.
+            cacheDb.commit();
+            form->postSucceed(QString());
+        },
+        [&] {
+            if (copying)
+                takeBackRun();
+        },
+        QStringLiteral("Copying the backup's messages failed."));
 }
 
 void ITunesCacheSMSThread::cacheBackupDir(const BackupFileNode& node, const QDir& folder, const QString& name)
 {
     if (!isSafe(node)) {
-        qWarning() << "backup cache: skipped the unsafe name" << node.record.path.toString() << "of"
-                   << manifest->folder.absolutePath();
+        qCWarning(lcITunes) << "backup cache: skipped the unsafe name" << node.record.path.toString() << "of"
+                            << manifest->folder.absolutePath();
         return;
     }
     form->postProgress(QString(), -1, tr("IDS_CACHING_BACKUP_FILE_%1").arg(name));
@@ -163,8 +153,8 @@ void ITunesCacheSMSThread::cacheFile(const BackupFileNode& node, const QDir& fol
 {
     const QString name = sanitizeFileName(node.name);
     if (name != node.name) {
-        qWarning() << "backup cache: skipped" << node.record.path.toString() << "of" << manifest->folder.absolutePath()
-                   << "whose name is not fit for a file";
+        qCWarning(lcITunes) << "backup cache: skipped" << node.record.path.toString() << "of"
+                            << manifest->folder.absolutePath() << "whose name is not fit for a file";
         return;
     }
     if (!backupHolds(node) || !takeCachePath(node, folder.absoluteFilePath(name)))
@@ -208,7 +198,8 @@ void ITunesCacheSMSThread::copyFile(const BackupFileNode& node, const QString& d
     // The manifest would copy such a file unchanged: ciphertext is no message database.
     if (manifest->isEncrypted && record.encryptionKey.hasData()
         && manifest->keyBag.unwrapFileKey(record.protectionClass, record.encryptionKey.bytes.mid(4)).isEmpty()) {
-        qWarning().noquote() << "backup cache: no key for" << record.fileHash() << "of class" << record.protectionClass;
+        qCWarning(lcITunes).noquote() << "backup cache: no key for" << record.fileHash() << "of class"
+                                      << record.protectionClass;
         throw std::runtime_error(
             QStringLiteral("cannot decrypt %1 of the backup: the backup is not unlocked or the file's key is damaged.")
                 .arg(record.path.toString())
@@ -228,8 +219,8 @@ bool ITunesCacheSMSThread::backupHolds(const BackupFileNode& node) const
 bool ITunesCacheSMSThread::takeCachePath(const BackupFileNode& node, const QString& destPath)
 {
     if (takenPaths.contains(destPath)) {
-        qWarning() << "backup cache: skipped" << node.record.path.toString() << "of" << manifest->folder.absolutePath()
-                   << "whose cache file another record took";
+        qCWarning(lcITunes) << "backup cache: skipped" << node.record.path.toString() << "of"
+                            << manifest->folder.absolutePath() << "whose cache file another record took";
         return false;
     }
     takenPaths.insert(destPath);

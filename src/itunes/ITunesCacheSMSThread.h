@@ -13,7 +13,7 @@
 class BackupFileNode;
 class BackupLock;
 class BackupManifest;
-class ProgressForm;
+class WorkerReport;
 
 // Copies the "Library/SMS" and "Library/AddressBook" folders of a loaded (and, when
 // encrypted, unlocked) backup into a cache folder laid out like a file_relay download:
@@ -33,8 +33,8 @@ class ITunesCacheSMSThread : public QThread
 
 public:
     // The cache folder is the backup's folder below "itunes_cache" in the data folder.
-    ITunesCacheSMSThread(BackupManifest* manifest, ProgressForm* form, QObject* parent = nullptr);
-    ITunesCacheSMSThread(BackupManifest* manifest, const QDir& cacheFolder, ProgressForm* form,
+    ITunesCacheSMSThread(BackupManifest* manifest, WorkerReport* form, QObject* parent = nullptr);
+    ITunesCacheSMSThread(BackupManifest* manifest, const QDir& cacheFolder, WorkerReport* form,
                          QObject* parent = nullptr);
     ~ITunesCacheSMSThread() override;
 
@@ -58,7 +58,7 @@ private:
     void takeBackRun();
 
     BackupManifest* manifest;
-    ProgressForm* form;
+    WorkerReport* form;
     // Declared before the cache database, which must be destroyed (and saved) first.
     QDir cacheFolder;
     BackupCacheDb cacheDb;

@@ -1,6 +1,7 @@
 #include "itunes/KeyBag.h"
 
 #include "itunes/BackupCrypto.h"
+#include "itunes/ITunesLog.h"
 
 #include <QList>
 #include <QStringList>
@@ -57,7 +58,7 @@ bool KeyBag::unlock(const QByteArray& password, const DerivationProgress& progre
 {
     const quint32 iterations = attrInt(attributes, QStringLiteral("ITER"));
     if (iterations > maxIterations) {
-        qWarning("keybag: refused an iteration count of %u", iterations);
+        qCWarning(lcITunes, "keybag: refused an iteration count of %u", iterations);
         throw std::runtime_error(QStringLiteral("The backup's keybag is damaged: it asks for %1 rounds of key "
                                                 "derivation, more than %2.")
                                      .arg(iterations)
@@ -70,7 +71,7 @@ bool KeyBag::unlock(const QByteArray& password, const DerivationProgress& progre
             wrapped.append(&entry);
     }
     if (wrapped.isEmpty()) {
-        qWarning("keybag: no class key is wrapped with the password key");
+        qCWarning(lcITunes, "keybag: no class key is wrapped with the password key");
         return false;
     }
 

@@ -4,6 +4,7 @@
 #include "frame/StyleSheet.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/BackupRootScan.h"
+#include "itunes/ITunesLog.h"
 #include "ui_LoadItunesBackupDlg.h"
 
 #include <QFileDialog>
@@ -16,7 +17,7 @@ namespace {
 
 void reportLoadFailure(const QString& folderPath, const QString& error)
 {
-    qWarning("%s", qUtf8Printable(error));
+    qCWarning(lcITunes, "%s", qUtf8Printable(error));
     // Both at once, so that a "%1" inside the path is not substituted again.
     showError(QStringLiteral("load %1 error. %2").arg(folderPath, error));
 }

@@ -1,5 +1,7 @@
 #include "itunes/MbedTlsError.h"
 
+#include "itunes/ITunesLog.h"
+
 #include <QDebug>
 
 #include <mbedtls/error.h>
@@ -10,6 +12,6 @@ void throwMbedTlsError(const QString& action, int code)
 {
     char text[160];
     mbedtls_strerror(code, text, sizeof text);
-    qWarning("mbed TLS error -0x%04x: %s", unsigned(-code), text);
+    qCWarning(lcITunes, "mbed TLS error -0x%04x: %s", unsigned(-code), text);
     throw std::runtime_error(QStringLiteral("%1 failed (%2).").arg(action, QString::fromUtf8(text)).toStdString());
 }

@@ -2,6 +2,7 @@
 
 #include "frame/DataFolder.h"
 #include "itunes/DurableFileOps.h"
+#include "itunes/ITunesLog.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -220,11 +221,11 @@ PublishJournal::Outcome PublishJournal::recover()
                                          [this](const PublishedFile& f) { return f.name == commitName; });
         if (publishing && commit != files.cend() && fileSha1Hex(inFolder(commitName)) == commit->newDigest) {
             complete();
-            qInfo("finished the interrupted publish into %s", qUtf8Printable(folder.absolutePath()));
+            qCInfo(lcITunes, "finished the interrupted publish into %s", qUtf8Printable(folder.absolutePath()));
             return Completed;
         }
         rollBack();
-        qInfo("undid the interrupted publish into %s", qUtf8Printable(folder.absolutePath()));
+        qCInfo(lcITunes, "undid the interrupted publish into %s", qUtf8Printable(folder.absolutePath()));
         return RolledBack;
     } catch (const InconsistentBackupError&) {
         throw;
@@ -324,7 +325,8 @@ void PublishJournal::rollBackReplace(const PublishedFile& f)
 
 void PublishJournal::failInconsistent(const QString& reason) const
 {
-    qCritical("backup %s left inconsistent: %s", qUtf8Printable(folder.absolutePath()), qUtf8Printable(reason));
+    qCCritical(lcITunes, "backup %s left inconsistent: %s", qUtf8Printable(folder.absolutePath()),
+               qUtf8Printable(reason));
     QStringList keptFiles;
     for (const PublishedFile& f : files) {
         if (!f.kept.isEmpty() && pathExists(inFolder(f.kept)))

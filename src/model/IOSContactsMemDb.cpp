@@ -1,6 +1,7 @@
 #include "model/IOSContactsMemDb.h"
 
 #include "model/CountryLibDb.h"
+#include "model/ModelLog.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -66,7 +67,7 @@ void IOSContactsMemDb::initDb()
 
 void IOSContactsMemDb::rebuildCache(qint64 sourceTime)
 {
-    qDebug("rebuild IOSContactsMemDb.");
+    qCDebug(lcModel, "rebuild IOSContactsMemDb.");
     QTemporaryFile partial(cachePath() + QStringLiteral(".XXXXXX"));
     if (!partial.open())
         throw createError(partial.errorString());

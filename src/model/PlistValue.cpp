@@ -1,6 +1,7 @@
 #include "model/PlistValue.h"
 
 #include "model/AppleTime.h"
+#include "model/ModelLog.h"
 #include "model/PlistLimits.h"
 
 #include <plist/plist.h>
@@ -98,8 +99,8 @@ PlistValue PlistValue::fromData(const QByteArray& bytes, bool owned)
 {
     plist_t root = nullptr;
     if (exceedsPlistLimits(bytes)) {
-        qWarning("refused a property list of %lld bytes: it nests too deep or multiplies shared objects",
-                 qlonglong(bytes.size()));
+        qCWarning(lcModel, "refused a property list of %lld bytes: it nests too deep or multiplies shared objects",
+                  qlonglong(bytes.size()));
     } else if (bytes.size() <= qsizetype(std::numeric_limits<uint32_t>::max())) {
         if (bytes.size() > 8 && bytes.startsWith("bplist00"))
             plist_from_bin(bytes.constData(), uint32_t(bytes.size()), &root);

@@ -1,5 +1,6 @@
 #include "msgdb/AbsIOSMessageDb.h"
 
+#include "msgdb/MsgDbLog.h"
 #include "msgdb/ReadOnlyDatabaseSource.h"
 #include "sqlite/Sqlite3DB.h"
 
@@ -33,7 +34,7 @@ int AbsIOSMessageDb::detectIosVersion(const QString& path)
         while (cursor.moveNext())
             tables.insert(cursor.getText("name"));
     } catch (const std::exception& e) {
-        qWarning("detectIosVersion: %s: %s", qUtf8Printable(path), e.what());
+        qCWarning(lcMsgDb, "detectIosVersion: %s: %s", qUtf8Printable(path), e.what());
         throw refusal;
     }
     if (hasAll(tables, {"chat", "handle", "chat_handle_join", "message", "chat_message_join"}))

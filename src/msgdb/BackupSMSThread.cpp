@@ -2,14 +2,13 @@
 
 #include "msgdb/ProgressPercent.h"
 
-#include "frame/ProgressForm.h"
+#include "frame/ReportedRun.h"
+#include "frame/WorkerReport.h"
 #include "model/SafeSort.h"
 #include "model/SortPredicates.h"
 
-#include <exception>
-
 BackupSMSThread::BackupSMSThread(QList<_MsgMessage*> messages, const QDir& folder, const QString& mcc,
-                                 ProgressForm* form, QObject* parent)
+                                 WorkerReport* form, QObject* parent)
     : QThread(parent)
     , messages(std::move(messages))
     , form(form)
@@ -24,26 +23,21 @@ void BackupSMSThread::run()
 {
     const QString status = tr("IDS_BACKING_UP_SMS");
     form->postProgress(status, 0, QString());
-    try {
-        const int total = int(messages.size());
-        exporter.begin();
-        int handedIn = 0;
-        for (const _MsgMessage* message : std::as_const(messages)) {
-            if (form->rejected) {
-                exporter.abandon();
-                return;
+    runReported(
+        *form,
+        [&] {
+            const int total = int(messages.size());
+            exporter.begin();
+            int handedIn = 0;
+            for (const _MsgMessage* message : std::as_const(messages)) {
+                if (form->rejected)
+                    throw RunCancelled();
+                ++handedIn;
+                form->postProgress(status, progressPercent(handedIn, total), tr("SMS: %1/%2").arg(handedIn).arg(total));
+                exporter.write(*message);
             }
-            ++handedIn;
-            form->postProgress(status, progressPercent(handedIn, total), tr("SMS: %1/%2").arg(handedIn).arg(total));
-            exporter.write(*message);
-        }
-        exporter.end();
-        form->postSucceed(tr("IDS_SUC_BACKUP_%1_SMS").arg(handedIn));
-    } catch (const std::exception& e) {
-        exporter.abandon();
-        form->postError(QString::fromUtf8(e.what()));
-    } catch (...) {
-        exporter.abandon();
-        form->postError(tr("Unknown error."));
-    }
+            exporter.end();
+            form->postSucceed(tr("IDS_SUC_BACKUP_%1_SMS").arg(handedIn));
+        },
+        [this] { exporter.abandon(); });
 }

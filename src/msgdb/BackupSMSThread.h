@@ -9,19 +9,19 @@
 #include <QString>
 #include <QThread>
 
-class ProgressForm;
+class WorkerReport;
 
 // Saves messages into the local database below a folder, in message order and in one
 // transaction, through its own connection. Duplicates are skipped by the exporter but
 // counted in the success text. A cancel or an error commits nothing. The records and
-// the dialog belong to the caller and must outlive the thread; the records are only read.
+// the report belong to the caller and must outlive the thread; the records are only read.
 class BackupSMSThread : public QThread
 {
     Q_OBJECT
 
 public:
     // mcc: the mobile country code of the messages' device; empty for none.
-    BackupSMSThread(QList<_MsgMessage*> messages, const QDir& folder, const QString& mcc, ProgressForm* form,
+    BackupSMSThread(QList<_MsgMessage*> messages, const QDir& folder, const QString& mcc, WorkerReport* form,
                     QObject* parent);
     ~BackupSMSThread() override;
 
@@ -30,6 +30,6 @@ protected:
 
 private:
     QList<_MsgMessage*> messages;
-    ProgressForm* form;
+    WorkerReport* form;
     ExportMessagesDb exporter;
 };

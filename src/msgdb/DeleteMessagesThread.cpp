@@ -3,12 +3,11 @@
 #include "msgdb/IOS6MessageDb.h"
 #include "msgdb/ProgressPercent.h"
 
-#include "frame/ProgressForm.h"
+#include "frame/ReportedRun.h"
+#include "frame/WorkerReport.h"
 
-#include <exception>
-
-DeleteMessagesThread::DeleteMessagesThread(IOS6MessageDb* db, const QList<_MsgMessage*>* messages,
-                                           ProgressForm* form, QObject* parent)
+DeleteMessagesThread::DeleteMessagesThread(IOS6MessageDb* db, const QList<_MsgMessage*>* messages, WorkerReport* form,
+                                           QObject* parent)
     : QThread(parent)
     , db(db)
     , messages(messages)
@@ -21,35 +20,21 @@ DeleteMessagesThread::~DeleteMessagesThread() = default;
 void DeleteMessagesThread::run()
 {
     form->postProgress(tr("IDS_DELETING_LOCAL_DB_MESSAGES"), 0, QString());
-    try {
-        const int total = int(messages->size());
-        db->beginTransaction();
-        int deleted = 0;
-        for (const _MsgMessage* message : *messages) {
-            if (form->rejected) {
-                rollBack();
-                return;
+    runReported(
+        *form,
+        [this] {
+            const int total = int(messages->size());
+            db->beginTransaction();
+            int deleted = 0;
+            for (const _MsgMessage* message : *messages) {
+                if (form->rejected)
+                    throw RunCancelled();
+                ++deleted;
+                form->postProgress(QString(), progressPercent(deleted, total), QString());
+                db->deleteMessage(*message);
             }
-            ++deleted;
-            form->postProgress(QString(), progressPercent(deleted, total), QString());
-            db->deleteMessage(*message);
-        }
-        db->endTransaction(true);
-        form->postSucceed(tr("IDS_SUC_DELETE_%1_MESSAGES").arg(deleted));
-    } catch (const std::exception& e) {
-        rollBack();
-        form->postError(QString::fromUtf8(e.what()));
-    } catch (...) {
-        rollBack();
-        form->postError(tr("Unknown error."));
-    }
-}
-
-void DeleteMessagesThread::rollBack() noexcept
-{
-    try {
-        db->endTransaction(false);
-    } catch (const std::exception& e) {
-        qWarning("DeleteMessagesThread: rollback failed. %s", e.what());
-    }
+            db->endTransaction(true);
+            form->postSucceed(tr("IDS_SUC_DELETE_%1_MESSAGES").arg(deleted));
+        },
+        [this] { db->endTransaction(false); });
 }

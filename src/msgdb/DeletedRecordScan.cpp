@@ -1,9 +1,11 @@
 #include "msgdb/DeletedRecordScan.h"
 
-#include "frame/ProgressForm.h"
+#include "frame/WorkerReport.h"
 #include "model/MessageRecycleDb.h"
+#include "msgdb/MsgDbLog.h"
 #include "msgdb/ReadOnlyDatabaseSource.h"
 #include "msgdb/Sqlite3File.h"
+#include "msgdb/SqliteRecordCarver.h"
 #include "msgdb/SqliteWalFrames.h"
 
 #include <QCryptographicHash>
@@ -48,17 +50,20 @@ void checkpoint(const QString& copy)
         db.queryThrow("select count(*) from sqlite_master").moveNext();
         QString error;
         if (db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE);"), error) != 0)
-            qWarning("DeletedRecordScan, checkpoint of %s failed: %s", qUtf8Printable(copy), qUtf8Printable(error));
+            qCWarning(lcMsgDb, "DeletedRecordScan, checkpoint of %s failed: %s", qUtf8Printable(copy),
+                      qUtf8Printable(error));
     } catch (const std::exception& e) {
         // The copy is then read as it lies on disk, which is still worth reading.
-        qWarning("DeletedRecordScan, checkpoint of %s failed: %s", qUtf8Printable(copy), e.what());
+        qCWarning(lcMsgDb, "DeletedRecordScan, checkpoint of %s failed: %s", qUtf8Printable(copy), e.what());
     }
 }
 
 } // namespace
 
-DeletedRecordScan::DeletedRecordScan(AbsDb& source, MessageRecycleDb& recycle, ProgressForm* form)
-    : source(source), recycle(recycle), form(form)
+DeletedRecordScan::DeletedRecordScan(AbsDb& source, MessageRecycleDb& recycle, WorkerReport* form)
+    : source(source)
+    , recycle(recycle)
+    , form(form)
 {
 }
 
@@ -104,7 +109,7 @@ void DeletedRecordScan::run(const QString& table, const FreedRowHandler& takeFre
     }
     recycle.endTransaction(!cancelled());
     for (const QString& note : file.damageNotes())
-        qWarning("DeletedRecordScan, %s: %s", qUtf8Printable(path), qUtf8Printable(note));
+        qCWarning(lcMsgDb, "DeletedRecordScan, %s: %s", qUtf8Printable(path), qUtf8Printable(note));
 }
 
 // The frames replay the file's history in the order they were written, so each page image
@@ -195,8 +200,8 @@ void DeletedRecordScan::carvePages(const Sqlite3File& file, const PageHandler& c
 void DeletedRecordScan::carvePage(const Sqlite3File& file, const _SqlitePage& page, const PageHandler& carvePage)
 {
     carvePage(page.pageNo, [&](const QList<_SqliteCol>& layout, SqliteRowFilter filter) {
-        return page.isBtreePage() ? file.carveFreeSpace(layout, 0, page, filter)
-                                  : file.carvePageGap(layout, 0, page.pageNo, 0, filter);
+        const SqliteRecordCarver carver(file, layout, 0, std::move(filter));
+        return page.isBtreePage() ? carver.carveFreeSpace(page) : carver.carvePageGap(page.pageNo, 0);
     });
 }
 
@@ -223,6 +228,6 @@ void DeletedRecordScan::rollBackQuietly()
     try {
         recycle.endTransaction(false);
     } catch (const std::exception& e) {
-        qWarning("DeletedRecordScan, rollback of the recycle store failed. %s", e.what());
+        qCWarning(lcMsgDb, "DeletedRecordScan, rollback of the recycle store failed. %s", e.what());
     }
 }

@@ -11,7 +11,7 @@
 
 class AbsDb;
 class MessageRecycleDb;
-class ProgressForm;
+class WorkerReport;
 class Sqlite3File;
 class _SqlitePage;
 struct SqliteWalFrames;
@@ -28,7 +28,7 @@ class DeletedRecordScan
 {
 public:
     // form may be null: no progress, no cancel. Runs on the caller's thread.
-    DeletedRecordScan(AbsDb& source, MessageRecycleDb& recycle, ProgressForm* form);
+    DeletedRecordScan(AbsDb& source, MessageRecycleDb& recycle, WorkerReport* form);
 
     // The rows of one layout carved out of one page: a b-tree page's gap and freeblocks,
     // any other page whole.
@@ -64,7 +64,7 @@ private:
 
     AbsDb& source;
     MessageRecycleDb& recycle;
-    ProgressForm* form;
+    WorkerReport* form;
     // The pages to carve, in the order met.
     QList<int> pages;
     QSet<int> metPages;

@@ -1,6 +1,7 @@
 #include "msgdb/ExportMessagesDb.h"
 
 #include "msgdb/AttachmentCopyPath.h"
+#include "msgdb/MsgDbLog.h"
 
 #include "model/MessageRecycleDb.h"
 #include "model/MsgAttachment.h"
@@ -32,11 +33,11 @@ void ExportMessagesDb::write(const _MsgMessage& message)
     if (message.item_type != 0 && !messageDb.hasItemType())
         return;
     if (!message.chat) {
-        qDebug("skip message with empty chat.");
+        qCDebug(lcMsgDb, "skip message with empty chat.");
         return;
     }
     if (message.chat->rowid <= unknownChatRowidBase) {
-        qDebug("skip message with unknown chat.");
+        qCDebug(lcMsgDb, "skip message with unknown chat.");
         return;
     }
 
@@ -84,7 +85,7 @@ void ExportMessagesDb::abandon() noexcept
     try {
         messageDb.endTransaction(false);
     } catch (const std::exception& e) {
-        qWarning("ExportMessagesDb: rollback failed. %s", e.what());
+        qCWarning(lcMsgDb, "ExportMessagesDb: rollback failed. %s", e.what());
     }
     messageDb.close();
 }
@@ -115,8 +116,8 @@ void ExportMessagesDb::copyAttachmentFile(const _MsgAttachment& attachment)
         return;
     const QString target = attachmentCopyPath(messageDb.fileRelayFolder(), attachment.filename);
     if (target.isEmpty()) {
-        qWarning("ExportMessagesDb: attachment file name %s leads outside the database folder; not copied.",
-                 qUtf8Printable(attachment.filename));
+        qCWarning(lcMsgDb, "ExportMessagesDb: attachment file name %s leads outside the database folder; not copied.",
+                  qUtf8Printable(attachment.filename));
         return;
     }
     // A file already there is kept; a copy that fails leaves the row without its file.
@@ -124,5 +125,6 @@ void ExportMessagesDb::copyAttachmentFile(const _MsgAttachment& attachment)
         return;
     QDir().mkpath(QFileInfo(target).absolutePath());
     if (!QFile::copy(attachment.localPath, target))
-        qWarning("ExportMessagesDb: cannot copy %s to %s.", qUtf8Printable(attachment.localPath), qUtf8Printable(target));
+        qCWarning(lcMsgDb, "ExportMessagesDb: cannot copy %s to %s.", qUtf8Printable(attachment.localPath),
+                  qUtf8Printable(target));
 }

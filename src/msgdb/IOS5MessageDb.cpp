@@ -4,6 +4,7 @@
 #include "model/MsgIdentity.h"
 #include "model/MsgSetPtr.h"
 #include "model/PlistValue.h"
+#include "msgdb/MsgDbLog.h"
 #include "msgdb/ReadOnlyDatabaseSource.h"
 
 #include <QtDebug>
@@ -25,7 +26,7 @@ void registerReadFunction(sqlite3* db)
     const int rc = sqlite3_create_function_v2(db, "read", 1, SQLITE_ANY, nullptr, readFunction, nullptr, nullptr,
                                               nullptr);
     if (rc != SQLITE_OK)
-        qWarning("IOS5MessageDb: cannot register the SQL function read: %s", sqlite3_errmsg(db));
+        qCWarning(lcMsgDb, "IOS5MessageDb: cannot register the SQL function read: %s", sqlite3_errmsg(db));
 }
 
 // The flags every message of this schema is read with.
@@ -320,8 +321,10 @@ void IOS5MessageDb::nameFromAddressBook(_MsgHandle& handle, bool addressBookOpen
         handle._ct_name = person.displayName();
         handle._photo = person.photo;
     } catch (const std::exception& e) {
-        qWarning("%s", qUtf8Printable(QStringLiteral("IOS5MessageDb::chats, IOSContactsMemDb error. %1")
-                                          .arg(QString::fromUtf8(e.what()))));
+        qCWarning(
+            lcMsgDb, "%s",
+            qUtf8Printable(
+                QStringLiteral("IOS5MessageDb::chats, IOSContactsMemDb error. %1").arg(QString::fromUtf8(e.what()))));
     }
 }
 

@@ -253,7 +253,7 @@ bool IOS5MessageRecovery::messageFromRow(const _SqliteRow& row, const IOS5Messag
     return true;
 }
 
-void IOS5MessageRecovery::recoverDeletedMessages(ProgressForm* form)
+void IOS5MessageRecovery::recoverDeletedMessages(WorkerReport* form)
 {
     MessageRecycleDb& recycle = *db.recycleDb();
     const QSet<MessageKey> live = liveMessages(db);

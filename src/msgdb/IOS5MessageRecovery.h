@@ -10,7 +10,7 @@
 #include <QString>
 
 class IOS5MessageDb;
-class ProgressForm;
+class WorkerReport;
 
 // Where the columns of the iOS 5 message table lie in one of its records. Phones do not
 // all order the columns alike, so the recovery takes the order from the file's own
@@ -52,7 +52,7 @@ public:
 
     // Runs on the caller's thread; form may be null (no progress, no cancel). A cancel or
     // an exception leaves the recycle store as it was before the call.
-    void recoverDeletedMessages(ProgressForm* form);
+    void recoverDeletedMessages(WorkerReport* form);
 
     // False when the row is not taken as a message. An SMS gets a new guid on every call,
     // and its date (Unix seconds in the row) is converted to seconds since 2001. The first

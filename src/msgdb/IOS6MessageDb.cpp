@@ -1,5 +1,6 @@
 #include "msgdb/IOS6MessageDb.h"
 
+#include "msgdb/MsgDbLog.h"
 #include "msgdb/ReadOnlyDatabaseSource.h"
 #include "msgdb/TriggerFunctions.h"
 
@@ -46,7 +47,7 @@ constexpr char schemaResource[] = ":res/localmsgdb_ddl.sql";
 
 [[noreturn]] void fail(const QString& text)
 {
-    qWarning("%s", qUtf8Printable(text));
+    qCWarning(lcMsgDb, "%s", qUtf8Printable(text));
     throw std::runtime_error(text.toUtf8().toStdString());
 }
 

@@ -1,5 +1,6 @@
 // The read side of IOS6MessageDb: chats, handles and messages into a message set.
 #include "msgdb/IOS6MessageDb.h"
+#include "msgdb/MsgDbLog.h"
 
 #include "model/AppleTime.h"
 
@@ -169,8 +170,9 @@ void IOS6MessageDb::chats(MsgSetPtr& set)
                     handle->_ct_name = person.displayName();
                     handle->_photo = person.photo;
                 } catch (const std::exception& e) {
-                    qWarning("%s", qUtf8Printable(QStringLiteral("IOS6MessageDb::chats, IOSContactsMemDb error. %1")
-                                                      .arg(QString::fromUtf8(e.what()))));
+                    qCWarning(lcMsgDb, "%s",
+                              qUtf8Printable(QStringLiteral("IOS6MessageDb::chats, IOSContactsMemDb error. %1")
+                                                 .arg(QString::fromUtf8(e.what()))));
                 }
             }
         }

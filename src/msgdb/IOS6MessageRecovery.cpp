@@ -238,7 +238,7 @@ bool IOS6MessageRecovery::handleFromRow(const _SqliteRow& row, _MsgHandle& h)
     return true;
 }
 
-void IOS6MessageRecovery::recoverDeletedHandles(ProgressForm* form)
+void IOS6MessageRecovery::recoverDeletedHandles(WorkerReport* form)
 {
     MessageRecycleDb& recycle = *db.recycleDb();
     DeletedRecordScan scan(db, recycle, form);
@@ -267,7 +267,7 @@ void IOS6MessageRecovery::recoverDeletedHandles(ProgressForm* form)
         });
 }
 
-void IOS6MessageRecovery::recoverDeletedMessages(const QList<_MsgChat*>& chats, ProgressForm* form)
+void IOS6MessageRecovery::recoverDeletedMessages(const QList<_MsgChat*>& chats, WorkerReport* form)
 {
     const QHash<qint64, _MsgChat*> chatOfHandle = chatsByHandle(chats);
     MessageRecycleDb& recycle = *db.recycleDb();

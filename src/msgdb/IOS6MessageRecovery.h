@@ -8,7 +8,7 @@
 #include <QString>
 
 class IOS6MessageDb;
-class ProgressForm;
+class WorkerReport;
 struct _MsgChat;
 struct _MsgHandle;
 struct _MsgMessage;
@@ -26,11 +26,11 @@ public:
     // without one.
     IOS6MessageRecovery(IOS6MessageDb& db, const QString& mcc);
 
-    void recoverDeletedHandles(ProgressForm* form);
+    void recoverDeletedHandles(WorkerReport* form);
     // chats: the live database's chats with their handles; a message found is filed into
     // the chat of its handle_id (a one-to-one chat before a group chat), else under the
     // deleted handle of that row id, which only an earlier recoverDeletedHandles stored.
-    void recoverDeletedMessages(const QList<_MsgChat*>& chats, ProgressForm* form);
+    void recoverDeletedMessages(const QList<_MsgChat*>& chats, WorkerReport* form);
     // Adds the stored messages to the set, marked deleted, except those whose guid is a
     // live message of the sms.db again.
     void loadRecycledMessages(MsgSetPtr& set);

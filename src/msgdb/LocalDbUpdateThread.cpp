@@ -1,18 +1,20 @@
 #include "msgdb/LocalDbUpdateThread.h"
 
 #include "msgdb/ExportMessagesDb.h"
+#include "msgdb/MsgDbLog.h"
 #include "msgdb/PhoneSms.h"
 #include "msgdb/ProgressPercent.h"
 #include "msgdb/Rc4.h"
 
 #include "frame/DataFolder.h"
-#include "frame/ProgressForm.h"
+#include "frame/ReportedRun.h"
+#include "frame/WorkerReport.h"
 #include "model/AppleTime.h"
 #include "model/CountryLibDb.h"
 
 #include <QFile>
 
-#include <exception>
+#include <stdexcept>
 
 namespace {
 
@@ -50,7 +52,7 @@ void writeOldMessage(ExportMessagesDb& exporter, const Sqlite3Cursor& row, const
 
 } // namespace
 
-LocalDbUpdateThread::LocalDbUpdateThread(ProgressForm* form, QObject* parent)
+LocalDbUpdateThread::LocalDbUpdateThread(WorkerReport* form, QObject* parent)
     : QThread(parent)
     , form(form)
 {
@@ -75,17 +77,15 @@ QString LocalDbUpdateThread::targetFolder(const QFileInfo& oldFile)
 
 void LocalDbUpdateThread::run()
 {
-    try {
+    runReported(*form, [this] {
         const QDir folder = localDatabasesDir();
         for (const QFileInfo& file : oldDatabaseFiles(folder)) {
             form->postProgress(tr("IDS_UPDATING_LOCALDB_%1").arg(file.fileName()), 0, QString());
             QString path = file.absoluteFilePath();
             if (!isLeftover(file)) {
                 const QString renamed = path + QLatin1Char('.') + tmpSuffix;
-                if (!QFile::rename(path, renamed)) {
-                    form->postError(QStringLiteral("can not rename %1.").arg(path));
-                    return;
-                }
+                if (!QFile::rename(path, renamed))
+                    throw std::runtime_error(QStringLiteral("can not rename %1.").arg(path).toStdString());
                 path = renamed;
             }
             convertFile(path, targetFolder(file));
@@ -95,11 +95,7 @@ void LocalDbUpdateThread::run()
             if (isLeftover(file))
                 QFile::remove(file.absoluteFilePath());
         form->postSucceed(tr("IDS_LOCALDB_UPDATE_SUC_RESTART_REFRESH"));
-    } catch (const std::exception& e) {
-        form->postError(QString::fromUtf8(e.what()));
-    } catch (...) {
-        form->postError(tr("Unknown error."));
-    }
+    });
 }
 
 void LocalDbUpdateThread::convertFile(const QString& path, const QString& folder)
@@ -124,5 +120,5 @@ void LocalDbUpdateThread::convertFile(const QString& path, const QString& folder
     }
     oldDb.close();
     if (!QFile::remove(path))
-        qWarning("LocalDbUpdateThread: cannot remove %s after converting it.", qUtf8Printable(path));
+        qCWarning(lcMsgDb, "LocalDbUpdateThread: cannot remove %s after converting it.", qUtf8Printable(path));
 }

@@ -6,19 +6,19 @@
 #include <QString>
 #include <QThread>
 
-class ProgressForm;
+class WorkerReport;
 
 // Converts the local databases of the older single-file format, lying directly in the
 // "local_databases" folder, into database folders of the current format, and removes
 // the old files. A file being converted is first renamed "<name>.__tmp"; a run that
 // fails leaves it so, and the next run converts it again from the start without
-// writing any message twice. Has no cancel: the dialog's button must be disabled.
+// writing any message twice. It takes no cancel: the caller must offer none.
 class LocalDbUpdateThread : public QThread
 {
     Q_OBJECT
 
 public:
-    LocalDbUpdateThread(ProgressForm* form, QObject* parent);
+    LocalDbUpdateThread(WorkerReport* form, QObject* parent);
     ~LocalDbUpdateThread() override;
 
     // The files of folder that the conversion takes, by name: plain files that begin
@@ -34,5 +34,5 @@ protected:
 private:
     void convertFile(const QString& path, const QString& folder);
 
-    ProgressForm* form;
+    WorkerReport* form;
 };

@@ -1,5 +1,6 @@
 #include "msgdb/ReadOnlyDatabaseSource.h"
 
+#include "msgdb/MsgDbLog.h"
 #include "sqlite/Sqlite3DB.h"
 
 #include <QDir>
@@ -22,7 +23,7 @@ constexpr int versionOffset = 18;
 
 [[noreturn]] void fail(const QString& text, const QString& detail)
 {
-    qWarning("ReadOnlyDatabaseSource: %s %s", qUtf8Printable(text), qUtf8Printable(detail));
+    qCWarning(lcMsgDb, "ReadOnlyDatabaseSource: %s %s", qUtf8Printable(text), qUtf8Printable(detail));
     throw std::runtime_error(text.toStdString());
 }
 

@@ -1,6 +1,6 @@
 #include "msgdb/Sqlite3File.h"
 
-#include "msgdb/SqliteRecordCarver.h"
+#include "msgdb/MsgDbLog.h"
 #include "msgdb/SqliteSerialType.h"
 #include "msgdb/SqliteVarint.h"
 
@@ -352,7 +352,7 @@ _SqliteRow Sqlite3File::rowData(const _SqliteCell& cell) const
     qint64 headerLength = 0;
     const int used = sqlite_read_varint(headerLength, begin, end);
     if (!used) {
-        qWarning("Sqlite3File::rowData, read header length failed.");
+        qCWarning(lcMsgDb, "Sqlite3File::rowData, read header length failed.");
         return row;
     }
     QList<qint64> types;
@@ -361,7 +361,7 @@ _SqliteRow Sqlite3File::rowData(const _SqliteCell& cell) const
         qint64 type = 0;
         const int length = sqlite_read_varint(type, pos, end);
         if (!length) {
-            qWarning("Sqlite3File::rowData, read column type failed.");
+            qCWarning(lcMsgDb, "Sqlite3File::rowData, read column type failed.");
             return row;
         }
         types.append(type);
@@ -482,59 +482,4 @@ QList<_SqlitePage> Sqlite3File::walk(const _SqlitePage& start, bool leavesOnly) 
             pushChildren(child);
     }
     return pages;
-}
-
-QList<_SqliteRow> Sqlite3File::carveRecords(const QList<_SqliteCol>& cols, qint16 leadBytes, int usableSize,
-                                            const uchar* begin, const uchar* end, SqliteRowFilter filter) const
-{
-    const qint64 from = offsetOf(begin);
-    const qint64 to = offsetOf(end);
-    if (from < 0 || to < 0 || from >= to)
-        return {};
-    return SqliteRecordCarver(*this, cols, leadBytes, usableSize, filter).carve(m_data + from, m_data + to);
-}
-
-QList<_SqliteRow> Sqlite3File::carvePageGap(const QList<_SqliteCol>& cols, qint16 leadBytes, int n, int offset,
-                                            SqliteRowFilter filter) const
-{
-    if (n < 1 || offset < 0 || !hasUsablePageSize())
-        return {};
-    const qint64 start = pageOffset(n) + offset;
-    if (start >= m_size)
-        return {};
-    const qint64 stop = qMin(start + m_pageSize, m_size);
-    return carveRecords(cols, leadBytes, m_pageSize, m_data + start, m_data + stop, filter);
-}
-
-QList<_SqliteRow> Sqlite3File::carveFreeSpace(const QList<_SqliteCol>& cols, qint16 leadBytes,
-                                              const _SqlitePage& page, SqliteRowFilter filter) const
-{
-    if (!hasUsablePageSize() || page.pageNo < 1)
-        return {};
-    if (!page.isBtreePage() || !page.isLeafPage())
-        return carvePageGap(cols, leadBytes, page.pageNo, 8, filter);
-
-    const qint64 start = offsetOf(page.pageStart);
-    const qint64 header = offsetOf(page.headerStart);
-    if (start < 0 || header < 0)
-        return {};
-    // Freeblock sizes come from the file: clip them to the page so that a forged size
-    // cannot present the next page's live rows as deleted ones.
-    const qint64 pageEnd = qMin(start + m_pageSize, m_size);
-    const auto carveBetween = [&](qint64 from, qint64 to) {
-        to = qMin(to, pageEnd);
-        return from < to ? carveRecords(cols, leadBytes, m_pageSize, m_data + from, m_data + to, filter)
-                         : QList<_SqliteRow>();
-    };
-
-    QList<_SqliteRow> rows;
-    if (page.cellContentStart > 0)
-        rows += carveBetween(header + 8, start + page.cellContentStart);
-    for (const uchar* freeblock : page.freeblocks) {
-        const qint64 at = offsetOf(freeblock);
-        const int size = u16At(at + 2);
-        if (at >= 0 && size > 4)
-            rows += carveBetween(at + 4, at + size);
-    }
-    return rows;
 }

@@ -4,7 +4,6 @@
 #include "msgdb/SqliteFreelistTrunk.h"
 #include "msgdb/SqlitePage.h"
 #include "msgdb/SqliteRow.h"
-#include "sqlite/SqliteCol.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -12,8 +11,9 @@
 #include <QSet>
 #include <QStringList>
 
-// Reads a SQLite 3 database file straight from its bytes, without the SQLite engine, and
-// carves deleted records out of its unallocated space. The file may be damaged or crafted:
+// Reads a SQLite 3 database file straight from its bytes, without the SQLite engine;
+// SqliteRecordCarver carves deleted records out of its unallocated space. The file may be
+// damaged or crafted:
 // no read leaves the mapping, every walk is bounded, and whatever had to be cut off is
 // described in damageNotes(). Only open() throws.
 class Sqlite3File
@@ -57,18 +57,6 @@ public:
     // Every b-tree page of the tree below page, page itself first, in depth-first order.
     QList<_SqlitePage> allPages(const _SqlitePage& page) const;
 
-    // Looks at every byte of [begin, end) for the serial types of cols[1..n-1]; cols[0] is
-    // the row-id alias, stored as NULL. usableSize is the page size the records were
-    // written with. Rows come in the order found.
-    QList<_SqliteRow> carveRecords(const QList<_SqliteCol>& cols, qint16 leadBytes, int usableSize,
-                                   const uchar* begin, const uchar* end, SqliteRowFilter filter) const;
-    // Carves pageSize bytes from byte offset of page n; the range may run into the next page.
-    QList<_SqliteRow> carvePageGap(const QList<_SqliteCol>& cols, qint16 leadBytes, int n, int offset,
-                                   SqliteRowFilter filter) const;
-    // A leaf page's gap and freeblocks; any other page whole from its byte 8.
-    QList<_SqliteRow> carveFreeSpace(const QList<_SqliteCol>& cols, qint16 leadBytes, const _SqlitePage& page,
-                                     SqliteRowFilter filter) const;
-
     // How an overflow chain ends when a page's link to the next page lies beyond the file:
     // after that page (reading a payload), or before it (carving, where a bad link means
     // the chain is not the record's).
@@ -80,17 +68,21 @@ public:
     // Damaged structures that a read had to cut off, each described once, in the order met.
     QStringList damageNotes() const { return m_damageNotes; }
 
+    // A page size from 512 to 65536 and a power of two; with any other no page is parsed.
+    bool hasUsablePageSize() const;
+    // The byte offset of p in the file, or -1 when p lies outside it.
+    qint64 offsetOf(const uchar* p) const;
+    // 0 when the two bytes are not both in the file.
+    quint16 u16At(qint64 offset) const;
+
 private:
     void readPageSize();
     void setImage();
-    bool hasUsablePageSize() const;
     bool inFile(qint64 offset, qint64 length) const;
     quint8 u8At(qint64 offset) const;
-    quint16 u16At(qint64 offset) const;
     quint32 u32At(qint64 offset) const;
     // Bytes used; 0 with out untouched when the varint is cut by the end of the file.
     int varintAt(qint64 offset, qint64& out) const;
-    qint64 offsetOf(const uchar* p) const;
     const uchar* pointerAt(qint64 offset) const;
     qint64 pageOffset(qint64 n) const;
     bool isPageNumber(qint64 n) const;

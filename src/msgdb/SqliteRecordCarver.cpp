@@ -1,5 +1,6 @@
 #include "msgdb/SqliteRecordCarver.h"
 
+#include "msgdb/MsgDbLog.h"
 #include "msgdb/Sqlite3File.h"
 #include "msgdb/SqliteSerialType.h"
 #include "msgdb/SqliteVarint.h"
@@ -57,13 +58,71 @@ SqliteRecordCarver::SqliteRecordCarver(const Sqlite3File& file, const QList<_Sql
     }
 }
 
+SqliteRecordCarver::SqliteRecordCarver(const Sqlite3File& file, const QList<_SqliteCol>& cols, qint16 leadBytes,
+                                       SqliteRowFilter filter)
+    : SqliteRecordCarver(file, cols, leadBytes, file.pageSize(), std::move(filter))
+{
+}
+
 QList<_SqliteRow> SqliteRecordCarver::carve(const uchar* begin, const uchar* end) const
 {
+    const qint64 from = m_file.offsetOf(begin);
+    const qint64 to = m_file.offsetOf(end);
+    if (from < 0 || to < 0 || from >= to)
+        return {};
+    return carveInFile(from, to);
+}
+
+QList<_SqliteRow> SqliteRecordCarver::carvePageGap(int n, int offset) const
+{
+    if (n < 1 || offset < 0 || !m_file.hasUsablePageSize())
+        return {};
+    const qint64 start = (qint64(n) - 1) * m_file.pageSize() + offset;
+    if (start >= m_file.size())
+        return {};
+    return carveInFile(start, qMin(start + m_file.pageSize(), m_file.size()));
+}
+
+QList<_SqliteRow> SqliteRecordCarver::carveFreeSpace(const _SqlitePage& page) const
+{
+    if (!m_file.hasUsablePageSize() || page.pageNo < 1)
+        return {};
+    if (!page.isBtreePage() || !page.isLeafPage())
+        return carvePageGap(page.pageNo, 8);
+
+    const qint64 start = m_file.offsetOf(page.pageStart);
+    const qint64 header = m_file.offsetOf(page.headerStart);
+    if (start < 0 || header < 0)
+        return {};
+    // Freeblock sizes come from the file: clip them to the page so that a forged size
+    // cannot present the next page's live rows as deleted ones.
+    const qint64 pageEnd = qMin(start + m_file.pageSize(), m_file.size());
+    const auto carveBetween = [&](qint64 from, qint64 to) {
+        to = qMin(to, pageEnd);
+        return from < to ? carveInFile(from, to) : QList<_SqliteRow>();
+    };
+
+    QList<_SqliteRow> rows;
+    if (page.cellContentStart > 0)
+        rows += carveBetween(header + 8, start + page.cellContentStart);
+    for (const uchar* freeblock : page.freeblocks) {
+        const qint64 at = m_file.offsetOf(freeblock);
+        const int size = m_file.u16At(at + 2);
+        if (at >= 0 && size > 4)
+            rows += carveBetween(at + 4, at + size);
+    }
+    return rows;
+}
+
+QList<_SqliteRow> SqliteRecordCarver::carveInFile(qint64 from, qint64 to) const
+{
+    const uchar* begin = m_file.data() + from;
+    const uchar* end = m_file.data() + to;
     QList<_SqliteRow> rows;
     const qint64 length = end - begin;
     if (m_columns.size() < 2) {
         for (qint64 i = 0; i < length; ++i)
-            qWarning("tbCols size < 2.");
+            qCWarning(lcMsgDb, "tbCols size < 2.");
         return rows;
     }
     if (m_usableSize < minUsableSize)

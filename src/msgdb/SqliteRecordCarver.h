@@ -1,5 +1,6 @@
 #pragma once
 
+#include "msgdb/SqlitePage.h"
 #include "msgdb/SqliteRow.h"
 #include "sqlite/SqliteCol.h"
 
@@ -17,9 +18,18 @@ public:
     // usableSize is the page size the records were written with; below 512 nothing is found.
     SqliteRecordCarver(const Sqlite3File& file, const QList<_SqliteCol>& cols, qint16 leadBytes, int usableSize,
                        SqliteRowFilter filter);
+    // Records written with the file's own page size.
+    SqliteRecordCarver(const Sqlite3File& file, const QList<_SqliteCol>& cols, qint16 leadBytes,
+                       SqliteRowFilter filter);
 
-    // begin and end lie inside the file's mapping.
+    // Looks at every byte of [begin, end), a range of the file's mapping (any other range
+    // gives nothing). Rows come in the order found.
     QList<_SqliteRow> carve(const uchar* begin, const uchar* end) const;
+    // Carves a page's size of bytes from byte offset of page n; the range may run into the
+    // next page.
+    QList<_SqliteRow> carvePageGap(int n, int offset) const;
+    // A leaf page's gap and freeblocks; any other page whole from its byte 8.
+    QList<_SqliteRow> carveFreeSpace(const _SqlitePage& page) const;
 
 private:
     // The serial types a column takes, decided once from its declared type and flags.
@@ -33,6 +43,7 @@ private:
         bool accepts(qint64 type) const;
     };
 
+    QList<_SqliteRow> carveInFile(qint64 from, qint64 to) const;
     // The bytes from pos to the resume point when a row was accepted, else 0.
     qint64 tryCandidate(const uchar* pos, const uchar* end, std::vector<qint64>& types, _SqliteRow& row) const;
     qint64 probeRowid(const uchar* pos, const uchar* headerEnd) const;

@@ -1,5 +1,7 @@
 #include "msgdb/SqliteWalFrames.h"
 
+#include "msgdb/MsgDbLog.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QtDebug>
@@ -31,7 +33,8 @@ SqliteWalFrames readWalFrames(const QString& path)
         return log;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning("readWalFrames: cannot open %s: %s", qUtf8Printable(path), qUtf8Printable(file.errorString()));
+        qCWarning(lcMsgDb, "readWalFrames: cannot open %s: %s", qUtf8Printable(path),
+                  qUtf8Printable(file.errorString()));
         return log;
     }
     const QByteArray header = file.read(walHeaderSize);
@@ -39,7 +42,7 @@ SqliteWalFrames readWalFrames(const QString& path)
         return log; // a log reset to nothing holds no frames
     const quint32 pageSize = bigEndian32(header, 8);
     if ((bigEndian32(header, 0) & ~1u) != walMagic || !isPageSize(pageSize)) {
-        qWarning("readWalFrames: %s is no write-ahead log", qUtf8Printable(path));
+        qCWarning(lcMsgDb, "readWalFrames: %s is no write-ahead log", qUtf8Printable(path));
         return log;
     }
     log.pageSize = int(pageSize);

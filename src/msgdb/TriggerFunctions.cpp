@@ -1,5 +1,6 @@
 #include "msgdb/TriggerFunctions.h"
 
+#include "msgdb/MsgDbLog.h"
 #include "sqlite/Sqlite3DB.h"
 
 #include <QByteArray>
@@ -23,7 +24,7 @@ void registerReturningZero(sqlite3* db, const QString& name, int argCount)
     const int rc = sqlite3_create_function_v2(db, utf8.constData(), argCount, SQLITE_ANY, nullptr, returnZero,
                                               nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
-        qWarning("cannot register the SQL function %s: %s", utf8.constData(), sqlite3_errmsg(db));
+        qCWarning(lcMsgDb, "cannot register the SQL function %s: %s", utf8.constData(), sqlite3_errmsg(db));
 }
 
 bool isIdentifierStart(QChar c)

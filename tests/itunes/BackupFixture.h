@@ -1,14 +1,12 @@
 #pragma once
 
 // Backup folders holding an iPhone message database, written by the python generators of
-// tests/fixtures/itunes, and a snapshot of a folder to prove that a failed merge changed
-// nothing in it.
+// tests/fixtures/itunes; folderSnapshot proves that a failed merge changed nothing.
 
 #include "support/Cli.h"
+#include "support/FolderSnapshot.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -52,30 +50,4 @@ inline QMap<QString, QJsonObject> readManifest(const QString& path)
     for (const QJsonValue& v : all)
         records.insert(v[QStringLiteral("file_hash")].toString(), v.toObject());
     return records;
-}
-
-inline QByteArray sha1Hex(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1).toHex();
-}
-
-// Every entry below the folder, with the SHA-1 of each file's content. A FIFO or device
-// is never opened: reading one could wait forever.
-inline QMap<QString, QByteArray> folderSnapshot(const QString& folder)
-{
-    QMap<QString, QByteArray> entries;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo info(it.next());
-        const QString name = QDir(folder).relativeFilePath(info.filePath());
-        entries.insert(name, info.isSymLink() ? "link"
-                             : info.isDir()   ? "folder"
-                             : info.isFile()  ? sha1Hex(info.filePath())
-                                              : "special");
-    }
-    return entries;
 }

@@ -4,6 +4,7 @@
 // SQLite's own, and a routine that runs every read of Sqlite3File over a file.
 
 #include "msgdb/Sqlite3File.h"
+#include "msgdb/SqliteRecordCarver.h"
 #include "support/Cli.h"
 
 #include <QFile>
@@ -76,8 +77,9 @@ inline bool readEverything(const Sqlite3File& file)
         bounded = bounded && file.leafPages(page).size() <= qMax<qint64>(1, file.pageCount())
                   && file.allPages(page).size() <= qMax<qint64>(1, file.pageCount());
         file.freelistTrunk(int(n));
-        file.carveFreeSpace(layout, 0, page, nullptr);
-        file.carvePageGap(layout, 0, int(n), 0, nullptr);
+        const SqliteRecordCarver carver(file, layout, 0, nullptr);
+        carver.carveFreeSpace(page);
+        carver.carvePageGap(int(n), 0);
     }
     return bounded;
 }

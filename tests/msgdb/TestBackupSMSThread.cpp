@@ -1,7 +1,7 @@
 #include "msgdb/BackupSMSThread.h"
 
 #include "msgdb/LocalDbFixture.h"
-#include "support/WorkerHarness.h"
+#include "support/RecordingReport.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -42,15 +42,15 @@ private slots:
 void TestBackupSMSThread::reportsEachStep_data()
 {
     QTest::addColumn<int>("count");
-    QTest::addColumn<QList<ProgressStep>>("steps");
+    QTest::addColumn<QList<ReportedProgress>>("steps");
     QTest::addColumn<QByteArray>("texts"); // in row order
     const QString status = QStringLiteral("IDS_BACKING_UP_SMS");
-    QTest::newRow("no message") << 0 << QList<ProgressStep>{{status, 0, "Progress:0%"}} << QByteArray();
+    QTest::newRow("no message") << 0 << QList<ReportedProgress>{{status, 0, ""}} << QByteArray();
     QTest::newRow("three messages in message order") << 3
-                                                     << QList<ProgressStep>{{status, 0, "Progress:0%"},
-                                                                            {status, 33, "SMS: 1/3"},
-                                                                            {status, 66, "SMS: 2/3"},
-                                                                            {status, 100, "SMS: 3/3"}}
+                                                     << QList<ReportedProgress>{{status, 0, ""},
+                                                                                {status, 33, "SMS: 1/3"},
+                                                                                {status, 66, "SMS: 2/3"},
+                                                                                {status, 100, "SMS: 3/3"}}
                                                      << QByteArray("first\nsecond\nthird");
 }
 
@@ -61,13 +61,12 @@ void TestBackupSMSThread::reportsEachStep()
     const QString target = dir.filePath("new database");
     ThreeMessages messages;
 
-    ProgressForm form(QString(), nullptr);
-    BackupSMSThread worker(messages.list.mid(0, count), QDir(target), QString(), &form, nullptr);
-    const RecordedRun run = runRecorded(worker, form);
+    RecordingReport report;
+    BackupSMSThread worker(messages.list.mid(0, count), QDir(target), QString(), &report, nullptr);
+    QCOMPARE(report.run(worker).result, WorkerOutcome::Succeeded);
 
-    QCOMPARE(run.outcome.result, WorkerOutcome::Succeeded);
-    QTEST(run.steps, "steps");
-    QCOMPARE(run.boxes, QStringList{QStringLiteral("IDS_SUC_BACKUP_%1_SMS").arg(count)});
+    QTEST(report.progress, "steps");
+    QCOMPARE(report.successes, QStringList{QStringLiteral("IDS_SUC_BACKUP_%1_SMS").arg(count)});
     QVERIFY(QFileInfo(smsDbPathIn(target)).isFile());
     QTEST(sqliteCli(smsDbPathIn(target), "select text from message order by rowid"), "texts");
     QVERIFY(writableByOthers(target));
@@ -79,11 +78,10 @@ void TestBackupSMSThread::savingTwiceAddsNoCopy()
     ThreeMessages messages;
     QByteArray afterFirst;
     for (int round = 0; round < 2; ++round) {
-        ProgressForm form(QString(), nullptr);
-        BackupSMSThread worker(messages.list, QDir(dir.path()), QString(), &form, nullptr);
-        const RecordedRun run = runRecorded(worker, form);
-        QCOMPARE(run.outcome.result, WorkerOutcome::Succeeded);
-        QCOMPARE(run.boxes, QStringList{"IDS_SUC_BACKUP_3_SMS"});
+        RecordingReport report;
+        BackupSMSThread worker(messages.list, QDir(dir.path()), QString(), &report, nullptr);
+        QCOMPARE(report.run(worker).result, WorkerOutcome::Succeeded);
+        QCOMPARE(report.successes, QStringList{"IDS_SUC_BACKUP_3_SMS"});
         if (round == 0)
             afterFirst = dumpDb(dir.path());
     }
@@ -106,18 +104,16 @@ void TestBackupSMSThread::cancelCommitsNothing()
     const QByteArray before = dumpDb(dir.path());
     ThreeMessages messages;
 
-    MessageBoxAnswerer answerer;
-    ProgressForm form(QString(), nullptr);
+    RecordingReport report;
     if (afterFirst)
-        cancelAtFirstStep(form);
+        report.cancelAtPercent = 1;
     else
-        form.rejected = true;
-    Synchronous<BackupSMSThread> worker(messages.list, QDir(dir.path()), QString(), &form, nullptr);
-    worker.run();
+        report.rejected = true;
+    BackupSMSThread worker(messages.list, QDir(dir.path()), QString(), &report, nullptr);
+    QCOMPARE(report.run(worker).result, WorkerOutcome::Cancelled);
 
-    QVERIFY(answerer.texts.isEmpty());
-    QVERIFY(!form.error());
-    QCOMPARE(form.findChild<QLabel*>("lbProgress")->text(), afterFirst ? "SMS: 1/3" : "Progress:0%");
+    QCOMPARE(report.outcomeCount(), 0);
+    QCOMPARE(report.progress.last().progressText, afterFirst ? "SMS: 1/3" : "");
     QVERIFY(writableByOthers(dir.path()));
     QCOMPARE(dumpDb(dir.path()), before);
 }
@@ -132,16 +128,16 @@ void TestBackupSMSThread::errorCommitsNothing()
     messages.list.append(
         messages.b.message(60, messages.b.chat(8, "MMS;-;+14155550199", {dave}, "MMS"), dave, 1500, "picture"));
 
-    ProgressForm form(QString(), nullptr);
-    BackupSMSThread worker(messages.list, QDir(dir.path()), QString(), &form, nullptr);
-    const RecordedRun run = runRecorded(worker, form);
+    RecordingReport report;
+    BackupSMSThread worker(messages.list, QDir(dir.path()), QString(), &report, nullptr);
+    const WorkerOutcome outcome = report.run(worker);
 
-    QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
-    QCOMPARE(run.outcome.error, "IOS6MessageDb::insertChat, invalid chat, service_name:MMS");
-    QCOMPARE(run.boxes.size(), 1);
+    QCOMPARE(outcome.result, WorkerOutcome::Failed);
+    QCOMPARE(outcome.error, "IOS6MessageDb::insertChat, invalid chat, service_name:MMS");
+    QCOMPARE(report.outcomeCount(), 1);
     QVERIFY(writableByOthers(dir.path()));
     QCOMPARE(dumpDb(dir.path()), before);
 }
 
-QTEST_MAIN(TestBackupSMSThread)
+QTEST_GUILESS_MAIN(TestBackupSMSThread)
 #include "TestBackupSMSThread.moc"

@@ -2,7 +2,7 @@
 #include "msgdb/IOS6MessageDb.h"
 
 #include "msgdb/LocalDbFixture.h"
-#include "support/WorkerHarness.h"
+#include "support/RecordingReport.h"
 
 #include "model/SafeSort.h"
 #include "model/SortPredicates.h"
@@ -43,16 +43,13 @@ private slots:
 void TestDeleteMessagesThread::reportsEachStep_data()
 {
     QTest::addColumn<int>("count");
-    QTest::addColumn<QList<ProgressStep>>("steps");
+    QTest::addColumn<QList<ReportedProgress>>("steps");
     QTest::addColumn<QByteArray>("left"); // messages and chats afterwards
     const QString status = QStringLiteral("IDS_DELETING_LOCAL_DB_MESSAGES");
-    QTest::newRow("no message") << 0 << QList<ProgressStep>{{status, 0, "Progress:0%"}} << QByteArray("4|2");
-    QTest::newRow("the whole chat") << 3
-                                    << QList<ProgressStep>{{status, 0, "Progress:0%"},
-                                                           {status, 33, "Progress:33%"},
-                                                           {status, 66, "Progress:66%"},
-                                                           {status, 100, "Progress:100%"}}
-                                    << QByteArray("1|1");
+    QTest::newRow("no message") << 0 << QList<ReportedProgress>{{status, 0, ""}} << QByteArray("4|2");
+    QTest::newRow("the whole chat")
+        << 3 << QList<ReportedProgress>{{status, 0, ""}, {"", 33, ""}, {"", 66, ""}, {"", 100, ""}}
+        << QByteArray("1|1");
 }
 
 void TestDeleteMessagesThread::reportsEachStep()
@@ -64,13 +61,12 @@ void TestDeleteMessagesThread::reportsEachStep()
     MsgSetPtr set;
     const QList<_MsgMessage*> messages = firstMessagesOfChat1(db, set, count);
 
-    ProgressForm form(QString(), nullptr);
-    DeleteMessagesThread worker(&db, &messages, &form, nullptr);
-    const RecordedRun run = runRecorded(worker, form);
+    RecordingReport report;
+    DeleteMessagesThread worker(&db, &messages, &report, nullptr);
+    QCOMPARE(report.run(worker).result, WorkerOutcome::Succeeded);
 
-    QCOMPARE(run.outcome.result, WorkerOutcome::Succeeded);
-    QTEST(run.steps, "steps");
-    QCOMPARE(run.boxes, QStringList{QStringLiteral("IDS_SUC_DELETE_%1_MESSAGES").arg(count)});
+    QTEST(report.progress, "steps");
+    QCOMPARE(report.successes, QStringList{QStringLiteral("IDS_SUC_DELETE_%1_MESSAGES").arg(count)});
     db.close();
     QTEST(sqliteCli(smsDbPathIn(dir.path()), "select (select count(*) from message), (select count(*) from chat)"),
           "left");
@@ -93,19 +89,17 @@ void TestDeleteMessagesThread::cancelLeavesDatabaseUnchanged()
     MsgSetPtr set;
     const QList<_MsgMessage*> messages = firstMessagesOfChat1(db, set, 3);
 
-    MessageBoxAnswerer answerer;
-    ProgressForm form(QString(), nullptr);
+    RecordingReport report;
     if (afterFirst)
-        cancelAtFirstStep(form);
+        report.cancelAtPercent = 1;
     else
-        form.rejected = true;
-    Synchronous<DeleteMessagesThread> worker(&db, &messages, &form, nullptr);
-    worker.run();
+        report.rejected = true;
+    DeleteMessagesThread worker(&db, &messages, &report, nullptr);
+    QCOMPARE(report.run(worker).result, WorkerOutcome::Cancelled);
 
     QVERIFY(!db.isInTransaction());
-    QVERIFY(answerer.texts.isEmpty());
-    QVERIFY(!form.error());
-    QCOMPARE(form.findChild<QProgressBar*>("progressBar")->value(), afterFirst ? 33 : 0);
+    QCOMPARE(report.outcomeCount(), 0);
+    QCOMPARE(report.progress.last().value, afterFirst ? 33 : 0);
     QVERIFY(writableByOthers(dir.path()));
     QCOMPARE(dumpDb(dir.path()), before);
 }
@@ -124,13 +118,13 @@ void TestDeleteMessagesThread::failedDeleteRollsBack()
     MsgSetPtr set;
     const QList<_MsgMessage*> messages = firstMessagesOfChat1(db, set, 3);
 
-    ProgressForm form(QString(), nullptr);
-    DeleteMessagesThread worker(&db, &messages, &form, nullptr);
-    const RecordedRun run = runRecorded(worker, form);
+    RecordingReport report;
+    DeleteMessagesThread worker(&db, &messages, &report, nullptr);
+    const WorkerOutcome outcome = report.run(worker);
 
-    QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
-    QVERIFY2(run.outcome.error.contains("message three is kept"), qPrintable(run.outcome.error));
-    QCOMPARE(run.boxes.size(), 1);
+    QCOMPARE(outcome.result, WorkerOutcome::Failed);
+    QVERIFY2(outcome.error.contains("message three is kept"), qPrintable(outcome.error));
+    QCOMPARE(report.outcomeCount(), 1);
     QVERIFY(!db.isInTransaction());
     QVERIFY(writableByOthers(dir.path()));
     QCOMPARE(dumpDb(dir.path()), before);
@@ -148,15 +142,15 @@ void TestDeleteMessagesThread::unopenableDatabaseIsReported()
     blocker.close();
     IOS6MessageDb unopenable(QDir(dir.filePath("file/db")), QString(), true);
 
-    ProgressForm form(QString(), nullptr);
-    DeleteMessagesThread worker(&unopenable, &messages, &form, nullptr);
-    const RecordedRun run = runRecorded(worker, form);
+    RecordingReport report;
+    DeleteMessagesThread worker(&unopenable, &messages, &report, nullptr);
+    const WorkerOutcome outcome = report.run(worker);
 
-    QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
-    QVERIFY(!run.outcome.error.isEmpty());
-    QCOMPARE(run.boxes.size(), 1);
+    QCOMPARE(outcome.result, WorkerOutcome::Failed);
+    QVERIFY(!outcome.error.isEmpty());
+    QCOMPARE(report.outcomeCount(), 1);
     QVERIFY(!QFileInfo::exists(dir.filePath("file/db")));
 }
 
-QTEST_MAIN(TestDeleteMessagesThread)
+QTEST_GUILESS_MAIN(TestDeleteMessagesThread)
 #include "TestDeleteMessagesThread.moc"

@@ -1,10 +1,9 @@
-#include "frame/ProgressForm.h"
 #include "model/MessageRecycleDb.h"
 #include "msgdb/DeletedHistoryFixture.h"
 #include "msgdb/DeletedRecordScan.h"
 #include "msgdb/IOS6MessageDb.h"
+#include "support/RecordingReport.h"
 
-#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -86,11 +85,11 @@ Walk expectedWalkOf(const QString& path)
 
 // Runs the scan over the message table, storing one handle per row handed over, and
 // returns what it met.
-Walk scan(IOS6MessageDb& db, ProgressForm* form, const QString& table = QStringLiteral("message"))
+Walk scan(IOS6MessageDb& db, WorkerReport* report, const QString& table = QStringLiteral("message"))
 {
     MessageRecycleDb& recycle = *db.recycleDb();
     Walk walk;
-    DeletedRecordScan(db, recycle, form)
+    DeletedRecordScan(db, recycle, report)
         .run(
             table,
             [&](const _SqliteRow& row, DeletedRecordScan::CellOrigin) {
@@ -133,18 +132,15 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(makeDeletedHistoryDb(dir.path()).built);
         IOS6MessageDb db(QDir(dir.path()), QString(), false);
-        ProgressForm form(QString(), nullptr);
-        QList<int> shown;
-        // On this thread the progress reaches the bar at once.
-        connect(form.findChild<QProgressBar*>(), &QProgressBar::valueChanged, this, [&](int value) { shown << value; });
-        const Walk walk = scan(db, &form);
+        RecordingReport report;
+        const Walk walk = scan(db, &report);
 
+        QList<int> shown;
+        for (const ReportedProgress& step : std::as_const(report.progress))
+            shown << step.value;
         QList<int> expected;
-        for (qsizetype done = 1; done <= walk.pages.size(); ++done) {
-            const int percent = int(double(done) / double(walk.pages.size()) * 100);
-            if (expected.isEmpty() || expected.last() != percent)
-                expected << percent;
-        }
+        for (qsizetype done = 1; done <= walk.pages.size(); ++done)
+            expected << int(double(done) / double(walk.pages.size()) * 100);
         QCOMPARE(shown, expected);
         QCOMPARE(shown.last(), 100);
     }
@@ -165,9 +161,9 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(makeDeletedHistoryDb(dir.path()).built);
         IOS6MessageDb db(QDir(dir.path()), QString(), false);
-        ProgressForm form(QString(), nullptr);
-        form.rejected = true;
-        const Walk walk = scan(db, &form);
+        RecordingReport report;
+        report.rejected = true;
+        const Walk walk = scan(db, &report);
         QVERIFY(walk.pages.isEmpty());
         QVERIFY(walk.freedRowids.isEmpty());
         QVERIFY(!db.recycleDb()->isInTransaction());
@@ -199,5 +195,5 @@ f.write(struct.pack('>I', 999999))
     }
 };
 
-QTEST_MAIN(TestDeletedRecordScan)
+QTEST_GUILESS_MAIN(TestDeletedRecordScan)
 #include "TestDeletedRecordScan.moc"

@@ -1,8 +1,8 @@
-#include "frame/ProgressForm.h"
 #include "model/AppleTime.h"
 #include "msgdb/DeletedHistoryFixture.h"
 #include "msgdb/IOS5MessageDb.h"
 #include "msgdb/IOS5MessageRecovery.h"
+#include "support/RecordingReport.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -213,13 +213,13 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(makeIOS5DeletedHistoryDb(dir.path()).built);
         IOS5MessageDb db(QDir(dir.path()), QString());
-        ProgressForm form(QString(), nullptr);
-        form.rejected = true;
-        IOS5MessageRecovery(db, QString()).recoverDeletedMessages(&form);
+        RecordingReport report;
+        report.rejected = true;
+        IOS5MessageRecovery(db, QString()).recoverDeletedMessages(&report);
         QVERIFY(!db.recycleDb()->isInTransaction());
         QCOMPARE(sqliteCli(recyclePath(dir), "select count(*) from message"), "0");
     }
 };
 
-QTEST_MAIN(TestIOS5MessageRecovery)
+QTEST_GUILESS_MAIN(TestIOS5MessageRecovery)
 #include "TestIOS5MessageRecovery.moc"

@@ -1,13 +1,11 @@
-#include "frame/ProgressForm.h"
 #include "model/MsgChat.h"
 #include "model/MsgHandle.h"
 #include "model/MsgMessage.h"
 #include "msgdb/DeletedHistoryFixture.h"
 #include "msgdb/IOS6MessageDb.h"
 #include "msgdb/IOS6MessageRecovery.h"
+#include "support/RecordingReport.h"
 
-#include <QProgressBar>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,11 +62,11 @@ MsgSetPtr liveChats(IOS6MessageDb& db)
 }
 
 // Both recoveries, handles first, as the application runs them.
-void recoverAll(IOS6MessageDb& db, ProgressForm* form = nullptr)
+void recoverAll(IOS6MessageDb& db, WorkerReport* report = nullptr)
 {
     IOS6MessageRecovery recovery(db, QString());
-    recovery.recoverDeletedHandles(form);
-    recovery.recoverDeletedMessages(liveChats(db).chats(), form);
+    recovery.recoverDeletedHandles(report);
+    recovery.recoverDeletedMessages(liveChats(db).chats(), report);
 }
 
 _MsgHandle* addHandle(std::vector<std::unique_ptr<_MsgHandle>>& owner, qint64 rowid)
@@ -349,17 +347,13 @@ shutil.copyfile(sys.argv[1] + '-wal', sys.argv[2] + '-wal')
         QVERIFY(history.built);
         IOS6MessageDb db(QDir(dir.path()), QString(), false);
         db.recycleDb()->initDb();
-        ProgressForm form(QString(), nullptr);
-        // The recovery runs on this thread, so its progress reaches the bar at once. Half
-        // way through the carving pass the freelist pass and the pages carved so far have
-        // stored messages in the open transaction.
-        auto* cancel = form.findChild<QPushButton*>();
-        connect(form.findChild<QProgressBar*>(), &QProgressBar::valueChanged, cancel, [cancel](int percent) {
-            if (percent >= 50)
-                cancel->click();
-        });
-        IOS6MessageRecovery(db, QString()).recoverDeletedMessages(liveChats(db).chats(), &form);
-        QVERIFY(form.rejected);
+        // Half way through the carving pass the freelist pass and the pages carved so far
+        // have stored messages in the open transaction.
+        RecordingReport report;
+        report.cancelAtPercent = 50;
+        IOS6MessageRecovery(db, QString()).recoverDeletedMessages(liveChats(db).chats(), &report);
+        QVERIFY(report.rejected);
+        QCOMPARE(report.outcomeCount(), 0);
         QVERIFY(!db.recycleDb()->isInTransaction());
         QCOMPARE(storedMessages(dir), 0);
 
@@ -372,9 +366,9 @@ shutil.copyfile(sys.argv[1] + '-wal', sys.argv[2] + '-wal')
         QTemporaryDir dir;
         QVERIFY(makeDeletedHistoryDb(dir.path()).built);
         IOS6MessageDb db(QDir(dir.path()), QString(), false);
-        ProgressForm form(QString(), nullptr);
-        form.rejected = true;
-        recoverAll(db, &form);
+        RecordingReport report;
+        report.rejected = true;
+        recoverAll(db, &report);
         QVERIFY(!db.recycleDb()->isInTransaction());
         QCOMPARE(storedMessages(dir), 0);
     }
@@ -415,5 +409,5 @@ shutil.copyfile(sys.argv[1] + '-wal', sys.argv[2] + '-wal')
     }
 };
 
-QTEST_MAIN(TestIOS6MessageRecovery)
+QTEST_GUILESS_MAIN(TestIOS6MessageRecovery)
 #include "TestIOS6MessageRecovery.moc"

@@ -1,7 +1,7 @@
 #include "msgdb/LocalDbUpdateThread.h"
 
 #include "msgdb/DeviceFixture.h"
-#include "support/WorkerHarness.h"
+#include "support/RecordingReport.h"
 
 #include "frame/DataFolder.h"
 
@@ -81,12 +81,19 @@ QStringList tree(const QString& folder)
     return entries;
 }
 
-RecordedRun runConversion()
+struct Conversion
 {
-    ProgressForm form(QString(), nullptr);
-    form.setCancelEnabled(false);
-    LocalDbUpdateThread worker(&form, nullptr);
-    return runRecorded(worker, form);
+    WorkerOutcome outcome;
+    QList<ReportedProgress> steps;
+    QStringList successes;
+};
+
+Conversion runConversion()
+{
+    RecordingReport report;
+    LocalDbUpdateThread worker(&report, nullptr);
+    const WorkerOutcome outcome = report.run(worker);
+    return {outcome, report.progress, report.successes};
 }
 
 const QString success = QStringLiteral("IDS_LOCALDB_UPDATE_SUC_RESTART_REFRESH");
@@ -134,15 +141,15 @@ void TestLocalDbUpdateThread::convertsTextsDatesAndGuids()
 void TestLocalDbUpdateThread::reportsEachStep()
 {
     QVERIFY(makeOldDb(localDbs() + "/old.db"));
-    const RecordedRun run = runConversion();
+    const Conversion run = runConversion();
     QCOMPARE(run.outcome.result, WorkerOutcome::Succeeded);
     const QString status = QStringLiteral("IDS_UPDATING_LOCALDB_old.db");
-    QCOMPARE(run.steps, QList<ProgressStep>({{status, 0, "Progress:0%"},
-                                             {status, 25, "SMS: 1/4"},
-                                             {status, 50, "SMS: 2/4"},
-                                             {status, 75, "SMS: 3/4"},
-                                             {status, 100, "SMS: 4/4"}}));
-    QCOMPARE(run.boxes, QStringList{success});
+    QCOMPARE(run.steps, QList<ReportedProgress>({{status, 0, ""},
+                                                 {"", 25, "SMS: 1/4"},
+                                                 {"", 50, "SMS: 2/4"},
+                                                 {"", 75, "SMS: 3/4"},
+                                                 {"", 100, "SMS: 4/4"}}));
+    QCOMPARE(run.successes, QStringList{success});
 }
 
 void TestLocalDbUpdateThread::leavesOtherFilesAlone_data()
@@ -165,10 +172,10 @@ void TestLocalDbUpdateThread::leavesOtherFilesAlone()
         QVERIFY(writeFile(localDbs() + '/' + file, file == "short" ? "SQLite" : "not a database: " + file.toUtf8()));
     const QStringList before = tree(localDbs());
 
-    const RecordedRun run = runConversion();
+    const Conversion run = runConversion();
 
     QCOMPARE(run.outcome.result, WorkerOutcome::Succeeded);
-    QCOMPARE(run.boxes, QStringList{success});
+    QCOMPARE(run.successes, QStringList{success});
     QCOMPARE(tree(localDbs()), before);
 }
 
@@ -177,7 +184,7 @@ void TestLocalDbUpdateThread::failedFileIsConvertedAgainWithoutDuplicates()
     const QString target = localDbs() + "/old.db";
     QVERIFY(makeOldDb(target, false));
 
-    RecordedRun run = runConversion();
+    Conversion run = runConversion();
     QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
     QVERIFY2(run.outcome.error.contains("view_sms"), qPrintable(run.outcome.error));
     QCOMPARE(QDir(localDbs()).entryList(QDir::Files), QStringList{"old.db.__tmp"});
@@ -205,7 +212,7 @@ void TestLocalDbUpdateThread::failedRenameEndsTheRun()
     QVERIFY(QDir(localDbs()).mkdir("a.db.__tmp"));
     QVERIFY(makeOldDb(localDbs() + "/b.db"));
 
-    const RecordedRun run = runConversion();
+    const Conversion run = runConversion();
 
     QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
     QCOMPARE(run.outcome.error, QStringLiteral("can not rename %1/a.db.").arg(localDbs()));
@@ -213,5 +220,5 @@ void TestLocalDbUpdateThread::failedRenameEndsTheRun()
     QCOMPARE(QDir(localDbs()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"a.db.__tmp"});
 }
 
-QTEST_MAIN(TestLocalDbUpdateThread)
+QTEST_GUILESS_MAIN(TestLocalDbUpdateThread)
 #include "TestLocalDbUpdateThread.moc"

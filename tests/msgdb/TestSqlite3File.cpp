@@ -119,7 +119,7 @@ private slots:
         QCOMPARE(file.pageSize(), pageSize);
         QCOMPARE(file.page(1).type, quint8(0));
         QVERIFY(file.leafPages(file.page(2)).isEmpty());
-        QCOMPARE(file.carvePageGap(threeColumnLayout(), 0, 2, 0, nullptr).size(), 0);
+        QCOMPARE(SqliteRecordCarver(file, threeColumnLayout(), 0, nullptr).carvePageGap(2, 0).size(), 0);
         QVERIFY(!file.damageNotes().isEmpty());
         QVERIFY(readEverything(file));
     }

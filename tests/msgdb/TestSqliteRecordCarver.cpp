@@ -1,4 +1,4 @@
-#include "msgdb/Sqlite3File.h"
+#include "msgdb/SqliteRecordCarver.h"
 
 #include "RawSqliteFixtures.h"
 
@@ -97,7 +97,7 @@ class TestSqliteRecordCarver : public QObject
         Sqlite3File file(writePages({content}));
         file.open();
         const uchar* begin = file.data() + pageSize;
-        return renderAll(file.carveRecords(layout, 0, pageSize, begin, begin + length, nullptr));
+        return renderAll(SqliteRecordCarver(file, layout, 0, pageSize, nullptr).carve(begin, begin + length));
     }
 
 private slots:
@@ -155,7 +155,8 @@ private slots:
         Sqlite3File file(writePages({cell + QByteArray(40, '\x07')}));
         file.open();
         const uchar* begin = file.data() + pageSize;
-        const QList<_SqliteRow> rows = file.carveRecords(layout, 0, pageSize, begin, begin + pageSize, nullptr);
+        const QList<_SqliteRow> rows =
+            SqliteRecordCarver(file, layout, 0, pageSize, nullptr).carve(begin, begin + pageSize);
         QVERIFY(!rows.isEmpty());
         QCOMPARE(rows[0].fileOffset, pageSize);
         QCOMPARE(rows[0].rowid, rowid);
@@ -211,7 +212,8 @@ private slots:
         // The noise after a refused record may fit the layout by chance; only the record's
         // own position counts.
         QList<_SqliteRow> found;
-        for (const _SqliteRow& row : file.carveRecords(threeColumnLayout(), 0, pageSize, begin, begin + pageSize, nullptr)) {
+        for (const _SqliteRow& row :
+             SqliteRecordCarver(file, threeColumnLayout(), 0, pageSize, nullptr).carve(begin, begin + pageSize)) {
             if (row.fileOffset == pageSize + 10)
                 found << row;
         }
@@ -251,7 +253,7 @@ c.commit()
         QVERIFY(leaf.isLeafPage());
         QVERIFY(!leaf.freeblocks.isEmpty());
         QStringList texts;
-        for (const _SqliteRow& row : file.carveFreeSpace(threeColumnLayout(), 0, leaf, nullptr)) {
+        for (const _SqliteRow& row : SqliteRecordCarver(file, threeColumnLayout(), 0, nullptr).carveFreeSpace(leaf)) {
             if (row.values[2] == QVariant(3))
                 texts << row.values[1].toString();
         }
@@ -285,7 +287,7 @@ c.commit()
         QCOMPARE(leaf.cells.size(), 1);
         QCOMPARE(leaf.freeblocks.size(), 2);
         QCOMPARE(render(file.rowData(file.cell(leaf, leaf.cells[0]))), QString("1|NULL|live row|1"));
-        QCOMPARE(renderAll(file.carveFreeSpace(threeColumnLayout(), 0, leaf, nullptr)),
+        QCOMPARE(renderAll(SqliteRecordCarver(file, threeColumnLayout(), 0, nullptr).carveFreeSpace(leaf)),
                  (QStringList{"0|NULL|in the gap|2", "0|NULL|in a freeblock|3"}));
     }
 
@@ -317,8 +319,9 @@ c.commit()
         Sqlite3File file(path);
         file.open();
         QCOMPARE(file.pageCount(), 2);
-        QCOMPARE(renderAll(file.carvePageGap(threeColumnLayout(), 0, 2, offset, nullptr)), rows);
-        QCOMPARE(renderAll(file.carvePageGap(threeColumnLayout(), 0, 3, 0, nullptr)), QStringList{});
+        QCOMPARE(renderAll(SqliteRecordCarver(file, threeColumnLayout(), 0, nullptr).carvePageGap(2, offset)), rows);
+        QCOMPARE(renderAll(SqliteRecordCarver(file, threeColumnLayout(), 0, nullptr).carvePageGap(3, 0)),
+                 QStringList{});
     }
 };
 

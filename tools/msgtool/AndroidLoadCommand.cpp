@@ -15,9 +15,9 @@ QJsonValue androidLoad(const QStringList& args)
     if (args.size() != 1)
         throw UsageError("expected one SERIAL");
     AndroidDevice device = connectUsbPhone(args.first());
-    ProgressForm form(QString(), nullptr);
-    AndroidLoadSMSThread worker(&device, &form, nullptr);
-    runWorkerOrThrow(worker, form);
+    HeadlessReport report;
+    AndroidLoadSMSThread worker(&device, &report, nullptr);
+    runWorkerOrThrow(worker, report);
     const QString cache = device.cacheDir().absolutePath();
     return QJsonObject{{"cache", cache}, {"messages", messageRowCount(cache)}};
 }

@@ -18,9 +18,9 @@ QJsonValue androidSend(const QStringList& args)
     MsgSetPtr set;
     source->messages(set, 0);
     AndroidDevice device = connectUsbPhone(args[0]);
-    ProgressForm form(QString(), nullptr);
-    AndroidRestoreSMSThread worker(&device, set.messages(), &form, nullptr);
-    runWorkerOrThrow(worker, form);
+    HeadlessReport report;
+    AndroidRestoreSMSThread worker(&device, set.messages(), &report, nullptr);
+    runWorkerOrThrow(worker, report);
     return QJsonObject{{"sent", worker.sentCount()}, {"skipped", worker.skippedCount()}};
 }
 

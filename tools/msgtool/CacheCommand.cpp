@@ -2,7 +2,6 @@
 #include "PasswordOption.h"
 #include "RunWorkerOrThrow.h"
 
-#include "frame/ProgressForm.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/BackupRecovery.h"
 #include "itunes/ITunesCacheSMSThread.h"
@@ -27,10 +26,10 @@ QJsonValue cache(const QStringList& arguments)
         throw std::runtime_error("Wrong password or damaged keybag.");
     manifest.loadMbdb();
 
-    ProgressForm form(QString(), nullptr);
-    ITunesCacheSMSThread thread(&manifest, &form);
+    HeadlessReport report;
+    ITunesCacheSMSThread thread(&manifest, &report);
     thread.setBackupLock(lock);
-    runWorkerOrThrow(thread, form);
+    runWorkerOrThrow(thread, report);
     return QJsonObject{{"cache", thread.cacheDir().absolutePath()},
                        {"copied", QJsonArray::fromStringList(thread.copiedFiles())}};
 }

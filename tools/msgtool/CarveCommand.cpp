@@ -1,33 +1,14 @@
 #include "Command.h"
 
-#include "msgdb/Sqlite3File.h"
-#include "sqlite/Sqlite3DB.h"
+#include "msgdb/DatabaseCarving.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
-#include <QSet>
-
-#include <stdexcept>
 
 // carve FILE: the tables of a SQLite file read without the SQLite engine, with their live
-// rows and the deleted rows carved from free space. The engine only interprets each table's
-// CREATE statement, in a database of its own in memory; it never opens the file.
+// rows and the deleted rows carved from free space, as the library found them.
 
 namespace {
-
-struct Table
-{
-    QString name;
-    int rootPage = 0;
-    QList<_SqliteCol> columns;
-    int rowidColumn = -1; // the INTEGER PRIMARY KEY column, whose value the record stores as NULL
-    QJsonArray live;
-    QJsonArray deleted;
-    // The live rows without their row-id column, to tell a stale copy from a deleted row.
-    QSet<QByteArray> liveContents;
-};
 
 QJsonValue jsonValue(const QVariant& value)
 {
@@ -46,260 +27,40 @@ QJsonValue jsonValue(const QVariant& value)
     }
 }
 
-QJsonArray rowValues(const Table& table, const _SqliteRow& row)
+QJsonArray jsonValues(const QVariantList& values)
 {
-    QJsonArray values;
-    for (int i = 0; i < row.values.size(); ++i) {
-        const bool rowidKnown = i == table.rowidColumn && row.rowid > 0 && row.values[i].isNull();
-        values.append(rowidKnown ? QJsonValue(row.rowid) : jsonValue(row.values[i]));
-    }
-    return values;
+    QJsonArray json;
+    for (const QVariant& value : values)
+        json.append(jsonValue(value));
+    return json;
 }
 
-// Carving without a filter takes any bytes that happen to fit the layout, and each false
-// find makes the carver skip past the start of the next real record. A row with nothing in
-// it, or with a text that is not clean UTF-8, is such a find.
-bool plausibleRow(const _SqliteRow& row)
+QJsonObject tableJson(const CarvedTable& table)
 {
-    bool holdsSomething = false;
-    for (const QVariant& value : row.values) {
-        if (value.isNull())
-            continue;
-        if (value.typeId() == QMetaType::QString) {
-            for (const QChar c : value.toString()) {
-                if (c == QChar::ReplacementCharacter || (c < QChar(0x20) && c != u'\t' && c != u'\n' && c != u'\r'))
-                    return false;
-            }
-        }
-        holdsSomething = holdsSomething || !value.toString().isEmpty() || !value.toByteArray().isEmpty();
+    QJsonArray live;
+    for (const QVariantList& row : table.live)
+        live.append(jsonValues(row));
+    QJsonArray deleted;
+    for (const CarvedRow& row : table.deleted) {
+        deleted.append(QJsonObject{
+            {"values", jsonValues(row.values)}, {"page", row.page}, {"offset", row.offset}, {"where", row.where}});
     }
-    return holdsSomething;
+    return QJsonObject{{"name", table.name},
+                       {"columns", QJsonArray::fromStringList(table.columns)},
+                       {"live", live},
+                       {"deleted", deleted}};
 }
-
-QByteArray contentKey(const Table& table, QJsonArray values)
-{
-    if (table.rowidColumn >= 0 && table.rowidColumn < values.size())
-        values.removeAt(table.rowidColumn);
-    return QJsonDocument(values).toJson(QJsonDocument::Compact);
-}
-
-// The text comes from the file: only a plain table definition runs, never a query (a CREATE
-// TABLE ... AS SELECT with a recursive query would not end). SQLite itself stores every
-// table it made by a query as a plain definition.
-QList<_SqliteCol> columnsOf(const QString& name, const QString& createSql)
-{
-    static const QRegularExpression query(QStringLiteral("\\bSELECT\\b"), QRegularExpression::CaseInsensitiveOption);
-    if (!createSql.simplified().startsWith(QLatin1String("CREATE TABLE"), Qt::CaseInsensitive)
-        || createSql.contains(query))
-        throw std::runtime_error("it is not a plain CREATE TABLE statement");
-    Sqlite3DB scratch;
-    scratch.openThrow(QStringLiteral(":memory:"), Sqlite3DB::ReadWriteCreate);
-    scratch.executeThrow(createSql);
-    return scratch.tbInfo(name).columns();
-}
-
-int rowidColumnOf(const QList<_SqliteCol>& columns)
-{
-    int found = -1;
-    for (int i = 0; i < columns.size(); ++i) {
-        if (!columns[i].primaryKey)
-            continue;
-        if (found >= 0)
-            return -1; // a composite key is no row-id alias
-        found = i;
-    }
-    return found >= 0 && columns[found].type.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0 ? found
-                                                                                                          : -1;
-}
-
-class Carving
-{
-public:
-    explicit Carving(const QString& path) : m_file(path) { m_file.open(); }
-
-    QJsonObject run()
-    {
-        readSchema();
-        for (Table& table : m_tables)
-            readTable(table);
-        readFreelist();
-
-        QJsonArray tables;
-        for (const Table& table : m_tables) {
-            QJsonArray columns;
-            for (const _SqliteCol& col : table.columns)
-                columns.append(col.name);
-            tables.append(QJsonObject{
-                {"name", table.name}, {"columns", columns}, {"live", table.live}, {"deleted", table.deleted}});
-        }
-        QJsonArray skipped;
-        for (const QString& note : m_skipped + m_file.damageNotes())
-            skipped.append(note);
-        return QJsonObject{{"page_size", m_file.pageSize()}, {"tables", tables}, {"skipped", skipped}};
-    }
-
-private:
-    QList<_SqliteRow> tableRows(const _SqlitePage& leaf) const
-    {
-        QList<_SqliteRow> rows;
-        if (leaf.type == 13) {
-            for (const uchar* cell : leaf.cells)
-                rows.append(m_file.rowData(m_file.cell(leaf, cell)));
-        }
-        return rows;
-    }
-
-    void readSchema()
-    {
-        for (const _SqlitePage& leaf : m_file.leafPages(m_file.page(1))) {
-            for (const _SqliteRow& row : tableRows(leaf)) {
-                if (row.values.size() < 5 || row.values[0].toString() != QLatin1String("table"))
-                    continue;
-                Table table;
-                table.name = row.values[1].toString();
-                table.rootPage = row.values[3].toInt();
-                if (table.rootPage < 1)
-                    continue; // a virtual table keeps no pages
-                try {
-                    table.columns = columnsOf(table.name, row.values[4].toString());
-                } catch (const std::exception& e) {
-                    m_skipped.append(QStringLiteral("table %1: its CREATE statement cannot be read: %2")
-                                         .arg(table.name, QString::fromUtf8(e.what())));
-                    continue;
-                }
-                table.rowidColumn = rowidColumnOf(table.columns);
-                m_tables.append(table);
-            }
-        }
-    }
-
-    bool carvable(const Table& table) const { return table.rowidColumn == 0 && table.columns.size() >= 2; }
-
-    void readTable(Table& table)
-    {
-        const _SqlitePage root = m_file.page(table.rootPage);
-        if (root.type != 5 && root.type != 13) {
-            m_skipped.append(QStringLiteral("table %1: root page %2 is no table b-tree page")
-                                 .arg(table.name)
-                                 .arg(table.rootPage));
-            return;
-        }
-        if (!carvable(table))
-            m_skipped.append(QStringLiteral("table %1: deleted rows not carved, its first column is not "
-                                            "an INTEGER PRIMARY KEY")
-                                 .arg(table.name));
-        const QList<_SqlitePage> leaves = m_file.leafPages(root);
-        for (const _SqlitePage& leaf : leaves) {
-            for (const _SqliteRow& row : tableRows(leaf)) {
-                const QJsonArray values = rowValues(table, row);
-                table.live.append(values);
-                table.liveContents.insert(contentKey(table, values));
-            }
-        }
-        if (!carvable(table))
-            return;
-        for (const _SqlitePage& leaf : leaves) {
-            for (const _SqliteRow& row : m_file.carveFreeSpace(table.columns, 0, leaf, plausibleRow))
-                addDeleted(table, row, inFreeblock(leaf, row) ? "freeblock" : "gap");
-        }
-    }
-
-    bool inFreeblock(const _SqlitePage& leaf, const _SqliteRow& row) const
-    {
-        for (const uchar* freeblock : leaf.freeblocks) {
-            const qint64 start = freeblock - m_file.data();
-            const qint64 size = m_file.dataEnd() - freeblock >= 4 ? (freeblock[2] << 8) | freeblock[3] : 0;
-            if (row.fileOffset >= start && row.fileOffset < start + size)
-                return true;
-        }
-        return false;
-    }
-
-    // Freed pages hold rows of any table: every table's layout is carved from them, and
-    // the intact cells of a freed table leaf go to the first table with as many columns.
-    void readFreelist()
-    {
-        QSet<quint32> seen;
-        int unmatched = 0;
-        for (const _SqliteFreelistTrunk& trunk : m_file.freelistTrunks()) {
-            carveWholePage(trunk.pageNo);
-            for (quint32 leafNo : trunk.leaves) {
-                if (leafNo < 1 || leafNo > m_file.pageCount() || seen.contains(leafNo))
-                    continue;
-                seen.insert(leafNo);
-                const _SqlitePage freed = m_file.page(int(leafNo));
-                if (!freed.isBtreePage()) {
-                    carveWholePage(freed.pageNo);
-                    continue;
-                }
-                for (const _SqlitePage& leaf : m_file.leafPages(freed)) {
-                    for (const _SqliteRow& row : tableRows(leaf)) {
-                        Table* table = tableWithColumns(row.values.size());
-                        if (table)
-                            addDeleted(*table, row, "freelist");
-                        else
-                            ++unmatched;
-                    }
-                    for (Table& table : m_tables) {
-                        if (carvable(table)) {
-                            for (const _SqliteRow& row : m_file.carveFreeSpace(table.columns, 0, leaf, plausibleRow))
-                                addDeleted(table, row, "freelist");
-                        }
-                    }
-                }
-            }
-        }
-        if (unmatched > 0)
-            m_skipped.append(QStringLiteral("%1 intact rows on freed pages match no table").arg(unmatched));
-        if (m_staleCopies > 0)
-            m_skipped.append(QStringLiteral("%1 stale copies of live rows left out").arg(m_staleCopies));
-    }
-
-    void carveWholePage(int n)
-    {
-        for (Table& table : m_tables) {
-            if (carvable(table)) {
-                for (const _SqliteRow& row : m_file.carvePageGap(table.columns, 0, n, 0, plausibleRow))
-                    addDeleted(table, row, "freelist");
-            }
-        }
-    }
-
-    Table* tableWithColumns(qsizetype count)
-    {
-        for (Table& table : m_tables) {
-            if (table.columns.size() == count)
-                return &table;
-        }
-        return nullptr;
-    }
-
-    // SQLite moves rows between pages as it rebalances a tree, so free space also holds
-    // old copies of rows that are still live; those are not deleted rows.
-    void addDeleted(Table& table, const _SqliteRow& row, const char* where)
-    {
-        const QJsonArray values = rowValues(table, row);
-        if (table.liveContents.contains(contentKey(table, values))) {
-            ++m_staleCopies;
-            return;
-        }
-        table.deleted.append(QJsonObject{{"values", values},
-                                         {"page", row.fileOffset / m_file.pageSize() + 1},
-                                         {"offset", row.fileOffset % m_file.pageSize()},
-                                         {"where", where}});
-    }
-
-    Sqlite3File m_file;
-    QList<Table> m_tables;
-    QStringList m_skipped;
-    int m_staleCopies = 0;
-};
 
 QJsonValue carve(const QStringList& args)
 {
     if (args.size() != 1)
         throw UsageError("one database file expected");
-    return Carving(args[0]).run();
+    const DatabaseCarving carving = carveDatabase(args[0]);
+    QJsonArray tables;
+    for (const CarvedTable& table : carving.tables)
+        tables.append(tableJson(table));
+    return QJsonObject{
+        {"page_size", carving.pageSize}, {"tables", tables}, {"skipped", QJsonArray::fromStringList(carving.skipped)}};
 }
 
 } // namespace

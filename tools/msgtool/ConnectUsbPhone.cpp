@@ -6,8 +6,8 @@
 
 AndroidDevice connectUsbPhone(const QString& serial)
 {
-    ProgressForm form(QString(), nullptr);
-    AndroidConnectWithUSBThread worker(serial, &form, nullptr);
-    runWorkerOrThrow(worker, form);
+    HeadlessReport report;
+    AndroidConnectWithUSBThread worker(serial, &report, nullptr);
+    runWorkerOrThrow(worker, report);
     return worker.device();
 }

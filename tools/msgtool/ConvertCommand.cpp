@@ -17,11 +17,10 @@ QJsonValue convert(const QStringList& args)
     for (const QFileInfo& file : LocalDbUpdateThread::oldDatabaseFiles(localDatabasesDir()))
         converted.append(QFileInfo(LocalDbUpdateThread::targetFolder(file)).fileName());
 
-    // As at start-up: an empty title, and no cancel.
-    ProgressForm form(QString(), nullptr);
-    form.setCancelEnabled(false);
-    LocalDbUpdateThread worker(&form, nullptr);
-    runWorkerOrThrow(worker, form);
+    // As at start-up, where the run offers no cancel.
+    HeadlessReport report;
+    LocalDbUpdateThread worker(&report, nullptr);
+    runWorkerOrThrow(worker, report);
     return QJsonObject{{"converted", converted}};
 }
 

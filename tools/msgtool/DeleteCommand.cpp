@@ -57,9 +57,9 @@ QJsonValue deleteMessages(const QStringList& args)
     db.messages(set, byChat ? parseRowId(args[2]) : 0);
     const QList<_MsgMessage*> messages = byChat ? chatMessages(set, parseRowId(args[2])) : listedMessages(set, args[2]);
 
-    ProgressForm form(QString(), nullptr);
-    DeleteMessagesThread worker(&db, &messages, &form, nullptr);
-    runWorkerOrThrow(worker, form);
+    HeadlessReport report;
+    DeleteMessagesThread worker(&db, &messages, &report, nullptr);
+    runWorkerOrThrow(worker, report);
     return QJsonObject{{"deleted", qint64(messages.size())}};
 }
 

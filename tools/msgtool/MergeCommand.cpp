@@ -4,7 +4,6 @@
 #include "PasswordOption.h"
 #include "RunWorkerOrThrow.h"
 
-#include "frame/ProgressForm.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/BackupRecovery.h"
 #include "itunes/ITunesCacheSMSThread.h"
@@ -81,20 +80,20 @@ QJsonValue merge(const QStringList& arguments)
     QList<_MsgMessage*> messages = set.messages();
     safeSort(messages, messageLessThan);
 
-    ProgressForm cacheForm(QString(), nullptr);
-    ITunesCacheSMSThread cacheThread(&manifest, &cacheForm);
+    HeadlessReport cacheReport;
+    ITunesCacheSMSThread cacheThread(&manifest, &cacheReport);
     cacheThread.setBackupLock(lock);
-    runWorkerOrThrow(cacheThread, cacheForm);
+    runWorkerOrThrow(cacheThread, cacheReport);
 
     IOS6MessageDb database(cacheThread.cacheDir(), QString(), false);
     if (AbsIOSMessageDb::detectIosVersion(database.databasePath()) != 6)
         throw std::runtime_error("Failed to recover. Only iOS 6 or above is supported.");
     const qint64 before = messageRowCount(cacheThread.cacheDir().absolutePath());
 
-    ProgressForm form(QString(), nullptr);
-    IOS6RestoreMessagesThread thread(QString(), &messages, &database, backupFolder, &form);
+    HeadlessReport report;
+    IOS6RestoreMessagesThread thread(QString(), &messages, &database, backupFolder, &report);
     thread.setBackupLock(lock);
-    runWorkerOrThrow(thread, form);
+    runWorkerOrThrow(thread, report);
     return QJsonObject{{"merged", thread.mergedCount()},
                        {"skipped", thread.skippedCount()},
                        {"written", messageRowsOfBackup(backupFolder) - before}};

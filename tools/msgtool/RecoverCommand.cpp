@@ -3,6 +3,8 @@
 #include "MessageSetJson.h"
 #include "RunWorkerOrThrow.h"
 
+#include "frame/ReportedRun.h"
+
 #include "msgdb/IOS5MessageDb.h"
 #include "msgdb/IOS5MessageRecovery.h"
 #include "msgdb/IOS6MessageDb.h"
@@ -16,33 +18,32 @@
 
 namespace {
 
-// Runs body on a worker thread under a headless progress dialog, as the application runs
-// a recovery, and turns its exception or a cancel into a failure.
-void runRecoveryWorker(const std::function<void(ProgressForm&)>& body)
+// Runs body on a worker thread, as the application runs a recovery, and turns its
+// exception or a cancel into a failure.
+void runRecoveryWorker(const std::function<void(WorkerReport&)>& body)
 {
-    ProgressForm form(QString(), nullptr);
-    const std::unique_ptr<QThread> worker(QThread::create([&form, &body] {
-        try {
-            body(form);
-            if (!form.rejected)
-                form.postSucceed(QString());
-        } catch (const std::exception& e) {
-            form.postError(QString::fromUtf8(e.what()));
-        } catch (...) {
-            form.postError(QStringLiteral("the recovery failed"));
-        }
+    HeadlessReport report;
+    const std::unique_ptr<QThread> worker(QThread::create([&report, &body] {
+        runReported(
+            report,
+            [&] {
+                body(report);
+                if (!report.rejected)
+                    report.postSucceed(QString());
+            },
+            {}, QStringLiteral("the recovery failed"));
     }));
-    runWorkerOrThrow(*worker, form);
+    runWorkerOrThrow(*worker, report);
 }
 
 // The reader's country code is empty too, so that phone numbers compare.
 void recoverIOS6(IOS6MessageDb& db, MsgSetPtr& set)
 {
     IOS6MessageRecovery recovery(db, QString());
-    runRecoveryWorker([&](ProgressForm& form) {
+    runRecoveryWorker([&](WorkerReport& report) {
         // Handles first: the messages find their deleted senders among them.
-        recovery.recoverDeletedHandles(&form);
-        recovery.recoverDeletedMessages(set.chats(), &form);
+        recovery.recoverDeletedHandles(&report);
+        recovery.recoverDeletedMessages(set.chats(), &report);
     });
     recovery.loadRecycledMessages(set);
 }
@@ -50,7 +51,7 @@ void recoverIOS6(IOS6MessageDb& db, MsgSetPtr& set)
 void recoverIOS5(IOS5MessageDb& db, MsgSetPtr& set)
 {
     IOS5MessageRecovery recovery(db, QString());
-    runRecoveryWorker([&](ProgressForm& form) { recovery.recoverDeletedMessages(&form); });
+    runRecoveryWorker([&](WorkerReport& report) { recovery.recoverDeletedMessages(&report); });
     db.loadRecycledMessages(set);
 }
 

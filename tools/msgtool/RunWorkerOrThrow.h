@@ -1,17 +1,16 @@
 #pragma once
 
-#include "frame/ProgressForm.h"
-#include "frame/RunWorker.h"
+#include "HeadlessReport.h"
 
 #include <QThread>
 
 #include <stdexcept>
 
-// Runs a worker under its progress dialog (headless in msgtool) and turns its error or a
-// cancel into a failure of the subcommand.
-inline void runWorkerOrThrow(QThread& worker, ProgressForm& form)
+// Runs a worker with its headless report and turns its error or a cancel into a failure
+// of the subcommand.
+inline void runWorkerOrThrow(QThread& worker, HeadlessReport& report)
 {
-    const WorkerOutcome outcome = runWorker(worker, form);
+    const WorkerOutcome outcome = report.run(worker);
     switch (outcome.result) {
     case WorkerOutcome::Succeeded:
         return;

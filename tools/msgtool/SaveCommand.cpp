@@ -2,7 +2,6 @@
 #include "RunWorkerOrThrow.h"
 #include "WriteAllMessages.h"
 
-#include "frame/ProgressForm.h"
 #include "msgdb/BackupSMSThread.h"
 
 namespace {
@@ -10,9 +9,9 @@ namespace {
 QJsonValue save(const QStringList& args)
 {
     return writeAllMessages(args, [](QList<_MsgMessage*> messages, const QDir& target) {
-        ProgressForm form(QString(), nullptr);
-        BackupSMSThread worker(messages, target, QString(), &form, nullptr);
-        runWorkerOrThrow(worker, form);
+        HeadlessReport report;
+        BackupSMSThread worker(messages, target, QString(), &report, nullptr);
+        runWorkerOrThrow(worker, report);
     });
 }
 

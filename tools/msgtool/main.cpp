@@ -3,7 +3,7 @@
 
 #include "frame/MessageBox.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QHashFunctions>
 
 #include <cstdio>
@@ -32,11 +32,11 @@ void printJson(const QJsonValue& value)
 
 int main(int argc, char** argv)
 {
-    // msgtool runs without a person: no window ever reaches a screen.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QHashSeed::setDeterministicGlobalSeed();
-    QApplication app(argc, argv);
-    // Message boxes answer themselves on stderr, and errors are never reported to the maker.
+    // msgtool runs without a person and without widgets: workers report through
+    // HeadlessReport, and the few boxes the device layers show answer themselves; both
+    // write what a box would show to stderr. Errors are never reported to the maker.
+    QCoreApplication app(argc, argv);
     setHeadlessMessageBoxes(true);
 
     QStringList args = app.arguments().mid(1);

@@ -1,0 +1,3 @@
+#include "android/AndroidLog.h"
+
+Q_LOGGING_CATEGORY(lcAndroid, "android")

@@ -1,0 +1,3 @@
+#include "frame/FrameLog.h"
+
+Q_LOGGING_CATEGORY(lcFrame, "frame")

@@ -1,0 +1,3 @@
+#include "ios/IosLog.h"
+
+Q_LOGGING_CATEGORY(lcIos, "ios")

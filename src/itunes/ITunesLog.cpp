@@ -1,0 +1,3 @@
+#include "itunes/ITunesLog.h"
+
+Q_LOGGING_CATEGORY(lcITunes, "itunes")

@@ -1,0 +1,3 @@
+#include "model/ModelLog.h"
+
+Q_LOGGING_CATEGORY(lcModel, "model")

@@ -1,0 +1,3 @@
+#include "msgdb/MsgDbLog.h"
+
+Q_LOGGING_CATEGORY(lcMsgDb, "msgdb")

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+
+class QEventLoop;
+
+// iPhone arrival as the main window learns of it: subscribes with this object as the
+// receiver (throwing the loader's text when the device libraries cannot be loaded) and
+// keeps the attached phones in arrival order.
+class IosArrivals : public QObject
+{
+    Q_OBJECT
+
+public:
+    IosArrivals();
+    ~IosArrivals() override;
+
+    // Runs the event loop for waitMs, or until found returns true for a phone that arrives.
+    void wait(int waitMs, const std::function<bool(void*)>& found = {});
+
+    QList<void*> attached;
+
+public slots:
+    void iosDeviceConnected(void* handle);
+    void iosDeviceDisconnected(void* handle);
+
+private:
+    std::function<bool(void*)> m_found;
+    QEventLoop* m_loop = nullptr;
+};
+
+// Takes "--wait SECONDS" from the end of args: milliseconds, 3000 without the option.
+// Throws UsageError for a bad number.
+int takeWaitOption(QStringList& args);
