@@ -32,7 +32,8 @@ namespace {
 constexpr qint64 unknownChatRowId = -2047483647;
 
 const QString messageTable = QStringLiteral("message");
-// The name under which the copy's connection reaches the backup's database.
+// The name under which the copy's connection reaches the backup's database; the merge's
+// statements below name it as it stands.
 const QString backupSchema = QStringLiteral("backup");
 
 QList<BackupMessageRow> readBackupRows(IOS6MessageDb& source)
@@ -40,7 +41,7 @@ QList<BackupMessageRow> readBackupRows(IOS6MessageDb& source)
     QList<BackupMessageRow> rows;
     Sqlite3Cursor cursor = source.queryThrow("select rowid, date, guid from message");
     while (cursor.moveNext())
-        rows.append({cursor.getInt64(0), appleSecondsFromStored(cursor.getInt64(1)), cursor.getText(QStringLiteral("guid"))});
+        rows.append({cursor.getInt64(0), appleSecondsFromStored(cursor.getInt64(1)), cursor.getText(2)});
     return rows;
 }
 
