@@ -125,11 +125,12 @@ void TestMainWindowMenus::menuBarAndToolBar()
     QCOMPARE(titles, (QStringList{"File", "Tools", "Help"}));
 
     QMenu* file = menuTitled(window, QStringLiteral("File"));
-    QCOMPARE(describe(file->actions()),
-             (QStringList{"Backup SMS to Local Database +picture (off)", "Transfer Android SMS to iPhone +picture (off)",
-                          "Transfer SMS from Database to iPhone +picture (off)", "---",
-                          "Export SMS to File +picture (off)", "Print SMS +picture (off)", "Delete SMS +picture (off)",
-                          "Open Database Folder +picture", "Exit +picture"}));
+    QCOMPARE(
+        describe(file->actions()),
+        (QStringList{"Backup SMS to Local Database +picture (off)", "Transfer Android SMS to iPhone +picture (off)",
+                     "Transfer SMS from Database to iPhone +picture (off)", "---", "Export SMS to File +picture (off)",
+                     "Print SMS +picture (off)", "Delete SMS +picture (off)", "Open Database Folder +picture",
+                     "Exit +picture"}));
     QCOMPARE(describe(menuTitled(window, QStringLiteral("Tools"))->actions()),
              (QStringList{"Check for Update", "Clear Cache files", "Connect Android Phone via WiFi"}));
     QCOMPARE(describe(menuTitled(window, QStringLiteral("Help"))->actions()),
@@ -214,11 +215,13 @@ void TestMainWindowMenus::contextMenus_data()
     QTest::newRow("iPhone") << tree << "Devices/iphone" << true << true
                             << QStringList{"View Cache Files", "Disconnect Device +picture"};
     QTest::newRow("iPhone conversation") << tree << "Devices/iphone/+14155550101" << true << true << QStringList();
-    QTest::newRow("Android, no iPhone")
-        << tree << "Devices/VA1" << false << true
-        << QStringList{"Backup SMS to Local Database +picture", "Transfer Android SMS to iPhone +picture (off)",
-                       "Export SMS to File +picture",           "Print SMS +picture",
-                       "View Cache Files",                      "Disconnect Device +picture"};
+    QTest::newRow("Android, no iPhone") << tree << "Devices/VA1" << false << true
+                                        << QStringList{"Backup SMS to Local Database +picture",
+                                                       "Transfer Android SMS to iPhone +picture (off)",
+                                                       "Export SMS to File +picture",
+                                                       "Print SMS +picture",
+                                                       "View Cache Files",
+                                                       "Disconnect Device +picture"};
     QTest::newRow("database with an iPhone")
         << tree << "Local Databases/a" << true << true
         << QStringList{"Export SMS to iTunes Backup", "Transfer SMS from Database to iPhone +picture",
@@ -237,15 +240,16 @@ void TestMainWindowMenus::contextMenus_data()
 
     QTest::newRow("list of an Android conversation, no iPhone")
         << list << "Devices/VA1/+14155550101" << false << true
-        << QStringList{"Backup Selected SMS to Local Database +picture", "Transfer Selected SMS to iPhone +picture (off)",
-                       "Export Selected SMS to File +picture", "Print Selected SMS +picture"};
+        << QStringList{"Backup Selected SMS to Local Database +picture",
+                       "Transfer Selected SMS to iPhone +picture (off)", "Export Selected SMS to File +picture",
+                       "Print Selected SMS +picture"};
     QTest::newRow("list of a database with an iPhone")
         << list << "Local Databases/a" << true << true
         << QStringList{"Export Selected SMS to iTunes Backup", "Transfer Selected SMS to iPhone +picture",
                        "Export Selected SMS to File +picture", "Print Selected SMS +picture",
                        "Delete Selected SMS +picture"};
-    QTest::newRow("list of an iPhone conversation") << list << "Devices/iphone/+14155550101" << true << false
-                                                    << QStringList();
+    QTest::newRow("list of an iPhone conversation")
+        << list << "Devices/iphone/+14155550101" << true << false << QStringList();
     QTest::newRow("list without a node") << list << QString() << true << false << QStringList();
 }
 

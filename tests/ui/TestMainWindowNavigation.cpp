@@ -168,6 +168,9 @@ void TestMainWindowNavigation::deviceEventsWaitForTheRunningAction()
             const MainWindow::DeviceEventsDeferred inner(window);
             window.androidDeviceDisconnected(QStringLiteral("SERIAL1"));
         }
+        // Queued behind the removal of the same node, which it must then leave alone.
+        selectTreeRow(window, QStringLiteral("Devices/SERIAL1"));
+        window.miUnmoutDevice();
         window.iosDeviceDisconnected(&iphoneHandle);
         QCoreApplication::processEvents();
         QVERIFY(listed(android));
@@ -190,9 +193,9 @@ void TestMainWindowNavigation::localDatabaseIsReadOnce()
 {
     MessageBoxAnswerer answerer;
     const QString once = smsDbPathIn(localDatabasesDir().filePath(QStringLiteral("once")));
-    const QString addMessage = QStringLiteral(
-        "insert into message (guid, text, handle_id, date) values ('ADDED', 'five', 1, 500);"
-        "insert into chat_message_join (chat_id, message_id) values (1, last_insert_rowid());");
+    const QString addMessage =
+        QStringLiteral("insert into message (guid, text, handle_id, date) values ('ADDED', 'five', 1, 500);"
+                       "insert into chat_message_join (chat_id, message_id) values (1, last_insert_rowid());");
     {
         MainWindow window(nullptr);
         auto* count = child<QLabel>(window, "lbSMSCount");
@@ -291,10 +294,14 @@ void TestMainWindowNavigation::listedDeviceLeaving_data()
     QTest::addColumn<QString>("listed");
     QTest::addColumn<QString>("leaving");
     QTest::addColumn<bool>("listKept");
-    QTest::newRow("the listed phone") << "SERIAL1" << "SERIAL1" << false;
-    QTest::newRow("the phone of the listed conversation") << "SERIAL1/+14155550101" << "SERIAL1" << false;
-    QTest::newRow("the listed iPhone") << "iphone" << "iphone" << false;
-    QTest::newRow("another phone") << "SERIAL1/+14155550101" << "iphone" << true;
+    QTest::newRow("the listed phone") << "SERIAL1"
+                                      << "SERIAL1" << false;
+    QTest::newRow("the phone of the listed conversation") << "SERIAL1/+14155550101"
+                                                          << "SERIAL1" << false;
+    QTest::newRow("the listed iPhone") << "iphone"
+                                       << "iphone" << false;
+    QTest::newRow("another phone") << "SERIAL1/+14155550101"
+                                   << "iphone" << true;
 }
 
 // Under the sanitizers: nothing may still point at the records of a phone that has gone.
