@@ -96,6 +96,21 @@
     </message>
 </context>
 <context>
+    <name>CountrySelForm</name>
+    <message>
+        <source>IDS_SEL_YOUR_PHONE_COUNTRY</source>
+        <translation>Select your country code:</translation>
+    </message>
+    <message>
+        <source>IDS_CANT_CONTINUE_WITHOUT_SEL_ONE_COUNTRY</source>
+        <translation>Please select a cuntry code first to continue.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_SEL_COUNTRY_%1</source>
+        <translation>Confirm to select %1?</translation>
+    </message>
+</context>
+<context>
     <name>DataSourceSelForm</name>
     <message>
         <source>IDS_TITLE_SELECT_ONE_DEVICE_TO_TRANSFER</source>
