@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>AboutUsForm</name>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Copyright © %1 Veltrominex</source>
+        <translation>Copyright © %1 Veltrominex</translation>
+    </message>
+</context>
+<context>
     <name>AndroidConnectWithUSBThread</name>
     <message>
         <source>IDS_CHECKING_APK_INSTALL</source>

@@ -205,6 +205,3 @@ void MainWindow::miHome()
 void MainWindow::miClearCache()
 {
 }
-void MainWindow::miAbout()
-{
-}
