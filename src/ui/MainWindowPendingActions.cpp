@@ -152,6 +152,3 @@ void MainWindow::miHome()
 void MainWindow::miClearCache()
 {
 }
-void MainWindow::miAbout()
-{
-}
