@@ -39,6 +39,12 @@ public:
     void showMessages(QList<_MsgMessage*> list);
     void clearMessageList();
 
+    // The export action's save dialog: QFileDialog::getSaveFileName unless a test answers
+    // in place of a person. Arguments: parent, caption, default path, the file types joined
+    // by ";;", and the chosen file type (out).
+    using SavePathDialog = std::function<QString(QWidget*, const QString&, const QString&, const QString&, QString*)>;
+    SavePathDialog askSavePath = fileDialogSavePath;
+
 public slots:
     // Tree and list.
     void onMainTreeSelected(const QItemSelection& selected, const QItemSelection& deselected);
@@ -128,6 +134,11 @@ private:
     // Each sub-folder of the data folder's folderName becomes a node through addNode,
     // with its conversations; a folder that cannot be read is reported and skipped.
     void openSavedVirtualDevices(const QString& folderName, const AddDeviceNode& addNode);
+    static QString fileDialogSavePath(QWidget* parent, const QString& caption, const QString& defaultPath,
+                                      const QString& fileTypes, QString* chosenType);
+    // The records must stay in their message set until these return; both wait for the end.
+    void exportMessages(const QList<_MsgMessage*>& list);
+    void printMessages(const QList<_MsgMessage*>& list);
 
     Ui::MainWindow* ui;
     ItemModelMain* treeModel = nullptr;

@@ -55,9 +55,6 @@ void MainWindow::miExport()
 void MainWindow::miExportSel()
 {
 }
-void MainWindow::miExportChat()
-{
-}
 void MainWindow::miExportAll()
 {
 }
@@ -65,9 +62,6 @@ void MainWindow::miPrint()
 {
 }
 void MainWindow::miPrintSel()
-{
-}
-void MainWindow::miPrintChat()
 {
 }
 void MainWindow::miPrintAll()
