@@ -4,40 +4,17 @@
 // file, together with its behaviour. Their names already answer menu entries and callers
 // that invoke them by name.
 
-void MainWindow::iosDeviceConnected(void*)
+void MainWindow::handleIosDeviceConnected(void*)
 {
 }
-void MainWindow::iosDeviceDisconnected(void*)
+void MainWindow::handleAndroidDeviceConnected(const AdbDevice&)
 {
 }
-void MainWindow::androidDeviceConnected(const AdbDevice&)
+void MainWindow::handleAndroidDeviceLoad(const AndroidDevice&)
 {
 }
-void MainWindow::androidDeviceDisconnected(const QString&)
-{
-}
-void MainWindow::androidDeviceLoad(const AndroidDevice&)
-{
-}
-void MainWindow::searchMessages()
-{
-}
-void MainWindow::searchCotnact()
-{
-}
-void MainWindow::onMainTreeContextMenu()
-{
-}
-void MainWindow::onSMSContextMenu()
-{
-}
+
 void MainWindow::miConnectWifi()
-{
-}
-void MainWindow::miUnmoutDevice()
-{
-}
-void MainWindow::miBackup()
 {
 }
 void MainWindow::miBackupSel()
@@ -49,25 +26,16 @@ void MainWindow::miBackupChat()
 void MainWindow::miBackupAll()
 {
 }
-void MainWindow::miExport()
-{
-}
 void MainWindow::miExportSel()
 {
 }
 void MainWindow::miExportAll()
 {
 }
-void MainWindow::miPrint()
-{
-}
 void MainWindow::miPrintSel()
 {
 }
 void MainWindow::miPrintAll()
-{
-}
-void MainWindow::miDel()
 {
 }
 void MainWindow::miDelSel()
@@ -79,9 +47,6 @@ void MainWindow::miDelChat()
 void MainWindow::miDelAll()
 {
 }
-void MainWindow::miA2I()
-{
-}
 void MainWindow::miA2ISel()
 {
 }
@@ -89,9 +54,6 @@ void MainWindow::miA2IChat()
 {
 }
 void MainWindow::miA2IAll()
-{
-}
-void MainWindow::miDb2I()
 {
 }
 void MainWindow::miDb2ISel()
@@ -103,9 +65,6 @@ void MainWindow::miDb2IChat()
 void MainWindow::miDb2IAll()
 {
 }
-void MainWindow::miI2I()
-{
-}
 void MainWindow::miI2ISel()
 {
 }
@@ -113,9 +72,6 @@ void MainWindow::miI2IChat()
 {
 }
 void MainWindow::miI2IAll()
-{
-}
-void MainWindow::miI2A()
 {
 }
 void MainWindow::miI2ASel()
@@ -127,9 +83,6 @@ void MainWindow::miI2AChat()
 void MainWindow::miI2AAll()
 {
 }
-void MainWindow::miA2A()
-{
-}
 void MainWindow::miA2ASel()
 {
 }
@@ -139,9 +92,6 @@ void MainWindow::miA2AChat()
 void MainWindow::miA2AAll()
 {
 }
-void MainWindow::miDb2A()
-{
-}
 void MainWindow::miDb2ASel()
 {
 }
@@ -149,9 +99,6 @@ void MainWindow::miDb2AChat()
 {
 }
 void MainWindow::miDb2AAll()
-{
-}
-void MainWindow::miExport2iTunes()
 {
 }
 void MainWindow::miExport2iTunesSel()
