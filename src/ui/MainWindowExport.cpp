@@ -21,14 +21,47 @@ QString MainWindow::fileDialogSavePath(QWidget* parent, const QString& caption, 
     return QFileDialog::getSaveFileName(parent, caption, defaultPath, fileTypes, chosenType);
 }
 
+// Each slot holds device events back first: the records it hands on belong to a node
+// that a leaving phone would free while the dialogs run.
+
+void MainWindow::miExportSel()
+{
+    const DeviceEventsDeferred deferred(*this);
+    exportMessages(selectedMessages());
+}
+
 void MainWindow::miExportChat()
 {
+    const DeviceEventsDeferred deferred(*this);
     exportMessages(smsModel->messages());
+}
+
+void MainWindow::miExportAll()
+{
+    const DeviceEventsDeferred deferred(*this);
+    const QList<_MsgMessage*> list = currentNodeMessages();
+    if (!list.isEmpty())
+        exportMessages(list);
+}
+
+void MainWindow::miPrintSel()
+{
+    const DeviceEventsDeferred deferred(*this);
+    printMessages(selectedMessages());
 }
 
 void MainWindow::miPrintChat()
 {
+    const DeviceEventsDeferred deferred(*this);
     printMessages(smsModel->messages());
+}
+
+void MainWindow::miPrintAll()
+{
+    const DeviceEventsDeferred deferred(*this);
+    const QList<_MsgMessage*> list = currentNodeMessages();
+    if (!list.isEmpty())
+        printMessages(list);
 }
 
 void MainWindow::exportMessages(const QList<_MsgMessage*>& list)

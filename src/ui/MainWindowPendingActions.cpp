@@ -26,18 +26,6 @@ void MainWindow::miBackupChat()
 void MainWindow::miBackupAll()
 {
 }
-void MainWindow::miExportSel()
-{
-}
-void MainWindow::miExportAll()
-{
-}
-void MainWindow::miPrintSel()
-{
-}
-void MainWindow::miPrintAll()
-{
-}
 void MainWindow::miDelSel()
 {
 }

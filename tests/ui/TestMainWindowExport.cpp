@@ -8,8 +8,10 @@
 #include "support/MessageBoxAnswerer.h"
 
 #include "frame/DataFolder.h"
+#include "msgdb/IOS6MessageDb.h"
 #include "ui/ExportFormat.h"
 #include "ui/ExportSMSPdf.h"
+#include "ui/ItemModelMain.h"
 #include "ui/MyTreeView.h"
 
 #include <QPrintPreviewDialog>
@@ -17,21 +19,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
 const QString chat = QStringLiteral("Devices/VA1/+14155550101"); // one, two, three
 
-void selectTreeRow(MainWindow& window, const QString& path)
+QByteArray readFile(const QString& path)
 {
-    auto* view = child<MyTreeView>(window, "treeViewDS");
-    QModelIndex index;
-    for (const QString& name : path.split(QLatin1Char('/'))) {
-        const QModelIndexList found =
-            view->model()->match(view->model()->index(0, 0, index), Qt::DisplayRole, name, 1, Qt::MatchExactly);
-        QVERIFY2(!found.isEmpty(), qPrintable(path));
-        index = found.first();
-    }
-    view->setCurrentIndex(index);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // What the save dialog was asked, and the answer it gives: the chosen name and file type.
@@ -45,6 +42,9 @@ struct SaveDialogAnswer
 
     QString path;
     QString fileType;
+
+    // Runs while the dialog is open, as events that arrive meanwhile do.
+    std::function<void()> whileAsked;
 
     int asked = 0;
     QWidget* parent = nullptr;
@@ -62,6 +62,8 @@ struct SaveDialogAnswer
             this->defaultPath = defaultPath;
             this->fileTypes = fileTypes;
             *chosenType = fileType;
+            if (whileAsked)
+                whileAsked();
             return path;
         };
     }
@@ -72,11 +74,11 @@ struct SaveDialogAnswer
 class PreviewAnswerer : public QObject
 {
 public:
-    explicit PreviewAnswerer(const QString& pdfPath)
-        : pdfPath(pdfPath)
-    {
-        qApp->installEventFilter(this);
-    }
+    PreviewAnswerer() { qApp->installEventFilter(this); }
+
+    QString pdfPath;
+    // Runs while the preview is open, before it paints.
+    std::function<void()> whileShown;
 
     int shown = 0;
     QString title;
@@ -94,6 +96,8 @@ private:
     {
         ++shown;
         title = preview->windowTitle();
+        if (whileShown)
+            whileShown();
         {
             QPrinter pdf(QPrinter::ScreenResolution);
             pdf.setOutputFormat(QPrinter::PdfFormat);
@@ -103,9 +107,35 @@ private:
         }
         preview->reject();
     }
-
-    QString pdfPath;
 };
+
+QString pdfText(const QString& path)
+{
+    return QString::fromUtf8(runCli("pdftotext", {"-layout", path, "-"}).out);
+}
+
+void selectListRows(MainWindow& window, const QList<int>& rows)
+{
+    auto* list = child<MyTreeView>(window, "treeViewSMS");
+    for (int row : rows)
+        list->selectionModel()->select(list->model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+// A connected phone's node over the small database, with its conversations, as an
+// arrival leaves it.
+void connectAndroid(MainWindow& window, const QString& folder, const QString& serial)
+{
+    makeLocalDb(folder);
+    AndroidDevice device;
+    device.model = serial;
+    device.serial = serial;
+    auto& model = *qobject_cast<ItemModelMain*>(child<MyTreeView>(window, "treeViewDS")->model());
+    _AndroidDeviceItemNode* node =
+        model.addAndroidDevice(QSharedPointer<AbsMessageDb>(new IOS6MessageDb(QDir(folder), QString(), true)), device);
+    node->db->chats(node->msgSet);
+    model.loadChatSessions(node);
+}
 
 } // namespace
 
@@ -120,7 +150,9 @@ private slots:
     void cancelledDialogOrUnknownTypeExportsNothing();
     void unwritableTargetIsReportedAndLeavesNothing_data();
     void unwritableTargetIsReportedAndLeavesNothing();
-    void printChatPreviewsTheListedMessages();
+    void selectedRowsAndAllOfTheNode();
+    void printChatSelectedOrAll();
+    void phoneLeavingDuringTheActionWaitsForItsEnd();
 
 private:
     std::unique_ptr<MainWindowFixture> fixture;
@@ -220,23 +252,99 @@ void TestMainWindowExport::unwritableTargetIsReportedAndLeavesNothing()
     QCOMPARE(folderSnapshot(dir.path()).keys(), QStringList{"file"});
 }
 
-void TestMainWindowExport::printChatPreviewsTheListedMessages()
+void TestMainWindowExport::selectedRowsAndAllOfTheNode()
 {
     QTemporaryDir dir;
-    const QString pdf = dir.filePath("preview.pdf");
     MessageBoxAnswerer answerer;
     MainWindow window(nullptr);
+    SaveDialogAnswer dialog(dir.filePath("none.csv"), exportFileTypes().at(2));
+    dialog.answer(window);
     selectTreeRow(window, chat);
-    PreviewAnswerer preview(pdf);
 
+    // Nothing selected: the dialog still asks, and no file is written.
+    QMetaObject::invokeMethod(&window, "miExportSel");
+    QCOMPARE(dialog.asked, 1);
+    dialog.path = dir.filePath("selected.csv");
+    selectListRows(window, {0, 2});
+    QMetaObject::invokeMethod(&window, "miExportSel");
+    const QByteArray selected = readFile(dialog.path);
+    QVERIFY2(selected.contains(",one\n") && selected.contains(",three\n") && !selected.contains("two"),
+             selected.constData());
+
+    dialog.path = dir.filePath("all.csv");
+    selectTreeRow(window, "Devices/VA1");
+    QMetaObject::invokeMethod(&window, "miExportAll");
+    QCOMPARE(answerer.texts, QStringList({"Successfully exported 0 SMS.", "Successfully exported 2 SMS.",
+                                          "Successfully exported 4 SMS."}));
+    QCOMPARE(folderSnapshot(dir.path()).keys(), QStringList({"all.csv", "selected.csv"}));
+
+    // A node without messages of its own: nothing to ask.
+    selectTreeRow(window, "Devices");
+    QMetaObject::invokeMethod(&window, "miExportAll");
+    QCOMPARE(dialog.asked, 3);
+}
+
+void TestMainWindowExport::printChatSelectedOrAll()
+{
+    QTemporaryDir dir;
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    PreviewAnswerer preview;
+    selectTreeRow(window, chat);
+
+    preview.pdfPath = dir.filePath("chat.pdf");
     QMetaObject::invokeMethod(&window, "miPrintChat");
-    QCOMPARE(preview.shown, 1);
     QCOMPARE(preview.title, QStringLiteral("Print SMS"));
-    const QString text = QString::fromUtf8(runCli("pdftotext", {"-layout", pdf, "-"}).out);
+    const QString printedChat = pdfText(preview.pdfPath);
     for (const char* body : {"one", "two", "three"})
-        QVERIFY2(text.contains(QLatin1String(body)), qPrintable(text));
-    QVERIFY(!text.contains("four"));
+        QVERIFY2(printedChat.contains(QLatin1String(body)), qPrintable(printedChat));
+    QVERIFY(!printedChat.contains("four"));
+
+    preview.pdfPath = dir.filePath("selected.pdf");
+    selectListRows(window, {2});
+    QMetaObject::invokeMethod(&window, "miPrintSel");
+    const QString printedSelection = pdfText(preview.pdfPath);
+    QVERIFY2(printedSelection.contains("three") && !printedSelection.contains("one"), qPrintable(printedSelection));
+
+    preview.pdfPath = dir.filePath("all.pdf");
+    selectTreeRow(window, "Devices/VA1");
+    QMetaObject::invokeMethod(&window, "miPrintAll");
+    QVERIFY(pdfText(preview.pdfPath).contains("four"));
+    QCOMPARE(preview.shown, 3);
+
+    selectTreeRow(window, "Devices");
+    QMetaObject::invokeMethod(&window, "miPrintAll");
+    QCOMPARE(preview.shown, 3);
     QVERIFY(answerer.texts.isEmpty());
+}
+
+void TestMainWindowExport::phoneLeavingDuringTheActionWaitsForItsEnd()
+{
+    QTemporaryDir dir;
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    const auto leaves = [&window](const char* serial) {
+        return [&window, serial] { window.androidDeviceDisconnected(QString::fromLatin1(serial)); };
+    };
+
+    connectAndroid(window, dir.filePath("phone1"), "SERIAL1");
+    selectTreeRow(window, "Devices/SERIAL1");
+    SaveDialogAnswer dialog(dir.filePath("sms.txt"), exportFileTypes().at(0));
+    dialog.answer(window);
+    dialog.whileAsked = leaves("SERIAL1");
+    QMetaObject::invokeMethod(&window, "miExportAll");
+    QCOMPARE(answerer.texts, QStringList{"Successfully exported 4 SMS."});
+    QVERIFY(treeRow(window, "Devices/SERIAL1").isValid());
+    QTRY_VERIFY(!treeRow(window, "Devices/SERIAL1").isValid());
+
+    connectAndroid(window, dir.filePath("phone2"), "SERIAL2");
+    selectTreeRow(window, "Devices/SERIAL2");
+    PreviewAnswerer preview;
+    preview.pdfPath = dir.filePath("printed.pdf");
+    preview.whileShown = leaves("SERIAL2");
+    QMetaObject::invokeMethod(&window, "miPrintAll");
+    QVERIFY(pdfText(preview.pdfPath).contains("four"));
+    QTRY_VERIFY(!treeRow(window, "Devices/SERIAL2").isValid());
 }
 
 QTEST_MAIN(TestMainWindowExport)
