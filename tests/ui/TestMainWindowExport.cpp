@@ -14,6 +14,7 @@
 #include "ui/ItemModelMain.h"
 #include "ui/MyTreeView.h"
 
+#include <QFileDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QTemporaryDir>
@@ -147,6 +148,7 @@ private slots:
     void initTestCase();
     void exportChatAsEachFileType_data();
     void exportChatAsEachFileType();
+    void theToolkitsSaveDialogAsksByDefault();
     void cancelledDialogOrUnknownTypeExportsNothing();
     void unwritableTargetIsReportedAndLeavesNothing_data();
     void unwritableTargetIsReportedAndLeavesNothing();
@@ -200,6 +202,31 @@ void TestMainWindowExport::exportChatAsEachFileType()
     QVERIFY2(QFileInfo(dialog.defaultPath).fileName().startsWith("sms("), qPrintable(dialog.defaultPath));
     QCOMPARE(answerer.texts, QStringList{"Successfully exported 3 SMS."});
     QCOMPARE(folderSnapshot(dir.path()).keys(), written);
+}
+
+void TestMainWindowExport::theToolkitsSaveDialogAsksByDefault()
+{
+    QTemporaryDir dir;
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    selectTreeRow(window, chat);
+    QString title;
+    QStringList fileTypes;
+    QTimer::singleShot(0, &window, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        title = dialog->windowTitle();
+        fileTypes = dialog->nameFilters();
+        dialog->selectNameFilter(exportFileTypes().at(2));
+        dialog->selectFile(dir.filePath("chosen"));
+        static_cast<QDialog*>(dialog)->accept(); // as the Save button does
+    });
+    QMetaObject::invokeMethod(&window, "miExportChat");
+    QCOMPARE(title, QStringLiteral("Please select Save Path for SMS."));
+    QCOMPARE(fileTypes, exportFileTypes());
+    QCOMPARE(answerer.texts, QStringList{"Successfully exported 3 SMS."});
+    QCOMPARE(folderSnapshot(dir.path()).keys(), QStringList{"chosen.csv"});
 }
 
 void TestMainWindowExport::cancelledDialogOrUnknownTypeExportsNothing()
