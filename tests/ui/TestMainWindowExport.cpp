@@ -3,15 +3,13 @@
 #include "ui/MainWindow.h"
 
 #include "MainWindowFixture.h"
-#include "msgdb/LocalDbFixture.h"
+#include "TreeNodeFixture.h"
 #include "support/FolderSnapshot.h"
 #include "support/MessageBoxAnswerer.h"
 
 #include "frame/DataFolder.h"
-#include "msgdb/IOS6MessageDb.h"
 #include "ui/ExportFormat.h"
 #include "ui/ExportSMSPdf.h"
-#include "ui/ItemModelMain.h"
 #include "ui/MyTreeView.h"
 
 #include <QFileDialog>
@@ -121,21 +119,6 @@ void selectListRows(MainWindow& window, const QList<int>& rows)
     for (int row : rows)
         list->selectionModel()->select(list->model()->index(row, 0),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
-
-// A connected phone's node over the small database, with its conversations, as an
-// arrival leaves it.
-void connectAndroid(MainWindow& window, const QString& folder, const QString& serial)
-{
-    makeLocalDb(folder);
-    AndroidDevice device;
-    device.model = serial;
-    device.serial = serial;
-    auto& model = *qobject_cast<ItemModelMain*>(child<MyTreeView>(window, "treeViewDS")->model());
-    _AndroidDeviceItemNode* node =
-        model.addAndroidDevice(QSharedPointer<AbsMessageDb>(new IOS6MessageDb(QDir(folder), QString(), true)), device);
-    node->db->chats(node->msgSet);
-    model.loadChatSessions(node);
 }
 
 } // namespace
@@ -354,7 +337,7 @@ void TestMainWindowExport::phoneLeavingDuringTheActionWaitsForItsEnd()
         return [&window, serial] { window.androidDeviceDisconnected(QString::fromLatin1(serial)); };
     };
 
-    connectAndroid(window, dir.filePath("phone1"), "SERIAL1");
+    addAndroid(treeModel(window), dir.filePath("phone1"), "SERIAL1");
     selectTreeRow(window, "Devices/SERIAL1");
     SaveDialogAnswer dialog(dir.filePath("sms.txt"), exportFileTypes().at(0));
     dialog.answer(window);
@@ -364,7 +347,7 @@ void TestMainWindowExport::phoneLeavingDuringTheActionWaitsForItsEnd()
     QVERIFY(treeRow(window, "Devices/SERIAL1").isValid());
     QTRY_VERIFY(!treeRow(window, "Devices/SERIAL1").isValid());
 
-    connectAndroid(window, dir.filePath("phone2"), "SERIAL2");
+    addAndroid(treeModel(window), dir.filePath("phone2"), "SERIAL2");
     selectTreeRow(window, "Devices/SERIAL2");
     PreviewAnswerer preview;
     preview.pdfPath = dir.filePath("printed.pdf");
