@@ -382,6 +382,10 @@
         <source>IDS_SUC_CLEAR_CACHE</source>
         <translation>Successfully cleared cache files.</translation>
     </message>
+    <message>
+        <source>IDS_SEL_EXPORT_MESSAGES_PATH</source>
+        <translation>Please select Save Path for SMS.</translation>
+    </message>
 </context>
 <context>
     <name>PasscodeDlg</name>

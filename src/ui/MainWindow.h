@@ -73,6 +73,12 @@ public:
     // Expands the node now and makes it current from the event loop, which lists it.
     void selectNode(AbsTreeItemModel::_ItemNode* node);
 
+    // The export action's save dialog: QFileDialog::getSaveFileName unless a test answers
+    // in place of a person. Arguments: parent, caption, default path, the file types joined
+    // by ";;", and the chosen file type (out).
+    using SavePathDialog = std::function<QString(QWidget*, const QString&, const QString&, const QString&, QString*)>;
+    SavePathDialog askSavePath = fileDialogSavePath;
+
 public slots:
     // Tree and list.
     void onMainTreeSelected(const QItemSelection& selected, const QItemSelection& deselected);
@@ -162,6 +168,11 @@ private:
     // Each sub-folder of the data folder's folderName becomes a node through addNode,
     // with its conversations; a folder that cannot be read is reported and skipped.
     void openSavedVirtualDevices(const QString& folderName, const AddDeviceNode& addNode);
+    static QString fileDialogSavePath(QWidget* parent, const QString& caption, const QString& defaultPath,
+                                      const QString& fileTypes, QString* chosenType);
+    // The records must stay in their message set until these return; both wait for the end.
+    void exportMessages(const QList<_MsgMessage*>& list);
+    void printMessages(const QList<_MsgMessage*>& list);
 
     void createMenus();
     // Enables the six File actions for the current node.

@@ -26,24 +26,6 @@ void MainWindow::miBackupChat()
 void MainWindow::miBackupAll()
 {
 }
-void MainWindow::miExportSel()
-{
-}
-void MainWindow::miExportChat()
-{
-}
-void MainWindow::miExportAll()
-{
-}
-void MainWindow::miPrintSel()
-{
-}
-void MainWindow::miPrintChat()
-{
-}
-void MainWindow::miPrintAll()
-{
-}
 void MainWindow::miDelSel()
 {
 }
