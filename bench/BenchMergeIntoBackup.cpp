@@ -1,6 +1,13 @@
-// Merging 10,000 new messages into a backup of 100,000 through IOS6RestoreMessagesThread
-// against the sqlite3 shell rebuilding the same message table and joins with plain SQL
-// copies, in the same order. Prints the ratio; exits 1 above 5.
+// Merging new messages (a tenth of the backup's) into a backup through
+// IOS6RestoreMessagesThread against the sqlite3 shell rebuilding the same message table
+// and joins with plain SQL copies, in the same order, in paired runs. Bounds: at most 5x
+// the shell for 10,000 new messages into 100,000; the ratio at the larger backup
+// (argument, 1,000,000 by default) at most 1.5x the ratio at 10,000. Exits 1 when a
+// bound is missed, 2 when the run itself fails.
+#include "BenchSupport.h"
+#include "MessageDbFill.h"
+
+#include "frame/MessageBox.h"
 #include "frame/ProgressForm.h"
 #include "itunes/BackupCacheDb.h"
 #include "itunes/IOS6RestoreMessagesThread.h"
@@ -18,30 +25,15 @@
 
 #include <cstdio>
 #include <list>
+#include <optional>
 
 namespace {
 
-constexpr int backupCount = 100000;
-constexpr int newCount = 10000;
+constexpr int acceptanceSize = 100000;
 constexpr int chatCount = 100;
 constexpr double allowedRatio = 5.0;
 
 // Backup rows 10 seconds apart; new messages every 100 seconds, far from them in seq.
-const QString fillSql = QStringLiteral(
-    "BEGIN;"
-    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %2) "
-    "INSERT INTO handle(ROWID, id, country, service) SELECT i, '+1415555' || substr('0000' || i, -4), 'us', 'SMS' FROM n;"
-    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %2) "
-    "INSERT INTO chat(ROWID, guid, chat_identifier, service_name, _last) "
-    "SELECT i, 'SMS;-;' || i, '+1415555' || substr('0000' || i, -4), 'SMS', 0 FROM n;"
-    "INSERT INTO chat_handle_join SELECT ROWID, ROWID FROM chat;"
-    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-    "INSERT INTO message(ROWID, guid, text, handle_id, service, date, is_from_me, logic_hash) "
-    "SELECT i, 'GUID-' || substr('00000000' || i, -8), 'Message number ' || i || ' with some ordinary text in it', "
-    "1 + (i % %2), 'SMS', 400000000 + 10 * i, (i & 1), hex(randomblob(16)) FROM n;"
-    "INSERT INTO chat_message_join SELECT handle_id, ROWID FROM message;"
-    "COMMIT;");
-
 // The same rows, merged by date with plain SQL: the least any merge has to do.
 const QString baselineSql = QStringLiteral(
     "BEGIN;"
@@ -59,33 +51,14 @@ const QString baselineSql = QStringLiteral(
     " JOIN message USING (guid);"
     "COMMIT;");
 
-bool runShell(const QStringList& args)
-{
-    QProcess shell;
-    shell.start(QStringLiteral("sqlite3"), args);
-    if (!shell.waitForFinished(-1) || shell.exitCode() != 0) {
-        std::fprintf(stderr, "sqlite3 failed: %s\n", shell.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
-
-double elapsedMs(const QElapsedTimer& timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
 } // namespace
 
-int main(int argc, char** argv)
+// One merge and its baseline on a backup of backupCount messages set up below root.
+std::optional<PairMs> mergeOnce(const QString& root, int backupCount)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir dir;
-    // The merge's intent record goes below the data folder: keep it out of the user's.
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
-    QApplication app(argc, argv);
-    const QDir cache(dir.filePath(QStringLiteral("cache")));
-    const QDir backup(dir.filePath(QStringLiteral("backup")));
+    const int newCount = backupCount / 10;
+    const QDir cache(QDir(root).filePath(QStringLiteral("cache")));
+    const QDir backup(QDir(root).filePath(QStringLiteral("backup")));
     backup.mkpath(QStringLiteral("."));
 
     IOS6MessageDb created{cache, QString(), true};
@@ -98,8 +71,8 @@ int main(int argc, char** argv)
             columns.append(QLatin1Char('"') + column.name + QLatin1Char('"'));
     }
     created.close();
-    if (!runShell({cachedDb, fillSql.arg(backupCount).arg(chatCount)}))
-        return 2;
+    if (!fillMessageDb(cachedDb, backupCount, 10))
+        return std::nullopt;
 
     const QString smsDbName = backupFileHash(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"));
     MbdbRecord smsRecord;
@@ -108,9 +81,9 @@ int main(int argc, char** argv)
     smsRecord.mode = 0x81A4;
     QList<MbdbRecord> records{smsRecord};
     writeMbdb(records, backup.filePath(QStringLiteral("Manifest.mbdb")));
-    const QString baselineDb = dir.filePath(QStringLiteral("baseline.db"));
+    const QString baselineDb = QDir(root).filePath(QStringLiteral("baseline.db"));
     if (!QFile::copy(cachedDb, backup.filePath(smsDbName)) || !QFile::copy(cachedDb, baselineDb))
-        return 2;
+        return std::nullopt;
     // As the cache notes it when it copies the backup's sms.db.
     BackupCacheDb(cache.filePath(QStringLiteral("manifest.db"))).setLastDate(smsDbName, smsRecord.modificationTime);
 
@@ -142,25 +115,58 @@ int main(int argc, char** argv)
     IOS6MessageDb database{cache, QString(), false};
     ProgressForm form(QString(), nullptr);
     IOS6RestoreMessagesThread thread(QString(), &messages, &database, backup, &form);
-    QElapsedTimer timer;
-    timer.start();
-    thread.start();
-    thread.wait();
-    const double ours = elapsedMs(timer);
+    const double ours = timeMs([&] {
+        thread.start();
+        thread.wait();
+    });
     QCoreApplication::processEvents();
     if (form.result() != 1 || thread.mergedCount() != newCount) {
         std::fprintf(stderr, "the merge failed: %s\n", qUtf8Printable(form.error().value_or(QString())));
-        return 2;
+        return std::nullopt;
     }
 
-    timer.restart();
-    if (!runShell({baselineDb, baselineSql.arg(newCount).arg(chatCount).arg(columns.join(QLatin1Char(',')))}))
-        return 2;
-    const double shell = elapsedMs(timer);
+    bool shellOk = true;
+    const double shell = timeMs([&] {
+        shellOk = runShell({baselineDb, baselineSql.arg(newCount).arg(chatCount).arg(columns.join(QLatin1Char(',')))});
+    });
+    if (!shellOk)
+        return std::nullopt;
+    return PairMs{shell, ours};
 
-    const double ratio = ours / shell;
-    std::printf("{\"backup_messages\": %d, \"new_messages\": %d, \"merge_ms\": %.1f, \"sqlite3_shell_ms\": %.1f, "
-                "\"ratio\": %.2f}\n",
-                backupCount, newCount, ours, shell, ratio);
-    return ratio <= allowedRatio ? 0 : 1;
+}
+
+// Returns the ratio, or a negative value when a run failed.
+double measure(int backupCount)
+{
+    bool ok = true;
+    const PairedTimes times = pairedRounds(roundsFor(backupCount), [&] {
+        QTemporaryDir root;
+        const std::optional<PairMs> pair = mergeOnce(root.path(), backupCount);
+        ok = ok && pair;
+        return pair.value_or(PairMs{1, 1});
+    });
+    if (!ok)
+        return -1;
+    printSize("merge", backupCount, times);
+    return times.ratio;
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir dir;
+    // The merge's intent record goes below the data folder: keep it out of the user's.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
+    QApplication app(argc, argv);
+    // A failure is printed, never shown in a box that waits for a click.
+    setHeadlessMessageBoxes(true);
+    const double acceptance = measure(acceptanceSize);
+    const double small = measure(smallSize);
+    const double large = measure(largeSize(argc, argv));
+    if (acceptance < 0 || small < 0 || large < 0)
+        return 2;
+    Bounds bounds;
+    bounds.check(QStringLiteral("merge ratio at 100000"), acceptance, allowedRatio);
+    bounds.check(QStringLiteral("merge ratio growth from 10000 to the larger size"), large / small, allowedGrowth);
+    return bounds.exitCode();
 }

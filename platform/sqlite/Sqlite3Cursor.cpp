@@ -19,32 +19,47 @@ int Sqlite3Cursor::readableColumn(const QString& name) const
     return m_stmt->onRow() ? m_stmt->columnIndex(name) : -1;
 }
 
+bool Sqlite3Cursor::readable(int position) const
+{
+    return m_stmt->onRow() && position >= 0 && position < m_stmt->columnCount();
+}
+
+int Sqlite3Cursor::columnIndex(const QString& name) const
+{
+    return readableColumn(name);
+}
+
 QString Sqlite3Cursor::getText(const QString& name) const
 {
-    const int i = readableColumn(name);
-    if (i < 0)
+    return getText(readableColumn(name));
+}
+
+QString Sqlite3Cursor::getText(int position) const
+{
+    if (!readable(position))
         return QString();
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt->handle(), i));
-    return QString::fromUtf8(text, sqlite3_column_bytes(m_stmt->handle(), i));
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt->handle(), position));
+    return QString::fromUtf8(text, sqlite3_column_bytes(m_stmt->handle(), position));
 }
 
 int Sqlite3Cursor::getInt(const QString& name) const
 {
-    const int i = readableColumn(name);
-    return i < 0 ? 0 : sqlite3_column_int(m_stmt->handle(), i);
+    return getInt(readableColumn(name));
+}
+
+int Sqlite3Cursor::getInt(int position) const
+{
+    return readable(position) ? sqlite3_column_int(m_stmt->handle(), position) : 0;
 }
 
 qint64 Sqlite3Cursor::getInt64(const QString& name) const
 {
-    const int i = readableColumn(name);
-    return i < 0 ? 0 : sqlite3_column_int64(m_stmt->handle(), i);
+    return getInt64(readableColumn(name));
 }
 
 qint64 Sqlite3Cursor::getInt64(int position) const
 {
-    if (!m_stmt->onRow() || position < 0 || position >= m_stmt->columnCount())
-        return 0;
-    return sqlite3_column_int64(m_stmt->handle(), position);
+    return readable(position) ? sqlite3_column_int64(m_stmt->handle(), position) : 0;
 }
 
 double Sqlite3Cursor::getDouble(const QString& name) const
@@ -55,11 +70,15 @@ double Sqlite3Cursor::getDouble(const QString& name) const
 
 QByteArray Sqlite3Cursor::getBlob(const QString& name) const
 {
-    const int i = readableColumn(name);
-    if (i < 0)
+    return getBlob(readableColumn(name));
+}
+
+QByteArray Sqlite3Cursor::getBlob(int position) const
+{
+    if (!readable(position))
         return QByteArray();
-    const void* data = sqlite3_column_blob(m_stmt->handle(), i);
-    const int size = sqlite3_column_bytes(m_stmt->handle(), i);
+    const void* data = sqlite3_column_blob(m_stmt->handle(), position);
+    const int size = sqlite3_column_bytes(m_stmt->handle(), position);
     return data ? QByteArray(static_cast<const char*>(data), size) : QByteArray();
 }
 

@@ -25,9 +25,16 @@ public:
     QString getText(const QString& name) const;
     int getInt(const QString& name) const;
     qint64 getInt64(const QString& name) const;
-    qint64 getInt64(int position) const;
     double getDouble(const QString& name) const;
     QByteArray getBlob(const QString& name) const;
+
+    // By position, for reads of many rows: a position outside the result, or a read
+    // before the first row, gives the same empty values as a missing name.
+    int columnIndex(const QString& name) const;
+    QString getText(int position) const;
+    int getInt(int position) const;
+    qint64 getInt64(int position) const;
+    QByteArray getBlob(int position) const;
     // true for a NULL value and for a column the result lacks.
     bool isNull(const QString& name) const;
 
@@ -40,6 +47,7 @@ public:
 
 private:
     int readableColumn(const QString& name) const;
+    bool readable(int position) const;
 
     sqlite3* m_db;
     QWeakPointer<SqliteStatementCache> m_cache;

@@ -12,6 +12,12 @@ Sqlite3Sql& Sqlite3Sql::appendSql(const QString& sql)
     return *this;
 }
 
+Sqlite3Sql& Sqlite3Sql::setSql(const QByteArray& sql)
+{
+    m_sql = sql;
+    return *this;
+}
+
 Sqlite3Sql& Sqlite3Sql::addTextParam(const QString& value)
 {
     m_params.append({ParamKind::Text, value.isNull() ? QString(QLatin1String("")) : value});

@@ -22,6 +22,8 @@ public:
     Sqlite3Sql(const QByteArray& sql);
 
     Sqlite3Sql& appendSql(const QString& sql);
+    // Replaces the text, keeping the parameters.
+    Sqlite3Sql& setSql(const QByteArray& sql);
 
     // A null QString binds the empty text, never NULL: NOT NULL text columns rely on it.
     Sqlite3Sql& addTextParam(const QString& value);

@@ -32,27 +32,16 @@ namespace {
 constexpr qint64 unknownChatRowId = -2047483647;
 
 const QString messageTable = QStringLiteral("message");
-// The name under which the copy's connection reaches the backup's database.
+// The name under which the copy's connection reaches the backup's database; the merge's
+// statements below name it as it stands.
 const QString backupSchema = QStringLiteral("backup");
-
-// Message GUID -> row ids of the backup's chats or attachments joined to that message.
-using JoinsByGuid = QHash<QString, QList<qint64>>;
-
-JoinsByGuid joinsByGuid(IOS6MessageDb& source, const QString& sql, const QString& idColumn)
-{
-    JoinsByGuid joins;
-    Sqlite3Cursor cursor = source.queryThrow(sql);
-    while (cursor.moveNext())
-        joins[cursor.getText(QStringLiteral("guid"))].append(cursor.getInt64(idColumn));
-    return joins;
-}
 
 QList<BackupMessageRow> readBackupRows(IOS6MessageDb& source)
 {
     QList<BackupMessageRow> rows;
     Sqlite3Cursor cursor = source.queryThrow("select rowid, date, guid from message");
     while (cursor.moveNext())
-        rows.append({cursor.getInt64(0), appleSecondsFromStored(cursor.getInt64(1)), cursor.getText(QStringLiteral("guid"))});
+        rows.append({cursor.getInt64(0), appleSecondsFromStored(cursor.getInt64(1)), cursor.getText(2)});
     return rows;
 }
 
@@ -75,17 +64,23 @@ void emptyTables(IOS6MessageDb& copy)
 }
 
 // Chats, handles, their joins and attachments keep their row ids, which the backup's
-// message joins refer to.
-void copyKeptTables(IOS6MessageDb& source, IOS6MessageDb& copy)
+// message joins refer to. A chat's properties are left out.
+void copyKeptTables(IOS6MessageDb& copy)
 {
     for (const QString& table : {QStringLiteral("chat"), QStringLiteral("handle"), QStringLiteral("chat_handle_join"),
                                 QStringLiteral("attachment")}) {
-        const bool isChat = table == QLatin1String("chat");
-        for (Sqlite3Row& row : source.selectAll(table)) {
-            if (isChat)
-                row.insert(QStringLiteral("properties"), QVariant());
-            copy.insertRow(row, table);
+        QStringList columns;
+        QStringList values;
+        const SqliteTableInfo info = copy.tbInfo(table);
+        for (const _SqliteCol& column : info.columns()) {
+            columns.append(quoteSqlIdentifier(column.name));
+            const bool dropped = table == QLatin1String("chat") && column.name.compare(QLatin1String("properties"),
+                                                                                        Qt::CaseInsensitive) == 0;
+            values.append(dropped ? QStringLiteral("NULL") : columns.last());
         }
+        copy.executeThrow(QStringLiteral("INSERT INTO main.%1 (%2) SELECT %3 FROM backup.%1")
+                              .arg(quoteSqlIdentifier(table), columns.join(QLatin1Char(',')),
+                                   values.join(QLatin1Char(','))));
     }
 }
 
@@ -102,37 +97,62 @@ qint64 joinedHandle(IOS6MessageDb& copy, qint64 chatId, const _MsgHandle& handle
     return handleId;
 }
 
-// The statement that copies one message row of the attached backup database, every
-// column but the row id, so that the row gets the copy's next row id and keeps the value
-// and storage class of every other column.
-QString rowCopySql(IOS6MessageDb& copy)
+// The backup's message rows go into the copy set-wise, one run of rows at a time between
+// two new messages. temp.merge_order holds each backup row's place in the merge order,
+// and the backup's join rows are taken once beside it, by that place.
+const char* const mergeOrderTables[] = {
+    "CREATE TEMP TABLE merge_order (position INTEGER PRIMARY KEY, source_rowid INTEGER)",
+    "CREATE TEMP TABLE merge_chat_joins (position INTEGER, chat_id INTEGER)",
+    "CREATE TEMP TABLE merge_attachment_joins (position INTEGER, attachment_id INTEGER)",
+};
+const char addToMergeOrder[] = "INSERT INTO temp.merge_order (position, source_rowid) VALUES (?, ?)";
+const char* const mergeOrderJoins[] = {
+    "INSERT INTO temp.merge_chat_joins SELECT o.position, j.chat_id FROM temp.merge_order AS o "
+    "JOIN backup.chat_message_join AS j ON j.message_id = o.source_rowid",
+    "CREATE INDEX temp.merge_chat_joins_position ON merge_chat_joins (position)",
+    "INSERT INTO temp.merge_attachment_joins SELECT o.position, j.attachment_id FROM temp.merge_order AS o "
+    "JOIN backup.message_attachment_join AS j ON j.message_id = o.source_rowid",
+    "CREATE INDEX temp.merge_attachment_joins_position ON merge_attachment_joins (position)",
+};
+
+// The statements that copy the backup rows whose places lie between two bounds, each in
+// the merge order. A row gets the copy's next row id and keeps the value and storage
+// class of every other column. A row whose GUID a new message earlier in the order
+// brought in adds no row: its joins go to the message row of its GUID, as every row's do.
+QStringList runCopySql(IOS6MessageDb& copy)
 {
     QStringList columns;
+    QStringList sourceColumns;
     const SqliteTableInfo table = copy.tbInfo(messageTable);
     for (const _SqliteCol& column : table.columns()) {
-        if (column.name.compare(QLatin1String("rowid"), Qt::CaseInsensitive) != 0)
-            columns.append(quoteSqlIdentifier(column.name));
+        if (column.name.compare(QLatin1String("rowid"), Qt::CaseInsensitive) == 0)
+            continue;
+        columns.append(quoteSqlIdentifier(column.name));
+        sourceColumns.append(QStringLiteral("m.") + quoteSqlIdentifier(column.name));
     }
-    const QString list = columns.join(QLatin1Char(','));
-    return QStringLiteral("INSERT INTO main.message (%1) SELECT %1 FROM %2.message WHERE rowid = ?")
-        .arg(list, backupSchema);
+    const QString copiedRow = QStringLiteral(
+        "JOIN temp.merge_order AS o ON o.position = j.position JOIN backup.message AS m ON m.rowid = o.source_rowid "
+        "JOIN main.message AS x ON x.guid = m.guid WHERE j.position BETWEEN ?1 AND ?2 ORDER BY j.position");
+    return {
+        QStringLiteral("INSERT INTO main.message (%1) SELECT %2 FROM temp.merge_order AS o "
+                       "JOIN backup.message AS m ON m.rowid = o.source_rowid WHERE o.position BETWEEN ?1 AND ?2 "
+                       "AND NOT EXISTS (SELECT 1 FROM main.message AS x WHERE x.guid = m.guid) ORDER BY o.position")
+            .arg(columns.join(QLatin1Char(',')), sourceColumns.join(QLatin1Char(','))),
+        QStringLiteral("REPLACE INTO main.chat_message_join (chat_id, message_id) SELECT j.chat_id, x.rowid "
+                       "FROM temp.merge_chat_joins AS j ")
+            + copiedRow,
+        QStringLiteral("REPLACE INTO main.message_attachment_join (message_id, attachment_id) "
+                       "SELECT x.rowid, j.attachment_id FROM temp.merge_attachment_joins AS j ")
+            + copiedRow,
+    };
 }
 
-// A row of the backup gets the next row id of the copy. When a new message with the same
-// GUID came first in the order, its record stands for the row, and the row only adds
-// its joins.
-void writeBackupRow(IOS6MessageDb& copy, const QString& copySql, const BackupMessageRow& row,
-                    const JoinsByGuid& chats, const JoinsByGuid& attachments)
+void copyBackupRun(IOS6MessageDb& copy, const QStringList& statements, qsizetype first, qsizetype last)
 {
-    qint64 messageId = copy.findMessageByGuid(row.guid);
-    if (messageId == 0) {
-        copy.executeThrow(Sqlite3Sql(copySql).addInt64Param(row.rowid));
-        messageId = copy.lastInsertId();
-    }
-    for (const qint64 chatId : chats.value(row.guid))
-        copy.joinChatMessage(chatId, messageId);
-    for (const qint64 attachmentId : attachments.value(row.guid))
-        copy.joinMessageAttachment(messageId, attachmentId);
+    if (first > last)
+        return;
+    for (const QString& statement : statements)
+        copy.executeThrow(Sqlite3Sql(statement).addInt64Param(first).addInt64Param(last));
 }
 
 // A message whose GUID the copy holds adds no row, but still its chat, its sender's
@@ -163,12 +183,14 @@ void writeNewMessage(IOS6MessageDb& copy, const _MsgMessage& message)
     }
 }
 
+// quick_check reads every page and record as integrity_check does, but leaves out
+// matching each index against its table, which the rebuild's own statements keep.
 void checkIntegrity(IOS6MessageDb& copy)
 {
-    Sqlite3Cursor cursor = copy.queryThrow("pragma integrity_check");
-    const QString verdict = cursor.moveNext() ? cursor.getText(QStringLiteral("integrity_check")) : QString();
+    Sqlite3Cursor cursor = copy.queryThrow("pragma quick_check");
+    const QString verdict = cursor.moveNext() ? cursor.getText(0) : QString();
     if (verdict != QLatin1String("ok")) {
-        qCWarning(lcITunes, "IOS6RestoreMessagesThread integrity_check: %s", qUtf8Printable(verdict));
+        qCWarning(lcITunes, "IOS6RestoreMessagesThread quick_check: %s", qUtf8Printable(verdict));
         throw std::runtime_error("The merged message database failed its integrity check.");
     }
 }
@@ -296,22 +318,20 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
     IOS6MessageDb copy(database->workFolder(), countryCode, false);
     copy.setDbPath(copyPath);
     copy.initDb();
+    // The statement journals and the merge order stay in memory; a larger page cache
+    // keeps the rebuilt tables' pages from being read again.
+    copy.executeThrow("PRAGMA temp_store=MEMORY");
+    copy.executeThrow("PRAGMA cache_size=-65536");
     emptyTables(copy);
     copy.executeThrow(Sqlite3Sql(QStringLiteral("ATTACH DATABASE ? AS %1").arg(backupSchema))
                           .addTextParam(database->databasePath()));
-    const QString copySql = rowCopySql(copy);
+    const QStringList copySql = runCopySql(copy);
+    for (const char* statement : mergeOrderTables)
+        copy.executeThrow(statement);
     copy.beginTransaction();
+    copyKeptTables(copy);
 
     database->initDb();
-    copyKeptTables(*database, copy);
-    const JoinsByGuid attachmentsByGuid = joinsByGuid(
-        *database,
-        "select ma.*, m.guid from message_attachment_join as ma inner join message as m on ma.message_id=m.rowid",
-        QStringLiteral("attachment_id"));
-    const JoinsByGuid chatsByGuid = joinsByGuid(
-        *database, "select cm.*, m.guid from chat_message_join as cm inner join message as m on cm.message_id=m.rowid",
-        QStringLiteral("chat_id"));
-
     const QList<BackupMessageRow> backupRows = readBackupRows(*database);
     QList<_MergeEntry> entries;
     entries.reserve(backupRows.size() + messages->size());
@@ -338,20 +358,31 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
 
     safeSort(entries, compareMergeEntries);
     const qsizetype count = entries.size();
-    int shownProgress = -1;
     for (qsizetype i = 0; i < count; ++i) {
+        if (entries.at(i).existing)
+            copy.executeThrow(Sqlite3Sql(addToMergeOrder).addInt64Param(i).addInt64Param(entries.at(i).row->rowid));
+    }
+    for (const char* statement : mergeOrderJoins)
+        copy.executeThrow(statement);
+
+    int shownProgress = -1;
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < count; ++i) {
+        const _MergeEntry& entry = entries.at(i);
+        if (entry.existing)
+            continue;
         checkCancelled();
         // Only changes reach the dialog: one queued call per entry would flood its thread.
         const int progress = int(double(i + 1) / double(count) * 99);
         if (progress != shownProgress)
             form->postProgress(QString(), progress, QString());
         shownProgress = progress;
-        const _MergeEntry& entry = entries.at(i);
-        if (entry.existing)
-            writeBackupRow(copy, copySql, *entry.row, chatsByGuid, attachmentsByGuid);
-        else
-            writeNewMessage(copy, *entry.message);
+        copyBackupRun(copy, copySql, runStart, i - 1);
+        writeNewMessage(copy, *entry.message);
+        runStart = i + 1;
     }
+    checkCancelled();
+    copyBackupRun(copy, copySql, runStart, count - 1);
 
     copy.endTransaction(true);
     copy.executeThrow(QStringLiteral("DETACH DATABASE %1").arg(backupSchema));

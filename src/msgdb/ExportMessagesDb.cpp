@@ -42,17 +42,27 @@ void ExportMessagesDb::write(const _MsgMessage& message)
     }
 
     const _MsgChat& chat = *message.chat;
-    qint64 chatRow = messageDb.findChatByGuid(chat.guid);
-    if (!chatRow)
+    // One lookup serves a message of a known chat; a new chat brings its handles and
+    // joins with it, so the sender is looked up again after it.
+    // The fingerprint is an MD5 of the message: worked out once for the lookup and the insert.
+    const QString fingerprint = message.logicHash();
+    const IOS6MessageDb::MessageLookup found = messageDb.lookUpMessage(message, fingerprint);
+    qint64 chatRow = found.chatRow;
+    qint64 handleRow = found.handleRow;
+    if (!chatRow) {
         chatRow = messageDb.insertChat(chat);
-    const qint64 handleRow = message.handle ? joinedHandle(chatRow, *message.handle) : 0;
+        handleRow = message.handle ? joinedHandle(chatRow, *message.handle) : 0;
+    } else if (message.handle && !handleRow) {
+        handleRow = messageDb.insertHandle(*message.handle);
+        messageDb.joinChatHandle(chatRow, handleRow);
+    } else if (message.handle && !found.handleJoined) {
+        messageDb.joinChatHandle(chatRow, handleRow);
+    }
 
-    qint64 messageRow = messageDb.findMessageByLogicHash(message);
-    if (!messageRow)
-        messageRow = messageDb.findMessageByGuid(message.guid);
+    qint64 messageRow = found.messageRow;
     if (!messageRow) {
         const qint64 otherHandleRow = message.otherHandle ? joinedHandle(chatRow, *message.otherHandle) : 0;
-        messageRow = messageDb.insertMessage(message, handleRow, otherHandleRow, QString());
+        messageRow = messageDb.insertMessage(message, handleRow, otherHandleRow, fingerprint);
         messageDb.joinChatMessage(chatRow, messageRow);
         messageDb.updateChatLast(chatRow, message.date);
     }

@@ -151,6 +151,7 @@ void IOS6MessageDb::createFromSchemaScript()
 void IOS6MessageDb::loadTableSql()
 {
     tableProbes.clear();
+    preparedInserts.clear();
     nanosecondDates.reset();
     Sqlite3Cursor cursor = queryThrow("select * from sqlite_master where type='table'");
     while (cursor.moveNext())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "msgdb/AbsIOSMessageDb.h"
+#include "msgdb/InsertValues.h"
 
 #include "model/CountryLibDb.h"
 #include "model/IOSContactsMemDb.h"
@@ -77,6 +78,18 @@ public:
     bool hasChatHandle(qint64 chatId, qint64 handleId);
     // 0 without a query when the file has no logic_hash column.
     qint64 findMessageByLogicHash(const _MsgMessage& message);
+    // What writing a message asks first, in one statement: its chat's row by GUID, its
+    // sender's handle row (when it has a sender) and whether that handle is joined to the
+    // chat, and the message's row by fingerprint (the message's own, as insertMessage
+    // stores it), then by GUID. 0 stands for none.
+    struct MessageLookup
+    {
+        qint64 chatRow = 0;
+        qint64 handleRow = 0;
+        bool handleJoined = false;
+        qint64 messageRow = 0;
+    };
+    MessageLookup lookUpMessage(const _MsgMessage& message, const QString& fingerprint);
     // Chat-message join rows, leaving out location-sharing events where item_type exists.
     qint64 countChatMessages();
     // Deletes the message row and its join rows, then its chat when no message is left
@@ -92,6 +105,15 @@ private:
     // nanoseconds, as on later phones, so that one file never mixes units; 0 stays 0.
     qint64 storedDate(qint32 seconds);
     qint64 findOrInsertHandle(const _MsgHandle& handle);
+    // Inserts the row through the table's statement of this connection; returns the row id.
+    qint64 insertValues(const QString& table, const InsertValues& row);
+
+    // A table's INSERT text, built for the columns of its first row on a connection.
+    struct PreparedInsert
+    {
+        QList<InsertValues::Column> columns;
+        QByteArray sql;
+    };
 
     QDir folder;
     QDir fileRelayDir;
@@ -102,6 +124,8 @@ private:
     QHash<QString, QString> tableSql;
     // Answers of tableHas, asked for every message written; emptied when tableSql reloads.
     mutable QHash<QString, bool> tableProbes;
+    // Emptied with tableSql: the columns an insert names depend on the file's schema.
+    QHash<QString, PreparedInsert> preparedInserts;
     // Whether the file's dates are nanoseconds, decided at the first date written.
     std::optional<bool> nanosecondDates;
     QString dbPath;

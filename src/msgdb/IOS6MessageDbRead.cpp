@@ -4,6 +4,8 @@
 
 #include "model/AppleTime.h"
 
+#include "sqlite/Sqlite3RowReader.h"
+
 #include <QtDebug>
 
 #include <exception>
@@ -16,6 +18,11 @@ qint32 dateColumn(const Sqlite3Cursor& row, const QString& column)
     return appleSecondsFromStored(row.getInt64(column));
 }
 
+qint32 dateColumn(Sqlite3RowReader& row, const char* column)
+{
+    return appleSecondsFromStored(row.int64(column));
+}
+
 const QString chatLastDatesSql = QStringLiteral(
     "select chat_id, max(date) as last from ( select cm.chat_id, m.date from chat_message_join as cm "
     "inner join message as m on cm.message_id=m.rowid ) as tmp group by chat_id");
@@ -23,93 +30,93 @@ const QString chatLastDatesSql = QStringLiteral(
 const QString chatHandlesSql =
     QStringLiteral("select j.chat_id, h.* from chat_handle_join as j inner join handle as h on j.handle_id = h.rowid");
 
-_MsgChat* readChat(const Sqlite3Cursor& row)
+_MsgChat* readChat(Sqlite3RowReader& row)
 {
     auto* chat = new _MsgChat;
-    chat->rowid = row.getInt64("rowid");
-    chat->guid = row.getText("guid");
-    chat->style = row.getInt("style");
-    chat->state = row.getInt("state");
-    chat->account_id = row.getText("account_id");
-    chat->properties = row.getBlob("properties");
-    chat->chat_identifier = row.getText("chat_identifier");
-    chat->service_name = row.getText("service_name");
-    chat->room_name = row.getText("room_name");
-    chat->account_login = row.getText("account_login");
-    chat->is_archived = row.getInt("is_archived");
-    chat->last_addressed_handle = row.getText("last_addressed_handle");
-    chat->display_name = row.getText("display_name");
-    chat->lastDate = dateColumn(row, QStringLiteral("_last"));
-    chat->group_id = row.getText("group_id");
+    chat->rowid = row.int64("rowid");
+    chat->guid = row.text("guid");
+    chat->style = row.integer("style");
+    chat->state = row.integer("state");
+    chat->account_id = row.text("account_id");
+    chat->properties = row.blob("properties");
+    chat->chat_identifier = row.text("chat_identifier");
+    chat->service_name = row.text("service_name");
+    chat->room_name = row.text("room_name");
+    chat->account_login = row.text("account_login");
+    chat->is_archived = row.integer("is_archived");
+    chat->last_addressed_handle = row.text("last_addressed_handle");
+    chat->display_name = row.text("display_name");
+    chat->lastDate = dateColumn(row, "_last");
+    chat->group_id = row.text("group_id");
     return chat;
 }
 
-_MsgHandle* readHandle(const Sqlite3Cursor& row)
+_MsgHandle* readHandle(Sqlite3RowReader& row)
 {
     auto* handle = new _MsgHandle;
-    handle->rowid = row.getInt64("rowid");
-    handle->id = row.getText("id");
-    handle->country = row.getText("country");
-    handle->service = row.getText("service");
-    handle->uncanonicalized_id = row.getText("uncanonicalized_id");
-    handle->_ct_name = row.getText("_ct_name");
-    handle->_photo = row.getBlob("_photo");
+    handle->rowid = row.int64("rowid");
+    handle->id = row.text("id");
+    handle->country = row.text("country");
+    handle->service = row.text("service");
+    handle->uncanonicalized_id = row.text("uncanonicalized_id");
+    handle->_ct_name = row.text("_ct_name");
+    handle->_photo = row.blob("_photo");
     return handle;
 }
 
-void readMessage(const Sqlite3Cursor& row, _MsgMessage& m)
+void readMessage(Sqlite3RowReader& row, _MsgMessage& m)
 {
-    m.rowid = row.getInt64("rowid");
-    m.guid = row.getText("guid");
-    m.text = row.getText("text");
-    m.replace = row.getInt("replace");
-    m.service_center = row.getText("service_center");
-    m.handle_id = row.getInt64("handle_id");
-    m.subject = row.getText("subject");
-    m.country = row.getText("country");
-    m.attributedBody = row.getBlob("attributedBody");
-    m.version = row.getInt("version");
-    m.type = row.getInt("type");
-    m.service = row.getText("service");
-    m.account = row.getText("account");
-    m.account_guid = row.getText("account_guid");
-    m.error = row.getInt("error");
-    m.date = dateColumn(row, QStringLiteral("date"));
-    m.date_read = dateColumn(row, QStringLiteral("date_read"));
-    m.date_delivered = dateColumn(row, QStringLiteral("date_delivered"));
-    m.is_delivered = row.getInt("is_delivered");
-    m.is_finished = row.getInt("is_finished");
-    m.is_emote = row.getInt("is_emote");
-    m.is_from_me = row.getInt("is_from_me");
-    m.is_empty = row.getInt("is_empty");
-    m.is_delayed = row.getInt("is_delayed");
-    m.is_auto_reply = row.getInt("is_auto_reply");
-    m.is_prepared = row.getInt("is_prepared");
-    m.is_read = row.getInt("is_read");
-    m.is_system_message = row.getInt("is_system_message");
-    m.is_sent = row.getInt("is_sent");
-    m.has_dd_results = row.getInt("has_dd_results");
-    m.is_service_message = row.getInt("is_service_message");
-    m.is_forward = row.getInt("is_forward");
-    m.was_downgraded = row.getInt("was_downgraded");
-    m.is_archive = row.getInt("is_archive");
-    m.cache_has_attachments = row.getInt("cache_has_attachments");
-    m.cache_roomnames = row.getText("cache_roomnames");
-    m.was_data_detected = row.getInt("was_data_detected");
-    m.was_deduplicated = row.getInt("was_deduplicated");
+    m.rowid = row.int64("rowid");
+    m.guid = row.text("guid");
+    m.text = row.text("text");
+    m.replace = row.integer("replace");
+    m.service_center = row.text("service_center");
+    m.handle_id = row.int64("handle_id");
+    m.subject = row.text("subject");
+    m.country = row.text("country");
+    m.attributedBody = row.blob("attributedBody");
+    m.version = row.integer("version");
+    m.type = row.integer("type");
+    m.service = row.text("service");
+    m.account = row.text("account");
+    m.account_guid = row.text("account_guid");
+    m.error = row.integer("error");
+    m.date = dateColumn(row, "date");
+    m.date_read = dateColumn(row, "date_read");
+    m.date_delivered = dateColumn(row, "date_delivered");
+    m.is_delivered = row.integer("is_delivered");
+    m.is_finished = row.integer("is_finished");
+    m.is_emote = row.integer("is_emote");
+    m.is_from_me = row.integer("is_from_me");
+    m.is_empty = row.integer("is_empty");
+    m.is_delayed = row.integer("is_delayed");
+    m.is_auto_reply = row.integer("is_auto_reply");
+    m.is_prepared = row.integer("is_prepared");
+    m.is_read = row.integer("is_read");
+    m.is_system_message = row.integer("is_system_message");
+    m.is_sent = row.integer("is_sent");
+    m.has_dd_results = row.integer("has_dd_results");
+    m.is_service_message = row.integer("is_service_message");
+    m.is_forward = row.integer("is_forward");
+    m.was_downgraded = row.integer("was_downgraded");
+    m.is_archive = row.integer("is_archive");
+    m.cache_has_attachments = row.integer("cache_has_attachments");
+    m.cache_roomnames = row.text("cache_roomnames");
+    m.was_data_detected = row.integer("was_data_detected");
+    m.was_deduplicated = row.integer("was_deduplicated");
     // Columns of later iOS versions; an older file reads them as 0.
-    m.is_audio_message = row.getInt("is_audio_message");
-    m.is_played = row.getInt("is_played");
-    m.date_played = dateColumn(row, QStringLiteral("date_played"));
-    m.item_type = row.getInt("item_type");
-    m.other_handle = row.getInt("other_handle");
-    m.group_title = row.getText("group_title");
-    m.group_action_type = row.getInt("group_action_type");
-    m.share_status = row.getInt("share_status");
-    m.share_direction = row.getInt("share_direction");
-    m.is_expirable = row.getInt("is_expirable");
-    m.expire_state = row.getInt("expire_state");
-    m.message_action_type = row.getInt("message_action_type");
+    m.is_audio_message = row.integer("is_audio_message");
+    m.is_played = row.integer("is_played");
+    m.date_played = dateColumn(row, "date_played");
+    m.item_type = row.integer("item_type");
+    m.other_handle = row.integer("other_handle");
+    m.group_title = row.text("group_title");
+    m.group_action_type = row.integer("group_action_type");
+    m.share_status = row.integer("share_status");
+    m.share_direction = row.integer("share_direction");
+    m.is_expirable = row.integer("is_expirable");
+    m.expire_state = row.integer("expire_state");
+    m.message_action_type = row.integer("message_action_type");
 }
 
 } // namespace
@@ -124,9 +131,10 @@ void IOS6MessageDb::chats(MsgSetPtr& set)
     }
     _MsgSet* records = set.data();
 
-    Sqlite3Cursor chatRows = queryThrow("select * from chat");
+    Sqlite3Cursor chatCursor = queryThrow("select * from chat");
+    Sqlite3RowReader chatRows(chatCursor);
     while (chatRows.moveNext()) {
-        const qint64 rowid = chatRows.getInt64("rowid");
+        const qint64 rowid = chatRows.int64("rowid");
         if (!records->chats.contains(rowid))
             records->chats.insert(rowid, readChat(chatRows));
     }
@@ -140,9 +148,11 @@ void IOS6MessageDb::chats(MsgSetPtr& set)
         }
     }
 
-    Sqlite3Cursor handleRows = queryThrow(chatHandlesSql);
+    Sqlite3Cursor handleCursor = queryThrow(chatHandlesSql);
+    Sqlite3RowReader handleRows(handleCursor);
     while (handleRows.moveNext()) {
-        const qint64 rowid = handleRows.getInt64("rowid");
+        const qint64 rowid = handleRows.int64("rowid");
+        const qint64 chatId = handleRows.int64("chat_id");
         _MsgHandle* handle = records->handles.value(rowid);
         if (!handle) {
             handle = readHandle(handleRows);
@@ -166,7 +176,7 @@ void IOS6MessageDb::chats(MsgSetPtr& set)
                 }
             }
         }
-        if (_MsgChat* chat = records->chats.value(handleRows.getInt64("chat_id")))
+        if (_MsgChat* chat = records->chats.value(chatId))
             chat->handles.insert(QString::number(rowid), handle);
     }
 }
@@ -184,9 +194,12 @@ void IOS6MessageDb::messages(MsgSetPtr& set, qint64 chatKey)
     if (chatKey > 0)
         sql += QStringLiteral(" and j.chat_id=%1").arg(chatKey);
 
-    Sqlite3Cursor rows = queryThrow(sql);
+    Sqlite3Cursor cursor = queryThrow(sql);
+    Sqlite3RowReader rows(cursor);
     while (rows.moveNext()) {
-        const qint64 rowid = rows.getInt64("rowid");
+        // Read before the message's own columns, which only a message not yet loaded reads.
+        const qint64 rowid = rows.int64("rowid");
+        const qint64 chatId = rows.int64("chat_id");
         _MsgMessage* message = records->messages.value(rowid);
         if (!message) {
             message = new _MsgMessage;
@@ -203,7 +216,7 @@ void IOS6MessageDb::messages(MsgSetPtr& set, qint64 chatKey)
             if (_MsgHandle* other = records->handles.value(message->other_handle))
                 message->otherHandle = other;
         }
-        _MsgChat* chat = records->chats.value(rows.getInt64("chat_id"));
+        _MsgChat* chat = records->chats.value(chatId);
         if (!chat)
             continue;
         message->chat = chat;

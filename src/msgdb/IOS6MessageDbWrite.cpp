@@ -2,6 +2,10 @@
 // Optional columns are written only where the file's cached CREATE text has them.
 #include "msgdb/IOS6MessageDb.h"
 
+#include "msgdb/InsertValues.h"
+
+#include "model/MsgChat.h"
+#include "model/MsgHandle.h"
 #include "model/MsgIdentity.h"
 
 #include <stdexcept>
@@ -13,27 +17,21 @@ const QString handleTable = QStringLiteral("handle");
 const QString chatTable = QStringLiteral("chat");
 const QString attachmentTable = QStringLiteral("attachment");
 
-void insertIfNotEmpty(Sqlite3Row& row, const QString& column, const QString& value)
-{
-    if (!value.isEmpty())
-        row.insert(column, value);
-}
-
 } // namespace
 
 qint64 IOS6MessageDb::insertHandle(const _MsgHandle& handle)
 {
     initDb();
-    Sqlite3Row row;
-    row.insert("id", handle.id);
-    insertIfNotEmpty(row, "country", handle.country);
-    row.insert("service", handle.service);
-    insertIfNotEmpty(row, "uncanonicalized_id", handle.uncanonicalized_id);
+    InsertValues row;
+    row.add("id", handle.id);
+    row.addOrDefault("country", handle.country);
+    row.add("service", handle.service);
+    row.addOrDefault("uncanonicalized_id", handle.uncanonicalized_id);
     if (tableHas(handleTable, "_ct_name TEXT", Qt::CaseInsensitive))
-        row.insert("_ct_name", handle._ct_name);
+        row.add("_ct_name", handle._ct_name);
     if (tableHas(handleTable, "_photo BLOB", Qt::CaseInsensitive))
-        row.insert("_photo", handle._photo);
-    return insertRow(row, handleTable);
+        row.addBlob("_photo", handle._photo);
+    return insertValues(handleTable, row);
 }
 
 qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 handleRowId, qint64 otherHandleRowId,
@@ -41,94 +39,93 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 handleRowId, qi
 {
     initDb();
     auto has = [this](const char* column) { return tableHas(messageTable, QLatin1String(column)); };
-    Sqlite3Row row;
-    row.insert("guid", m.guid);
-    row.insert("text", m.text);
-    row.insert("replace", m.replace);
-    insertIfNotEmpty(row, "service_center", m.service_center);
-    row.insert("handle_id", handleRowId);
-    insertIfNotEmpty(row, "subject", m.subject);
-    insertIfNotEmpty(row, "country", m.country);
-    if (!m.attributedBody.isEmpty())
-        row.insert("attributedBody", m.attributedBody);
-    row.insert("version", m.version);
-    row.insert("type", m.type);
-    row.insert("service", m.service);
-    row.insert("account", m.account);
-    row.insert("account_guid", m.account_guid);
-    row.insert("error", m.error);
-    row.insert("date", storedDate(m.date));
-    row.insert("date_read", storedDate(m.date_read));
-    row.insert("date_delivered", storedDate(m.date_delivered));
-    row.insert("is_delivered", m.is_delivered);
-    row.insert("is_finished", m.is_finished);
-    row.insert("is_emote", m.is_emote);
-    row.insert("is_from_me", m.is_from_me);
-    row.insert("is_empty", m.is_empty);
-    row.insert("is_delayed", m.is_delayed);
-    row.insert("is_auto_reply", m.is_auto_reply);
-    row.insert("is_prepared", m.is_prepared);
-    row.insert("is_read", m.is_read);
-    row.insert("is_system_message", m.is_system_message);
-    row.insert("is_sent", m.is_sent);
-    row.insert("has_dd_results", m.has_dd_results);
-    row.insert("is_service_message", m.is_service_message);
-    row.insert("is_forward", m.is_forward);
-    row.insert("was_downgraded", m.was_downgraded);
-    row.insert("is_archive", m.is_archive);
-    row.insert("cache_has_attachments", m.cache_has_attachments);
-    row.insert("cache_roomnames", m.cache_roomnames);
-    row.insert("was_data_detected", m.was_data_detected);
-    row.insert("was_deduplicated", m.was_deduplicated);
+    InsertValues row;
+    row.add("guid", m.guid);
+    row.add("text", m.text);
+    row.add("replace", m.replace);
+    row.addOrDefault("service_center", m.service_center);
+    row.add("handle_id", handleRowId);
+    row.addOrDefault("subject", m.subject);
+    row.addOrDefault("country", m.country);
+    row.addBlobOrDefault("attributedBody", m.attributedBody);
+    row.add("version", m.version);
+    row.add("type", m.type);
+    row.add("service", m.service);
+    row.add("account", m.account);
+    row.add("account_guid", m.account_guid);
+    row.add("error", m.error);
+    row.add("date", storedDate(m.date));
+    row.add("date_read", storedDate(m.date_read));
+    row.add("date_delivered", storedDate(m.date_delivered));
+    row.add("is_delivered", m.is_delivered);
+    row.add("is_finished", m.is_finished);
+    row.add("is_emote", m.is_emote);
+    row.add("is_from_me", m.is_from_me);
+    row.add("is_empty", m.is_empty);
+    row.add("is_delayed", m.is_delayed);
+    row.add("is_auto_reply", m.is_auto_reply);
+    row.add("is_prepared", m.is_prepared);
+    row.add("is_read", m.is_read);
+    row.add("is_system_message", m.is_system_message);
+    row.add("is_sent", m.is_sent);
+    row.add("has_dd_results", m.has_dd_results);
+    row.add("is_service_message", m.is_service_message);
+    row.add("is_forward", m.is_forward);
+    row.add("was_downgraded", m.was_downgraded);
+    row.add("is_archive", m.is_archive);
+    row.add("cache_has_attachments", m.cache_has_attachments);
+    row.add("cache_roomnames", m.cache_roomnames);
+    row.add("was_data_detected", m.was_data_detected);
+    row.add("was_deduplicated", m.was_deduplicated);
     if (has("is_audio_message"))
-        row.insert("is_audio_message", m.is_audio_message);
+        row.add("is_audio_message", m.is_audio_message);
     if (has("is_played"))
-        row.insert("is_played", m.is_played);
+        row.add("is_played", m.is_played);
     if (has("date_played"))
-        row.insert("date_played", storedDate(m.date_played));
+        row.add("date_played", storedDate(m.date_played));
     if (has("item_type"))
-        row.insert("item_type", m.item_type);
+        row.add("item_type", m.item_type);
     // The record's own other_handle is a row id of the database it was read from.
-    if (has("other_handle") && otherHandleRowId > 0)
-        row.insert("other_handle", otherHandleRowId);
-    if (has("group_title") && !m.group_title.isEmpty())
-        row.insert("group_title", m.group_title);
+    if (has("other_handle"))
+        row.addOrDefault("other_handle", otherHandleRowId, otherHandleRowId > 0);
+    if (has("group_title"))
+        row.addOrDefault("group_title", m.group_title);
     if (has("group_action_type"))
-        row.insert("group_action_type", m.group_action_type);
+        row.add("group_action_type", m.group_action_type);
     if (has("share_status"))
-        row.insert("share_status", m.share_status);
+        row.add("share_status", m.share_status);
     if (has("share_direction"))
-        row.insert("share_direction", m.share_direction);
+        row.add("share_direction", m.share_direction);
     if (has("is_expirable"))
-        row.insert("is_expirable", m.is_expirable);
+        row.add("is_expirable", m.is_expirable);
     if (has("expire_state"))
-        row.insert("expire_state", m.expire_state);
+        row.add("expire_state", m.expire_state);
     if (has("message_action_type"))
-        row.insert("message_action_type", m.message_action_type);
+        row.add("message_action_type", m.message_action_type);
     if (has("logic_hash"))
-        row.insert("logic_hash", fingerprint.isEmpty() ? m.logicHash() : fingerprint);
-    return insertRow(row, messageTable);
+        row.add("logic_hash", fingerprint.isEmpty() ? m.logicHash() : fingerprint);
+    return insertValues(messageTable, row);
 }
 
 qint64 IOS6MessageDb::insertAttachment(const _MsgAttachment& a)
 {
     initDb();
-    Sqlite3Row row;
-    row.insert("guid", a.guid);
-    row.insert("created_date", a.created_date);
-    row.insert("start_date", a.start_date);
-    row.insert("filename", a.filename);
-    row.insert("uti", a.uti);
-    row.insert("mime_type", a.mime_type);
-    row.insert("transfer_state", a.transfer_state);
-    row.insert("is_outgoing", a.is_outgoing);
-    if (tableHas(attachmentTable, "user_info") && !a.user_info.isEmpty())
-        row.insert("user_info", a.user_info);
-    if (tableHas(attachmentTable, "transfer_name") && !a.transfer_name.isEmpty())
-        row.insert("transfer_name", a.transfer_name);
+    InsertValues row;
+    row.add("guid", a.guid);
+    row.add("created_date", a.created_date);
+    row.add("start_date", a.start_date);
+    row.add("filename", a.filename);
+    row.add("uti", a.uti);
+    row.add("mime_type", a.mime_type);
+    row.add("transfer_state", a.transfer_state);
+    row.add("is_outgoing", a.is_outgoing);
+    if (tableHas(attachmentTable, "user_info"))
+        row.addBlobOrDefault("user_info", a.user_info);
+    if (tableHas(attachmentTable, "transfer_name"))
+        row.addOrDefault("transfer_name", a.transfer_name);
     if (tableHas(attachmentTable, "total_bytes"))
-        row.insert("total_bytes", a.total_bytes);
-    return insertRow(row, attachmentTable);
+        row.add("total_bytes", a.total_bytes);
+    return insertValues(attachmentTable, row);
 }
 
 qint64 IOS6MessageDb::insertChat(const _MsgChat& chat)
@@ -137,25 +134,52 @@ qint64 IOS6MessageDb::insertChat(const _MsgChat& chat)
     if (chat.service_name != QLatin1String("SMS") && chat.service_name != QLatin1String("iMessage"))
         throw std::runtime_error(
             QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:%1").arg(chat.service_name).toStdString());
-    Sqlite3Row row;
-    row.insert("guid", chat.guid);
-    row.insert("style", chat.style);
-    row.insert("state", chat.state);
-    insertIfNotEmpty(row, "account_id", chat.account_id);
-    row.insert("chat_identifier", chat.chat_identifier);
-    row.insert("service_name", chat.service_name);
-    insertIfNotEmpty(row, "room_name", chat.room_name);
-    row.insert("account_login", chat.account_login);
-    row.insert("is_archived", chat.is_archived);
-    if (tableHas(chatTable, "display_name") && !chat.display_name.isEmpty())
-        row.insert("display_name", chat.display_name);
+    InsertValues row;
+    row.add("guid", chat.guid);
+    row.add("style", chat.style);
+    row.add("state", chat.state);
+    row.addOrDefault("account_id", chat.account_id);
+    row.add("chat_identifier", chat.chat_identifier);
+    row.add("service_name", chat.service_name);
+    row.addOrDefault("room_name", chat.room_name);
+    row.add("account_login", chat.account_login);
+    row.add("is_archived", chat.is_archived);
+    if (tableHas(chatTable, "display_name"))
+        row.addOrDefault("display_name", chat.display_name);
     // The same chat gets the same group id in every database it is written to.
     if (tableHas(chatTable, "group_id"))
-        row.insert("group_id", chat.group_id.isEmpty() ? guidFromBytes(chat.guid.toUtf8()) : chat.group_id);
-    const qint64 chatId = insertRow(row, chatTable);
+        row.add("group_id", chat.group_id.isEmpty() ? guidFromBytes(chat.guid.toUtf8()) : chat.group_id);
+    const qint64 chatId = insertValues(chatTable, row);
     for (const _MsgHandle* handle : chat.handles)
         joinChatHandle(chatId, findOrInsertHandle(*handle));
     return chatId;
+}
+
+qint64 IOS6MessageDb::insertValues(const QString& table, const InsertValues& row)
+{
+    PreparedInsert& insert = preparedInserts[table];
+    if (insert.columns != row.columns()) {
+        QHash<QString, QString> defaults;
+        Sqlite3Cursor info = queryThrow(
+            Sqlite3Sql("select lower(name), dflt_value from pragma_table_info(?)").addTextParam(table));
+        while (info.moveNext())
+            defaults.insert(info.getText(0), info.getText(1));
+        QStringList names;
+        QStringList values;
+        for (const InsertValues::Column& column : row.columns()) {
+            const QString name = QString::fromLatin1(column.name);
+            const QString fallback = defaults.value(name.toLower());
+            names.append(quoteSqlIdentifier(name));
+            values.append(column.orDefault && !fallback.isEmpty() ? QStringLiteral("coalesce(?,%1)").arg(fallback)
+                                                                  : QStringLiteral("?"));
+        }
+        insert.sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                         .arg(quoteSqlIdentifier(table), names.join(QLatin1Char(',')), values.join(QLatin1Char(',')))
+                         .toUtf8();
+        insert.columns = row.columns();
+    }
+    executeThrow(row.sql(insert.sql));
+    return lastInsertId();
 }
 
 qint64 IOS6MessageDb::findOrInsertHandle(const _MsgHandle& handle)
@@ -236,6 +260,34 @@ qint64 IOS6MessageDb::findMessageByLogicHash(const _MsgMessage& message)
     if (!tableHas(messageTable, "logic_hash"))
         return 0;
     return findRowId(Sqlite3Sql("select rowid from message where logic_hash=?").addTextParam(message.logicHash()));
+}
+
+IOS6MessageDb::MessageLookup IOS6MessageDb::lookUpMessage(const _MsgMessage& message, const QString& fingerprint)
+{
+    initDb();
+    const bool byFingerprint = tableHas(messageTable, "logic_hash");
+    Sqlite3Sql sql(QStringLiteral(
+                       "select c, h, (select 1 from chat_handle_join where chat_id = c and handle_id = h), "
+                       "coalesce(%1(select rowid from message where guid = ?)) "
+                       "from (select (select rowid from chat where guid = ?) as c, "
+                       "(select rowid from handle where id = ? and service = ?) as h)")
+                       .arg(byFingerprint ? QStringLiteral("(select rowid from message where logic_hash = ?), ")
+                                          : QString()));
+    if (byFingerprint)
+        sql.addTextParam(fingerprint);
+    sql.addTextParam(message.guid);
+    sql.addTextParam(message.chat ? message.chat->guid : QString());
+    sql.addTextParam(message.handle ? message.handle->id : QString());
+    sql.addTextParam(message.handle ? message.handle->service : QString());
+    Sqlite3Cursor row = queryThrow(sql);
+    MessageLookup found;
+    if (!row.moveNext())
+        return found;
+    found.chatRow = row.getInt64(0);
+    found.handleRow = message.handle ? row.getInt64(1) : 0;
+    found.handleJoined = found.handleRow != 0 && row.getInt64(2) != 0;
+    found.messageRow = row.getInt64(3);
+    return found;
 }
 
 qint64 IOS6MessageDb::countChatMessages()

@@ -73,7 +73,8 @@ private slots:
         const QString root = chooseBackupTempDir().absolutePath();
         QVERIFY(root.startsWith('/'));
         QVERIFY(root.endsWith("/__veltrominex_iosbk_temp"));
-        QCOMPARE(readMemory() + "/__veltrominex_iosbk_temp", root.toUtf8());
+        // The base may be "/" itself when the root volume has the most room.
+        QCOMPARE(QDir(QString::fromUtf8(readMemory())).absoluteFilePath("__veltrominex_iosbk_temp"), root);
     }
 
     void theCacheFolderIsAProbedCandidate()

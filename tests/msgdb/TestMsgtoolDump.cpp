@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -103,6 +104,46 @@ private slots:
                 QVERIFY(m["chat"].isNull());
         }
         QCOMPARE(dump["messages"].toArray().size(), 9);
+    }
+
+    // The streamed document escapes what JSON must and keeps the rest as it stands.
+    void dumpKeepsEveryCharacterOfATextThroughJson()
+    {
+        QTemporaryDir dir;
+        const QString path = smsDbPathIn(dir.path());
+        QVERIFY(makeDeviceDb(path));
+        const QString text = QStringLiteral("\"quoted\" \\ back\nline\ttab\x01\x1f caf\u00e9 \U0001F600 \uFFFC");
+        QCOMPARE(runCli("sqlite3", {path, "UPDATE message SET text = CAST(x'" + text.toUtf8().toHex()
+                                              + "' AS TEXT) WHERE ROWID = 1"})
+                     .exitCode,
+                 0);
+        const CliResult dumped = msgtool({"dump", path});
+        QCOMPARE(dumped.exitCode, 0);
+        QJsonParseError error;
+        const QJsonObject dump = QJsonDocument::fromJson(dumped.out, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        bool found = false;
+        for (const QJsonValue& value : dump["messages"].toArray()) {
+            if (value["rowid"].toInt() == 1) {
+                QCOMPARE(value["text"].toString(), text);
+                found = true;
+            }
+        }
+        QVERIFY(found);
+    }
+
+    // Output that cannot be written is a failure with its reason, even after output began.
+    void aDumpThatCannotBeWrittenFails()
+    {
+        QTemporaryDir dir;
+        const QString path = smsDbPathIn(dir.path());
+        QVERIFY(makeDeviceDb(path));
+        QProcess tool;
+        tool.setStandardOutputFile(QStringLiteral("/dev/full"));
+        tool.start(QStringLiteral(MSGTOOL_PATH), {"dump", path});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 1);
+        QCOMPARE(tool.readAllStandardError(), QByteArray("msgtool: cannot write the output\n"));
     }
 
     void createMakesAnEmptyLocalDatabase()

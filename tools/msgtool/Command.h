@@ -6,7 +6,8 @@
 #include <stdexcept>
 
 // A subcommand: takes its arguments (without its own name) and returns the one JSON
-// document to print. Failures are exceptions: UsageError for wrong arguments (exit 2),
+// document to print, or an undefined value when it has written a large document to
+// stdout itself as it went. Failures are exceptions: UsageError for wrong arguments (exit 2),
 // anything else for a failed operation (exit 1).
 using CommandFunction = QJsonValue (*)(const QStringList& args);
 

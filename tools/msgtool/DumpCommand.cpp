@@ -11,7 +11,8 @@ QJsonValue dump(const QStringList& args)
     const QSharedPointer<AbsIOSMessageDb> db = messageDbAtPath(args.first());
     MsgSetPtr set;
     db->messages(set, 0);
-    return messageSetJson(set, db->iosVersion());
+    writeMessageSetJson(stdout, set, db->iosVersion());
+    return QJsonValue(QJsonValue::Undefined);
 }
 
 } // namespace

@@ -1,10 +1,15 @@
 #include "MessageSetJson.h"
 
+#include "CompactJson.h"
+#include "JsonObjectText.h"
+
 #include "model/SafeSort.h"
 #include "model/SortPredicates.h"
 
 #include <QJsonArray>
 #include <QStringList>
+
+#include <stdexcept>
 
 namespace {
 
@@ -52,64 +57,64 @@ QJsonObject chatJson(const _MsgChat& c)
     };
 }
 
-QJsonObject messageJson(const _MsgMessage& m)
+// Keys are plain names: written as they stand.
+void appendMessageJson(QByteArray& out, const _MsgMessage& m)
 {
-    return QJsonObject{
-        {"rowid", m.rowid},
-        {"guid", m.guid},
-        {"text", m.text},
-        {"replace", m.replace},
-        {"service_center", m.service_center},
-        {"handle_id", m.handle_id},
-        {"subject", m.subject},
-        {"country", m.country},
-        {"attributedBody", base64(m.attributedBody)},
-        {"version", m.version},
-        {"type", m.type},
-        {"service", m.service},
-        {"account", m.account},
-        {"account_guid", m.account_guid},
-        {"error", m.error},
-        {"date", m.date},
-        {"date_read", m.date_read},
-        {"date_delivered", m.date_delivered},
-        {"is_delivered", m.is_delivered},
-        {"is_finished", m.is_finished},
-        {"is_emote", m.is_emote},
-        {"is_from_me", m.is_from_me},
-        {"is_empty", m.is_empty},
-        {"is_delayed", m.is_delayed},
-        {"is_auto_reply", m.is_auto_reply},
-        {"is_prepared", m.is_prepared},
-        {"is_read", m.is_read},
-        {"is_system_message", m.is_system_message},
-        {"is_sent", m.is_sent},
-        {"has_dd_results", m.has_dd_results},
-        {"is_service_message", m.is_service_message},
-        {"is_forward", m.is_forward},
-        {"was_downgraded", m.was_downgraded},
-        {"is_archive", m.is_archive},
-        {"cache_has_attachments", m.cache_has_attachments},
-        {"cache_roomnames", m.cache_roomnames},
-        {"was_data_detected", m.was_data_detected},
-        {"was_deduplicated", m.was_deduplicated},
-        {"deleted", m.deleted},
-        {"seq", m.seq},
-        {"is_audio_message", m.is_audio_message},
-        {"is_played", m.is_played},
-        {"date_played", m.date_played},
-        {"item_type", m.item_type},
-        {"other_handle", m.other_handle},
-        {"group_title", m.group_title},
-        {"group_action_type", m.group_action_type},
-        {"share_status", m.share_status},
-        {"share_direction", m.share_direction},
-        {"is_expirable", m.is_expirable},
-        {"expire_state", m.expire_state},
-        {"message_action_type", m.message_action_type},
-        {"handle", m.handle ? QJsonValue(m.handle->id) : QJsonValue()},
-        {"chat", m.chat ? QJsonValue(m.chat->chat_identifier) : QJsonValue()},
-    };
+    JsonObjectText json(out);
+    json.field("rowid", qint64(m.rowid));
+    json.field("guid", m.guid);
+    json.field("text", m.text);
+    json.field("replace", qint64(m.replace));
+    json.field("service_center", m.service_center);
+    json.field("handle_id", qint64(m.handle_id));
+    json.field("subject", m.subject);
+    json.field("country", m.country);
+    json.field("attributedBody", QString::fromLatin1(m.attributedBody.toBase64()));
+    json.field("version", qint64(m.version));
+    json.field("type", qint64(m.type));
+    json.field("service", m.service);
+    json.field("account", m.account);
+    json.field("account_guid", m.account_guid);
+    json.field("error", qint64(m.error));
+    json.field("date", qint64(m.date));
+    json.field("date_read", qint64(m.date_read));
+    json.field("date_delivered", qint64(m.date_delivered));
+    json.field("is_delivered", qint64(m.is_delivered));
+    json.field("is_finished", qint64(m.is_finished));
+    json.field("is_emote", qint64(m.is_emote));
+    json.field("is_from_me", qint64(m.is_from_me));
+    json.field("is_empty", qint64(m.is_empty));
+    json.field("is_delayed", qint64(m.is_delayed));
+    json.field("is_auto_reply", qint64(m.is_auto_reply));
+    json.field("is_prepared", qint64(m.is_prepared));
+    json.field("is_read", qint64(m.is_read));
+    json.field("is_system_message", qint64(m.is_system_message));
+    json.field("is_sent", qint64(m.is_sent));
+    json.field("has_dd_results", qint64(m.has_dd_results));
+    json.field("is_service_message", qint64(m.is_service_message));
+    json.field("is_forward", qint64(m.is_forward));
+    json.field("was_downgraded", qint64(m.was_downgraded));
+    json.field("is_archive", qint64(m.is_archive));
+    json.field("cache_has_attachments", qint64(m.cache_has_attachments));
+    json.field("cache_roomnames", m.cache_roomnames);
+    json.field("was_data_detected", qint64(m.was_data_detected));
+    json.field("was_deduplicated", qint64(m.was_deduplicated));
+    json.field("deleted", m.deleted);
+    json.field("seq", qint64(m.seq));
+    json.field("is_audio_message", qint64(m.is_audio_message));
+    json.field("is_played", qint64(m.is_played));
+    json.field("date_played", qint64(m.date_played));
+    json.field("item_type", qint64(m.item_type));
+    json.field("other_handle", qint64(m.other_handle));
+    json.field("group_title", m.group_title);
+    json.field("group_action_type", qint64(m.group_action_type));
+    json.field("share_status", qint64(m.share_status));
+    json.field("share_direction", qint64(m.share_direction));
+    json.field("is_expirable", qint64(m.is_expirable));
+    json.field("expire_state", qint64(m.expire_state));
+    json.field("message_action_type", qint64(m.message_action_type));
+    json.field("handle", m.handle ? &m.handle->id : nullptr);
+    json.field("chat", m.chat ? &m.chat->chat_identifier : nullptr);
 }
 
 template<class Record>
@@ -120,25 +125,40 @@ QList<Record*> byRowId(const QHash<qint64, Record*>& records)
     return list;
 }
 
+void write(std::FILE* out, const QByteArray& bytes)
+{
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) != size_t(bytes.size()))
+        throw std::runtime_error("cannot write the output");
+}
+
 } // namespace
 
-QJsonObject messageSetJson(const MsgSetPtr& set, int iosVersion)
+void writeMessageSetJson(std::FILE* out, const MsgSetPtr& set, int iosVersion, const QJsonObject& extra)
 {
-    QList<_MsgMessage*> messages = set.messages();
-    safeSort(messages, messageLessThan);
-    QJsonArray messageArray;
-    for (const _MsgMessage* m : std::as_const(messages))
-        messageArray.append(messageJson(*m));
     QJsonArray chatArray;
     for (const _MsgChat* c : byRowId(set.data()->chats))
         chatArray.append(chatJson(*c));
     QJsonArray handleArray;
     for (const _MsgHandle* h : byRowId(set.data()->handles))
         handleArray.append(handleJson(*h));
-    return QJsonObject{
-        {"ios_version", iosVersion},
-        {"messages", messageArray},
-        {"chats", chatArray},
-        {"handles", handleArray},
-    };
+    QJsonObject head = extra;
+    head.insert(QStringLiteral("ios_version"), iosVersion);
+    head.insert(QStringLiteral("chats"), chatArray);
+    head.insert(QStringLiteral("handles"), handleArray);
+    // The head's closing brace gives way to the messages, streamed one by one.
+    write(out, compactJson(head).chopped(1) + ",\"messages\":[");
+
+    QList<_MsgMessage*> messages = set.messages();
+    safeSort(messages, messageLessThan);
+    QByteArray text;
+    for (qsizetype i = 0; i < messages.size(); ++i) {
+        text.clear();
+        if (i)
+            text += ',';
+        appendMessageJson(text, *messages[i]);
+        write(out, text);
+    }
+    write(out, "]}\n");
+    if (std::fflush(out) != 0 || std::ferror(out))
+        throw std::runtime_error("cannot write the output");
 }

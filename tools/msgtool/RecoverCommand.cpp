@@ -67,9 +67,9 @@ QJsonValue recover(const QStringList& args)
         recoverIOS5(*ios5, set);
     else
         recoverIOS6(dynamic_cast<IOS6MessageDb&>(*db), set);
-    QJsonObject result = messageSetJson(set, db->iosVersion());
-    result.insert(QStringLiteral("recycle_store"), workFolderFor(args.first()).absoluteFilePath(QStringLiteral("recycle.db")));
-    return result;
+    const QString recycleStore = workFolderFor(args.first()).absoluteFilePath(QStringLiteral("recycle.db"));
+    writeMessageSetJson(stdout, set, db->iosVersion(), QJsonObject{{"recycle_store", recycleStore}});
+    return QJsonValue(QJsonValue::Undefined);
 }
 
 } // namespace

@@ -1,13 +1,11 @@
 #include "Command.h"
+#include "CompactJson.h"
 
 #include "frame/MessageBox.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHashFunctions>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <cstdio>
 #include <exception>
@@ -24,13 +22,10 @@ void printUsage()
 
 void printJson(const QJsonValue& value)
 {
-    QByteArray text;
-    if (value.isObject())
-        text = QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact);
-    else if (value.isArray())
-        text = QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact);
-    else // a bare scalar: wrap and unwrap so QJsonDocument does the escaping
-        text = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
+    // A command that streamed its document has printed it already.
+    if (value.isUndefined())
+        return;
+    const QByteArray text = compactJson(value);
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     std::fputc('\n', stdout);
 }

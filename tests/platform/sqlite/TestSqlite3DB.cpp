@@ -1,5 +1,6 @@
 #include "sqlite/Sqlite3DB.h"
 #include "sqlite/Sqlite3Exception.h"
+#include "sqlite/Sqlite3RowReader.h"
 #include "sqlite/SqliteQtVersion.h"
 #include "support/Cli.h"
 
@@ -214,6 +215,37 @@ private slots:
         QVERIFY(c.moveNext());
         QCOMPARE(c.getInt("b"), 7);
         QCOMPARE(c.getRow().size(), 2);
+    }
+
+    // Positions come from the first row, after the step: a column another connection added
+    // meanwhile is found through a cached statement, a missing one reads empty, and a row
+    // that strays from the first row's order fails rather than read the wrong column.
+    void rowReaderReadsByPositionInTheFirstRowsOrder()
+    {
+        const QString path = m_dir.filePath("r.db");
+        Sqlite3DB db;
+        db.openThrow(path, Sqlite3DB::ReadWriteCreate);
+        db.executeThrow("create table t(a, c)");
+        db.executeThrow("insert into t values(1, x'0102')");
+        db.queryThrow("select * from t").moveNext();
+        QCOMPARE(sqliteCli(path, "alter table t add column B; update t set B = 'x'; insert into t values(2, NULL, 'y')"),
+                 QByteArray());
+
+        Sqlite3Cursor cursor = db.queryThrow("select * from t order by a");
+        Sqlite3RowReader rows(cursor);
+        QStringList read;
+        while (rows.moveNext()) {
+            read << QString::number(rows.int64("A")) << rows.text("b") << QString::fromLatin1(rows.blob("c").toHex())
+                 << QString::number(rows.integer("missing"));
+        }
+        QCOMPARE(read, (QStringList{"1", "x", "0102", "0", "2", "y", "", "0"}));
+
+        Sqlite3Cursor again = db.queryThrow("select * from t order by a");
+        Sqlite3RowReader strayed(again);
+        QVERIFY(strayed.moveNext());
+        strayed.int64("a");
+        QVERIFY(strayed.moveNext());
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, strayed.text("b"));
     }
 
     void tbInfoIsCaseInsensitiveAndEmptyForMissingTable()
