@@ -1,6 +1,7 @@
 #include "frame/ErrorReport.h"
 
 #include "frame/MakerServer.h"
+#include "frame/MakerServerNetwork.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -11,14 +12,6 @@ namespace {
 
 constexpr char versionNumber[] = "2.14.12";
 constexpr int buildNumber = 40;
-
-// One manager for the process, never destroyed: a report may still be under way when the
-// program ends, and destroying the manager then leaves its connection objects behind.
-QNetworkAccessManager* network()
-{
-    static QNetworkAccessManager* manager = new QNetworkAccessManager;
-    return manager;
-}
 
 // Line-break tags become CR LF; every other tag is sent as text, not markup.
 QString plainErrorText(QString text)
@@ -53,6 +46,6 @@ void sendErrorReport(const QString& text)
 {
     QNetworkRequest request(makerServerUrl(QStringLiteral("err_report.php")));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
-    QNetworkReply* reply = network()->post(request, errorReportBody(text));
+    QNetworkReply* reply = makerServerNetwork().post(request, errorReportBody(text));
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
 }

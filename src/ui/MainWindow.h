@@ -6,6 +6,7 @@
 #include <QItemSelection>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSharedPointer>
 
 #include <functional>
@@ -19,6 +20,8 @@ class AndroidMonitor;
 class ItemModelMain;
 class ItemModelSms;
 class QFileInfo;
+class QLabel;
+class QNetworkReply;
 class _AbsDBItemNode;
 struct _MsgMessage;
 
@@ -128,9 +131,17 @@ private:
     // Each sub-folder of the data folder's folderName becomes a node through addNode,
     // with its conversations; a folder that cannot be read is reported and skipped.
     void openSavedVirtualDevices(const QString& folderName, const AddDeviceNode& addNode);
+    // The status-bar link, showing the one saved by an earlier run.
+    void createAdvLinkLabel();
+    // At most once a day: asks the maker's server for a newer version and for the link.
+    void startDailyUpdateCheck();
+    void openAdvLink(const QString& link);
 
     Ui::MainWindow* ui;
     ItemModelMain* treeModel = nullptr;
     ItemModelSms* smsModel = nullptr;
     AndroidMonitor* androidMonitor = nullptr;
+    QLabel* advLinkLabel = nullptr;
+    QPointer<QNetworkReply> updateCheckReply;
+    QPointer<QNetworkReply> advLinkReply;
 };
