@@ -9,10 +9,12 @@
 
 #include "android/AndroidMonitor.h"
 #include "ui/MainWindow.h"
+#include "ui/MyTreeView.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QStringList>
+#include <QTest>
 #include <QTranslator>
 
 #include <memory>
@@ -56,4 +58,18 @@ inline QStringList treeRows(const QAbstractItemModel& model)
     QStringList rows;
     treeRows(model, QModelIndex(), QString(), rows);
     return rows;
+}
+
+// Selects the tree row at path (names joined with "/") as a user's click does.
+inline void selectTreeRow(MainWindow& window, const QString& path)
+{
+    auto* tree = child<MyTreeView>(window, "treeViewDS");
+    QModelIndex index;
+    for (const QString& name : path.split(QLatin1Char('/'))) {
+        const QModelIndexList found =
+            tree->model()->match(tree->model()->index(0, 0, index), Qt::DisplayRole, name, 1, Qt::MatchExactly);
+        QVERIFY2(!found.isEmpty(), qPrintable(path));
+        index = found.first();
+    }
+    tree->setCurrentIndex(index);
 }

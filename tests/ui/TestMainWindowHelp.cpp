@@ -9,7 +9,6 @@
 #include "ios/BackupTempDir.h"
 #include "msgdb/IOS6MessageDb.h"
 #include "ui/ItemModelMain.h"
-#include "ui/MyTreeView.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -52,19 +51,6 @@ void listPhones(MainWindow& window)
     node = model.addAndroidDevice(deviceDb(cacheFolder("android_cache", imei)), android);
     node->db->messages(node->msgSet, 0);
     model.loadChatSessions(node);
-}
-
-void selectRow(MainWindow& window, const QString& path)
-{
-    auto* tree = child<MyTreeView>(window, "treeViewDS");
-    QModelIndex index;
-    for (const QString& name : path.split(QLatin1Char('/'))) {
-        const QModelIndexList found =
-            tree->model()->match(tree->model()->index(0, 0, index), Qt::DisplayRole, name, 1, Qt::MatchExactly);
-        QVERIFY2(!found.isEmpty(), qPrintable(path));
-        index = found.first();
-    }
-    tree->setCurrentIndex(index);
 }
 
 // The files this process holds open inside the folder, deleted ones included.
@@ -148,7 +134,7 @@ void TestMainWindowHelp::viewCache()
     MainWindow window(nullptr);
     listPhones(window);
     if (!row.isEmpty())
-        selectRow(window, row);
+        selectTreeRow(window, row);
     // Cleared meanwhile: the folder comes back, empty.
     for (const char* cache : {"ios_cache", "android_cache"})
         QDir(appDataDir().absoluteFilePath(QLatin1String(cache))).removeRecursively();
