@@ -44,12 +44,14 @@ QNetworkReply* takeFinished(QPointer<QNetworkReply>& pending)
     return reply;
 }
 
-// The body of a complete reply with status 200, at most makerReplyLimit bytes; else null.
+// The body of a complete reply with status 200; empty when it is longer than
+// makerReplyLimit, since a part of an address is no address.
 QByteArray completeBody(QNetworkReply& reply)
 {
     if (reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200 || reply.error() != QNetworkReply::NoError)
         return {};
-    return reply.read(makerReplyLimit);
+    const QByteArray body = reply.read(makerReplyLimit + 1);
+    return body.size() > makerReplyLimit ? QByteArray() : body;
 }
 
 bool isWebScheme(const QUrl& url)

@@ -166,6 +166,8 @@ void TestMainWindowUpdateCheck::updateReply_data()
     QTest::newRow("empty") << QJsonObject{{"body", ""}} << int(QMessageBox::Yes) << QStringList() << false << true;
     QTest::newRow("not found") << QJsonObject{{"status", 404}, {"body", download}} << int(QMessageBox::Yes)
                                << QStringList() << false << true;
+    QTest::newRow("oversized offer") << QJsonObject{{"body", download + QString(makerReplyLimit, QLatin1Char('a'))}}
+                                     << int(QMessageBox::Yes) << QStringList() << false << true;
     QTest::newRow("no reply") << QJsonObject{{"drop", true}} << int(QMessageBox::Yes) << QStringList() << false
                               << false;
 }
