@@ -24,7 +24,7 @@ QNetworkReply* getFromMakerServer(const QUrl& url)
     QNetworkRequest request(url);
     request.setTransferTimeout(replyTimeoutMs);
     QNetworkReply* reply = makerServerNetwork().get(request);
-    // Nothing the window wants is this long: a longer body is cut off rather than held.
+    // Nothing the window wants is this long: a longer reply is stopped, not held in memory.
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
         if (received > makerReplyLimit)
             reply->abort();

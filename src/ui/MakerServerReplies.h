@@ -9,7 +9,7 @@
 // the addresses it asks, and the two kinds of reply. No network here.
 
 inline constexpr int makerVersionCode = 40;
-// A reply longer than this is cut: an address or a link needs far less.
+// A reply longer than this is refused: an address or a link needs far less.
 inline constexpr qint64 makerReplyLimit = 64 * 1024;
 inline constexpr char lastCheckTimeFileName[] = "last-check-version-time";
 inline constexpr char lastAdvFileName[] = "last-adv";
