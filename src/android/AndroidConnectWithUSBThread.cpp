@@ -2,13 +2,12 @@
 
 #include "android/AdbClient.h"
 #include "android/CompanionPackage.h"
+#include "android/DeviceManager.h"
 
 #include "frame/ReportedRun.h"
 #include "frame/WorkerReport.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QUrl>
 
 #include <stdexcept>
 
@@ -77,9 +76,7 @@ bool AndroidConnectWithUSBThread::installCompanion()
 
 QString AndroidConnectWithUSBThread::adviceText() const
 {
-    const QString deviceManager =
-        QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/VeltrominexDeviceManager"))
-            .toString();
+    const QString deviceManager = deviceManagerLink();
     return tr("Please try the following:<br/><br/>")
         + tr("1 Go to Google Play on your phone to download and installed the latest version Veltrominex SMS "
              "Sync.<br/><br/>")

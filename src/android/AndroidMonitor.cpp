@@ -2,8 +2,8 @@
 
 #include "android/AdbClient.h"
 #include "android/AndroidLog.h"
+#include "android/DeviceManager.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -83,7 +83,7 @@ bool AndroidMonitor::startServer()
 // The device manager restarts a stuck adb server; it is optional beside the program.
 void AndroidMonitor::runDeviceManager()
 {
-    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/VeltrominexDeviceManager");
+    const QString path = deviceManagerPath();
     if (!QFileInfo(path).isExecutable())
         return;
     qint64 pid = 0;

@@ -2,6 +2,7 @@
 
 #include "frame/AppVersion.h"
 #include "frame/MakerServer.h"
+#include "frame/MakerServerNetwork.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -9,14 +10,6 @@
 #include <QRegularExpression>
 
 namespace {
-
-// One manager for the process, never destroyed: a report may still be under way when the
-// program ends, and destroying the manager then leaves its connection objects behind.
-QNetworkAccessManager* network()
-{
-    static QNetworkAccessManager* manager = new QNetworkAccessManager;
-    return manager;
-}
 
 // Line-break tags become CR LF; every other tag is sent as text, not markup.
 QString plainErrorText(QString text)
@@ -51,6 +44,6 @@ void sendErrorReport(const QString& text)
 {
     QNetworkRequest request(makerServerUrl(QStringLiteral("err_report.php")));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
-    QNetworkReply* reply = network()->post(request, errorReportBody(text));
+    QNetworkReply* reply = makerServerNetwork().post(request, errorReportBody(text));
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
 }

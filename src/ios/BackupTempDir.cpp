@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QStorageInfo>
 
@@ -96,8 +97,10 @@ QDir chooseBackupTempDir()
     return QDir(QDir(base).absoluteFilePath(QLatin1String(backupTempDirName)));
 }
 
-void removeBackupTempDir()
+bool removeBackupTempDir()
 {
-    removeDirRecursively(chooseBackupTempDir().absolutePath());
+    const QString root = chooseBackupTempDir().absolutePath();
+    removeDirRecursively(root);
     QFile::remove(memoryFilePath());
+    return !QFileInfo::exists(root) && !QFileInfo::exists(memoryFilePath());
 }

@@ -9,8 +9,9 @@
 // in "__veltrominex_iosbk_temp.path" of the data folder. A remembered base is reused
 // without a new test. The root itself is not created here.
 QDir chooseBackupTempDir();
-// Deletes the root with every backup in it, and forgets the base. Reports nothing.
-void removeBackupTempDir();
+// Deletes the root with every backup in it, and forgets the base. False when the root
+// or the file remembering its base is still there afterwards.
+bool removeBackupTempDir();
 
 struct BackupVolume
 {

@@ -74,11 +74,13 @@ MainWindow::MainWindow(QWidget* parent)
     ui->treeViewSMS->setColumnWidth(2, 120);
 
     setWindowTitle(QObject::tr("Veltrominex Message Transfer"));
+    createAdvLinkLabel();
 
     subscribeIosArrival();
     startAndroidMonitor();
     QTimer::singleShot(androidTipsDelayMs, this, &MainWindow::androidUsbTips);
     openLocalDatabases();
+    startDailyUpdateCheck();
 
     openSavedVirtualDevices(QStringLiteral("virtual_ios"),
                             [this](QSharedPointer<AbsMessageDb> db, const QFileInfo& folder) {

@@ -8,6 +8,7 @@
 #include <QItemSelection>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSharedPointer>
 
 #include <functional>
@@ -23,6 +24,8 @@ class ItemModelSms;
 class QAction;
 class QFileInfo;
 class QTreeView;
+class QLabel;
+class QNetworkReply;
 class _AbsDBItemNode;
 struct _MsgMessage;
 
@@ -197,6 +200,11 @@ private:
     void removeAndroidDeviceNode(const QString& devId);
     // Empties the list first when it shows the node's records, which go with the node.
     void removeDeviceNode(_AbsDBItemNode* node);
+    // The status-bar link, showing the one saved by an earlier run.
+    void createAdvLinkLabel();
+    // At most once a day: asks the maker's server for a newer version and for the link.
+    void startDailyUpdateCheck();
+    void openAdvLink(const QString& link);
 
     Ui::MainWindow* ui;
     ItemModelMain* treeModel = nullptr;
@@ -211,4 +219,7 @@ private:
 
     int deviceEventDeferrals = 0;
     QList<std::function<void()>> deferredDeviceEvents;
+    QLabel* advLinkLabel = nullptr;
+    QPointer<QNetworkReply> updateCheckReply;
+    QPointer<QNetworkReply> advLinkReply;
 };

@@ -104,33 +104,3 @@ void MainWindow::miImportItunes()
 void MainWindow::miImportToLocalDb()
 {
 }
-void MainWindow::onCheckVersionReadyRead()
-{
-}
-void MainWindow::onGetAdvLinkRead()
-{
-}
-void MainWindow::miCheckUpdate()
-{
-}
-void MainWindow::androidUsbTips()
-{
-}
-void MainWindow::miViewCache()
-{
-}
-void MainWindow::miOpenDbFolder()
-{
-}
-void MainWindow::miHelp()
-{
-}
-void MainWindow::miFeedback()
-{
-}
-void MainWindow::miHome()
-{
-}
-void MainWindow::miClearCache()
-{
-}

@@ -96,10 +96,22 @@ private slots:
         const QDir root = chooseBackupTempDir();
         QVERIFY(QDir().mkpath(root.absoluteFilePath("PHONE/sub")));
         QFile(root.absoluteFilePath("PHONE/Status.plist")).open(QIODevice::WriteOnly);
-        removeBackupTempDir();
+        QVERIFY(removeBackupTempDir());
         QVERIFY(!root.exists());
         QVERIFY(QDir(base.path()).exists());
         QVERIFY(!QFile::exists(memoryFile()));
+    }
+
+    void removalSaysWhenTheRootStays()
+    {
+        QTemporaryDir base;
+        writeMemory(base.path().toUtf8());
+        const QDir root = chooseBackupTempDir();
+        QVERIFY(QDir().mkpath(root.absoluteFilePath("PHONE")));
+        // Hidden entries are never removed, so their folder stays.
+        QFile(root.absoluteFilePath("PHONE/.keep")).open(QIODevice::WriteOnly);
+        QVERIFY(!removeBackupTempDir());
+        QVERIFY(root.exists());
     }
 };
 

@@ -1,0 +1,9 @@
+#include "frame/MakerServerNetwork.h"
+
+#include <QNetworkAccessManager>
+
+QNetworkAccessManager& makerServerNetwork()
+{
+    static QNetworkAccessManager* manager = new QNetworkAccessManager;
+    return *manager;
+}

@@ -1,0 +1,58 @@
+#include "ui/MainWindow.h"
+
+#include "android/AndroidMonitor.h"
+#include "android/DeviceManager.h"
+#include "frame/DataFolder.h"
+#include "frame/MakerServer.h"
+#include "frame/MessageBox.h"
+#include "frame/ShellOpen.h"
+
+#include <QDesktopServices>
+
+namespace {
+
+QString androidTipsText()
+{
+    const QString howTo = QStringLiteral("<a href=\"%1\">How to</a>?<br/><br/>");
+    const QString debugging =
+        makerServerUrl(QStringLiteral("tutorial/enable-usb-debugging-on-android.html")).toString(QUrl::FullyEncoded);
+    const QString driver =
+        makerServerUrl(QStringLiteral("install-usb-driver-software-for-android.html")).toString(QUrl::FullyEncoded);
+    return QStringLiteral("<b>Android device not found.</b><br/><br/>")
+           + QStringLiteral("Want to connect Android device? If yes, please follow these steps:<br/><br/>")
+           + QStringLiteral("* Enable USB debugging on your Android device. ") + howTo.arg(debugging)
+           + QStringLiteral("* Install USB driver software on your computer. ") + howTo.arg(driver)
+           + QStringLiteral("* Click <a href=\"%1\">HERE</a> to run Veltrominex Device Manager to try again.<br/><br/>")
+                 .arg(deviceManagerLink());
+}
+
+} // namespace
+
+void MainWindow::miHelp()
+{
+    QDesktopServices::openUrl(makerServerUrl(QStringLiteral("message-transfer/help.html")));
+}
+
+void MainWindow::miFeedback()
+{
+    QDesktopServices::openUrl(makerServerUrl(QStringLiteral("support.html")));
+}
+
+void MainWindow::miHome()
+{
+    // Nothing is connected to this slot, and an empty address opens nothing.
+    shellOpen(QString());
+}
+
+void MainWindow::miOpenDbFolder()
+{
+    openInExplorer(localDatabasesDir().absolutePath());
+}
+
+void MainWindow::androidUsbTips()
+{
+    // A phone adb lists in any state, unauthorised or offline too, is a phone found.
+    if (androidMonitor && androidMonitor->knownDeviceCount() > 0)
+        return;
+    showInfo(androidTipsText());
+}

@@ -1,0 +1,244 @@
+#include "ui/MainWindow.h"
+
+#include "MainWindowFixture.h"
+#include "msgdb/LocalDbFixture.h"
+#include "support/MessageBoxAnswerer.h"
+#include "support/UrlRecorder.h"
+
+#include "frame/DataFolder.h"
+#include "ios/BackupTempDir.h"
+#include "msgdb/IOS6MessageDb.h"
+#include "ui/ItemModelMain.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString udid = QStringLiteral("00008030-001A2B3C4D5E802E");
+const QString imei = QStringLiteral("356938035643809");
+
+ItemModelMain& treeModel(MainWindow& window)
+{
+    return *qobject_cast<ItemModelMain*>(child<MyTreeView>(window, "treeViewDS")->model());
+}
+
+QString cacheFolder(const char* cache, const QString& device)
+{
+    return appDataDir().absoluteFilePath(QLatin1String(cache) + QLatin1Char('/') + device);
+}
+
+QSharedPointer<AbsMessageDb> deviceDb(const QString& folder)
+{
+    makeLocalDb(folder);
+    return QSharedPointer<AbsMessageDb>(new IOS6MessageDb(QDir(folder), QString(), true));
+}
+
+// A phone of each kind listed with its messages read, as after their arrival.
+void listPhones(MainWindow& window)
+{
+    ItemModelMain& model = treeModel(window);
+    IOSDevice iphone;
+    iphone.deviceName = QStringLiteral("Sim iPhone");
+    iphone.uniqueDeviceId = udid;
+    _AbsDBItemNode* node = model.addIOSDevice(deviceDb(cacheFolder("ios_cache", udid)), iphone);
+    node->db->messages(node->msgSet, 0);
+    model.loadChatSessions(node);
+    AndroidDevice android;
+    android.model = QStringLiteral("Sim Phone 7");
+    android.imei = imei;
+    node = model.addAndroidDevice(deviceDb(cacheFolder("android_cache", imei)), android);
+    node->db->messages(node->msgSet, 0);
+    model.loadChatSessions(node);
+}
+
+// The files this process holds open inside the folder, deleted ones included.
+QStringList openFilesIn(const QString& folder)
+{
+    QStringList open;
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System | QDir::Files)) {
+        const QString target = fd.symLinkTarget();
+        if (target.startsWith(folder))
+            open << target;
+    }
+    return open;
+}
+
+void touch(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+int devicePasses(const FakeAdb& adb)
+{
+    return int(adb.calls().count(QStringLiteral(R"(["devices"])")));
+}
+
+} // namespace
+
+class TestMainWindowHelp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void pagesAndDatabaseFolder();
+    void viewCache_data();
+    void viewCache();
+    void clearingClosesListedDatabasesAndRemovesEveryCache();
+    void clearingSaysWhatStays();
+    void connectionTips_data();
+    void connectionTips();
+
+private:
+    std::unique_ptr<MainWindowFixture> fixture;
+};
+
+void TestMainWindowHelp::initTestCase()
+{
+    fixture = std::make_unique<MainWindowFixture>();
+}
+
+void TestMainWindowHelp::pagesAndDatabaseFolder()
+{
+    UrlRecorder urls;
+    MainWindow window(nullptr);
+    QDir(localDatabasesDir()).removeRecursively();
+    for (const char* slot : {"miHelp", "miFeedback", "miHome", "miOpenDbFolder"})
+        QVERIFY(QMetaObject::invokeMethod(&window, slot));
+    const QByteArray base = qgetenv("VELTROMINEX_SERVER");
+    QCOMPARE(urls.opened, (QList<QUrl>{QUrl(base + "/message-transfer/help.html"), QUrl(base + "/support.html"),
+                                       QUrl::fromLocalFile(localDatabasesDir().absolutePath())}));
+    QVERIFY(QFileInfo(localDatabasesDir().absolutePath()).isDir());
+}
+
+void TestMainWindowHelp::viewCache_data()
+{
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("iPhone") << QStringLiteral("Devices/Sim iPhone") << cacheFolder("ios_cache", udid);
+    QTest::newRow("Android phone") << QStringLiteral("Devices/Sim Phone 7") << cacheFolder("android_cache", imei);
+    QTest::newRow("chat of a phone") << QStringLiteral("Devices/Sim iPhone/+14155550101") << QString();
+    QTest::newRow("devices root") << QStringLiteral("Devices") << QString();
+    QTest::newRow("nothing current") << QString() << QString();
+}
+
+void TestMainWindowHelp::viewCache()
+{
+    QFETCH(QString, row);
+    QFETCH(QString, opened);
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    listPhones(window);
+    if (!row.isEmpty())
+        selectTreeRow(window, row);
+    // Cleared meanwhile: the folder comes back, empty.
+    for (const char* cache : {"ios_cache", "android_cache"})
+        QDir(appDataDir().absoluteFilePath(QLatin1String(cache))).removeRecursively();
+    UrlRecorder urls;
+    QVERIFY(QMetaObject::invokeMethod(&window, "miViewCache"));
+    QCOMPARE(urls.opened, opened.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl::fromLocalFile(opened)});
+    if (!opened.isEmpty())
+        QVERIFY(QFileInfo(opened).isDir());
+    QVERIFY(answerer.texts.isEmpty());
+}
+
+void TestMainWindowHelp::clearingClosesListedDatabasesAndRemovesEveryCache()
+{
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    listPhones(window);
+    touch(appDataDir().absoluteFilePath(QStringLiteral("itunes_cache/KEY/sms.db")));
+    QTemporaryDir backupBase;
+    {
+        QFile memory(appDataDir().absoluteFilePath(QLatin1String(backupTempMemoryName)));
+        QVERIFY(memory.open(QIODevice::WriteOnly));
+        memory.write(backupBase.path().toUtf8());
+    }
+    const QString backupRoot = chooseBackupTempDir().absolutePath();
+    touch(backupRoot + QStringLiteral("/PHONE/Status.plist"));
+    const QString data = appDataDir().absolutePath();
+    QVERIFY(!openFilesIn(data + QStringLiteral("/ios_cache")).isEmpty());
+    QVERIFY(!openFilesIn(data + QStringLiteral("/android_cache")).isEmpty());
+
+    for (int run = 1; run <= 2; ++run) {
+        QVERIFY(QMetaObject::invokeMethod(&window, "miClearCache"));
+        QCOMPARE(answerer.texts, QStringList(run, QStringLiteral("Successfully cleared cache files.")));
+        QCOMPARE(answerer.icons.last(), QMessageBox::Information);
+        for (const char* cache : {"ios_cache", "itunes_cache", "android_cache"})
+            QVERIFY2(!QFileInfo::exists(appDataDir().absoluteFilePath(QLatin1String(cache))), cache);
+        QVERIFY(!QFileInfo::exists(backupRoot));
+        QVERIFY(!QFileInfo::exists(appDataDir().absoluteFilePath(QLatin1String(backupTempMemoryName))));
+        QVERIFY(QFileInfo(backupBase.path()).isDir());
+    }
+    // No connection goes on reading a deleted file.
+    for (const char* cache : {"/ios_cache", "/android_cache"})
+        QCOMPARE(openFilesIn(data + QLatin1String(cache)), QStringList());
+    ItemModelMain& model = treeModel(window);
+    QCOMPARE(model.deviceRoot->children.size(), 2);
+    for (AbsTreeItemModel::_ItemNode* node : model.deviceRoot->children)
+        QVERIFY(!static_cast<_AbsDBItemNode*>(node)->db->isOpen());
+}
+
+void TestMainWindowHelp::clearingSaysWhatStays()
+{
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    // Hidden entries are never deleted, so their folder stays.
+    touch(appDataDir().absoluteFilePath(QStringLiteral("itunes_cache/KEY/.hidden")));
+    touch(appDataDir().absoluteFilePath(QStringLiteral("ios_cache/PHONE/sms.db")));
+    QVERIFY(QMetaObject::invokeMethod(&window, "miClearCache"));
+    QCOMPARE(answerer.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
+    QCOMPARE(answerer.texts, QStringList{QStringLiteral("Some cache files could not be removed:<br/>")
+                                         + appDataDir().absoluteFilePath(QStringLiteral("itunes_cache"))});
+    QVERIFY(!QFileInfo::exists(appDataDir().absoluteFilePath(QStringLiteral("ios_cache"))));
+    QDir(appDataDir().absoluteFilePath(QStringLiteral("itunes_cache"))).removeRecursively();
+}
+
+void TestMainWindowHelp::connectionTips_data()
+{
+    QTest::addColumn<QList<QStringList>>("devices");
+    QTest::addColumn<bool>("tips");
+    QTest::newRow("no phone") << QList<QStringList>() << true;
+    QTest::newRow("unauthorised phone") << QList<QStringList>{{"SER1", "unauthorized"}} << false;
+    QTest::newRow("offline phone") << QList<QStringList>{{"SER2", "offline"}} << false;
+    QTest::newRow("phone") << QList<QStringList>{{"SER3", "device"}} << false;
+}
+
+void TestMainWindowHelp::connectionTips()
+{
+    QFETCH(QList<QStringList>, devices);
+    QFETCH(bool, tips);
+    fixture->adb.setDevices(devices);
+    const int passesBefore = devicePasses(fixture->adb);
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    // Two passes begun: the first has been taken in.
+    QTRY_VERIFY_WITH_TIMEOUT(devicePasses(fixture->adb) >= passesBefore + 2, 10000);
+    QVERIFY(QMetaObject::invokeMethod(&window, "androidUsbTips"));
+    if (!tips) {
+        QCOMPARE(answerer.texts, QStringList());
+        return;
+    }
+    const QString base = QString::fromUtf8(qgetenv("VELTROMINEX_SERVER"));
+    const QString deviceManager =
+        QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/VeltrominexDeviceManager")).toString();
+    QCOMPARE(answerer.icons, QList<QMessageBox::Icon>{QMessageBox::Information});
+    QCOMPARE(answerer.texts,
+             QStringList{QStringLiteral("<b>Android device not found.</b><br/><br/>"
+                                        "Want to connect Android device? If yes, please follow these steps:<br/><br/>"
+                                        "* Enable USB debugging on your Android device. <a href=\"%1/tutorial/"
+                                        "enable-usb-debugging-on-android.html\">How to</a>?<br/><br/>"
+                                        "* Install USB driver software on your computer. <a href=\"%1/"
+                                        "install-usb-driver-software-for-android.html\">How to</a>?<br/><br/>"
+                                        "* Click <a href=\"%2\">HERE</a> to run Veltrominex Device Manager to try "
+                                        "again.<br/><br/>")
+                             .arg(base, deviceManager)});
+}
+
+QTEST_MAIN(TestMainWindowHelp)
+#include "TestMainWindowHelp.moc"
+#include "support/moc_UrlRecorder.cpp"
