@@ -18,12 +18,7 @@ const QString backupDomain = QStringLiteral("com.apple.mobile.backup");
 bool isPlainIdCharacter(QChar c)
 {
     return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-        || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-');
-}
-
-void warnWithPicture(const QString& text, const char* picture)
-{
-    showWarning(QStringLiteral("%1<br/><br/><img src=\"%2\"/>").arg(text, QLatin1String(picture)));
+           || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-');
 }
 
 } // namespace
@@ -75,28 +70,39 @@ QList<int> IOSDevice::versionNumbers() const
 
 bool IOSDevice::checkBackupSettings(bool checkCloud, bool checkEncrypt) const
 {
+    const std::optional<SettingsRefusal> refusal = backupSettingsRefusal(checkCloud, checkEncrypt);
+    if (refusal)
+        showWarning(QStringLiteral("%1<br/><br/><img src=\"%2\"/>").arg(refusal->text, refusal->picture));
+    return !refusal;
+}
+
+std::optional<IOSDevice::SettingsRefusal> IOSDevice::backupSettingsRefusal(bool checkCloud, bool checkEncrypt) const
+{
     try {
         const QList<CFType> values = mobiledevice_copy_values(handle, {QString()}, backupDomain);
         if (values.isEmpty())
-            return true;
+            return std::nullopt;
         const CFType& settings = values.first();
-        if (checkCloud && settings.value(QStringLiteral("CloudBackupEnabled")).toBool(false)) {
-            warnWithPicture(QStringLiteral("Failed to transfer data to device. Please turn off iCloud backup on your "
-                                           "iPhone to try again."),
-                            ":res/close_icloudbk.jpg");
-            return false;
-        }
-        if (checkEncrypt && settings.value(QStringLiteral("WillEncrypt")).toBool(false)) {
-            warnWithPicture(QStringLiteral("Failed to transfer data to device. Your iTunes backup is encrypted. Please "
-                                           "run iTunes on computer and then uncheck \"Encrypt iPhone backup\" option "
-                                           "to try again."),
-                            ":res/close_itunesbkenc.jpg");
-            return false;
-        }
+        if (checkCloud && settings.value(QStringLiteral("CloudBackupEnabled")).toBool(false))
+            return SettingsRefusal{cloudBackupRefusal(), QStringLiteral(":res/close_icloudbk.jpg")};
+        if (checkEncrypt && settings.value(QStringLiteral("WillEncrypt")).toBool(false))
+            return SettingsRefusal{encryptedBackupRefusal(), QStringLiteral(":res/close_itunesbkenc.jpg")};
     } catch (const std::exception& e) {
         // A phone that cannot be asked does not stop the operation; the operation's own
         // session then reports what is wrong.
         qCWarning(lcIos) << "iPhone backup settings:" << e.what();
     }
-    return true;
+    return std::nullopt;
+}
+
+QString IOSDevice::cloudBackupRefusal()
+{
+    return QStringLiteral(
+        "Failed to transfer data to device. Please turn off iCloud backup on your iPhone to try again.");
+}
+
+QString IOSDevice::encryptedBackupRefusal()
+{
+    return QStringLiteral("Failed to transfer data to device. Your iTunes backup is encrypted. Please run iTunes on "
+                          "computer and then uncheck \"Encrypt iPhone backup\" option to try again.");
 }

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 // One attached iPhone: the lockdown values read at its arrival and the device library's
 // handle, through which every later operation reaches it. A value type; the handle is
 // copied, never released. Saved virtual iPhones have no handle.
@@ -32,6 +34,17 @@ public:
     // backups (checkEncrypt) forbid what comes next; the iCloud check goes first. A phone
     // that cannot be asked counts as allowing it. GUI thread.
     bool checkBackupSettings(bool checkCloud, bool checkEncrypt) const;
+    // Why the same settings forbid it, told to no one: the text, and the resource path of
+    // the picture that shows which setting to turn off. None when they allow it.
+    struct SettingsRefusal
+    {
+        QString text;
+        QString picture;
+    };
+    std::optional<SettingsRefusal> backupSettingsRefusal(bool checkCloud, bool checkEncrypt) const;
+    // The texts of those refusals; the second also serves a backup found encrypted.
+    static QString cloudBackupRefusal();
+    static QString encryptedBackupRefusal();
 
     QString deviceName;
     QString uniqueDeviceId;
