@@ -1,7 +1,6 @@
 #include "ios/IOSDevice.h"
 
 #include "frame/DataFolder.h"
-#include "frame/MessageBox.h"
 #include "ios/IosLog.h"
 #include "ios/mobiledevice_session.h"
 
@@ -68,14 +67,6 @@ QList<int> IOSDevice::versionNumbers() const
     return numbers;
 }
 
-bool IOSDevice::checkBackupSettings(bool checkCloud, bool checkEncrypt) const
-{
-    const std::optional<SettingsRefusal> refusal = backupSettingsRefusal(checkCloud, checkEncrypt);
-    if (refusal)
-        showWarning(QStringLiteral("%1<br/><br/><img src=\"%2\"/>").arg(refusal->text, refusal->picture));
-    return !refusal;
-}
-
 std::optional<IOSDevice::SettingsRefusal> IOSDevice::backupSettingsRefusal(bool checkCloud, bool checkEncrypt) const
 {
     try {
@@ -84,9 +75,9 @@ std::optional<IOSDevice::SettingsRefusal> IOSDevice::backupSettingsRefusal(bool 
             return std::nullopt;
         const CFType& settings = values.first();
         if (checkCloud && settings.value(QStringLiteral("CloudBackupEnabled")).toBool(false))
-            return SettingsRefusal{cloudBackupRefusal(), QStringLiteral(":res/close_icloudbk.jpg")};
+            return cloudBackupRefusal();
         if (checkEncrypt && settings.value(QStringLiteral("WillEncrypt")).toBool(false))
-            return SettingsRefusal{encryptedBackupRefusal(), QStringLiteral(":res/close_itunesbkenc.jpg")};
+            return encryptedBackupRefusal();
     } catch (const std::exception& e) {
         // A phone that cannot be asked does not stop the operation; the operation's own
         // session then reports what is wrong.
@@ -95,14 +86,16 @@ std::optional<IOSDevice::SettingsRefusal> IOSDevice::backupSettingsRefusal(bool 
     return std::nullopt;
 }
 
-QString IOSDevice::cloudBackupRefusal()
+IOSDevice::SettingsRefusal IOSDevice::cloudBackupRefusal()
 {
-    return QStringLiteral(
-        "Failed to transfer data to device. Please turn off iCloud backup on your iPhone to try again.");
+    return {
+        QStringLiteral("Failed to transfer data to device. Please turn off iCloud backup on your iPhone to try again."),
+        QStringLiteral(":res/close_icloudbk.jpg")};
 }
 
-QString IOSDevice::encryptedBackupRefusal()
+IOSDevice::SettingsRefusal IOSDevice::encryptedBackupRefusal()
 {
-    return QStringLiteral("Failed to transfer data to device. Your iTunes backup is encrypted. Please run iTunes on "
-                          "computer and then uncheck \"Encrypt iPhone backup\" option to try again.");
+    return {QStringLiteral("Failed to transfer data to device. Your iTunes backup is encrypted. Please run iTunes on "
+                           "computer and then uncheck \"Encrypt iPhone backup\" option to try again."),
+            QStringLiteral(":res/close_itunesbkenc.jpg")};
 }

@@ -30,21 +30,19 @@ public:
     QDir cacheDir() const;
     // The numbers of the product version: "7.1.2" gives 7, 1, 2; no digits, none.
     QList<int> versionNumbers() const;
-    // False, after telling the user why, when iCloud backup (checkCloud) or encrypted
-    // backups (checkEncrypt) forbid what comes next; the iCloud check goes first. A phone
-    // that cannot be asked counts as allowing it. GUI thread.
-    bool checkBackupSettings(bool checkCloud, bool checkEncrypt) const;
-    // Why the same settings forbid it, told to no one: the text, and the resource path of
-    // the picture that shows which setting to turn off. None when they allow it.
+    // Why iCloud backup (checkCloud) or encrypted backups (checkEncrypt) forbid what comes
+    // next: the text, and the resource path of the picture that shows which setting to
+    // turn off; the iCloud check goes first. None when they allow it; a phone that cannot
+    // be asked counts as allowing it.
     struct SettingsRefusal
     {
         QString text;
         QString picture;
     };
     std::optional<SettingsRefusal> backupSettingsRefusal(bool checkCloud, bool checkEncrypt) const;
-    // The texts of those refusals; the second also serves a backup found encrypted.
-    static QString cloudBackupRefusal();
-    static QString encryptedBackupRefusal();
+    // Those refusals; the second also serves a backup found encrypted.
+    static SettingsRefusal cloudBackupRefusal();
+    static SettingsRefusal encryptedBackupRefusal();
 
     QString deviceName;
     QString uniqueDeviceId;

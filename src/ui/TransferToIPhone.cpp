@@ -22,6 +22,12 @@ WorkerOutcome failed(const QString& text)
     return WorkerOutcome{WorkerOutcome::Failed, text};
 }
 
+WorkerOutcome refused(IPhoneActionFrontEnd& frontEnd, const QString& text, const QString& picture = QString())
+{
+    frontEnd.refuse(text, picture);
+    return failed(text);
+}
+
 WorkerOutcome cancelled()
 {
     return WorkerOutcome{WorkerOutcome::Cancelled, QString()};
@@ -65,14 +71,10 @@ WorkerOutcome TransferToIPhone::run(IPhoneActionFrontEnd& frontEnd)
     merged = 0;
     skipped = 0;
     const QString refusal = targetRefusal();
-    if (!refusal.isEmpty()) {
-        frontEnd.refuse(refusal);
-        return failed(refusal);
-    }
-    if (const std::optional<IOSDevice::SettingsRefusal> settings = target.backupSettingsRefusal(true, true)) {
-        frontEnd.refuse(settings->text, settings->picture);
-        return failed(settings->text);
-    }
+    if (!refusal.isEmpty())
+        return refused(frontEnd, refusal);
+    if (const std::optional<IOSDevice::SettingsRefusal> settings = target.backupSettingsRefusal(true, true))
+        return refused(frontEnd, settings->text, settings->picture);
     if (!target.productType.startsWith(QLatin1String("iPhone"), Qt::CaseInsensitive)
         && !frontEnd.ask(QStringLiteral("You can transfer iMessage only to an iPad/iPod. Want to continue?")))
         return cancelled();
@@ -101,10 +103,8 @@ WorkerOutcome TransferToIPhone::run(IPhoneActionFrontEnd& frontEnd)
         return failed(text);
     }
     // The phone may have begun to encrypt its backups after the settings were read.
-    if (manifest.isEncrypted) {
-        frontEnd.refuse(IOSDevice::encryptedBackupRefusal(), QStringLiteral(":res/close_itunesbkenc.jpg"));
-        return failed(IOSDevice::encryptedBackupRefusal());
-    }
+    if (manifest.isEncrypted)
+        return refused(frontEnd, IOSDevice::encryptedBackupRefusal().text, IOSDevice::encryptedBackupRefusal().picture);
     ITunesCacheSMSThread cache(&manifest, &cacheStep->report());
     cache.setBackupLock(lock);
     outcome = cacheStep->run(cache);

@@ -246,10 +246,11 @@ private slots:
         QTest::newRow("iOS 5 target") << QString() << true
                                       << "warning: Failed to recover. Only iOS 6 or above is supported.";
         QTest::newRow("iCloud backup") << "v['com.apple.mobile.backup']['CloudBackupEnabled']=True" << false
-                                       << "warning: " + IOSDevice::cloudBackupRefusal() + " [:res/close_icloudbk.jpg]";
+                                       << "warning: " + IOSDevice::cloudBackupRefusal().text
+                                              + " [:res/close_icloudbk.jpg]";
         QTest::newRow("encrypted backups")
             << "v['com.apple.mobile.backup']['WillEncrypt']=True" << false
-            << "warning: " + IOSDevice::encryptedBackupRefusal() + " [:res/close_itunesbkenc.jpg]";
+            << "warning: " + IOSDevice::encryptedBackupRefusal().text + " [:res/close_itunesbkenc.jpg]";
     }
     void refusals()
     {
@@ -278,6 +279,31 @@ private slots:
         QCOMPARE(frontEnd.steps, 0);
         QVERIFY(!toolRan(phone.device));
         QCOMPARE(sha1sum(phone.smsDb), before);
+    }
+
+    // The arrival's backup road allows encrypted backups, but not iCloud backup.
+    void arrivalThroughABackupRefusesICloudBackup()
+    {
+        const QString udid = QStringLiteral("ARRIVAL-ICLOUD");
+        const IOSDevice device =
+            plugInBackupPhone(m_phones, udid, m_dir.filePath(QStringLiteral("work/") + udid), {}, {"--ios", "9.3.5"});
+        QVERIFY(device.handle);
+        QVERIFY(editPhoneValues(m_phones.folder(udid), "v['com.apple.mobile.backup']['CloudBackupEnabled']=True;"
+                                                       "v['com.apple.mobile.backup']['WillEncrypt']=True"));
+        ScriptedFrontEnd frontEnd;
+        IPhoneMessageDbLoad load(device);
+        QCOMPARE(load.fetch(frontEnd).result, WorkerOutcome::Failed);
+        QCOMPARE(frontEnd.boxes,
+                 QStringList{"warning: " + IOSDevice::cloudBackupRefusal().text + " [:res/close_icloudbk.jpg]"});
+        QCOMPARE(frontEnd.steps, 0);
+        QVERIFY(!toolRan(device));
+
+        QVERIFY(editPhoneValues(m_phones.folder(udid), "v['com.apple.mobile.backup']['CloudBackupEnabled']=False"));
+        ScriptedFrontEnd again;
+        QCOMPARE(load.fetch(again).result, WorkerOutcome::Succeeded);
+        QCOMPARE(again.steps, 2);
+        QVERIFY(toolRan(device));
+        QCOMPARE(load.open()->iosVersion(), 6);
     }
 
     // A saved virtual iPhone: its identifier is its folder's path and it has no handle.
