@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>AboutUsForm</name>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Copyright © %1 Veltrominex</source>
+        <translation>Copyright © %1 Veltrominex</translation>
+    </message>
+</context>
+<context>
     <name>AndroidConnectWithUSBThread</name>
     <message>
         <source>IDS_CHECKING_APK_INSTALL</source>
@@ -93,6 +104,21 @@
     <message>
         <source>Unknown error.</source>
         <translation>Unknown error.</translation>
+    </message>
+</context>
+<context>
+    <name>CountrySelForm</name>
+    <message>
+        <source>IDS_SEL_YOUR_PHONE_COUNTRY</source>
+        <translation>Select your country code:</translation>
+    </message>
+    <message>
+        <source>IDS_CANT_CONTINUE_WITHOUT_SEL_ONE_COUNTRY</source>
+        <translation>Please select a cuntry code first to continue.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_SEL_COUNTRY_%1</source>
+        <translation>Confirm to select %1?</translation>
     </message>
 </context>
 <context>

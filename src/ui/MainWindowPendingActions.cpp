@@ -122,6 +122,3 @@ void MainWindow::miHome()
 void MainWindow::miClearCache()
 {
 }
-void MainWindow::miAbout()
-{
-}
