@@ -4,6 +4,7 @@
 #include "ios/IOSDevice.h"
 #include "model/CountryLibDb.h"
 #include "msgdb/AbsIOSMessageDb.h"
+#include "ui/CountrySelForm.h"
 #include "ui/DialogFrontEnd.h"
 #include "ui/IPhoneMessageDbLoad.h"
 #include "ui/ItemModelMain.h"
@@ -67,7 +68,11 @@ void MainWindow::settleCountryCode(IOSDevice& iPhone)
 {
     if (isKnownCountryCode(iPhone.countryCode))
         return;
-    showInfo(tr("IDS_ANDROID_%1_CANT_READ_MMC_NUMBER").arg(iPhone.deviceName.toHtmlEscaped()));
+    // The English text leaves the name out; replace() does not warn about that as arg() does.
+    showInfo(tr("IDS_ANDROID_%1_CANT_READ_MMC_NUMBER").replace(QLatin1String("%1"), iPhone.deviceName.toHtmlEscaped()));
+    CountrySelForm chooser(this);
+    if (chooser.exec() == QDialog::Accepted)
+        iPhone.countryCode = chooser.selectedMmc;
 }
 
 void MainWindow::addIPhoneNode(const IOSDevice& iPhone, const IPhoneMessageDbLoad& load)

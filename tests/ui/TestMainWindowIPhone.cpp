@@ -11,11 +11,14 @@
 #include "frame/DataFolder.h"
 #include "frame/ProgressForm.h"
 #include "ios/mobiledevice_library.h"
+#include "ui/ItemModelMain.h"
 #include "ui/MyTreeView.h"
 
 #include <QComboBox>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -44,6 +47,8 @@ public:
             return false;
         if (auto* box = qobject_cast<QMessageBox*>(object))
             QTimer::singleShot(0, box, [this, box] { answer(box); });
+        else if (object->objectName() == QLatin1String("CountrySelForm"))
+            QTimer::singleShot(0, object, [this, object] { chooseCountry(static_cast<QWidget*>(object)); });
         else if (object->objectName() == QLatin1String("DataSourceSelForm"))
             QTimer::singleShot(0, object, [this, object] { choose(static_cast<QWidget*>(object)); });
         else if (qobject_cast<ProgressForm*>(object))
@@ -57,6 +62,18 @@ private:
         boxes << box->text();
         QAbstractButton* yes = box->button(QMessageBox::Yes);
         (yes ? yes : box->button(QMessageBox::Ok))->click();
+    }
+
+    void chooseCountry(QWidget* chooser)
+    {
+        boxes << QStringLiteral("CountrySelForm");
+        chooser->findChild<QLineEdit*>(QStringLiteral("txtKW"))->setText(QStringLiteral("united"));
+        auto* countries = chooser->findChild<QListWidget*>(QStringLiteral("ltCountries"));
+        const QList<QListWidgetItem*> found =
+            countries->findItems(QStringLiteral("United States (+1)"), Qt::MatchExactly);
+        if (!found.isEmpty())
+            countries->setCurrentItem(found.first());
+        QTest::mousePress(chooser->findChild<QPushButton*>(QStringLiteral("btnOK")), Qt::LeftButton);
     }
 
     void choose(QWidget* chooser)
@@ -167,6 +184,28 @@ private slots:
         const QStringList calls = callsLog(root() + '/' + udid);
         QCOMPARE(!calls.filter("--backup").isEmpty(), backedUp);
         QCOMPARE(!calls.filter("com.apple.mobile.file_relay").isEmpty(), !backedUp);
+    }
+
+    // A phone without a country code: the user picks the country, and the phone is read
+    // with its code.
+    void arrivalWithoutCountryCode()
+    {
+        ModalResponder responder;
+        const QString staging = m_dir.filePath("staging");
+        const QString sms = m_dir.filePath("nocountry.db");
+        QVERIFY(makeSmsDb(sms));
+        QVERIFY(makePhone(staging, "NO-COUNTRY", {}, {"--sms", sms, "--name", "No Country"}));
+        QVERIFY(editPhoneValues(staging + "/NO-COUNTRY", "del v['MobileSubscriberCountryCode']"));
+        QVERIFY(QDir().rename(staging + "/NO-COUNTRY", root() + "/NO-COUNTRY"));
+        QTRY_VERIFY_WITH_TIMEOUT(treeRow(*m_window, "Devices/No Country").isValid(), 20000);
+        QCOMPARE(responder.boxes.mid(0, 3),
+                 (QStringList{notesBox(),
+                              "Failed to load country code from your phone. Please click \"OK\" button to select a "
+                              "country code manually.",
+                              "CountrySelForm"}));
+        const auto* node =
+            static_cast<const _IOSDeviceItemNode*>(treeRow(*m_window, "Devices/No Country").internalPointer());
+        QCOMPARE(node->device.countryCode, "310");
     }
 
     // A phone the window cannot read shows why, and is not listed.
