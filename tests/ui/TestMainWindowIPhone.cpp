@@ -302,6 +302,15 @@ private slots:
         QCOMPARE(responder.progressDialogs, 0);
         QVERIFY(callsLog(root() + "/OLD-IOS5").filter("--backup").isEmpty());
         QCOMPARE(runCli("sha1sum", {phoneDb("OLD-IOS5")}).out, before);
+
+        // A conversation of the phone is current: the phone is still no target.
+        auto* tree = child<MyTreeView>(*m_window, "treeViewDS");
+        tree->setCurrentIndex(tree->model()->index(0, 0, treeRow(*m_window, "Devices/Source Seven")));
+        responder.target.clear();
+        runAction("miI2IChat");
+        QCOMPARE(responder.offered.size(), 2);
+        QVERIFY(!responder.offered.last().contains("Source Seven"));
+        QVERIFY(responder.offered.last().contains("Old Five"));
     }
 
     // The phone restarts while its restore runs: it leaves and comes back, and both
