@@ -1,7 +1,6 @@
 #include "ios/IOSDevice.h"
 
 #include "frame/DataFolder.h"
-#include "frame/MessageBox.h"
 #include "ios/IosLog.h"
 #include "ios/mobiledevice_session.h"
 
@@ -18,12 +17,7 @@ const QString backupDomain = QStringLiteral("com.apple.mobile.backup");
 bool isPlainIdCharacter(QChar c)
 {
     return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-        || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-');
-}
-
-void warnWithPicture(const QString& text, const char* picture)
-{
-    showWarning(QStringLiteral("%1<br/><br/><img src=\"%2\"/>").arg(text, QLatin1String(picture)));
+           || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-');
 }
 
 } // namespace
@@ -73,30 +67,35 @@ QList<int> IOSDevice::versionNumbers() const
     return numbers;
 }
 
-bool IOSDevice::checkBackupSettings(bool checkCloud, bool checkEncrypt) const
+std::optional<IOSDevice::SettingsRefusal> IOSDevice::backupSettingsRefusal(bool checkCloud, bool checkEncrypt) const
 {
     try {
         const QList<CFType> values = mobiledevice_copy_values(handle, {QString()}, backupDomain);
         if (values.isEmpty())
-            return true;
+            return std::nullopt;
         const CFType& settings = values.first();
-        if (checkCloud && settings.value(QStringLiteral("CloudBackupEnabled")).toBool(false)) {
-            warnWithPicture(QStringLiteral("Failed to transfer data to device. Please turn off iCloud backup on your "
-                                           "iPhone to try again."),
-                            ":res/close_icloudbk.jpg");
-            return false;
-        }
-        if (checkEncrypt && settings.value(QStringLiteral("WillEncrypt")).toBool(false)) {
-            warnWithPicture(QStringLiteral("Failed to transfer data to device. Your iTunes backup is encrypted. Please "
-                                           "run iTunes on computer and then uncheck \"Encrypt iPhone backup\" option "
-                                           "to try again."),
-                            ":res/close_itunesbkenc.jpg");
-            return false;
-        }
+        if (checkCloud && settings.value(QStringLiteral("CloudBackupEnabled")).toBool(false))
+            return cloudBackupRefusal();
+        if (checkEncrypt && settings.value(QStringLiteral("WillEncrypt")).toBool(false))
+            return encryptedBackupRefusal();
     } catch (const std::exception& e) {
         // A phone that cannot be asked does not stop the operation; the operation's own
         // session then reports what is wrong.
         qCWarning(lcIos) << "iPhone backup settings:" << e.what();
     }
-    return true;
+    return std::nullopt;
+}
+
+IOSDevice::SettingsRefusal IOSDevice::cloudBackupRefusal()
+{
+    return {
+        QStringLiteral("Failed to transfer data to device. Please turn off iCloud backup on your iPhone to try again."),
+        QStringLiteral(":res/close_icloudbk.jpg")};
+}
+
+IOSDevice::SettingsRefusal IOSDevice::encryptedBackupRefusal()
+{
+    return {QStringLiteral("Failed to transfer data to device. Your iTunes backup is encrypted. Please run iTunes on "
+                           "computer and then uncheck \"Encrypt iPhone backup\" option to try again."),
+            QStringLiteral(":res/close_itunesbkenc.jpg")};
 }

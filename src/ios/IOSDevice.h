@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 // One attached iPhone: the lockdown values read at its arrival and the device library's
 // handle, through which every later operation reaches it. A value type; the handle is
 // copied, never released. Saved virtual iPhones have no handle.
@@ -28,10 +30,19 @@ public:
     QDir cacheDir() const;
     // The numbers of the product version: "7.1.2" gives 7, 1, 2; no digits, none.
     QList<int> versionNumbers() const;
-    // False, after telling the user why, when iCloud backup (checkCloud) or encrypted
-    // backups (checkEncrypt) forbid what comes next; the iCloud check goes first. A phone
-    // that cannot be asked counts as allowing it. GUI thread.
-    bool checkBackupSettings(bool checkCloud, bool checkEncrypt) const;
+    // Why iCloud backup (checkCloud) or encrypted backups (checkEncrypt) forbid what comes
+    // next: the text, and the resource path of the picture that shows which setting to
+    // turn off; the iCloud check goes first. None when they allow it; a phone that cannot
+    // be asked counts as allowing it.
+    struct SettingsRefusal
+    {
+        QString text;
+        QString picture;
+    };
+    std::optional<SettingsRefusal> backupSettingsRefusal(bool checkCloud, bool checkEncrypt) const;
+    // Those refusals; the second also serves a backup found encrypted.
+    static SettingsRefusal cloudBackupRefusal();
+    static SettingsRefusal encryptedBackupRefusal();
 
     QString deviceName;
     QString uniqueDeviceId;

@@ -19,6 +19,8 @@ class MainWindow;
 
 class AbsMessageDb;
 class AndroidMonitor;
+class IOSDevice;
+class IPhoneMessageDbLoad;
 class ItemModelMain;
 class ItemModelSms;
 class QAction;
@@ -197,6 +199,13 @@ private:
     void handleAndroidDeviceConnected(const AdbDevice& device);
     void handleAndroidDeviceLoad(const AndroidDevice& device);
     void removeIosDeviceNode(void* device);
+    // The transfer to an iPhone of the messages the form names, from the current node.
+    void transferToIPhone(ActionForm form);
+    void restoreToIOSDevice(const QList<_MsgMessage*>& messages);
+    // iPhone arrival: asks for the country when the phone's code names none, then lists
+    // the phone, read by load, with its conversations.
+    void settleCountryCode(IOSDevice& iPhone);
+    void addIPhoneNode(const IOSDevice& iPhone, const IPhoneMessageDbLoad& load);
     void removeAndroidDeviceNode(const QString& devId);
     // Empties the list first when it shows the node's records, which go with the node.
     void removeDeviceNode(_AbsDBItemNode* node);

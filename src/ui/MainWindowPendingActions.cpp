@@ -4,9 +4,6 @@
 // file, together with its behaviour. Their names already answer menu entries and callers
 // that invoke them by name.
 
-void MainWindow::handleIosDeviceConnected(void*)
-{
-}
 void MainWindow::handleAndroidDeviceConnected(const AdbDevice&)
 {
 }
@@ -33,33 +30,6 @@ void MainWindow::miDelChat()
 {
 }
 void MainWindow::miDelAll()
-{
-}
-void MainWindow::miA2ISel()
-{
-}
-void MainWindow::miA2IChat()
-{
-}
-void MainWindow::miA2IAll()
-{
-}
-void MainWindow::miDb2ISel()
-{
-}
-void MainWindow::miDb2IChat()
-{
-}
-void MainWindow::miDb2IAll()
-{
-}
-void MainWindow::miI2ISel()
-{
-}
-void MainWindow::miI2IChat()
-{
-}
-void MainWindow::miI2IAll()
 {
 }
 void MainWindow::miI2ASel()

@@ -6,23 +6,23 @@
 #include "frame/DataFolder.h"
 
 #include "SimPhoneArrivals.h"
-#include "support/MessageBoxAnswerer.h"
 
 #include <QImageReader>
-#include <QTextDocument>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 
 #include <stdexcept>
 
 namespace {
 
-const QString cloudWarning = QStringLiteral(
-    "Failed to transfer data to device. Please turn off iCloud backup on your iPhone to try again.<br/><br/>"
-    "<img src=\":res/close_icloudbk.jpg\"/>");
+const QString cloudWarning =
+    QStringLiteral("Failed to transfer data to device. Please turn off iCloud backup on your iPhone to try again.");
+const QString cloudPicture = QStringLiteral(":res/close_icloudbk.jpg");
 const QString encryptionWarning = QStringLiteral(
     "Failed to transfer data to device. Your iTunes backup is encrypted. Please run iTunes on computer and then "
-    "uncheck \"Encrypt iPhone backup\" option to try again.<br/><br/><img src=\":res/close_itunesbkenc.jpg\"/>");
+    "uncheck \"Encrypt iPhone backup\" option to try again.");
+const QString encryptionPicture = QStringLiteral(":res/close_itunesbkenc.jpg");
 
 } // namespace
 
@@ -99,58 +99,60 @@ private slots:
 
     void warningPicturesAreJpegImagesTheWarningsShow()
     {
-        for (const QString& warning : {cloudWarning, encryptionWarning}) {
-            const QString picture = warning.section('"', -2, -2);
+        for (const QString& picture : {cloudPicture, encryptionPicture}) {
             QImageReader reader(picture);
             QCOMPARE(reader.format(), QByteArray("jpeg"));
             const QImage image = reader.read();
             QVERIFY(!image.isNull());
-            // The box's rich text finds the picture by the path its <img> names.
+            // A box's rich text finds the picture by the path its <img> names.
             QTextDocument text;
-            text.setHtml(warning);
+            text.setHtml(QStringLiteral("<img src=\"%1\"/>").arg(picture));
             QVERIFY(!text.resource(QTextDocument::ImageResource, QUrl(picture)).isNull());
         }
     }
 
-    void checkBackupSettings_data()
+    void backupSettingsRefusal_data()
     {
         QTest::addColumn<QString>("backupDomain"); // python value of the phone's backup domain
         QTest::addColumn<QJsonObject>("sim");
         QTest::addColumn<bool>("checkCloud");
         QTest::addColumn<bool>("checkEncrypt");
-        QTest::addColumn<bool>("allowed");
-        QTest::addColumn<QStringList>("warnings");
+        QTest::addColumn<QString>("refusal"); // empty when allowed
+        QTest::addColumn<QString>("picture");
         const QString both = "{'CloudBackupEnabled': True, 'WillEncrypt': True}";
-        QTest::newRow("iCloud is told first, encryption not looked at")
-            << both << QJsonObject() << true << true << false << QStringList{cloudWarning};
+        QTest::newRow("iCloud comes first, encryption not looked at")
+            << both << QJsonObject() << true << true << cloudWarning << cloudPicture;
         QTest::newRow("encryption alone") << "{'CloudBackupEnabled': False, 'WillEncrypt': True}" << QJsonObject()
-                                          << true << true << false << QStringList{encryptionWarning};
-        QTest::newRow("only what is asked is checked") << both << QJsonObject() << false << false << true << QStringList();
+                                          << true << true << encryptionWarning << encryptionPicture;
+        QTest::newRow("only what is asked is checked")
+            << both << QJsonObject() << false << false << QString() << QString();
         QTest::newRow("WillEncrypt absent passes")
-            << "{'CloudBackupEnabled': False}" << QJsonObject() << true << true << true << QStringList();
+            << "{'CloudBackupEnabled': False}" << QJsonObject() << true << true << QString() << QString();
         QTest::newRow("a refused session lets the operation go on")
-            << both << QJsonObject{{"StartSessionResult", -5}} << true << true << true << QStringList();
+            << both << QJsonObject{{"StartSessionResult", -5}} << true << true << QString() << QString();
     }
-    void checkBackupSettings()
+    void backupSettingsRefusal()
     {
         QFETCH(QString, backupDomain);
         QFETCH(QJsonObject, sim);
         QFETCH(bool, checkCloud);
         QFETCH(bool, checkEncrypt);
-        QFETCH(bool, allowed);
-        QFETCH(QStringList, warnings);
+        QFETCH(QString, refusal);
+        QFETCH(QString, picture);
         const QString udid = QStringLiteral("SETTINGS%1").arg(++m_count);
         const IOSDevice plain = m_phones.plugIn(udid);
         QVERIFY(plain.handle);
         QVERIFY(editPhoneValues(m_phones.folder(udid), "v['com.apple.mobile.backup']=" + backupDomain));
         QVERIFY(editPhoneValues(m_phones.folder(udid),
-                                "v['Sim'].update(" + QString::fromUtf8(QJsonDocument(sim).toJson(QJsonDocument::Compact)) + ")"));
+                                "v['Sim'].update("
+                                    + QString::fromUtf8(QJsonDocument(sim).toJson(QJsonDocument::Compact)) + ")"));
 
-        MessageBoxAnswerer answerer;
-        QCOMPARE(plain.checkBackupSettings(checkCloud, checkEncrypt), allowed);
-        QCOMPARE(answerer.texts, warnings);
-        for (QMessageBox::Icon icon : std::as_const(answerer.icons))
-            QCOMPARE(icon, QMessageBox::Warning);
+        const std::optional<IOSDevice::SettingsRefusal> refused = plain.backupSettingsRefusal(checkCloud, checkEncrypt);
+        QCOMPARE(refused.has_value(), !refusal.isEmpty());
+        if (refused) {
+            QCOMPARE(refused->text, refusal);
+            QCOMPARE(refused->picture, picture);
+        }
     }
 };
 

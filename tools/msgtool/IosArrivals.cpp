@@ -54,11 +54,17 @@ int takeWaitOption(QStringList& args)
 {
     if (args.size() < 2 || args[args.size() - 2] != QLatin1String("--wait"))
         return 3000;
+    const int waitMs = waitOptionMs(args.last());
+    args.resize(args.size() - 2);
+    return waitMs;
+}
+
+int waitOptionMs(const QString& text)
+{
     bool ok = false;
-    const double seconds = args.last().toDouble(&ok);
+    const double seconds = text.toDouble(&ok);
     if (!ok || !(seconds >= 0) || seconds > 86400)
         throw UsageError("--wait wants a number of seconds");
-    args.resize(args.size() - 2);
     return int(std::lround(seconds * 1000));
 }
 

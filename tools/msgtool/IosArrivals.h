@@ -37,6 +37,8 @@ private:
 // Takes "--wait SECONDS" from the end of args: milliseconds, 3000 without the option.
 // Throws UsageError for a bad number.
 int takeWaitOption(QStringList& args);
+// The milliseconds of the value of "--wait"; throws UsageError for a bad number.
+int waitOptionMs(const QString& seconds);
 
 // The phone that reports udid, read as the arrival reads it, once it arrived within
 // waitMs. Throws std::runtime_error when it did not.

@@ -1,0 +1,76 @@
+#include "ui/IPhoneMessageDbLoad.h"
+
+#include "ui/IPhoneActionFrontEnd.h"
+
+#include "ios/IOSLoadFileRelayThread.h"
+#include "ios/IOSMobileBackupThread.h"
+#include "itunes/BackupManifest.h"
+#include "itunes/ITunesCacheSMSThread.h"
+#include "msgdb/IOS5MessageDb.h"
+#include "msgdb/IOS6MessageDb.h"
+
+#include <optional>
+#include <stdexcept>
+
+IPhoneMessageDbLoad::IPhoneMessageDbLoad(const IOSDevice& device)
+    : device(device)
+{
+}
+
+bool IPhoneMessageDbLoad::readsThroughFileRelay(const IOSDevice& device)
+{
+    const QList<int> numbers = device.versionNumbers();
+    return numbers.isEmpty() || (numbers.first() >= 5 && numbers.first() <= 7);
+}
+
+WorkerOutcome IPhoneMessageDbLoad::fetch(IPhoneActionFrontEnd& frontEnd)
+{
+    if (!readsThroughFileRelay(device))
+        return fetchThroughBackup(frontEnd);
+    const std::unique_ptr<ActionStep> step = frontEnd.newStep();
+    IOSLoadFileRelayThread relay(&device, &step->report());
+    return step->run(relay);
+}
+
+WorkerOutcome IPhoneMessageDbLoad::fetchThroughBackup(IPhoneActionFrontEnd& frontEnd)
+{
+    // Encrypted backups are allowed here: the password opens them.
+    if (const std::optional<IOSDevice::SettingsRefusal> refusal = device.backupSettingsRefusal(true, false)) {
+        frontEnd.refuse(refusal->text, refusal->picture);
+        return WorkerOutcome{WorkerOutcome::Failed, refusal->text};
+    }
+    const std::unique_ptr<ActionStep> backupStep = frontEnd.newStep();
+    IOSMobileBackupThread backup(&device, &backupStep->report());
+    WorkerOutcome outcome = backupStep->run(backup);
+    if (outcome.result != WorkerOutcome::Succeeded)
+        return outcome;
+
+    const std::unique_ptr<ActionStep> cacheStep = frontEnd.newStep();
+    BackupManifest manifest(backup.backupDir().absoluteFilePath(device.uniqueDeviceId));
+    try {
+        manifest.loadPlist();
+        if (manifest.isEncrypted && !frontEnd.unlock(manifest))
+            return WorkerOutcome{WorkerOutcome::Cancelled, QString()};
+        manifest.loadMbdb();
+    } catch (const std::exception& e) {
+        const QString text = QString::fromUtf8(e.what());
+        frontEnd.fail(text);
+        return WorkerOutcome{WorkerOutcome::Failed, text};
+    }
+    ITunesCacheSMSThread cache(&manifest, device.cacheDir(), &cacheStep->report());
+    return cacheStep->run(cache);
+}
+
+QSharedPointer<AbsIOSMessageDb> IPhoneMessageDbLoad::open() const
+{
+    const QDir folder = device.cacheDir();
+    switch (AbsIOSMessageDb::detectIosVersion(
+        folder.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db")))) {
+    case 6:
+        return QSharedPointer<IOS6MessageDb>::create(folder, device.countryCode, false);
+    case 5:
+        return QSharedPointer<IOS5MessageDb>::create(folder, device.countryCode);
+    default:
+        throw std::runtime_error("invalid IOS db.");
+    }
+}
