@@ -10,8 +10,6 @@
 #include "ios/mobiledevice_library.h"
 #include "ios/mobiledevice_notification.h"
 #include "model/MsgMessage.h"
-#include "model/SafeSort.h"
-#include "model/SortPredicates.h"
 #include "msgdb/IOS6MessageDb.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
@@ -46,6 +44,8 @@ MainWindow::MainWindow(QWidget* parent)
 {
     ui->setupUi(this);
     setStyleSheet(appStyleSheet());
+    // Before the models: setting them changes the tree's selection, which enables actions.
+    createMenus();
 
     connect(ui->treeViewDS, &MyTreeView::onSelectionChanged, this, &MainWindow::onMainTreeSelected);
     connect(ui->treeViewDS, &MyTreeView::createContextMenu, this, &MainWindow::onMainTreeContextMenu);
@@ -157,10 +157,7 @@ void MainWindow::openSavedVirtualDevices(const QString& folderName, const AddDev
 
 void MainWindow::showMessages(QList<_MsgMessage*> list)
 {
-    if (ui->treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder)
-        safeSort(list, messageLessThan);
-    else
-        safeSort(list, messageGreaterThan);
+    sortAsListed(list);
     smsModel->setMessages(list);
     ui->txtSMS->clear();
     ui->txtSMS->setMessages(smsModel->messages());
@@ -176,6 +173,7 @@ void MainWindow::clearMessageList()
 
 void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemSelection&)
 {
+    updateActions();
     if (selected.isEmpty() || selected.first().indexes().isEmpty())
         return;
     auto* node = static_cast<AbsTreeItemModel::_ItemNode*>(selected.first().indexes().first().internalPointer());
@@ -195,8 +193,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
             if (database->children.isEmpty()) {
                 database->db->chats(database->msgSet);
                 treeModel->loadChatSessions(database);
-                QMetaObject::invokeMethod(ui->treeViewDS, "expand", Qt::QueuedConnection,
-                                          Q_ARG(QModelIndex, treeModel->indexOfNode(database)));
+                queueTreeViewCall(treeModel->indexOfNode(database), &QTreeView::expand);
                 if (database->children.isEmpty())
                     break;
                 database->db->messages(database->msgSet, 0);

@@ -3,6 +3,8 @@
 #include "android/AdbDevice.h"
 #include "android/AndroidDevice.h"
 
+#include "frame/AbsTreeItemModel.h"
+
 #include <QItemSelection>
 #include <QList>
 #include <QMainWindow>
@@ -18,7 +20,9 @@ class AbsMessageDb;
 class AndroidMonitor;
 class ItemModelMain;
 class ItemModelSms;
+class QAction;
 class QFileInfo;
+class QTreeView;
 class _AbsDBItemNode;
 struct _MsgMessage;
 
@@ -35,9 +39,39 @@ public:
     // Waits for the Android monitor's running pass.
     ~MainWindow() override;
 
+    // While an action works on tree nodes or their messages (a dialog, a progress
+    // window, any nested event loop), phones must not arrive or leave under it: the slot
+    // holds one of these for as long as it runs, taken first so that it ends last:
+    //     void MainWindow::miBackupAll() { const DeviceEventsDeferred deferred(*this); ... }
+    // Arrivals and removals coming in meanwhile are queued, and replayed in order from
+    // the event loop once the last guard has ended. Guards nest.
+    class DeviceEventsDeferred
+    {
+    public:
+        explicit DeviceEventsDeferred(MainWindow& window);
+        ~DeviceEventsDeferred();
+        Q_DISABLE_COPY_MOVE(DeviceEventsDeferred)
+
+    private:
+        MainWindow& window;
+    };
+
+    // What the File and tool-bar actions work on: Sel the selected rows
+    // (selectedMessages), Chat the listed chat (smsModel->messages()), All every message
+    // of the current device or database (currentNodeMessages).
+    enum class ActionForm { None, Sel, Chat, All };
+    ActionForm actionForm() const;
+
     // Lists the messages in the current sort order in the list and the conversation view.
     void showMessages(QList<_MsgMessage*> list);
     void clearMessageList();
+    // The records of the selected rows, in the order the selection reports them.
+    QList<_MsgMessage*> selectedMessages() const;
+    // Every message of the current device or database node, read afresh and sorted as the
+    // list is; empty, after telling the user, when the database fails.
+    QList<_MsgMessage*> currentNodeMessages();
+    // Expands the node now and makes it current from the event loop, which lists it.
+    void selectNode(AbsTreeItemModel::_ItemNode* node);
 
 public slots:
     // Tree and list.
@@ -129,8 +163,40 @@ private:
     // with its conversations; a folder that cannot be read is reported and skipped.
     void openSavedVirtualDevices(const QString& folderName, const AddDeviceNode& addNode);
 
+    void createMenus();
+    // Enables the six File actions for the current node.
+    void updateActions();
+    // In the order of the list's sort indicator.
+    void sortAsListed(QList<_MsgMessage*>& list) const;
+    // The node behind the tree's current index, null without one.
+    AbsTreeItemModel::_ItemNode* currentTreeNode() const;
+    // Runs call(view, index) from the event loop, unless the row has gone by then.
+    void queueTreeViewCall(const QModelIndex& index, void (QTreeView::*call)(const QModelIndex&));
+    void dispatchAction(void (MainWindow::*selForm)(), void (MainWindow::*chatForm)(), void (MainWindow::*allForm)());
+
+    // Device events, run at once or after the running action (DeviceEventsDeferred).
+    void runDeviceEvent(std::function<void()> event);
+    void replayDeviceEvents();
+    // The arrivals' own work; never called while an action holds DeviceEventsDeferred.
+    void handleIosDeviceConnected(void* device);
+    void handleAndroidDeviceConnected(const AdbDevice& device);
+    void handleAndroidDeviceLoad(const AndroidDevice& device);
+    void removeIosDeviceNode(void* device);
+    void removeAndroidDeviceNode(const QString& devId);
+    // Empties the list first when it shows the node's records, which go with the node.
+    void removeDeviceNode(_AbsDBItemNode* node);
+
     Ui::MainWindow* ui;
     ItemModelMain* treeModel = nullptr;
     ItemModelSms* smsModel = nullptr;
+    QAction* actBackup = nullptr;
+    QAction* actA2I = nullptr;
+    QAction* actDb2I = nullptr;
+    QAction* actExport = nullptr;
+    QAction* actPrint = nullptr;
+    QAction* actDel = nullptr;
     AndroidMonitor* androidMonitor = nullptr;
+
+    int deviceEventDeferrals = 0;
+    QList<std::function<void()>> deferredDeviceEvents;
 };

@@ -4,40 +4,17 @@
 // file, together with its behaviour. Their names already answer menu entries and callers
 // that invoke them by name.
 
-void MainWindow::iosDeviceConnected(void*)
+void MainWindow::handleIosDeviceConnected(void*)
 {
 }
-void MainWindow::iosDeviceDisconnected(void*)
+void MainWindow::handleAndroidDeviceConnected(const AdbDevice&)
 {
 }
-void MainWindow::androidDeviceConnected(const AdbDevice&)
+void MainWindow::handleAndroidDeviceLoad(const AndroidDevice&)
 {
 }
-void MainWindow::androidDeviceDisconnected(const QString&)
-{
-}
-void MainWindow::androidDeviceLoad(const AndroidDevice&)
-{
-}
-void MainWindow::searchMessages()
-{
-}
-void MainWindow::searchCotnact()
-{
-}
-void MainWindow::onMainTreeContextMenu()
-{
-}
-void MainWindow::onSMSContextMenu()
-{
-}
+
 void MainWindow::miConnectWifi()
-{
-}
-void MainWindow::miUnmoutDevice()
-{
-}
-void MainWindow::miBackup()
 {
 }
 void MainWindow::miBackupSel()
@@ -49,9 +26,6 @@ void MainWindow::miBackupChat()
 void MainWindow::miBackupAll()
 {
 }
-void MainWindow::miExport()
-{
-}
 void MainWindow::miExportSel()
 {
 }
@@ -59,9 +33,6 @@ void MainWindow::miExportChat()
 {
 }
 void MainWindow::miExportAll()
-{
-}
-void MainWindow::miPrint()
 {
 }
 void MainWindow::miPrintSel()
@@ -73,9 +44,6 @@ void MainWindow::miPrintChat()
 void MainWindow::miPrintAll()
 {
 }
-void MainWindow::miDel()
-{
-}
 void MainWindow::miDelSel()
 {
 }
@@ -83,9 +51,6 @@ void MainWindow::miDelChat()
 {
 }
 void MainWindow::miDelAll()
-{
-}
-void MainWindow::miA2I()
 {
 }
 void MainWindow::miA2ISel()
@@ -97,9 +62,6 @@ void MainWindow::miA2IChat()
 void MainWindow::miA2IAll()
 {
 }
-void MainWindow::miDb2I()
-{
-}
 void MainWindow::miDb2ISel()
 {
 }
@@ -107,9 +69,6 @@ void MainWindow::miDb2IChat()
 {
 }
 void MainWindow::miDb2IAll()
-{
-}
-void MainWindow::miI2I()
 {
 }
 void MainWindow::miI2ISel()
@@ -121,9 +80,6 @@ void MainWindow::miI2IChat()
 void MainWindow::miI2IAll()
 {
 }
-void MainWindow::miI2A()
-{
-}
 void MainWindow::miI2ASel()
 {
 }
@@ -131,9 +87,6 @@ void MainWindow::miI2AChat()
 {
 }
 void MainWindow::miI2AAll()
-{
-}
-void MainWindow::miA2A()
 {
 }
 void MainWindow::miA2ASel()
@@ -145,9 +98,6 @@ void MainWindow::miA2AChat()
 void MainWindow::miA2AAll()
 {
 }
-void MainWindow::miDb2A()
-{
-}
 void MainWindow::miDb2ASel()
 {
 }
@@ -155,9 +105,6 @@ void MainWindow::miDb2AChat()
 {
 }
 void MainWindow::miDb2AAll()
-{
-}
-void MainWindow::miExport2iTunes()
 {
 }
 void MainWindow::miExport2iTunesSel()

@@ -9,10 +9,12 @@
 
 #include "android/AndroidMonitor.h"
 #include "ui/MainWindow.h"
+#include "ui/MyTreeView.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QStringList>
+#include <QTest>
 #include <QTranslator>
 
 #include <memory>
@@ -56,4 +58,27 @@ inline QStringList treeRows(const QAbstractItemModel& model)
     QStringList rows;
     treeRows(model, QModelIndex(), QString(), rows);
     return rows;
+}
+
+// The tree row at path (names joined with "/"); invalid when a name is missing.
+inline QModelIndex treeRow(MainWindow& window, const QString& path)
+{
+    auto* tree = child<MyTreeView>(window, "treeViewDS");
+    QModelIndex index;
+    for (const QString& name : path.split(QLatin1Char('/'))) {
+        const QModelIndexList found =
+            tree->model()->match(tree->model()->index(0, 0, index), Qt::DisplayRole, name, 1, Qt::MatchExactly);
+        if (found.isEmpty())
+            return QModelIndex();
+        index = found.first();
+    }
+    return index;
+}
+
+// Selects the tree row at path as a user's click does.
+inline void selectTreeRow(MainWindow& window, const QString& path)
+{
+    const QModelIndex index = treeRow(window, path);
+    QVERIFY2(index.isValid(), qPrintable(path));
+    child<MyTreeView>(window, "treeViewDS")->setCurrentIndex(index);
 }

@@ -49,20 +49,6 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Selects the tree row at path (names joined with "/") as a user's click does.
-void selectTreeRow(MainWindow& window, const QString& path)
-{
-    auto* tree = child<MyTreeView>(window, "treeViewDS");
-    QModelIndex index;
-    for (const QString& name : path.split(QLatin1Char('/'))) {
-        const QModelIndexList found =
-            tree->model()->match(tree->model()->index(0, 0, index), Qt::DisplayRole, name, 1, Qt::MatchExactly);
-        QVERIFY2(!found.isEmpty(), qPrintable(path));
-        index = found.first();
-    }
-    tree->setCurrentIndex(index);
-}
-
 } // namespace
 
 class TestMainWindow : public QObject
