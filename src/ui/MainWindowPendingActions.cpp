@@ -44,15 +44,6 @@ void MainWindow::miPrintChat()
 void MainWindow::miPrintAll()
 {
 }
-void MainWindow::miDelSel()
-{
-}
-void MainWindow::miDelChat()
-{
-}
-void MainWindow::miDelAll()
-{
-}
 void MainWindow::miA2ISel()
 {
 }
