@@ -96,6 +96,25 @@
     </message>
 </context>
 <context>
+    <name>DataSourceSelForm</name>
+    <message>
+        <source>IDS_TITLE_SELECT_ONE_DEVICE_TO_TRANSFER</source>
+        <translation>Please select a Device.</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_SELECT_ONE_DATASOURCE</source>
+        <translation>Need to select a Device to continue.</translation>
+    </message>
+</context>
+<context>
     <name>DeleteMessagesThread</name>
     <message>
         <source>IDS_DELETING_LOCAL_DB_MESSAGES</source>
