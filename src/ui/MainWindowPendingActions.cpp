@@ -143,6 +143,3 @@ void MainWindow::miHome()
 void MainWindow::miClearCache()
 {
 }
-void MainWindow::miAbout()
-{
-}
