@@ -17,15 +17,6 @@ void MainWindow::handleAndroidDeviceLoad(const AndroidDevice&)
 void MainWindow::miConnectWifi()
 {
 }
-void MainWindow::miBackupSel()
-{
-}
-void MainWindow::miBackupChat()
-{
-}
-void MainWindow::miBackupAll()
-{
-}
 void MainWindow::miExportSel()
 {
 }
@@ -96,21 +87,6 @@ void MainWindow::miDb2AChat()
 {
 }
 void MainWindow::miDb2AAll()
-{
-}
-void MainWindow::miExport2iTunesSel()
-{
-}
-void MainWindow::miExport2iTunesChat()
-{
-}
-void MainWindow::miExport2iTunesAll()
-{
-}
-void MainWindow::miImportItunes()
-{
-}
-void MainWindow::miImportToLocalDb()
 {
 }
 void MainWindow::onCheckVersionReadyRead()

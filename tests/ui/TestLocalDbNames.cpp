@@ -7,29 +7,6 @@ class TestLocalDbNames : public QObject
     Q_OBJECT
 
 private slots:
-    void usableNames_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("usable");
-        QTest::newRow("ordinary") << "Galaxy_Backup" << true;
-        QTest::newRow("blanks around are kept as typed") << " Galaxy " << true;
-        QTest::newRow("dots inside") << "a.b" << true;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("the folder itself") << "." << false;
-        QTest::newRow("its parent") << ".." << false;
-        QTest::newRow("dots and blanks only") << " . . " << false;
-        QTest::newRow("a slash") << "a/b" << false;
-        QTest::newRow("a backslash") << "a\\b" << false;
-        QTest::newRow("a control character") << QStringLiteral("a\u0001b") << false;
-        QTest::newRow("a NUL") << QString(QStringLiteral("ab")).insert(1, QChar(0)) << false;
-    }
-    void usableNames()
-    {
-        QFETCH(QString, name);
-        QFETCH(bool, usable);
-        QCOMPARE(isUsableLocalDbName(name), usable);
-    }
-
     void matchPrefersTheSameCase_data()
     {
         QTest::addColumn<QStringList>("names");
