@@ -9,6 +9,7 @@
 #include "itunes/BackupManifest.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
@@ -80,23 +81,39 @@ private slots:
     void importSavesIntoTheNamedDatabase_data()
     {
         QTest::addColumn<QString>("slot");
+        QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("proposed");
         QTest::addColumn<QByteArray>("messages");
         QTest::newRow("a new database after the device") << "miImportItunes"
+                                                         << ""
                                                          << "Phone_Backup" << QByteArray("5");
+        QTest::newRow("an encrypted backup, unlocked") << "miImportItunes"
+                                                       << "secret"
+                                                       << "Phone_Backup" << QByteArray("5");
         QTest::newRow("the current database") << "miImportToLocalDb"
+                                              << ""
                                               << "Mine" << QByteArray("9");
     }
     void importSavesIntoTheNamedDatabase()
     {
         QFETCH(QString, slot);
+        QFETCH(QString, password);
         QFETCH(QString, proposed);
         QFETCH(QByteArray, messages);
-        QVERIFY(makeSmsBackup(backup, {{"sms", smsDescription(0)}}));
+        QJsonObject layout{{"sms", smsDescription(0)}};
+        if (!password.isEmpty())
+            layout.insert("password", password);
+        QVERIFY(makeSmsBackup(backup, layout));
         MainWindow window(nullptr);
         selectTreeRow(window, "Local Databases/Mine");
         ModalResponder responder;
         responder.onDialog("LoadItunesBackupDlg", pickFirstBackup);
+        if (!password.isEmpty()) {
+            responder.onDialog("PasscodeDlg", [password](QDialog* dialog) {
+                dialog->findChild<QLineEdit*>("txtPasscode")->setText(password);
+                dialog->findChild<QPushButton*>("btnOK")->click();
+            });
+        }
         QString offered;
         responder.onDialog("LocalDbSelForm", [&offered](QDialog* form) {
             offered = form->findChild<QComboBox*>("cbLocalDbNames")->currentText();
