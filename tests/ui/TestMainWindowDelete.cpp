@@ -114,6 +114,36 @@ private slots:
         QVERIFY(!child<MyTreeView>(window, "treeViewDS")->currentIndex().isValid());
     }
 
+    void chatNodeOfSeveralChatsTakesThemAll()
+    {
+        QDir(folder).removeRecursively();
+        RecordBuilder b;
+        _MsgHandle* alice = b.handle(1, "+14155550101");
+        _MsgHandle* bob = b.handle(2, "+447700900123");
+        _MsgChat* sms = b.chat(1, "SMS;-;+14155550101", {alice});
+        _MsgChat* imessage = b.chat(2, "iMessage;-;+14155550101", {alice}, "iMessage");
+        _MsgChat* withBob = b.chat(3, "SMS;-;+447700900123", {bob});
+        ExportMessagesDb exporter{QDir(folder), QString()};
+        exporter.begin();
+        exporter.write(*b.message(10, sms, alice, 100, "by sms"));
+        exporter.write(*b.message(11, imessage, alice, 200, "by imessage"));
+        exporter.write(*b.message(12, withBob, bob, 300, "to bob"));
+        exporter.end();
+
+        MainWindow window(nullptr);
+        selectChat(window, "+14155550101");
+        QCOMPARE(listedTexts(window), (QStringList{"by sms", "by imessage"}));
+        ModalResponder responder;
+        QVERIFY(QMetaObject::invokeMethod(&window, "miDelChat"));
+
+        QCOMPARE(sqliteCli(smsDbPathIn(folder), "select group_concat(guid) from chat"),
+                 QByteArray("SMS;-;+447700900123"));
+        QCOMPARE(sqliteCli(smsDbPathIn(folder), "select group_concat(text) from message"), QByteArray("to bob"));
+        QVERIFY(!treeRow(window, "Local Databases/Phone_Backup/+14155550101").isValid());
+        selectTreeRow(window, "Local Databases/Phone_Backup/+447700900123");
+        QCOMPARE(listedTexts(window), QStringList{"to bob"});
+    }
+
     void databaseGoesWithItsFolder()
     {
         MainWindow window(nullptr);
@@ -148,9 +178,12 @@ private slots:
     {
         QTest::addColumn<QString>("chat");
         QTest::addColumn<QString>("slot");
-        QTest::newRow("selected") << "+14155550101" << "miDelSel";
-        QTest::newRow("chat") << "+14155550101" << "miDelChat";
-        QTest::newRow("database") << "" << "miDelAll";
+        QTest::newRow("selected") << "+14155550101"
+                                  << "miDelSel";
+        QTest::newRow("chat") << "+14155550101"
+                              << "miDelChat";
+        QTest::newRow("database") << ""
+                                  << "miDelAll";
     }
     void answeringNoChangesNothing()
     {
