@@ -4,6 +4,8 @@
 #include "frame/RunWorker.h"
 #include "msgdb/DeleteMessagesThread.h"
 
+#include <QSet>
+
 LocalDbMessageDeletion::LocalDbMessageDeletion(IOS6MessageDb& db, MsgSetPtr set)
     : db(db)
     , set(std::move(set))
@@ -18,9 +20,12 @@ bool LocalDbMessageDeletion::owns(const _MsgMessage* message) const
 QList<_MsgMessage*> LocalDbMessageDeletion::ownedMessages(const QList<_MsgMessage*>& list) const
 {
     QList<_MsgMessage*> owned;
+    QSet<const _MsgMessage*> seen;
     for (_MsgMessage* message : list) {
-        if (owns(message) && !owned.contains(message))
+        if (owns(message) && !seen.contains(message)) {
+            seen.insert(message);
             owned.append(message);
+        }
     }
     return owned;
 }
