@@ -189,6 +189,19 @@ private:
     // Runs call(view, index) from the event loop, unless the row has gone by then.
     void queueTreeViewCall(const QModelIndex& index, void (QTreeView::*call)(const QModelIndex&));
     void dispatchAction(void (MainWindow::*selForm)(), void (MainWindow::*chatForm)(), void (MainWindow::*allForm)());
+    // The device or database whose messages the current node shows: the node itself, or
+    // the parent of a chat; null for anything else.
+    _AbsDBItemNode* currentSourceNode() const;
+
+    // Saving into a local database: the name proposed after the current node, then the
+    // user's choice of database, the save, and the database's node read again.
+    void backupMessages(const QList<_MsgMessage*>& messages);
+    void backupToLocalDb(const QString& proposedName, const QList<_MsgMessage*>& messages);
+    // iTunes backups on this computer: the messages merged into a chosen one, or all of a
+    // chosen one's messages saved into a local database (targetName empty: the action
+    // proposes the backup's device name).
+    void exportToITunesBackup(const QList<_MsgMessage*>& messages);
+    void importITunesBackup(QString& targetName);
 
     // Device events, run at once or after the running action (DeviceEventsDeferred).
     void runDeviceEvent(std::function<void()> event);

@@ -14,24 +14,6 @@ void MainWindow::handleAndroidDeviceLoad(const AndroidDevice&)
 void MainWindow::miConnectWifi()
 {
 }
-void MainWindow::miBackupSel()
-{
-}
-void MainWindow::miBackupChat()
-{
-}
-void MainWindow::miBackupAll()
-{
-}
-void MainWindow::miDelSel()
-{
-}
-void MainWindow::miDelChat()
-{
-}
-void MainWindow::miDelAll()
-{
-}
 void MainWindow::miI2ASel()
 {
 }
@@ -57,20 +39,5 @@ void MainWindow::miDb2AChat()
 {
 }
 void MainWindow::miDb2AAll()
-{
-}
-void MainWindow::miExport2iTunesSel()
-{
-}
-void MainWindow::miExport2iTunesChat()
-{
-}
-void MainWindow::miExport2iTunesAll()
-{
-}
-void MainWindow::miImportItunes()
-{
-}
-void MainWindow::miImportToLocalDb()
 {
 }
