@@ -17,6 +17,8 @@
 #include "model/SafeSort.h"
 #include "msgdb/IOS6MessageDb.h"
 
+#include "sqlite/Sqlite3DB.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -184,9 +186,13 @@ void writeNewMessage(IOS6MessageDb& copy, const _MsgMessage& message)
 }
 
 // quick_check reads every page and record as integrity_check does, but leaves out
-// matching each index against its table, which the rebuild's own statements keep.
-void checkIntegrity(IOS6MessageDb& copy)
+// matching each index against its table, which the rebuild's own statements keep. It runs
+// on a connection of its own, once the rebuild's has closed: the rebuild's page cache would
+// answer from memory and never see what reached the file.
+void checkIntegrity(const QString& path)
 {
+    Sqlite3DB copy;
+    copy.openThrow(path, Sqlite3DB::ReadOnly);
     Sqlite3Cursor cursor = copy.queryThrow("pragma quick_check");
     const QString verdict = cursor.moveNext() ? cursor.getText(0) : QString();
     if (verdict != QLatin1String("ok")) {
@@ -386,7 +392,7 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
 
     copy.endTransaction(true);
     copy.executeThrow(QStringLiteral("DETACH DATABASE %1").arg(backupSchema));
-    checkIntegrity(copy);
     copy.close();
+    checkIntegrity(copyPath);
     return withAttachments;
 }

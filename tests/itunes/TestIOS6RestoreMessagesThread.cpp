@@ -19,7 +19,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sqlite3.h>
+
+#include <cctype>
 #include <list>
+#include <map>
 
 namespace {
 
@@ -177,6 +181,68 @@ QByteArray rowsWithTypes(const QString& db)
         {db});
     return r.exitCode == 0 ? r.out : r.err;
 }
+
+// Storage that garbles what it was given: while it is installed as SQLite's default, every
+// database file whose path is `prefix` followed by a digit gets its second page overwritten
+// with 0xff bytes each time a connection closes it.
+class SpoilingStorage
+{
+public:
+    explicit SpoilingStorage(const QString& prefix)
+    {
+        s_prefix = prefix.toUtf8();
+        s_real = sqlite3_vfs_find(nullptr);
+        m_vfs = *s_real;
+        m_vfs.zName = "spoiling";
+        m_vfs.xOpen = open;
+        sqlite3_vfs_register(&m_vfs, 1);
+    }
+    ~SpoilingStorage()
+    {
+        sqlite3_vfs_unregister(&m_vfs);
+        sqlite3_vfs_register(s_real, 1);
+    }
+    SpoilingStorage(const SpoilingStorage&) = delete;
+    SpoilingStorage& operator=(const SpoilingStorage&) = delete;
+
+private:
+    static int open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* outFlags)
+    {
+        const int rc = s_real->xOpen(s_real, name, file, flags, outFlags);
+        const QByteArray path(name ? name : "");
+        const bool spoiled =
+            path.startsWith(s_prefix) && path.size() > s_prefix.size() && std::isdigit(uchar(path[s_prefix.size()]));
+        if (rc != SQLITE_OK || !(flags & SQLITE_OPEN_MAIN_DB) || !spoiled)
+            return rc;
+        s_methods = *file->pMethods;
+        s_realClose = file->pMethods->xClose;
+        s_methods.xClose = close;
+        s_paths[file] = QString::fromUtf8(name);
+        file->pMethods = &s_methods;
+        return rc;
+    }
+    static int close(sqlite3_file* file)
+    {
+        const QString path = s_paths[file];
+        s_paths.erase(file);
+        const int rc = s_realClose(file);
+        QFile spoiled(path);
+        // The page size is the big-endian number at offset 16 of the header; 1 means 65536.
+        const QByteArray size = spoiled.open(QIODevice::ReadWrite) && spoiled.seek(16) ? spoiled.read(2) : QByteArray();
+        const int pageSize = size.size() == 2 ? (uchar(size[0]) << 8 | uchar(size[1])) : 0;
+        const int spoiledSize = pageSize == 1 ? 65536 : pageSize;
+        if (spoiledSize > 0 && spoiled.size() >= 2 * spoiledSize && spoiled.seek(spoiledSize))
+            spoiled.write(QByteArray(spoiledSize, char(0xff)));
+        return rc;
+    }
+
+    sqlite3_vfs m_vfs;
+    static inline sqlite3_vfs* s_real = nullptr;
+    static inline QByteArray s_prefix;
+    static inline sqlite3_io_methods s_methods;
+    static inline int (*s_realClose)(sqlite3_file*) = nullptr;
+    static inline std::map<sqlite3_file*, QString> s_paths;
+};
 
 } // namespace
 
@@ -418,6 +484,26 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(!form.error().has_value());
         QCOMPARE(form.result(), 0);
+        QCOMPARE(folderSnapshot(f.backup), before);
+        QCOMPARE(f.cacheSmsFolder(), QStringList{"sms.db"});
+    }
+
+    // The check reads the merged file as it reached the disk: a spoiled working copy
+    // fails the merge and leaves the backup and the cache as they were.
+    void spoiledWorkingCopyFailsTheCheckAndChangesNothing()
+    {
+        Fixture f;
+        QVERIFY(f.make(backupDescription()));
+        const auto before = folderSnapshot(f.backup);
+        NewRecords r;
+        _MsgHandle* first = r.handle("+15550001", "SMS");
+        _MsgMessage* added = r.message("NEW-A", 2, 1100, r.chat(1, "SMS;-;+15550001", "SMS", {first}), first);
+
+        // The working copy is the cached sms.db's path with a time after it.
+        const SpoilingStorage storage(QDir(f.cache).filePath(cachedSmsDb));
+        const WorkerOutcome outcome = f.merge({added});
+        QCOMPARE(outcome.result, WorkerOutcome::Failed);
+        QCOMPARE(outcome.error, "The merged message database failed its integrity check.");
         QCOMPARE(folderSnapshot(f.backup), before);
         QCOMPARE(f.cacheSmsFolder(), QStringList{"sms.db"});
     }
