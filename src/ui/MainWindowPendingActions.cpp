@@ -7,16 +7,7 @@
 void MainWindow::handleIosDeviceConnected(void*)
 {
 }
-void MainWindow::handleAndroidDeviceConnected(const AdbDevice&)
-{
-}
-void MainWindow::handleAndroidDeviceLoad(const AndroidDevice&)
-{
-}
 
-void MainWindow::miConnectWifi()
-{
-}
 void MainWindow::miBackupSel()
 {
 }
@@ -78,33 +69,6 @@ void MainWindow::miI2IChat()
 {
 }
 void MainWindow::miI2IAll()
-{
-}
-void MainWindow::miI2ASel()
-{
-}
-void MainWindow::miI2AChat()
-{
-}
-void MainWindow::miI2AAll()
-{
-}
-void MainWindow::miA2ASel()
-{
-}
-void MainWindow::miA2AChat()
-{
-}
-void MainWindow::miA2AAll()
-{
-}
-void MainWindow::miDb2ASel()
-{
-}
-void MainWindow::miDb2AChat()
-{
-}
-void MainWindow::miDb2AAll()
 {
 }
 void MainWindow::miExport2iTunesSel()
