@@ -11,11 +11,13 @@
 #include <QComboBox>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -45,13 +47,23 @@ public:
 
     QStringList boxes;
     std::map<QString, std::function<void(QDialog*)>> handlers;
+    // Presses Cancel on the next progress dialog.
+    bool cancelProgress = false;
 
 private:
     void answer()
     {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == handled || qobject_cast<ProgressForm*>(modal))
+        if (!modal || modal == handled)
             return;
+        if (qobject_cast<ProgressForm*>(modal)) {
+            if (cancelProgress) {
+                cancelProgress = false;
+                handled = modal;
+                queueClick(modal->findChild<QPushButton*>(QStringLiteral("btnCancel")));
+            }
+            return;
+        }
         handled = modal;
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             boxes << box->text();
@@ -156,16 +168,23 @@ QString cacheDatabaseOf(const AndroidDevice& device)
     return device.cacheDir().filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
 }
 
+_AndroidDeviceItemNode* listedPhone(MainWindow& window, const QString& name)
+{
+    for (_AndroidDeviceItemNode* node : androidNodes(window)) {
+        if (node->name == name)
+            return node;
+    }
+    return nullptr;
+}
+
 // The phone's node once the monitor found it and the window read it.
 _AndroidDeviceItemNode* waitForPhone(MainWindow& window, const QString& name)
 {
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < arrivalLimitMs) {
-        for (_AndroidDeviceItemNode* node : androidNodes(window)) {
-            if (node->name == name)
-                return node;
-        }
+        if (_AndroidDeviceItemNode* node = listedPhone(window, name))
+            return node;
         QTest::qWait(50);
     }
     return nullptr;
@@ -197,6 +216,7 @@ private slots:
     void unknownCountryIsAskedFor_data();
     void unknownCountryIsAskedFor();
     void chooserOffersReachablePhonesButTheSource();
+    void phoneLeavingDuringTransferWaitsForItsEnd();
     void transferDeliversEachMessageOnce_data();
     void transferDeliversEachMessageOnce();
 
@@ -246,6 +266,7 @@ void TestMainWindowAndroid::usbPhoneIsPreparedReadAndListed()
     const QString cache = cacheDatabaseOf(node->device);
     QCOMPARE(sqliteCli(cache, QStringLiteral("select count(*) from message")), QByteArray("4"));
     QTRY_COMPARE(child<MyTreeView>(window, "treeViewDS")->currentIndex(), treeModel(window).indexOfNode(node));
+    QTRY_COMPARE(child<QLabel>(window, "lbSMSCount")->text(), QStringLiteral("SMS: 4"));
 
     // Unplugged and plugged in again: one node, each message still once.
     adb.setDevices({});
@@ -297,6 +318,16 @@ void TestMainWindowAndroid::reloadReplacesTheNodeOnlyAfterSuccess()
     QVERIFY2(answerer.boxes[0].contains(QLatin1String("disk full")), qPrintable(answerer.boxes[0]));
     QCOMPARE(androidNodes(window), QList<_AndroidDeviceItemNode*>{first});
     QCOMPARE(chatNames(first).size(), 3);
+
+    // A phone that stops answering: Cancel gives the window back, the node stays.
+    adb.setPhone(usbSerial, phoneWith(withCompanion, {}, {{"batch_size", 1}, {"batch_pause", 60}}));
+    answerer.cancelProgress = true;
+    QElapsedTimer clock;
+    clock.start();
+    window.androidDeviceLoad(device);
+    QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(answerer.boxes.size(), 1);
+    QCOMPARE(androidNodes(window), QList<_AndroidDeviceItemNode*>{first});
 
     adb.setPhone(usbSerial, phoneWith(withCompanion));
     QJsonArray inbox = threeChatInbox();
@@ -394,7 +425,9 @@ void TestMainWindowAndroid::unknownCountryIsAskedFor()
 // leaves none out, and the saved phone, which nothing reaches, is never offered.
 void TestMainWindowAndroid::chooserOffersReachablePhonesButTheSource()
 {
-    makeLocalDb(appDataDir().filePath(QStringLiteral("virtual_android/Saved")));
+    const QString saved = appDataDir().filePath(QStringLiteral("virtual_android/Saved"));
+    makeLocalDb(saved);
+    const auto removeSaved = qScopeGuard([&saved] { QDir(saved).removeRecursively(); });
     makeLocalDb(localDatabasesDir().filePath(QStringLiteral("db")));
     FakeAdb& adb = fixture->adb;
     adb.serverAlreadyUp();
@@ -426,6 +459,35 @@ void TestMainWindowAndroid::chooserOffersReachablePhonesButTheSource()
     selectTreeRow(window, {"Devices", "Saved"});
     window.miI2AAll();
     QCOMPARE(offers, (QList<QStringList>{{"Sim Two"}, {"Sim One"}, {"Sim One", "Sim Two"}, {"Sim One", "Sim Two"}}));
+    QCOMPARE(answerer.boxes, QStringList());
+}
+
+// The target phone is unplugged while the user picks it: its node stays until the action
+// has ended, and goes then.
+void TestMainWindowAndroid::phoneLeavingDuringTransferWaitsForItsEnd()
+{
+    makeLocalDb(localDatabasesDir().filePath(QStringLiteral("db")));
+    FakeAdb& adb = fixture->adb;
+    adb.serverAlreadyUp();
+    adb.setPhone(usbSerial, phoneWith(withCompanion));
+    writeInbox(adb, usbSerial, threeChatInbox());
+    DialogAnswerer answerer;
+    MainWindow window(nullptr);
+    adb.setDevices({{usbSerial, QStringLiteral("device")}});
+    QVERIFY(waitForPhone(window, QStringLiteral("Sim Sim Phone")));
+    bool listedWhileChoosing = false;
+    answerer.handlers["DataSourceSelForm"] = [&](QDialog* chooser) {
+        adb.setDevices({});
+        // Long enough for the monitor to see the phone gone and report it.
+        QTest::qWait(500);
+        listedWhileChoosing = listedPhone(window, QStringLiteral("Sim Sim Phone"));
+        DialogAnswerer::queueClick(chooser->findChild<QPushButton*>(QStringLiteral("btnClose")));
+    };
+
+    selectTreeRow(window, {"Local Databases", "db"});
+    window.miDb2AAll();
+    QVERIFY(listedWhileChoosing);
+    QTRY_VERIFY(!listedPhone(window, QStringLiteral("Sim Sim Phone")));
     QCOMPARE(answerer.boxes, QStringList());
 }
 
