@@ -1,5 +1,6 @@
 #include "frame/ErrorReport.h"
 
+#include "frame/AppVersion.h"
 #include "frame/MakerServer.h"
 
 #include <QNetworkAccessManager>
@@ -8,9 +9,6 @@
 #include <QRegularExpression>
 
 namespace {
-
-constexpr char versionNumber[] = "2.14.12";
-constexpr int buildNumber = 40;
 
 // One manager for the process, never destroyed: a report may still be under way when the
 // program ends, and destroying the manager then leaves its connection objects behind.
@@ -42,7 +40,7 @@ QString reportFieldEncode(const QString& text)
 
 QByteArray errorReportBody(const QString& text)
 {
-    const QString version = QStringLiteral("%1(%2)").arg(QLatin1String(versionNumber)).arg(buildNumber);
+    const QString version = QStringLiteral("%1(%2)").arg(QLatin1String(appVersionNumber)).arg(appBuildNumber);
     const QString body = QStringLiteral("prod=") + reportFieldEncode(QObject::tr("Veltrominex Message Transfer"))
                          + QStringLiteral("&ver=") + reportFieldEncode(version)
                          + QStringLiteral("&err=") + reportFieldEncode(plainErrorText(text));

@@ -1,42 +1,48 @@
 #include "ui/DataSourceSelForm.h"
 
-#include <QComboBox>
+#include "frame/MessageBox.h"
+#include "frame/StyleSheet.h"
+#include "ui_DataSourceSelForm.h"
+
 #include <QIcon>
-#include <QLabel>
-#include <QPushButton>
-#include <QVBoxLayout>
+
+DataSourceItem::DataSourceItem(const QString& iconPath, const QString& name, AbsTreeItemModel::_ItemNode* node)
+    : iconPath(iconPath)
+    , name(name)
+    , node(node)
+{
+}
 
 DataSourceSelForm::DataSourceSelForm(QWidget* parent)
     : QDialog(parent)
-    , cbDevice(new QComboBox(this))
+    , ui(std::make_unique<Ui::DataSourceSelForm>())
+    , movable(this)
 {
-    setObjectName(QStringLiteral("DataSourceSelForm"));
-    auto* layout = new QVBoxLayout(this);
-    auto* prompt = new QLabel(this);
-    prompt->setObjectName(QStringLiteral("lbSelDevice"));
-    cbDevice->setObjectName(QStringLiteral("cbDevice"));
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("btnOK"));
-    auto* close = new QPushButton(QStringLiteral("Cancel"), this);
-    close->setObjectName(QStringLiteral("btnClose"));
-    layout->addWidget(prompt);
-    layout->addWidget(cbDevice);
-    layout->addWidget(ok);
-    layout->addWidget(close);
-    connect(ok, &QPushButton::pressed, this, [this] {
-        if (cbDevice->currentIndex() != -1)
-            accept();
-    });
-    connect(close, &QPushButton::pressed, this, &QDialog::reject);
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setStyleSheet(appStyleSheet());
+    connect(ui->btnOK, &QPushButton::pressed, this, &DataSourceSelForm::onBtnOkPressed);
 }
 
-void* DataSourceSelForm::select(const QString& prompt, const QList<DataSourceItem>& items)
+DataSourceSelForm::~DataSourceSelForm() = default;
+
+AbsTreeItemModel::_ItemNode* DataSourceSelForm::select(const QString& prompt, const QList<DataSourceItem>& items)
 {
-    findChild<QLabel*>(QStringLiteral("lbSelDevice"))->setText(prompt);
+    ui->lbSelDevice->setText(prompt);
     for (const DataSourceItem& item : items)
-        cbDevice->addItem(QIcon(item.iconPath), item.name, QVariant::fromValue(quintptr(item.node)));
-    cbDevice->setCurrentIndex(items.size() <= 1 ? 0 : -1);
+        ui->cbDevice->addItem(QIcon(item.iconPath), item.name, QVariant::fromValue(reinterpret_cast<quintptr>(item.node)));
+    // With several devices nothing is chosen, so that OK cannot pick one by accident.
+    ui->cbDevice->setCurrentIndex(items.size() <= 1 ? 0 : -1);
     if (exec() != QDialog::Accepted)
         return nullptr;
-    return reinterpret_cast<void*>(cbDevice->currentData().value<quintptr>());
+    return reinterpret_cast<AbsTreeItemModel::_ItemNode*>(ui->cbDevice->currentData().value<quintptr>());
+}
+
+void DataSourceSelForm::onBtnOkPressed()
+{
+    if (ui->cbDevice->currentIndex() == -1) {
+        showWarning(tr("IDS_PLEASE_SELECT_ONE_DATASOURCE"));
+        return;
+    }
+    accept();
 }

@@ -1,36 +1,49 @@
 #pragma once
 
-// Stand-in until the device chooser lands: the interface it will have, with the widgets
-// a test drives ("cbDevice", "btnOK", "btnClose").
+#include "frame/AbsTreeItemModel.h"
+#include "frame/WinMovable.h"
 
 #include <QDialog>
 #include <QList>
 #include <QString>
 
-class QComboBox;
+#include <memory>
 
+namespace Ui {
+class DataSourceSelForm;
+}
+
+// One entry of the device chooser. The dialog never touches the node: it only hands the
+// pointer back, so the caller must check that the node still exists when select() returns
+// (a device may have left while the dialog was open).
 struct DataSourceItem
 {
-    DataSourceItem(const QString& iconPath, const QString& name, void* node)
-        : iconPath(iconPath)
-        , name(name)
-        , node(node)
-    {
-    }
-    QString iconPath;
+    DataSourceItem(const QString& iconPath, const QString& name, AbsTreeItemModel::_ItemNode* node);
+
+    QString iconPath; // a resource path such as ":res/iphone.png"
     QString name;
-    void* node;
+    AbsTreeItemModel::_ItemNode* node;
 };
 
+// Asks which of the caller's devices to use. Usage, on the caller's stack:
+//   DataSourceSelForm form(mainWindow);
+//   _ItemNode* node = form.select(tr("IDS_SEL_ONE_IOS_DEVICE"), items);  // null: cancelled
+// A single entry starts chosen; with two or more the user must choose before OK.
 class DataSourceSelForm : public QDialog
 {
     Q_OBJECT
 
 public:
     explicit DataSourceSelForm(QWidget* parent);
-    // The chosen entry's node, or null.
-    void* select(const QString& prompt, const QList<DataSourceItem>& items);
+    ~DataSourceSelForm() override;
+
+    // Runs the dialog modally, once per form.
+    AbsTreeItemModel::_ItemNode* select(const QString& prompt, const QList<DataSourceItem>& items);
+
+private slots:
+    void onBtnOkPressed();
 
 private:
-    QComboBox* cbDevice;
+    std::unique_ptr<Ui::DataSourceSelForm> ui;
+    WinMovable movable;
 };

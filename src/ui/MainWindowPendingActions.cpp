@@ -116,6 +116,3 @@ void MainWindow::miHome()
 void MainWindow::miClearCache()
 {
 }
-void MainWindow::miAbout()
-{
-}
