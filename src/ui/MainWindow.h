@@ -178,6 +178,7 @@ private:
     void runDeviceEvent(std::function<void()> event);
     void replayDeviceEvents();
     // The arrivals' own work; never called while an action holds DeviceEventsDeferred.
+    // One that waits in an event loop (a progress window) takes a guard itself.
     void handleIosDeviceConnected(void* device);
     void handleAndroidDeviceConnected(const AdbDevice& device);
     void handleAndroidDeviceLoad(const AndroidDevice& device);

@@ -3,6 +3,8 @@
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 
+#include <QPersistentModelIndex>
+
 #include <algorithm>
 
 MainWindow::DeviceEventsDeferred::DeviceEventsDeferred(MainWindow& window)
@@ -92,10 +94,11 @@ void MainWindow::miUnmoutDevice()
         return;
     // The node itself, not the first one with its handle or id: saved virtual phones
     // share a null handle or an empty id.
-    runDeviceEvent([this, current] {
+    const QPersistentModelIndex row(treeModel->indexOfNode(current));
+    runDeviceEvent([this, row] {
         // Only while it is still in the tree: an earlier event may have removed it.
-        if (treeModel->deviceRoot->children.contains(current))
-            removeDeviceNode(static_cast<_AbsDBItemNode*>(current));
+        if (row.isValid())
+            removeDeviceNode(static_cast<_AbsDBItemNode*>(row.internalPointer()));
     });
 }
 

@@ -106,7 +106,8 @@ void execContextMenu(MainWindow* window, const QList<MenuEntry>& entries, bool i
 {
     QMenu menu;
     for (const MenuEntry& entry : entries)
-        addMenuAction(&menu, entry.icon, entry.text, window, entry.slot)->setEnabled(!entry.needsIphone || iphoneListed);
+        addMenuAction(&menu, entry.icon, entry.text, window, entry.slot)
+            ->setEnabled(!entry.needsIphone || iphoneListed);
     menu.exec(QCursor::pos());
 }
 
@@ -127,16 +128,16 @@ void MainWindow::createMenus()
                               this, &MainWindow::miBackup);
     actA2I = addMenuAction(file, ":/res/a2i.png", QT_TRANSLATE_NOOP("QObject", "Transfer Android SMS to iPhone"), this,
                            &MainWindow::miA2I);
-    actDb2I = addMenuAction(file, ":/res/db2i.png",
-                            QT_TRANSLATE_NOOP("QObject", "Transfer SMS from Database to iPhone"), this,
-                            &MainWindow::miDb2I);
+    actDb2I =
+        addMenuAction(file, ":/res/db2i.png", QT_TRANSLATE_NOOP("QObject", "Transfer SMS from Database to iPhone"),
+                      this, &MainWindow::miDb2I);
     file->addSeparator();
     actExport = addMenuAction(file, ":/res/export.png", QT_TRANSLATE_NOOP("QObject", "Export SMS to File"), this,
                               &MainWindow::miExport);
-    actPrint = addMenuAction(file, ":/res/print.png", QT_TRANSLATE_NOOP("QObject", "Print SMS"), this,
-                             &MainWindow::miPrint);
-    actDel = addMenuAction(file, ":/res/delete.png", QT_TRANSLATE_NOOP("QObject", "Delete SMS"), this,
-                           &MainWindow::miDel);
+    actPrint =
+        addMenuAction(file, ":/res/print.png", QT_TRANSLATE_NOOP("QObject", "Print SMS"), this, &MainWindow::miPrint);
+    actDel =
+        addMenuAction(file, ":/res/delete.png", QT_TRANSLATE_NOOP("QObject", "Delete SMS"), this, &MainWindow::miDel);
     addMenuAction(file, ":/res/open_db_folder.png", QT_TRANSLATE_NOOP("QObject", "Open Database Folder"), this,
                   &MainWindow::miOpenDbFolder);
     connect(addEntry(file, ":/res/exit.png", QT_TRANSLATE_NOOP("QObject", "Exit")), &QAction::triggered, this,

@@ -4,59 +4,27 @@
 #include "ui/MainWindow.h"
 
 #include "MainWindowFixture.h"
+#include "TreeNodeFixture.h"
 #include "msgdb/LocalDbFixture.h"
+#include "msgdb/RecordBuilder.h"
 #include "support/MessageBoxAnswerer.h"
 
 #include "frame/DataFolder.h"
 #include "model/MsgMessage.h"
-#include "msgdb/IOS6MessageDb.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 #include "ui/SmsBrowser.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 
 namespace {
-
-ItemModelMain& treeModel(MainWindow& window)
-{
-    return *qobject_cast<ItemModelMain*>(child<MyTreeView>(window, "treeViewDS")->model());
-}
-
-QSharedPointer<AbsMessageDb> openDb(const QString& folder)
-{
-    return QSharedPointer<AbsMessageDb>(new IOS6MessageDb(QDir(folder), QString(), true));
-}
-
-// A connected phone's node over a fresh copy of the small database, with its conversations.
-template<class Node>
-Node* withConversations(ItemModelMain& model, Node* node)
-{
-    node->db->chats(node->msgSet);
-    model.loadChatSessions(node);
-    return node;
-}
-
-_AndroidDeviceItemNode* addAndroid(ItemModelMain& model, const QString& folder, const QString& serial)
-{
-    makeLocalDb(folder);
-    AndroidDevice device;
-    device.model = serial;
-    device.serial = serial;
-    return withConversations(model, model.addAndroidDevice(openDb(folder), device));
-}
-
-_IOSDeviceItemNode* addIphone(ItemModelMain& model, const QString& folder, void* handle)
-{
-    makeLocalDb(folder);
-    IOSDevice device;
-    device.deviceName = QFileInfo(folder).fileName();
-    device.handle = handle;
-    return withConversations(model, model.addIOSDevice(openDb(folder), device));
-}
 
 QStringList texts(const QList<_MsgMessage*>& list)
 {
@@ -85,6 +53,13 @@ private slots:
     void gatheringSelectedAndAllMessages();
     void selectNodeTakesEffectFromTheEventLoop();
     void deviceEventsWaitForTheRunningAction();
+    void localDatabaseIsReadOnce();
+    void messageSearchStepsAndWraps();
+    void chatSearchStepsAndWraps();
+    void listedDeviceLeaving_data();
+    void listedDeviceLeaving();
+    void disconnectRemovesTheSelectedVirtualPhone();
+    void androidIdsDifferingInCase();
 
 private:
     std::unique_ptr<MainWindowFixture> fixture;
@@ -93,7 +68,11 @@ private:
 void TestMainWindowNavigation::initTestCase()
 {
     fixture = std::make_unique<MainWindowFixture>();
-    makeLocalDb(localDatabasesDir().filePath(QStringLiteral("a")));
+    for (const char* name : {"a", "once"})
+        makeLocalDb(localDatabasesDir().filePath(QLatin1String(name)));
+    ExportMessagesDb empty{QDir(localDatabasesDir().filePath(QStringLiteral("empty"))), QString()};
+    empty.begin();
+    empty.end();
     for (const char* name : {"VA1", "VA2"})
         makeLocalDb(appDataDir().filePath(QStringLiteral("virtual_android/") + QLatin1String(name)));
 }
@@ -189,6 +168,9 @@ void TestMainWindowNavigation::deviceEventsWaitForTheRunningAction()
             const MainWindow::DeviceEventsDeferred inner(window);
             window.androidDeviceDisconnected(QStringLiteral("SERIAL1"));
         }
+        // Queued behind the removal of the same node, which it must then leave alone.
+        selectTreeRow(window, QStringLiteral("Devices/SERIAL1"));
+        window.miUnmoutDevice();
         window.iosDeviceDisconnected(&iphoneHandle);
         QCoreApplication::processEvents();
         QVERIFY(listed(android));
@@ -205,6 +187,202 @@ void TestMainWindowNavigation::deviceEventsWaitForTheRunningAction()
     window.androidDeviceDisconnected(QStringLiteral("SERIAL2"));
     QVERIFY(!listed(android));
     QVERIFY(answerer.texts.isEmpty());
+}
+
+void TestMainWindowNavigation::localDatabaseIsReadOnce()
+{
+    MessageBoxAnswerer answerer;
+    const QString once = smsDbPathIn(localDatabasesDir().filePath(QStringLiteral("once")));
+    const QString addMessage =
+        QStringLiteral("insert into message (guid, text, handle_id, date) values ('ADDED', 'five', 1, 500);"
+                       "insert into chat_message_join (chat_id, message_id) values (1, last_insert_rowid());");
+    {
+        MainWindow window(nullptr);
+        auto* count = child<QLabel>(window, "lbSMSCount");
+        selectTreeRow(window, QStringLiteral("Local Databases/once"));
+        QCOMPARE(count->text(), QStringLiteral("SMS: 4"));
+        // A click on "Flag" sorts by date, newest first.
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QHeaderView* header = child<MyTreeView>(window, "treeViewSMS")->header();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
+        QCOMPARE(header->sortIndicatorSection(), 0);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        QCOMPARE(listedTexts(window), (QStringList{"four", "three", "two", "one"}));
+
+        QCOMPARE(runCli(QStringLiteral("sqlite3"), {once, addMessage}).exitCode, 0);
+        selectTreeRow(window, QStringLiteral("Devices"));
+        selectTreeRow(window, QStringLiteral("Local Databases/once"));
+        QCOMPARE(count->text(), QStringLiteral("SMS: 4"));
+
+        // A database without conversations leaves the list as it was.
+        selectTreeRow(window, QStringLiteral("Local Databases/empty"));
+        QCOMPARE(count->text(), QStringLiteral("SMS: 4"));
+        QCOMPARE(listedTexts(window).size(), 4);
+    }
+    // The added message is there for a window that reads the database afresh.
+    MainWindow window(nullptr);
+    selectTreeRow(window, QStringLiteral("Local Databases/once"));
+    QCOMPARE(child<QLabel>(window, "lbSMSCount")->text(), QStringLiteral("SMS: 5"));
+    QVERIFY(answerer.texts.isEmpty());
+}
+
+void TestMainWindowNavigation::messageSearchStepsAndWraps()
+{
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    auto* list = child<MyTreeView>(window, "treeViewSMS");
+    auto* keyword = child<QLineEdit>(window, "txtSMSKeyword");
+    const auto search = [&](const QString& text) {
+        keyword->setText(text);
+        QTest::keyClick(keyword, Qt::Key_Return);
+    };
+
+    search(QStringLiteral("abc"));
+    QCOMPARE(answerer.texts, QStringList{"Can't find any SMS."});
+
+    RecordBuilder b;
+    window.showMessages({b.message(1, nullptr, nullptr, 100, QStringLiteral("xABCx")),
+                         b.message(2, nullptr, nullptr, 200, QStringLiteral("none")),
+                         b.message(3, nullptr, nullptr, 300, QStringLiteral("abc"))});
+    list->setCurrentIndex(list->model()->index(0, 0));
+    search(QStringLiteral("  abc "));
+    QCOMPARE(list->currentIndex().row(), 2);
+    QVERIFY(list->selectionModel()->isRowSelected(2, QModelIndex()));
+    QTest::mouseClick(child<QToolButton>(window, "btnSearchSMS"), Qt::LeftButton);
+    QCOMPARE(list->currentIndex().row(), 0);
+    // The current row is looked at last.
+    search(QStringLiteral("ABC"));
+    QCOMPARE(list->currentIndex().row(), 2);
+
+    search(QStringLiteral("   "));
+    search(QStringLiteral("<b>zz"));
+    QCOMPARE(list->currentIndex().row(), 2);
+    QCOMPARE(answerer.texts, (QStringList{"Can't find any SMS.", "Find no SMS with keyword &lt;b&gt;zz."}));
+    window.clearMessageList();
+}
+
+void TestMainWindowNavigation::chatSearchStepsAndWraps()
+{
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    auto* tree = child<MyTreeView>(window, "treeViewDS");
+    auto* keyword = child<QLineEdit>(window, "txtHandleKeyword");
+    const auto search = [&](const QString& text) {
+        keyword->setText(text);
+        QTest::keyClick(keyword, Qt::Key_Return);
+        return tree->currentIndex().data().toString();
+    };
+    // Newest conversation first: +447700900123, then +14155550101.
+    selectTreeRow(window, QStringLiteral("Devices/VA1"));
+    QCOMPARE(search(QStringLiteral("+")), QStringLiteral("+447700900123"));
+    QCOMPARE(search(QStringLiteral("+")), QStringLiteral("+14155550101"));
+    // From the last conversation back to the first of the same device.
+    QCOMPARE(search(QStringLiteral("+")), QStringLiteral("+447700900123"));
+    QCOMPARE(child<QLabel>(window, "lbSMSCount")->text(), QStringLiteral("SMS: 1"));
+
+    QCOMPARE(search(QStringLiteral("999")), QStringLiteral("+447700900123"));
+    QCOMPARE(search(QStringLiteral(" ")), QStringLiteral("+447700900123"));
+    selectTreeRow(window, QStringLiteral("Devices"));
+    QCOMPARE(search(QStringLiteral("+")), QStringLiteral("Devices"));
+    QCOMPARE(answerer.texts, QStringList{"Find no contact with keyword 999."});
+}
+
+void TestMainWindowNavigation::listedDeviceLeaving_data()
+{
+    QTest::addColumn<QString>("listed");
+    QTest::addColumn<QString>("leaving");
+    QTest::addColumn<bool>("listKept");
+    QTest::newRow("the listed phone") << "SERIAL1"
+                                      << "SERIAL1" << false;
+    QTest::newRow("the phone of the listed conversation") << "SERIAL1/+14155550101"
+                                                          << "SERIAL1" << false;
+    QTest::newRow("the listed iPhone") << "iphone"
+                                       << "iphone" << false;
+    QTest::newRow("another phone") << "SERIAL1/+14155550101"
+                                   << "iphone" << true;
+}
+
+// Under the sanitizers: nothing may still point at the records of a phone that has gone.
+void TestMainWindowNavigation::listedDeviceLeaving()
+{
+    QFETCH(QString, listed);
+    QFETCH(QString, leaving);
+    QFETCH(bool, listKept);
+    QTemporaryDir work;
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    ItemModelMain& model = treeModel(window);
+    int handle = 0;
+    addAndroid(model, work.filePath(QStringLiteral("android")), QStringLiteral("SERIAL1"));
+    addIphone(model, work.filePath(QStringLiteral("iphone")), &handle);
+    const auto leave = [&] {
+        if (leaving == QLatin1String("SERIAL1"))
+            window.androidDeviceDisconnected(QStringLiteral("SERIAL1"));
+        else
+            window.iosDeviceDisconnected(&handle);
+        QVERIFY(!treeRow(window, QStringLiteral("Devices/") + leaving).isValid());
+    };
+    auto* tree = child<MyTreeView>(window, "treeViewDS");
+    selectTreeRow(window, QStringLiteral("Devices/") + listed);
+    const QStringList before = listedTexts(window);
+    QVERIFY(!before.isEmpty());
+
+    // The tree lists no neighbour in its place: only the window's own care keeps the list valid.
+    tree->selectionModel()->clear();
+    leave();
+    QCOMPARE(listedTexts(window), listKept ? before : QStringList());
+    // Re-sorting reads every listed record; the page is drawn from them.
+    child<MyTreeView>(window, "treeViewSMS")->header()->setSortIndicator(0, Qt::DescendingOrder);
+    QCOMPARE(listedTexts(window).size(), listKept ? before.size() : 0);
+    QCOMPARE(child<SmsBrowser>(window, "txtSMS")->toPlainText().isEmpty(), !listKept);
+    QVERIFY(answerer.texts.isEmpty());
+}
+
+void TestMainWindowNavigation::disconnectRemovesTheSelectedVirtualPhone()
+{
+    QTemporaryDir work;
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    int handle = 0;
+    addIphone(treeModel(window), work.filePath(QStringLiteral("iphone")), &handle);
+    QAction* backup = child<QToolBar>(window, "mainToolBar")->actions().first();
+    // Saved virtual phones have no id; no device event removes them.
+    window.androidDeviceDisconnected(QString());
+    window.iosDeviceDisconnected(nullptr);
+    QVERIFY(treeRow(window, QStringLiteral("Devices/VA1")).isValid());
+
+    selectTreeRow(window, QStringLiteral("Devices/VA2"));
+    QVERIFY(backup->isEnabled());
+    window.miUnmoutDevice();
+    QVERIFY(!treeRow(window, QStringLiteral("Devices/VA2")).isValid());
+    QVERIFY(treeRow(window, QStringLiteral("Devices/VA1")).isValid());
+    // The tree makes the iPhone below current, which offers no File action.
+    QCOMPARE(child<MyTreeView>(window, "treeViewDS")->currentIndex().data().toString(), QStringLiteral("iphone"));
+    QVERIFY(!backup->isEnabled());
+
+    // The actions are refreshed after a removal: no iPhone, no transfer to one.
+    QAction* transfer = child<QToolBar>(window, "mainToolBar")->actions().at(1);
+    selectTreeRow(window, QStringLiteral("Devices/VA1"));
+    QVERIFY(transfer->isEnabled());
+    window.iosDeviceDisconnected(&handle);
+    QVERIFY(!transfer->isEnabled());
+    QVERIFY(backup->isEnabled());
+    QVERIFY(answerer.texts.isEmpty());
+}
+
+void TestMainWindowNavigation::androidIdsDifferingInCase()
+{
+    QTemporaryDir work;
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    ItemModelMain& model = treeModel(window);
+    _AndroidDeviceItemNode* upper = addAndroid(model, work.filePath(QStringLiteral("upper")), QStringLiteral("ABC"));
+    _AndroidDeviceItemNode* lower = addAndroid(model, work.filePath(QStringLiteral("lower")), QStringLiteral("abc"));
+    window.androidDeviceDisconnected(QStringLiteral("abc"));
+    QVERIFY(model.deviceRoot->children.contains(upper));
+    QVERIFY(!model.deviceRoot->children.contains(lower));
 }
 
 QTEST_MAIN(TestMainWindowNavigation)
