@@ -211,6 +211,14 @@ private:
     void handleIosDeviceConnected(void* device);
     void handleAndroidDeviceConnected(const AdbDevice& device);
     void handleAndroidDeviceLoad(const AndroidDevice& device);
+    // Asks the user for the country when the phone's code names none.
+    void settleAndroidCountry(AndroidDevice& device);
+    // Only the first node of the phone: a phone listed twice keeps its other node.
+    void removeFirstAndroidNode(const QString& uid);
+    // Sends the messages to an Android phone the user picks, then lists the phone's chats again.
+    void restoreToAndroidDevice(QList<_MsgMessage*>* messages);
+    // The Sel, Chat or All messages of the current node to an Android phone.
+    void restoreFormToAndroid(ActionForm form);
     void removeIosDeviceNode(void* device);
     // The transfer to an iPhone of the messages the form names, from the current node.
     void transferToIPhone(ActionForm form);

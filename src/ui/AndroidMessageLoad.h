@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QSharedPointer>
+
+class AbsMessageDb;
+class QWidget;
+struct AndroidDevice;
+
+// Reads every message of a prepared phone into its cache database under a modal progress
+// dialog with an empty title; the database is replaced whole. The device's country must be
+// settled first: it gives the numbers their international form. False when the worker
+// failed (it has shown why) or was cancelled.
+bool loadAndroidMessages(AndroidDevice& device, QWidget* dialogParent);
+
+// The phone's cache database, upgraded to the program's own schema like a local database.
+// Opens on first use; its readers throw std::exception.
+QSharedPointer<AbsMessageDb> androidCacheDb(const AndroidDevice& device);
