@@ -218,11 +218,14 @@ void TestMainWindowHelp::connectionTips()
     MainWindow window(nullptr);
     // Two passes begun: the first has been taken in.
     QTRY_VERIFY_WITH_TIMEOUT(devicePasses(fixture->adb) >= passesBefore + 2, 10000);
+    // A listed phone's own arrival may have shown its boxes already; only the tips count.
+    const int boxesBefore = int(answerer.texts.size());
     QVERIFY(QMetaObject::invokeMethod(&window, "androidUsbTips"));
     if (!tips) {
-        QCOMPARE(answerer.texts, QStringList());
+        QCOMPARE(answerer.texts.mid(boxesBefore), QStringList());
         return;
     }
+    QCOMPARE(boxesBefore, 0);
     const QString base = QString::fromUtf8(qgetenv("VELTROMINEX_SERVER"));
     const QString deviceManager =
         QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/VeltrominexDeviceManager")).toString();
