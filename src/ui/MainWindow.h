@@ -66,6 +66,8 @@ public:
     // of the current device or database (currentNodeMessages).
     enum class ActionForm { None, Sel, Chat, All };
     ActionForm actionForm() const;
+    // The messages a form works on; empty for None.
+    QList<_MsgMessage*> messagesOfForm(ActionForm form);
 
     // Lists the messages in the current sort order in the list and the conversation view.
     void showMessages(QList<_MsgMessage*> list);

@@ -3,6 +3,7 @@
 #include "ui_MainWindow.h"
 
 #include "ui/ItemModelMain.h"
+#include "ui/ItemModelSms.h"
 
 // The File and tool-bar actions: each picks its family's form by what the user points at.
 
@@ -14,6 +15,21 @@ MainWindow::ActionForm MainWindow::actionForm() const
     if (!node)
         return ActionForm::None;
     return node->kind == ChatSessionKind ? ActionForm::Chat : ActionForm::All;
+}
+
+QList<_MsgMessage*> MainWindow::messagesOfForm(ActionForm form)
+{
+    switch (form) {
+    case ActionForm::Sel:
+        return selectedMessages();
+    case ActionForm::Chat:
+        return smsModel->messages();
+    case ActionForm::All:
+        return currentNodeMessages();
+    case ActionForm::None:
+        break;
+    }
+    return {};
 }
 
 void MainWindow::dispatchAction(void (MainWindow::*selForm)(), void (MainWindow::*chatForm)(),

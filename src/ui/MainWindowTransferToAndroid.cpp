@@ -85,22 +85,12 @@ void MainWindow::restoreToAndroidDevice(QList<_MsgMessage*>* messages)
 void MainWindow::restoreFormToAndroid(ActionForm form)
 {
     const DeviceEventsDeferred deferred(*this);
-    QList<_MsgMessage*> messages;
-    switch (form) {
-    case ActionForm::Sel:
-        messages = selectedMessages();
-        break;
-    case ActionForm::Chat:
-        messages = smsModel->messages();
-        break;
-    case ActionForm::All:
-        messages = currentNodeMessages();
-        if (messages.isEmpty())
-            return;
-        break;
-    case ActionForm::None:
+    if (form == ActionForm::None)
         return;
-    }
+    QList<_MsgMessage*> messages = messagesOfForm(form);
+    // A whole node without messages has nothing to send; an empty selection still asks.
+    if (form == ActionForm::All && messages.isEmpty())
+        return;
     restoreToAndroidDevice(&messages);
 }
 
