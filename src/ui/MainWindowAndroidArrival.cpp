@@ -68,7 +68,8 @@ void MainWindow::settleAndroidCountry(AndroidDevice& device)
     if (isCountryCodeKnown(device.mmc))
         return;
     // The English text does not name the phone: replace, unlike arg, does not warn then.
-    showInfo(tr("IDS_ANDROID_%1_CANT_READ_MMC_NUMBER").replace(QLatin1String("%1"), device.displayName().toHtmlEscaped()));
+    showInfo(
+        tr("IDS_ANDROID_%1_CANT_READ_MMC_NUMBER").replace(QLatin1String("%1"), device.displayName().toHtmlEscaped()));
     CountrySelForm chooser(this);
     if (chooser.exec() == QDialog::Accepted)
         device.mmc = chooser.selectedMmc;
