@@ -112,20 +112,6 @@ QStringList chatNames(const AbsTreeItemModel::_ItemNode* node)
     return names;
 }
 
-// Makes the row of the tree current, as a click does, and lets the list fill.
-void selectTreeRow(MainWindow& window, const QStringList& path)
-{
-    auto* tree = child<MyTreeView>(window, "treeViewDS");
-    QModelIndex index;
-    for (const QString& name : path) {
-        const QModelIndexList found =
-            tree->model()->match(tree->model()->index(0, 0, index), Qt::DisplayRole, name, 1, Qt::MatchExactly);
-        QVERIFY2(!found.isEmpty(), qPrintable(path.join(QLatin1Char('/'))));
-        index = found.first();
-    }
-    tree->setCurrentIndex(index);
-}
-
 QJsonArray inboxRecord(qint64 ms, int direction, const QString& address, const QString& text)
 {
     return QJsonArray{ms, direction, address, QString(), text, QString()};
@@ -450,13 +436,13 @@ void TestMainWindowAndroid::chooserOffersReachablePhonesButTheSource()
     QVERIFY(waitForPhone(window, QStringLiteral("Sim One")));
     QVERIFY(waitForPhone(window, QStringLiteral("Sim Two")));
 
-    selectTreeRow(window, {"Devices", "Sim One", "+4917612345678"});
+    selectTreeRow(window, "Devices/Sim One/+4917612345678");
     window.miA2AChat();
-    selectTreeRow(window, {"Devices", "Sim Two"});
+    selectTreeRow(window, "Devices/Sim Two");
     window.miA2AAll();
-    selectTreeRow(window, {"Local Databases", "db"});
+    selectTreeRow(window, "Local Databases/db");
     window.miDb2AAll();
-    selectTreeRow(window, {"Devices", "Saved"});
+    selectTreeRow(window, "Devices/Saved");
     window.miI2AAll();
     QCOMPARE(offers, (QList<QStringList>{{"Sim Two"}, {"Sim One"}, {"Sim One", "Sim Two"}, {"Sim One", "Sim Two"}}));
     QCOMPARE(answerer.boxes, QStringList());
@@ -484,7 +470,7 @@ void TestMainWindowAndroid::phoneLeavingDuringTransferWaitsForItsEnd()
         DialogAnswerer::queueClick(chooser->findChild<QPushButton*>(QStringLiteral("btnClose")));
     };
 
-    selectTreeRow(window, {"Local Databases", "db"});
+    selectTreeRow(window, "Local Databases/db");
     window.miDb2AAll();
     QVERIFY(listedWhileChoosing);
     QTRY_VERIFY(!listedPhone(window, QStringLiteral("Sim Sim Phone")));
@@ -539,7 +525,7 @@ void TestMainWindowAndroid::transferDeliversEachMessageOnce()
     };
     const QByteArray expected("+14155550101|one\n+14155550101|three\n+447700900123|four");
     for (int run = 1; run <= 2; ++run) {
-        selectTreeRow(window, {"Local Databases", "db"});
+        selectTreeRow(window, "Local Databases/db");
         window.miDb2AAll();
         QCOMPARE(choosers, run);
         QCOMPARE(answerer.boxes.size(), run);
