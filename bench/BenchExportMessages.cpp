@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr int acceptanceSize = 100000;
 constexpr int chatCount = 100;
 constexpr double allowedRatio = 3.0;
 
@@ -190,13 +189,5 @@ double measure(int messageCount)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const double acceptance = measure(acceptanceSize);
-    const double small = measure(smallSize);
-    const double large = measure(largeSize(argc, argv));
-    if (acceptance < 0 || small < 0 || large < 0)
-        return 2;
-    Bounds bounds;
-    bounds.check(QStringLiteral("export ratio at 100000"), acceptance, allowedRatio);
-    bounds.check(QStringLiteral("export ratio growth from 10000 to the larger size"), large / small, allowedGrowth);
-    return bounds.exitCode();
+    return checkRatioAndGrowth(QStringLiteral("export"), measure, allowedRatio, argc, argv);
 }

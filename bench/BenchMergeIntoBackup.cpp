@@ -29,7 +29,6 @@
 
 namespace {
 
-constexpr int acceptanceSize = 100000;
 constexpr int chatCount = 100;
 constexpr double allowedRatio = 5.0;
 
@@ -160,13 +159,5 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     // A failure is printed, never shown in a box that waits for a click.
     setHeadlessMessageBoxes(true);
-    const double acceptance = measure(acceptanceSize);
-    const double small = measure(smallSize);
-    const double large = measure(largeSize(argc, argv));
-    if (acceptance < 0 || small < 0 || large < 0)
-        return 2;
-    Bounds bounds;
-    bounds.check(QStringLiteral("merge ratio at 100000"), acceptance, allowedRatio);
-    bounds.check(QStringLiteral("merge ratio growth from 10000 to the larger size"), large / small, allowedGrowth);
-    return bounds.exitCode();
+    return checkRatioAndGrowth(QStringLiteral("merge"), measure, allowedRatio, argc, argv);
 }

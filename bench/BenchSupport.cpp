@@ -104,6 +104,20 @@ void Bounds::check(const QString& what, double value, double limit)
     std::fflush(stdout);
 }
 
+int checkRatioAndGrowth(const QString& work, const std::function<double(int)>& measure, double allowedRatio,
+                        int argc, char** argv)
+{
+    const double acceptance = measure(100000);
+    const double small = measure(smallSize);
+    const double large = measure(largeSize(argc, argv));
+    if (acceptance < 0 || small < 0 || large < 0)
+        return 2;
+    Bounds bounds;
+    bounds.check(work + QStringLiteral(" ratio at 100000"), acceptance, allowedRatio);
+    bounds.check(work + QStringLiteral(" ratio growth from 10000 to the larger size"), large / small, allowedGrowth);
+    return bounds.exitCode();
+}
+
 int largeSize(int argc, char** argv)
 {
     const int size = argc > 1 ? QByteArray(argv[1]).toInt() : 0;

@@ -70,3 +70,9 @@ int largeSize(int argc, char** argv);
 constexpr int smallSize = 10000;
 // Growth from the smaller to the larger size allowed by the linearity check.
 constexpr double allowedGrowth = 1.5;
+
+// Measures the ratio (negative: the run failed) at 100,000 messages and at both sizes of
+// the linearity check, checks the first against allowedRatio and the growth against
+// allowedGrowth, and returns the benchmark's exit code (2 when a run failed).
+int checkRatioAndGrowth(const QString& work, const std::function<double(int)>& measure, double allowedRatio,
+                        int argc, char** argv);
