@@ -24,6 +24,8 @@ constexpr int launcherLimitMs = 10000;
 // at once, which would otherwise spin.
 constexpr int usbRetryPauseMs = 200;
 constexpr int waitSliceMs = 250;
+// The forward binds the session port on this computer too, where any other program may hold it.
+constexpr int forwardPortTries = 3;
 
 [[noreturn]] void fail(const QString& text)
 {
@@ -53,6 +55,28 @@ bool connectSocket(QTcpSocket& socket, const QString& host, int port, int timeLi
             return true;
         if (socket.state() == QAbstractSocket::UnconnectedState)
             return false;
+    }
+}
+
+// Starts the app's session and forwards its port; a port this computer cannot bind gives way
+// to the next session port. Returns the URL of the session started.
+QString startForwardedSession(const QString& serial, QString url)
+{
+    AdbClient adb;
+    const QString receiver = QLatin1String(companionPackage) + QStringLiteral("/.AdbSyncBroadcastReceiver");
+    for (int tries = 1;; ++tries) {
+        adb.adb_am(serial, QStringLiteral("broadcast"), receiver, QString(), url, {}, QString());
+        const int sessionPort = QUrl(url).port();
+        try {
+            adb.adb_forward(serial, sessionPort, sessionPort);
+            return url;
+        } catch (const std::runtime_error& error) {
+            if (tries == forwardPortTries || !QString::fromUtf8(error.what()).contains(QLatin1String("cannot bind")))
+                throw;
+        }
+        QUrl next(url);
+        next.setPort(session_port_next());
+        url = next.toString();
     }
 }
 
@@ -123,15 +147,12 @@ std::unique_ptr<QTcpSocket> AndroidDevice::openSession(const QString& url, int t
     return isWifi ? openWifiSession(url, timeLimitMs, cancel) : openUsbSession(url, timeLimitMs, cancel);
 }
 
-std::unique_ptr<QTcpSocket> AndroidDevice::openUsbSession(const QString& url, int timeLimitMs,
+std::unique_ptr<QTcpSocket> AndroidDevice::openUsbSession(const QString& requestedUrl, int timeLimitMs,
                                                           simpleprotocol::CancelFlag cancel) const
 {
-    AdbClient adb;
-    const QString receiver = QLatin1String(companionPackage) + QStringLiteral("/.AdbSyncBroadcastReceiver");
-    adb.adb_am(serial, QStringLiteral("broadcast"), receiver, QString(), url, {}, QString());
-    auto socket = std::make_unique<QTcpSocket>();
+    const QString url = startForwardedSession(serial, requestedUrl);
     const int sessionPort = QUrl(url).port();
-    adb.adb_forward(serial, sessionPort, sessionPort);
+    auto socket = std::make_unique<QTcpSocket>();
     QElapsedTimer clock;
     clock.start();
     for (;;) {

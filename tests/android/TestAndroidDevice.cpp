@@ -4,6 +4,7 @@
 #include "support/FakeAdb.h"
 
 #include <QHostAddress>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -71,6 +72,7 @@ private slots:
     void cacheDir_data();
     void cacheDir();
     void usbOpensThroughAcceptAndCloseRetries();
+    void usbSessionMovesOffATakenLocalPort();
     void usbFailures_data();
     void usbFailures();
     void wifiSessionOnTypedAddress();
@@ -182,6 +184,25 @@ void TestAndroidDevice::usbOpensThroughAcceptAndCloseRetries()
                                             + url + R"("])",
                                         QStringLiteral(R"(["-s","emulator-5554","forward","tcp:%1","tcp:%1"])")
                                             .arg(port)}));
+}
+
+// Another program on this computer holds the session port, so the forward cannot bind it.
+void TestAndroidDevice::usbSessionMovesOffATakenLocalPort()
+{
+    FakeAdb fake;
+    const AndroidDevice device = usbPhone(fake, {});
+    QTcpServer holder;
+    int taken = session_port_next();
+    while (!holder.listen(QHostAddress::LocalHost, quint16(taken)))
+        taken = session_port_next();
+    std::unique_ptr<QTcpSocket> session;
+    QCOMPARE(failure([&] { session = device.openUsbSession(deviceSessionUrl(taken), 10000); }), QString());
+    QVERIFY(session->peerPort() != taken);
+    QVERIFY(simpleprotocol::readCommand(session.get(), 5000).startsWith(QLatin1String("$hello:")));
+    const QStringList forwards = fake.calls().filter(QLatin1String("\"forward\""));
+    QCOMPARE(forwards, QStringList({QStringLiteral(R"(["-s","emulator-5554","forward","tcp:%1","tcp:%1"])").arg(taken),
+                                    QStringLiteral(R"(["-s","emulator-5554","forward","tcp:%1","tcp:%1"])")
+                                        .arg(session->peerPort())}));
 }
 
 void TestAndroidDevice::usbFailures_data()
