@@ -89,12 +89,14 @@ int run(const QStringList& args, QString& deviceFolder)
     if (!QFileInfo(phone + QStringLiteral("/values.plist")).isFile())
         throw ToolError("No device " + request.udid.toStdString());
     deviceFolder = phone;
-    logCall(deviceFolder, args.join(QLatin1Char(' ')));
     const PhoneValues values(deviceFolder);
     const ToolKnobs knobs = values.knobs(request.backup ? "Backup" : "Restore");
     const QString backupFolder = QDir(request.root).absoluteFilePath(request.udid);
 
     writePidFile(deviceFolder);
+    // Logged once the phone's values are read: a test that unplugs the phone on seeing
+    // this line takes it away from a run under way, not from one still starting.
+    logCall(deviceFolder, args.join(QLatin1Char(' ')));
     if (request.backup && !knobs.fail)
         beginBackup(backupFolder);
     delay(knobs.delayMs);

@@ -59,7 +59,10 @@ public:
 private:
     void answer(QMessageBox* box)
     {
-        boxes << box->text();
+        // The window's own tips, ten seconds after it opens with no Android phone, fall
+        // anywhere among these tests on a busy machine; they are no part of what is checked.
+        if (!box->text().startsWith(QLatin1String("<b>Android device not found.</b>")))
+            boxes << box->text();
         QAbstractButton* yes = box->button(QMessageBox::Yes);
         (yes ? yes : box->button(QMessageBox::Ok))->click();
     }
@@ -277,7 +280,7 @@ private slots:
         QVERIFY(responder.offered.first().contains(name));
         QVERIFY(!responder.offered.first().contains("Saved"));
         QCOMPARE(responder.progressDialogs, 4);
-        QCOMPARE(responder.boxes.size(), 2);
+        QVERIFY2(responder.boxes.size() == 2, qPrintable(responder.boxes.join(QLatin1String(" | "))));
         QCOMPARE(responder.boxes.last(), QString("Successfully recovered %1 SMS to iPhone.").arg(count));
         QCOMPARE(sqliteCli(phoneDb(udid), "select count(*), count(distinct guid) from message"),
                  QByteArray::number(oldCount + count) + "|" + QByteArray::number(oldCount + count));
