@@ -328,6 +328,8 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
     // keeps the rebuilt tables' pages from being read again.
     copy.executeThrow("PRAGMA temp_store=MEMORY");
     copy.executeThrow("PRAGMA cache_size=-65536");
+    // The new messages are written into the emptied table, where no row shows the unit.
+    copy.settleDateUnit();
     emptyTables(copy);
     copy.executeThrow(Sqlite3Sql(QStringLiteral("ATTACH DATABASE ? AS %1").arg(backupSchema))
                           .addTextParam(database->databasePath()));

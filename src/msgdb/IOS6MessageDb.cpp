@@ -186,12 +186,17 @@ void IOS6MessageDb::updateChatLast(qint64 chatId, int date)
                      .addInt64Param(stored));
 }
 
-qint64 IOS6MessageDb::storedDate(qint32 seconds)
+void IOS6MessageDb::settleDateUnit()
 {
     initDb();
     if (!nanosecondDates) {
         Sqlite3Cursor newest = queryThrow("select date from message where date <> 0 order by rowid desc limit 1");
         nanosecondDates = newest.moveNext() && isNanosecondDate(newest.getInt64(0));
     }
+}
+
+qint64 IOS6MessageDb::storedDate(qint32 seconds)
+{
+    settleDateUnit();
     return *nanosecondDates ? qint64(seconds) * nanosecondsPerSecond : qint64(seconds);
 }

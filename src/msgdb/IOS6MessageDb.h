@@ -54,6 +54,9 @@ public:
     bool hasItemType() const;
     // Raises the chat's _last to date (never lowers it); nothing on a file without _last.
     void updateChatLast(qint64 chatId, int date);
+    // Takes the unit of the dates this connection writes from the messages present now, so
+    // that a table emptied and filled again keeps the file's unit.
+    void settleDateUnit();
 
     // Inserts return the new row id; lookups return 0 when nothing matches.
     qint64 insertHandle(const _MsgHandle& handle);

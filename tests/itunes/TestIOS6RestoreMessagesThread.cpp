@@ -359,9 +359,20 @@ private slots:
     }
 
     // Later phones keep dates in nanoseconds: the merge orders by them and writes its own
-    // messages in the same unit.
+    // messages in the same unit, also when one comes before every backup row and so is
+    // written while the rebuilt table is still empty.
+    void backupWithNanosecondDates_data()
+    {
+        QTest::addColumn<int>("date");
+        QTest::addColumn<QByteArray>("order");
+        // Far from every backup row by seq: by date, between the third and fourth.
+        QTest::newRow("among the backup rows") << 400001250 << QByteArray("OLD-1 OLD-2 OLD-3 NEW-B OLD-4 OLD-5");
+        QTest::newRow("before every backup row") << 400000500 << QByteArray("NEW-B OLD-1 OLD-2 OLD-3 OLD-4 OLD-5");
+    }
     void backupWithNanosecondDates()
     {
+        QFETCH(int, date);
+        QFETCH(QByteArray, order);
         constexpr qint64 nano = 1000000000;
         QJsonObject description = backupDescription();
         QJsonArray messages;
@@ -376,13 +387,12 @@ private slots:
         NewRecords r;
         _MsgHandle* first = r.handle("+15550001", "SMS");
         _MsgChat* sms = r.chat(70, "SMS;-;+15550001", "SMS", {first});
-        // Far from every backup row by seq: by date, between the third and fourth.
-        _MsgMessage* m = r.message("NEW-B", 100, 400001250, sms, first);
+        _MsgMessage* m = r.message("NEW-B", 100, date, sms, first);
         QCOMPARE(f.merge({m}).result, WorkerOutcome::Succeeded);
 
         const QString db = f.mergedDb();
-        QCOMPARE(listed(db, "guid", "message order by rowid"), QByteArray("OLD-1 OLD-2 OLD-3 NEW-B OLD-4 OLD-5"));
-        QCOMPARE(sql(db, "select date from message where guid = 'NEW-B'"), QByteArray::number(400001250 * nano));
+        QCOMPARE(listed(db, "guid", "message order by rowid"), order);
+        QCOMPARE(sql(db, "select date from message where guid = 'NEW-B'"), QByteArray::number(date * nano));
     }
 
     void unusableAttachmentFileIsLeftOutButItsRowWritten_data()
