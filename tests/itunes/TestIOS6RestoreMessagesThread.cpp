@@ -12,6 +12,7 @@
 #include "msgdb/IOS6MessageDb.h"
 
 #include "BackupFixture.h"
+#include "support/RecordingReport.h"
 
 #include <QApplication>
 #include <QFile>
@@ -472,6 +473,62 @@ private slots:
         QCOMPARE(outcome.result, WorkerOutcome::Failed);
         QCOMPARE(outcome.error, "can not find " + f.inBackup("Manifest.mbdb") + ".");
         QCOMPARE(folderSnapshot(f.backup), before);
+        QCOMPARE(f.cacheSmsFolder(), QStringList{"sms.db"});
+    }
+
+    // A backup that changed after its messages were cached, or while the merge ran, is
+    // refused: publishing would throw the other writer's work away.
+    void changedBackupIsRefused_data()
+    {
+        QTest::addColumn<bool>("duringTheMerge");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("since the cache read it") << false << "The backup %1 changed after its messages were read. "
+                                                            "Load the backup again, then retry.";
+        QTest::newRow("while the merge runs") << true << "The backup %1 was changed by another program during the "
+                                                         "merge; nothing was written into it. Try again.";
+    }
+    void changedBackupIsRefused()
+    {
+        QFETCH(bool, duringTheMerge);
+        QFETCH(QString, error);
+        Fixture f;
+        QVERIFY(f.make(backupDescription()));
+        if (!duringTheMerge) {
+            const qint64 mtime = readManifest(f.inBackup("Manifest.mbdb")).value(smsDbBackupName)["mtime"].toInteger();
+            BackupCacheDb(QDir(f.cache).filePath("manifest.db")).setLastDate(smsDbBackupName, mtime - 1);
+        }
+        // The other program writes once the merge has read the backup and gone on.
+        struct OtherWriter : RecordingReport
+        {
+            QString file;
+            void postProgress(const QString& status, int value, const QString& text) override
+            {
+                RecordingReport::postProgress(status, value, text);
+                QFile sms(file);
+                if (value > 0 && !file.isEmpty() && sms.open(QIODevice::Append)) {
+                    sms.write("written by another program");
+                    file.clear();
+                }
+            }
+        } report;
+        if (duringTheMerge)
+            report.file = f.mergedDb();
+        NewRecords r;
+        _MsgHandle* first = r.handle("+15550001", "SMS");
+        QList<_MsgMessage*> messages{r.message("NEW-A", 2, 1100, r.chat(1, "SMS;-;+15550001", "SMS", {first}), first)};
+        IOS6MessageDb database(QDir(f.cache), QString(), false);
+        IOS6RestoreMessagesThread thread(QString(), &messages, &database, QDir(f.backup), &report);
+        const auto before = folderSnapshot(f.backup);
+
+        const WorkerOutcome outcome = report.run(thread);
+        QCOMPARE(outcome.result, WorkerOutcome::Failed);
+        QCOMPARE(outcome.error, error.arg(QDir(f.backup).absolutePath()));
+        auto after = folderSnapshot(f.backup);
+        if (duringTheMerge) {
+            QVERIFY(after.value(smsDbBackupName) != before.value(smsDbBackupName));
+            after.insert(smsDbBackupName, before.value(smsDbBackupName));
+        }
+        QCOMPARE(after, before);
         QCOMPARE(f.cacheSmsFolder(), QStringList{"sms.db"});
     }
 
