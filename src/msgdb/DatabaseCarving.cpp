@@ -73,6 +73,9 @@ QList<_SqliteCol> columnsOf(const QString& name, const QString& createSql)
         throw std::runtime_error("it is not a plain CREATE TABLE statement");
     Sqlite3DB scratch;
     scratch.openThrow(QStringLiteral(":memory:"), Sqlite3DB::ReadWriteCreate);
+    // Lets the scratch database define SQLite's own tables (sqlite_sequence of every
+    // AUTOINCREMENT table, sqlite_stat1), whose names are otherwise refused.
+    scratch.executeThrow("PRAGMA writable_schema=ON");
     scratch.executeThrow(createSql);
     return scratch.tbInfo(name).columns();
 }

@@ -110,6 +110,32 @@ private slots:
         QVERIFY(result.value("last_row_in_gap").toBool());
     }
 
+    // SQLite's own tables, here the counter of an AUTOINCREMENT table, are read like any
+    // other, although a connection may not create them under their names.
+    void sqliteOwnTablesAreRead()
+    {
+        const QString db = m_dir.filePath("autoincrement.db");
+        QVERIFY(buildDatabase(db, R"py(
+import sqlite3, sys
+c = sqlite3.connect(sys.argv[1])
+c.execute('CREATE TABLE t(id INTEGER PRIMARY KEY AUTOINCREMENT, a TEXT)')
+c.execute("INSERT INTO t(a) VALUES('x')")
+c.commit()
+)py"));
+        const CliResult r = msgtool({"carve", db});
+        QCOMPARE(r.exitCode, 0);
+        const QJsonObject out = QJsonDocument::fromJson(r.out).object();
+        QJsonObject sequence;
+        for (const QJsonValue& table : out.value("tables").toArray()) {
+            if (table.toObject().value("name") == QLatin1String("sqlite_sequence"))
+                sequence = table.toObject();
+        }
+        QCOMPARE(sequence.value("columns").toArray(), (QJsonArray{"name", "seq"}));
+        QCOMPARE(sequence.value("live").toArray(), (QJsonArray{QJsonArray{"t", 1}}));
+        QCOMPARE(out.value("skipped").toArray(), QJsonArray{"table sqlite_sequence: deleted rows not carved, its "
+                                                            "first column is not an INTEGER PRIMARY KEY"});
+    }
+
     // The schema is text from the file; a query there, recursive without end, must not run.
     void queryInTheSchemaIsNotRun()
     {
