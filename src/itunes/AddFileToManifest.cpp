@@ -1,11 +1,14 @@
 #include "itunes/AddFileToManifest.h"
 
+#include "frame/RegularFileReader.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
 
@@ -78,8 +81,11 @@ void addFileToManifest(MbdbMap& map, const QString& filePath, const QString& dom
 QByteArray fileSha1(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    try {
+        openRegularFileForReading(file);
+    } catch (const std::runtime_error&) {
         return QByteArray();
+    }
     QCryptographicHash hash(QCryptographicHash::Sha1);
     if (!hash.addData(&file))
         return QByteArray();

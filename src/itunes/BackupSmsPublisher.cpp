@@ -7,6 +7,8 @@
 #include "itunes/MbdbFile.h"
 #include "itunes/PublishJournal.h"
 
+#include "frame/RegularFileReader.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
@@ -64,8 +66,7 @@ void BackupSmsPublisher::readBackup()
     if (!QFileInfo::exists(manifestPath))
         fail(QStringLiteral("can not find %1.").arg(manifestPath));
     QFile file(manifestPath);
-    if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("Cannot open %1: %2").arg(manifestPath, file.errorString()));
+    openRegularFileForReading(file);
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         fail(QStringLiteral("Cannot read %1: %2").arg(manifestPath, file.errorString()));
@@ -146,23 +147,21 @@ bool BackupSmsPublisher::stageAndApply(PublishJournal& journal, QList<PublishedF
                                        const std::atomic<bool>& cancelled)
 {
     // Failures of the journal's own steps are system errors: logged where they happen,
-    // shown to the user as one text.
+    // shown to the user as one text that keeps the system's reason, a full disk say.
     auto journalStep = [this](const std::function<void()>& action) {
         try {
             action();
         } catch (const std::exception& e) {
             qCWarning(lcITunes, "publish into %s: %s", qUtf8Printable(folder.absolutePath()), e.what());
-            fail(QStringLiteral("The merged messages could not be written into the backup %1.")
-                     .arg(folder.absolutePath()));
+            fail(QStringLiteral("The merged messages could not be written into the backup %1: %2")
+                     .arg(folder.absolutePath(), QString::fromUtf8(e.what())));
         }
     };
     auto stage = [&](PublishedFile& file, const QString& from) {
         journal.step(QStringLiteral("stage %1").arg(file.staged), [&] {
             QString error;
-            if (!copyFileDurably(from, folder.absoluteFilePath(file.staged), &error)) {
-                qCWarning(lcITunes, "%s", qUtf8Printable(error));
-                fail(QStringLiteral("can not overwrite %1.").arg(folder.absoluteFilePath(file.name)));
-            }
+            if (!copyFileDurably(from, folder.absoluteFilePath(file.staged), &error))
+                fail(QStringLiteral("can not overwrite %1. %2").arg(folder.absoluteFilePath(file.name), error));
         });
     };
     auto planned = [&](const QString& name) {

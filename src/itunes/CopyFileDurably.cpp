@@ -1,8 +1,12 @@
 #include "itunes/CopyFileDurably.h"
 
+#include "frame/FullWrite.h"
+#include "frame/RegularFileReader.h"
+
 #include <QFile>
 
 #include <cerrno>
+#include <stdexcept>
 
 #include <unistd.h>
 
@@ -23,8 +27,10 @@ bool fail(QFile& created, const QString& reason, QString* error)
 bool copyFileDurably(const QString& from, const QString& to, QString* error)
 {
     QFile in(from);
-    if (!in.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(from, in.errorString());
+    try {
+        openRegularFileForReading(in);
+    } catch (const std::runtime_error& e) {
+        *error = QString::fromUtf8(e.what());
         return false;
     }
     QFile out(to);
@@ -40,11 +46,11 @@ bool copyFileDurably(const QString& from, const QString& to, QString* error)
                 return fail(out, QStringLiteral("cannot read %1: %2").arg(from, in.errorString()), error);
             break;
         }
-        if (out.write(block) != block.size())
+        if (!writeFully(out, block))
             return fail(out, QStringLiteral("cannot write %1: %2").arg(to, out.errorString()), error);
         copied += block.size();
     }
-    if (!out.flush())
+    if (!flushFully(out))
         return fail(out, QStringLiteral("cannot write %1: %2").arg(to, out.errorString()), error);
     if (::fsync(out.handle()) != 0)
         return fail(out, QStringLiteral("cannot write %1: %2").arg(to, qt_error_string(errno)), error);

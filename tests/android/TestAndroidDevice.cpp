@@ -200,9 +200,10 @@ void TestAndroidDevice::usbSessionMovesOffATakenLocalPort()
     QVERIFY(session->peerPort() != taken);
     QVERIFY(simpleprotocol::readCommand(session.get(), 5000).startsWith(QLatin1String("$hello:")));
     const QStringList forwards = fake.calls().filter(QLatin1String("\"forward\""));
-    QCOMPARE(forwards, QStringList({QStringLiteral(R"(["-s","emulator-5554","forward","tcp:%1","tcp:%1"])").arg(taken),
-                                    QStringLiteral(R"(["-s","emulator-5554","forward","tcp:%1","tcp:%1"])")
-                                        .arg(session->peerPort())}));
+    QCOMPARE(forwards,
+             QStringList(
+                 {QStringLiteral(R"(["-s","emulator-5554","forward","tcp:%1","tcp:%1"])").arg(taken),
+                  QStringLiteral(R"(["-s","emulator-5554","forward","tcp:%1","tcp:%1"])").arg(session->peerPort())}));
 }
 
 void TestAndroidDevice::usbFailures_data()

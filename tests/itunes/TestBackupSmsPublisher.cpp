@@ -5,11 +5,14 @@
 #include "frame/DataFolder.h"
 
 #include "BackupFixture.h"
+#include "support/FileSizeLimit.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -362,13 +365,45 @@ private slots:
         QCOMPARE(read(f.inBackup(shm + "-1500000000")), QByteArray("old index"));
     }
 
+    // The disk fills up while the merged database is copied in: the error names the file
+    // and the system's reason, and the folder is as it was.
+    void fullDiskIsNamed()
+    {
+        Fixture f;
+        QVERIFY(f.make());
+        constexpr qint64 room = 4096;
+        QVERIFY(QFileInfo(f.newSmsDb).size() > room);
+        const auto before = folderSnapshot(f.backup);
+        QString error;
+        try {
+            const FileSizeLimit full(room);
+            f.publish(f.media());
+        } catch (const std::runtime_error& e) {
+            error = QString::fromUtf8(e.what());
+        }
+        QVERIFY2(
+            error.startsWith(QStringLiteral("can not overwrite %1. cannot write ").arg(f.inBackup(smsDbBackupName)))
+                && error.endsWith(QLatin1String(": File too large")),
+            qPrintable(error));
+        QCOMPARE(folderSnapshot(f.backup), before);
+    }
+
     void failureOrCancelLeavesTheFolderAsItWas_data()
     {
         QTest::addColumn<QString>("failure");
         QTest::addColumn<QString>("message");
         QTest::newRow("no manifest") << "no manifest" << "can not find %1/Manifest.mbdb.";
-        QTest::newRow("new database unreadable") << "no new database" << "can not overwrite %1/" + QString(smsDbBackupName) + ".";
-        QTest::newRow("attachment fails while copying") << "unreadable attachment" << "can not overwrite %1/%2.";
+        // A FIFO, opened as a file, would wait for a writer for ever.
+        QTest::newRow("manifest is a FIFO") << "manifest FIFO"
+                                            << "Cannot open %1/Manifest.mbdb: it is not a regular file";
+        QTest::newRow("new database unreadable")
+            << "no new database"
+            << "can not overwrite %1/" + QString(smsDbBackupName) + ". Cannot open %4: No such file or directory";
+        QTest::newRow("attachment fails while copying")
+            << "unreadable attachment"
+            << "can not overwrite %1/%2. cannot read /proc/self/mem: Input/output error";
+        QTest::newRow("attachment is a FIFO") << "FIFO attachment"
+                                              << "can not overwrite %1/%2. Cannot open %3: it is not a regular file";
         QTest::newRow("encrypted backup") << "encrypted" << "The backup %1 is encrypted; no message can be written into it.";
         QTest::newRow("cancel at the last moment") << "cancel" << "";
     }
@@ -383,13 +418,20 @@ private slots:
                           && write(f.newSmsDb, "new") && write(f.photo, "JPEG bytes")
                     : f.make());
         QList<BackupMediaFile> media = f.media();
-        if (failure == "no manifest")
+        if (failure == "no manifest" || failure == "manifest FIFO")
             QVERIFY(QFile::remove(f.inBackup("Manifest.mbdb")));
+        if (failure == "manifest FIFO")
+            QCOMPARE(::mkfifo(QFile::encodeName(f.inBackup("Manifest.mbdb")).constData(), 0600), 0);
         if (failure == "no new database")
             QVERIFY(QFile::remove(f.newSmsDb));
         // A regular file whose reading fails part-way, as on a failing disk.
         if (failure == "unreadable attachment")
             media.append({QStringLiteral("/proc/self/mem"), QStringLiteral("Library/SMS/Attachments/zz/mem")});
+        const QString pipe = QFileInfo(f.photo).absolutePath() + QStringLiteral("/pipe");
+        if (failure == "FIFO attachment") {
+            QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+            media.append({pipe, QStringLiteral("Library/SMS/Attachments/zz/mem")});
+        }
         const auto before = folderSnapshot(f.backup);
 
         if (failure == "cancel") {
@@ -397,7 +439,9 @@ private slots:
         } else {
             const QString expected = QString(message)
                                          .replace("%1", QDir(f.backup).absolutePath())
-                                         .replace("%2", backupFileHash("MediaDomain", "Library/SMS/Attachments/zz/mem"));
+                                         .replace("%2", backupFileHash("MediaDomain", "Library/SMS/Attachments/zz/mem"))
+                                         .replace("%3", pipe)
+                                         .replace("%4", f.newSmsDb);
             try {
                 f.publish(media);
                 QFAIL("no failure");

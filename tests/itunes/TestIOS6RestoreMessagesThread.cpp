@@ -482,10 +482,12 @@ private slots:
     {
         QTest::addColumn<bool>("duringTheMerge");
         QTest::addColumn<QString>("error");
-        QTest::newRow("since the cache read it") << false << "The backup %1 changed after its messages were read. "
-                                                            "Load the backup again, then retry.";
-        QTest::newRow("while the merge runs") << true << "The backup %1 was changed by another program during the "
-                                                         "merge; nothing was written into it. Try again.";
+        QTest::newRow("since the cache read it") << false
+                                                 << "The backup %1 changed after its messages were read. "
+                                                    "Load the backup again, then retry.";
+        QTest::newRow("while the merge runs") << true
+                                              << "The backup %1 was changed by another program during the "
+                                                 "merge; nothing was written into it. Try again.";
     }
     void changedBackupIsRefused()
     {

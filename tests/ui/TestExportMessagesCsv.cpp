@@ -1,7 +1,7 @@
 #include "ui/ExportMessagesCsv.h"
 
+#include "support/FileSizeLimit.h"
 #include "ui/ExportFixture.h"
-#include "ui/FileSizeLimit.h"
 
 #include "model/AppleTime.h"
 

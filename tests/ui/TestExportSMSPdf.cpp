@@ -1,7 +1,7 @@
 #include "ui/ExportSMSPdf.h"
 
+#include "support/FileSizeLimit.h"
 #include "ui/ExportFixture.h"
-#include "ui/FileSizeLimit.h"
 #include "ui/MessagePagePainter.h"
 
 #include <QFile>

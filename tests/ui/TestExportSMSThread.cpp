@@ -1,7 +1,7 @@
 #include "ui/ExportSMSThread.h"
 
+#include "support/FileSizeLimit.h"
 #include "ui/ExportFixture.h"
-#include "ui/FileSizeLimit.h"
 
 #include "frame/DataFolder.h"
 #include "support/WorkerHarness.h"
