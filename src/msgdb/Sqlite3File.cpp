@@ -4,6 +4,8 @@
 #include "msgdb/SqliteSerialType.h"
 #include "msgdb/SqliteVarint.h"
 
+#include "frame/RegularFileReader.h"
+
 #include <QtDebug>
 
 #include <cstring>
@@ -22,7 +24,8 @@ std::runtime_error failure(const QString& text)
 
 } // namespace
 
-Sqlite3File::Sqlite3File(const QString& path) : m_file(path)
+Sqlite3File::Sqlite3File(const QString& path)
+    : m_path(path)
 {
 }
 
@@ -44,8 +47,13 @@ void Sqlite3File::unmap()
 void Sqlite3File::open()
 {
     unmap();
-    if (!m_file.open(QIODevice::ReadOnly))
-        throw failure(QStringLiteral("open %1 failed. %2").arg(m_file.fileName(), m_file.errorString()));
+    // Only a regular file: a FIFO handed in would block the open until a writer came.
+    m_file.setFileName(m_path);
+    try {
+        openRegularFileForReading(m_file);
+    } catch (const std::runtime_error& e) {
+        throw failure(QStringLiteral("open %1 failed. %2").arg(m_path, QString::fromUtf8(e.what())));
+    }
     const qint64 size = m_file.size();
     // The page size sits in bytes 16-17; Qt cannot map an empty file, so test the size first.
     if (size <= 18) {
@@ -56,7 +64,7 @@ void Sqlite3File::open()
     if (!mapping) {
         const QString reason = m_file.errorString();
         unmap();
-        throw failure(QStringLiteral("map %1 failed. %2").arg(m_file.fileName(), reason));
+        throw failure(QStringLiteral("map %1 failed. %2").arg(m_path, reason));
     }
     m_size = size;
     m_data = mapping;

@@ -90,6 +90,8 @@ private:
     void noteDamage(const QString& note) const;
     void unmap();
 
+    // The file is opened by its handle, which leaves m_file without the name.
+    const QString m_path;
     QFile m_file;
     // The bytes read instead of the file after openImage().
     QByteArray m_image;

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 QList<int> pageNumbers(const QList<_SqlitePage>& pages)
@@ -88,9 +90,21 @@ private slots:
         QCOMPARE(file.data(), nullptr);
     }
 
-    void openNamesAMissingFile()
+    // Named, and at once: a FIFO opened as a file would wait for a writer for ever.
+    void openNamesAFileItCannotRead_data()
     {
-        const QString path = m_dir.filePath("missing/sms.db");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("missing") << "missing/sms.db" << false;
+        QTest::newRow("a FIFO") << "fifo.db" << true;
+    }
+    void openNamesAFileItCannotRead()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, fifo);
+        const QString path = m_dir.filePath(name);
+        if (fifo)
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         Sqlite3File file(path);
         try {
             file.open();
