@@ -33,7 +33,7 @@ private slots:
     void backupThenRestore()
     {
         QVERIFY(makeBackupPhone("MSGTOOL1"));
-        const CliResult backup = msgtool({"ios-backup", "MSGTOOL1", "--wait", "5"}, environment());
+        const CliResult backup = msgtool({"ios-backup", "MSGTOOL1", "--wait", "20"}, environment());
         QVERIFY2(backup.exitCode == 0, backup.err.constData());
         const QString folder = QJsonDocument::fromJson(backup.out).object()["folder"].toString();
         QCOMPARE(folder, m_dir.filePath("base/__veltrominex_iosbk_temp/MSGTOOL1"));
@@ -44,7 +44,7 @@ private slots:
             runCli("python3", {FIXTURES_DIR "/ios/backup.py", "fix-digest", folder, "HomeDomain", "Library/SMS/sms.db"})
                 .exitCode,
             0);
-        const CliResult restore = msgtool({"ios-restore", "MSGTOOL1", folder, "--wait", "5"}, environment());
+        const CliResult restore = msgtool({"ios-restore", "MSGTOOL1", folder, "--wait", "20"}, environment());
         QVERIFY2(restore.exitCode == 0, restore.err.constData());
         QCOMPARE(QJsonDocument::fromJson(restore.out).object(), (QJsonObject{{"restored", true}}));
         QCOMPARE(sqliteCli(m_dir.filePath("root/MSGTOOL1/fs/" + smsDbDevicePath), "select count(*) from message"), "0");
@@ -54,10 +54,10 @@ private slots:
     {
         const QJsonObject restoreKnobs{{"Fail", "Find My iPhone must be disabled"}};
         QVERIFY(makeBackupPhone("MSGTOOL2", {{"BackupTool", QJsonObject{{"Restore", restoreKnobs}}}}));
-        const CliResult backup = msgtool({"ios-backup", "MSGTOOL2", "--wait", "5"}, environment());
+        const CliResult backup = msgtool({"ios-backup", "MSGTOOL2", "--wait", "20"}, environment());
         QCOMPARE(backup.exitCode, 0);
         const QString folder = QJsonDocument::fromJson(backup.out).object()["folder"].toString();
-        const CliResult restore = msgtool({"ios-restore", "MSGTOOL2", folder, "--wait", "5"}, environment());
+        const CliResult restore = msgtool({"ios-restore", "MSGTOOL2", folder, "--wait", "20"}, environment());
         QCOMPARE(restore.exitCode, 1);
         QVERIFY2(restore.err.contains("this tutorial</a> to disable \"Find my iPhone\""), restore.err.constData());
         QVERIFY(QFileInfo::exists(folder + "/Manifest.mbdb"));

@@ -61,7 +61,7 @@ private slots:
         QCOMPARE(runCli("python3", {generator, sms}).exitCode, 0);
         QVERIFY(makePhone(m_dir.filePath("root"), udid, {}, {"--ios", version, "--sms", sms}));
 
-        const CliResult load = msgtool({"ios-load", udid, "--wait", "5"}, environment());
+        const CliResult load = msgtool({"ios-load", udid, "--wait", "20"}, environment());
         QVERIFY2(load.exitCode == 0, load.err.constData());
         const QJsonObject result = QJsonDocument::fromJson(load.out).object();
         QCOMPARE(result["ios_version"].toInt(), schema);

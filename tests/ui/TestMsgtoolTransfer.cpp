@@ -38,7 +38,7 @@ class TestMsgtoolTransfer : public QObject
     // The phone's messages as msgtool reads them after loading it again, in row order.
     QJsonArray reloadedMessages(const QString& udid)
     {
-        const CliResult load = msgtool({"ios-load", udid, "--wait", "5"}, environment());
+        const CliResult load = msgtool({"ios-load", udid, "--wait", "20"}, environment());
         if (load.exitCode != 0)
             qWarning("ios-load failed: %s", load.err.constData());
         const QString cache = QJsonDocument::fromJson(load.out).object()["cache"].toString();
@@ -66,7 +66,7 @@ private slots:
     {
         QVERIFY(makeIPhone("SHELL1"));
         const int oldCount = sqliteCli(phoneDb("SHELL1"), "select count(*) from message").toInt();
-        const CliResult first = msgtool({"transfer", m_source, "SHELL1", "--wait", "5"}, environment());
+        const CliResult first = msgtool({"transfer", m_source, "SHELL1", "--wait", "20"}, environment());
         QVERIFY2(first.exitCode == 0, first.err.constData());
         QCOMPARE(QJsonDocument::fromJson(first.out).object(), (QJsonObject{{"merged", 200}, {"skipped", 0}}));
 
@@ -83,7 +83,7 @@ private slots:
         QVERIFY(guids.contains("MSG-GUID-0001") && guids.contains("SRC-GUID-0001") && guids.contains("SRC-GUID-0200"));
 
         // Again: the merge finds every message there already, and the phone gains nothing.
-        const CliResult again = msgtool({"transfer", m_source, "SHELL1", "--wait", "5"}, environment());
+        const CliResult again = msgtool({"transfer", m_source, "SHELL1", "--wait", "20"}, environment());
         QVERIFY2(again.exitCode == 0, again.err.constData());
         QCOMPARE(sqliteCli(phoneDb("SHELL1"), "select count(*), count(distinct guid) from message"),
                  QByteArray::number(oldCount + 200) + "|" + QByteArray::number(oldCount + 200));
@@ -110,7 +110,7 @@ private slots:
         QFETCH(QByteArray, expected);
         const QString udid = QString("SHELL-") + QTest::currentDataTag();
         QVERIFY(makeIPhone(udid));
-        const CliResult r = msgtool(QStringList{"transfer", m_source, udid, "--wait", "5"} + options, environment());
+        const CliResult r = msgtool(QStringList{"transfer", m_source, udid, "--wait", "20"} + options, environment());
         QVERIFY2(r.exitCode == 0, r.err.constData());
         QCOMPARE(QJsonDocument::fromJson(r.out).object()["merged"].toInt(), merged);
         QCOMPARE(sqliteCli(phoneDb(udid), check), expected);
@@ -143,7 +143,7 @@ private slots:
         if (!values.isEmpty())
             QVERIFY(editPhoneValues(m_dir.filePath("root/" + udid), values));
         const QByteArray before = runCli("sha1sum", {phoneDb(udid)}).out;
-        const CliResult r = msgtool(QStringList{"transfer", m_source, udid, "--wait", "5"} + options, environment());
+        const CliResult r = msgtool(QStringList{"transfer", m_source, udid, "--wait", "20"} + options, environment());
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(error.toUtf8()), r.err.constData());
         QCOMPARE(r.out, QByteArray());
