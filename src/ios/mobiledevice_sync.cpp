@@ -65,7 +65,7 @@ void mobiledevice_sync_start_session(void* device, const mobiledevice_sync_ancho
     }
 }
 
-QList<CFType> mobiledevice_sync_get_all_records(int socket, const QString& dataClass)
+QList<CFType> mobiledevice_sync_get_all_records(int socket, const QString& dataClass, qint64 maxRecordBytes)
 {
     const CFType request = message("SDMessageGetAllRecordsFromDevice", dataClass);
     mobiledevice_sendmsg(socket, request, false, timeoutMs);
@@ -83,9 +83,11 @@ QList<CFType> mobiledevice_sync_get_all_records(int socket, const QString& dataC
             // An independent copy, as CFType::deepCopy makes it, measured on the way.
             const QByteArray xml = batch.toData(kCFPropertyListXMLFormat_v1_0);
             recordBytes += xml.size();
-            if (recordBytes > mobiledeviceSyncMaxRecordBytes)
+            if (recordBytes > maxRecordBytes)
                 throw std::runtime_error(
-                    "mobiledevice_sync_get_all_records: the device sent more than 256 MiB of records.");
+                    QStringLiteral("mobiledevice_sync_get_all_records: the device sent more than %1 MiB of records.")
+                        .arg(maxRecordBytes / (1024 * 1024))
+                        .toStdString());
             records.append(CFType::fromData(xml));
         }
         mobiledevice_sendmsg(socket, message("SDMessageAcknowledgeChangesFromDevice", dataClass), false, timeoutMs);

@@ -28,8 +28,10 @@ void mobiledevice_sync_start_session(void* device, const mobiledevice_sync_ancho
 // XML) is bounded here.
 inline constexpr qint64 mobiledeviceSyncMaxRecordBytes = qint64(256) * 1024 * 1024;
 
-// One record dictionary per batch the device sent, in arrival order.
-QList<CFType> mobiledevice_sync_get_all_records(int socket, const QString& dataClass);
+// One record dictionary per batch the device sent, in arrival order; more than
+// maxRecordBytes of them fails the call.
+QList<CFType> mobiledevice_sync_get_all_records(int socket, const QString& dataClass,
+                                                qint64 maxRecordBytes = mobiledeviceSyncMaxRecordBytes);
 // The device's remapping of record identifiers (a null wrapper when it sent none).
 CFType mobiledevice_sync_process_changes(int socket, const CFType& entities, const QString& dataClass,
                                          const CFType& actions);
