@@ -1,12 +1,12 @@
 #include "frame/RunWorker.h"
 
+#include "frame/JoinedThread.h"
 #include "frame/ProgressForm.h"
-
-#include <QThread>
 
 WorkerOutcome runWorker(QThread& worker, ProgressForm& form)
 {
-    worker.start(QThread::InheritPriority);
+    JoinedThread thread(worker);
+    thread.start(QThread::InheritPriority);
     const int result = form.exec();
     WorkerOutcome outcome;
     if (result == 1 && !form.rejected)
@@ -15,6 +15,6 @@ WorkerOutcome runWorker(QThread& worker, ProgressForm& form)
         outcome.result = WorkerOutcome::Failed;
         outcome.error = *error;
     }
-    worker.wait();
+    thread.join();
     return outcome;
 }

@@ -4,6 +4,7 @@
 #include "frame/Logger.h"
 #include "frame/MessageBox.h"
 #include "frame/ProgressForm.h"
+#include "frame/RunWorker.h"
 #include "ios/mobiledevice_library.h"
 #include "msgdb/LocalDbUpdateThread.h"
 #include "sqlite/SqliteQtVersion.h"
@@ -25,10 +26,7 @@ bool convertOldLocalDatabases()
     ProgressForm form(QString(), nullptr);
     form.setCancelEnabled(false);
     LocalDbUpdateThread thread(&form, nullptr);
-    thread.start();
-    const bool succeeded = form.exec() == QDialog::Accepted && !form.rejected;
-    thread.wait();
-    return succeeded;
+    return runWorker(thread, form).result == WorkerOutcome::Succeeded;
 }
 
 } // namespace

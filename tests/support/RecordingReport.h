@@ -4,6 +4,7 @@
 // without a dialog. The worker thread is the only one to touch it while it runs; the
 // test reads it once the worker has ended.
 
+#include "frame/JoinedThread.h"
 #include "frame/WorkerOutcome.h"
 #include "frame/WorkerReport.h"
 
@@ -68,8 +69,9 @@ public:
     // Runs the worker on its own thread, as the application does, to its end.
     WorkerOutcome run(QThread& worker)
     {
-        worker.start();
-        worker.wait();
+        JoinedThread thread(worker);
+        thread.start();
+        thread.join();
         return outcome();
     }
 

@@ -1,6 +1,6 @@
 #include "HeadlessReport.h"
 
-#include <QThread>
+#include "frame/JoinedThread.h"
 
 #include <cstdio>
 
@@ -34,8 +34,9 @@ void HeadlessReport::postSucceed(const QString& tipsStr)
 WorkerOutcome HeadlessReport::run(QThread& worker)
 {
     outcome = WorkerOutcome();
-    worker.start();
-    worker.wait();
+    JoinedThread thread(worker);
+    thread.start();
+    thread.join();
     return outcome;
 }
 
