@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/sysmacros.h>
+
 namespace {
 
 QString memoryFile()
@@ -62,9 +64,81 @@ private slots:
 
     void rememberedBaseIsReusedUntested()
     {
-        writeMemory("/no/such/volume");
-        QCOMPARE(chooseBackupTempDir().absolutePath(), QStringLiteral("/no/such/volume/__veltrominex_iosbk_temp"));
-        QCOMPARE(readMemory(), QByteArray("/no/such/volume"));
+        QTemporaryDir base;
+        writeMemory(base.path().toUtf8());
+        QCOMPARE(chooseBackupTempDir().absolutePath(), base.filePath("__veltrominex_iosbk_temp"));
+        // A memory written before volumes were remembered gets its volume added.
+        const QList<QByteArray> fields = readMemory().split('\0');
+        QCOMPARE(fields.size(), 2);
+        QCOMPARE(fields[0], base.path().toUtf8());
+        QVERIFY(fields[1].contains(':'));
+        QCOMPARE(chooseBackupTempDir().absolutePath(), base.filePath("__veltrominex_iosbk_temp"));
+        QCOMPARE(readMemory().split('\0'), fields);
+    }
+
+    // A base whose volume has gone is not made again on whatever is mounted there now.
+    void aBaseNoLongerStandingIsChosenAgain_data()
+    {
+        QTest::addColumn<QByteArray>("memory");
+        QTest::newRow("folder gone") << QByteArray("/no/such/volume");
+        QTest::newRow("folder gone, volume remembered") << QByteArray("/no/such/volume\0" "8:1");
+        QTest::newRow("another volume there now") << QByteArray("/\0" "4095:1048575");
+    }
+    void aBaseNoLongerStandingIsChosenAgain()
+    {
+        QFETCH(QByteArray, memory);
+        writeMemory(memory);
+        const QString root = chooseBackupTempDir().absolutePath();
+        QVERIFY(!root.startsWith("/no/such/volume"));
+        const QList<QByteArray> fields = readMemory().split('\0');
+        QVERIFY(fields.size() == 2 && fields[1] != "4095:1048575");
+        QCOMPARE(QDir(QString::fromUtf8(fields[0])).absoluteFilePath("__veltrominex_iosbk_temp"), root);
+    }
+
+    // A made-up device tree, laid out as the kernel's: /sys/dev/block/MAJOR:MINOR links to
+    // the device's folder, a partition's folder lies in its disk's.
+    void fixedVolumes_data()
+    {
+        QTest::addColumn<QString>("device"); // below devices/
+        QTest::addColumn<bool>("partition");
+        QTest::addColumn<QByteArray>("removable"); // of the whole disk
+        QTest::addColumn<bool>("fixed");
+        const QString sata = "pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0/block/sda";
+        QTest::newRow("partition of a SATA disk") << sata + "/sda1" << true << QByteArray("0\n") << true;
+        QTest::newRow("whole virtual disk")
+            << "pci0000:00/0000:00:02.0/virtio1/block/vda" << false << QByteArray("0\n") << true;
+        QTest::newRow("NVMe partition") << "pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0/nvme0n1/nvme0n1p2" << true
+                                        << QByteArray("0\n") << true;
+        QTest::newRow("removable disk") << sata + "/sda1" << true << QByteArray("1\n") << false;
+        QTest::newRow("USB enclosure calling itself fixed")
+            << "pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block/sdb/sdb1" << true
+            << QByteArray("0\n") << false;
+        QTest::newRow("SD card") << "platform/soc/mmc_host/mmc0/mmc0:aaaa/block/mmcblk0/mmcblk0p1" << true
+                                 << QByteArray("0\n") << false;
+        QTest::newRow("unreadable attribute") << sata + "/sda1" << true << QByteArray() << false;
+    }
+    void fixedVolumes()
+    {
+        QFETCH(QString, device);
+        QFETCH(bool, partition);
+        QFETCH(QByteArray, removable);
+        QFETCH(bool, fixed);
+        QTemporaryDir sys;
+        const QString deviceFolder = sys.filePath("devices/" + device);
+        QVERIFY(QDir().mkpath(deviceFolder) && QDir().mkpath(sys.filePath("dev/block")));
+        QString disk = deviceFolder;
+        if (partition) {
+            QFile(deviceFolder + "/partition").open(QIODevice::WriteOnly);
+            disk = QFileInfo(deviceFolder).path();
+        }
+        if (!removable.isEmpty()) {
+            QFile attribute(disk + "/removable");
+            QVERIFY(attribute.open(QIODevice::WriteOnly));
+            attribute.write(removable);
+        }
+        QVERIFY(QFile::link("../../devices/" + device, sys.filePath("dev/block/8:1")));
+        QCOMPARE(isFixedVolume(makedev(8, 1), sys.path()), fixed);
+        QVERIFY(!isFixedVolume(makedev(8, 2), sys.path())); // no such device
     }
 
     void aBaseThatIsNoPathIsChosenAgain()
@@ -74,7 +148,8 @@ private slots:
         QVERIFY(root.startsWith('/'));
         QVERIFY(root.endsWith("/__veltrominex_iosbk_temp"));
         // The base may be "/" itself when the root volume has the most room.
-        QCOMPARE(QDir(QString::fromUtf8(readMemory())).absoluteFilePath("__veltrominex_iosbk_temp"), root);
+        QCOMPARE(QDir(QString::fromUtf8(readMemory().split('\0').first())).absoluteFilePath("__veltrominex_iosbk_temp"),
+                 root);
     }
 
     void theCacheFolderIsAProbedCandidate()
