@@ -287,7 +287,7 @@ private slots:
         const QString backup = dir.filePath("backup");
         QVERIFY(makeSmsBackup(backup, {{"sms", backupDescription()}}));
         QStringList sources;
-        for (const QString& prefix : {"A", "B"}) {
+        for (const QString& prefix : {QStringLiteral("A"), QStringLiteral("B")}) {
             QJsonObject description = sourceDescription();
             QJsonArray messages;
             for (const QJsonValue m : description["messages"].toArray()) {
