@@ -451,6 +451,14 @@
         <source>IDS_SEL_ONE_ANDROID_DEVICE</source>
         <translation>Please select an Android device:</translation>
     </message>
+    <message>
+        <source>IDS_NO_IOS_DEVICE_CONNECTED</source>
+        <translation>No iPhone is connected.</translation>
+    </message>
+    <message>
+        <source>IDS_NO_ANDROID_DEVICE_CONNECTED</source>
+        <translation>No Android device is connected.</translation>
+    </message>
 </context>
 <context>
     <name>SMSPrinter</name>

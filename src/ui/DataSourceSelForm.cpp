@@ -26,9 +26,12 @@ DataSourceSelForm::DataSourceSelForm(QWidget* parent)
 
 DataSourceSelForm::~DataSourceSelForm() = default;
 
-AbsTreeItemModel::_ItemNode* DataSourceSelForm::select(const QString& prompt, const QList<DataSourceItem>& items)
+AbsTreeItemModel::_ItemNode* DataSourceSelForm::select(const QString& prompt, const QList<DataSourceItem>& items,
+                                                       const QString& noneText)
 {
     ui->lbSelDevice->setText(prompt);
+    if (items.isEmpty())
+        ui->cbDevice->setPlaceholderText(noneText);
     for (const DataSourceItem& item : items)
         ui->cbDevice->addItem(QIcon(item.iconPath), item.name, QVariant::fromValue(reinterpret_cast<quintptr>(item.node)));
     // With several devices nothing is chosen, so that OK cannot pick one by accident.

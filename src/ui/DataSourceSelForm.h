@@ -27,8 +27,9 @@ struct DataSourceItem
 
 // Asks which of the caller's devices to use. Usage, on the caller's stack:
 //   DataSourceSelForm form(mainWindow);
-//   _ItemNode* node = form.select(tr("IDS_SEL_ONE_IOS_DEVICE"), items);  // null: cancelled
-// A single entry starts chosen; with two or more the user must choose before OK.
+//   _ItemNode* node = form.select(tr("IDS_SEL_ONE_IOS_DEVICE"), items, noneText);  // null: cancelled
+// A single entry starts chosen; with two or more the user must choose before OK; with
+// none the list says noneText, so that the user sees why there is nothing to choose.
 class DataSourceSelForm : public QDialog
 {
     Q_OBJECT
@@ -38,7 +39,8 @@ public:
     ~DataSourceSelForm() override;
 
     // Runs the dialog modally, once per form.
-    AbsTreeItemModel::_ItemNode* select(const QString& prompt, const QList<DataSourceItem>& items);
+    AbsTreeItemModel::_ItemNode* select(const QString& prompt, const QList<DataSourceItem>& items,
+                                        const QString& noneText);
 
 private slots:
     void onBtnOkPressed();

@@ -61,8 +61,9 @@ void MainWindow::restoreToAndroidDevice(QList<_MsgMessage*>* messages)
         return;
     const MsgSetPtr records = sourceRecords(current);
     DataSourceSelForm chooser(this);
-    AbsTreeItemModel::_ItemNode* chosen = chooser.select(
-        QObject::tr("IDS_SEL_ONE_ANDROID_DEVICE"), androidTargets(*treeModel->deviceRoot, sourcePhone(current)));
+    AbsTreeItemModel::_ItemNode* chosen =
+        chooser.select(QObject::tr("IDS_SEL_ONE_ANDROID_DEVICE"),
+                       androidTargets(*treeModel->deviceRoot, sourcePhone(current)), QObject::tr("IDS_NO_ANDROID_DEVICE_CONNECTED"));
     const auto listed = [this](AbsTreeItemModel::_ItemNode* node) {
         return node && treeModel->deviceRoot->children.contains(node);
     };

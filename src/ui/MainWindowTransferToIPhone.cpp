@@ -103,7 +103,8 @@ void MainWindow::restoreToIOSDevice(const QList<_MsgMessage*>& messages)
         items.append(DataSourceItem(QStringLiteral(":res/iphone.png"), iPhone->device.deviceName, node));
     }
     DataSourceSelForm chooser(this);
-    const void* chosen = chooser.select(QCoreApplication::translate("QObject", "IDS_SEL_ONE_IOS_DEVICE"), items);
+    const void* chosen = chooser.select(QCoreApplication::translate("QObject", "IDS_SEL_ONE_IOS_DEVICE"), items,
+                                        QCoreApplication::translate("QObject", "IDS_NO_IOS_DEVICE_CONNECTED"));
     const auto target = std::find_if(targets.cbegin(), targets.cend(),
                                      [chosen](const TransferTarget& t) { return chosen && t.node == chosen; });
     if (target == targets.cend())

@@ -45,7 +45,7 @@ private slots:
             // A press alone confirms: OK does not wait for the release.
             QTest::mousePress(button(form, "btnOK"), Qt::LeftButton);
         });
-        Node* chosen = form.select(QStringLiteral("Pick a phone"), {{":res/iphone.png", "My iPhone", &iphone}});
+        Node* chosen = form.select(QStringLiteral("Pick a phone"), {{":res/iphone.png", "My iPhone", &iphone}}, "none");
         QCOMPARE(chosen, &iphone);
         QCOMPARE(shownIndex, 0);
         QCOMPARE(shownPrompt, QStringLiteral("Pick a phone"));
@@ -59,17 +59,21 @@ private slots:
         MessageBoxAnswerer boxes;
         DataSourceSelForm form(nullptr);
         int shownIndex = -2;
+        QString shownText = "?";
         bool openAfterWarning = false;
         duringModalRun(form, [&] {
             shownIndex = devices(form)->currentIndex();
+            shownText = devices(form)->placeholderText();
             button(form, "btnOK")->click();
             openAfterWarning = form.isVisible();
             devices(form)->setCurrentIndex(1);
             button(form, "btnOK")->click();
         });
         Node* chosen = form.select(QString(), {{":res/iphone.png", "iPhone", &iphone},
-                                               {":res/android.png", "Pixel", &android}});
+                                               {":res/android.png", "Pixel", &android}},
+                                   "none");
         QCOMPARE(shownIndex, -1);
+        QCOMPARE(shownText, QString());
         QVERIFY(openAfterWarning);
         QCOMPARE(boxes.texts, QStringList{"IDS_PLEASE_SELECT_ONE_DATASOURCE"});
         QCOMPARE(boxes.icons.value(0), QMessageBox::Warning);
@@ -95,19 +99,22 @@ private slots:
             else
                 form.close();
         });
-        QCOMPARE(form.select(QString(), {{":res/iphone.png", "iPhone", &iphone}}), nullptr);
+        QCOMPARE(form.select(QString(), {{":res/iphone.png", "iPhone", &iphone}}, "none"), nullptr);
         QCOMPARE(form.result(), int(QDialog::Rejected));
     }
 
-    void emptyListWarnsOnOkAndCancels()
+    void emptyListSaysSoWarnsOnOkAndCancels()
     {
         MessageBoxAnswerer boxes;
         DataSourceSelForm form(nullptr);
+        QString shownText;
         duringModalRun(form, [&] {
+            shownText = devices(form)->currentIndex() == -1 ? devices(form)->placeholderText() : QString();
             button(form, "btnOK")->click();
             button(form, "btnClose")->click();
         });
-        QCOMPARE(form.select(QString(), {}), nullptr);
+        QCOMPARE(form.select(QString(), {}, "No phone here."), nullptr);
+        QCOMPARE(shownText, QStringLiteral("No phone here."));
         QCOMPARE(boxes.texts, QStringList{"IDS_PLEASE_SELECT_ONE_DATASOURCE"});
         QCOMPARE(form.result(), int(QDialog::Rejected));
     }

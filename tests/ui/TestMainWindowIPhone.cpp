@@ -39,6 +39,7 @@ public:
     QString target;
     QStringList boxes;
     QList<QStringList> offered; // the chooser's entries, one list per chooser
+    QStringList saidWhenEmpty;  // what each chooser without entries showed instead
     int progressDialogs = 0;
 
     bool eventFilter(QObject* object, QEvent* event) override
@@ -86,6 +87,8 @@ private:
         for (int i = 0; i < devices->count(); ++i)
             names << devices->itemText(i);
         offered << names;
+        if (names.isEmpty())
+            saidWhenEmpty << devices->placeholderText();
         devices->setCurrentIndex(names.indexOf(target));
         QTest::mouseClick(
             chooser->findChild<QPushButton*>(QLatin1String(names.contains(target) ? "btnOK" : "btnClose")),
@@ -160,6 +163,17 @@ private slots:
     }
 
     void cleanupTestCase() { m_window.reset(); }
+
+    // Only the saved virtual iPhone is listed, and it is no target: the chooser says so.
+    void noIPhoneToChoose()
+    {
+        ModalResponder responder;
+        selectTreeRow(*m_window, sourceDb);
+        runAction("miDb2IAll");
+        QCOMPARE(responder.offered, QList<QStringList>{QStringList()});
+        QCOMPARE(responder.saidWhenEmpty, QStringList{"No iPhone is connected."});
+        QCOMPARE(responder.progressDialogs, 0);
+    }
 
     // iOS 5 to 7 come through file_relay, later ones through a device backup; each shows
     // its conversations and becomes current.
