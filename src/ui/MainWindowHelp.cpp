@@ -7,6 +7,7 @@
 #include "frame/MessageBox.h"
 #include "frame/ShellOpen.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 
 namespace {
@@ -53,6 +54,10 @@ void MainWindow::androidUsbTips()
 {
     // A phone adb lists in any state, unauthorised or offline too, is a phone found.
     if (androidMonitor && androidMonitor->knownDeviceCount() > 0)
+        return;
+    // Another box (a phone's arrival, an action's progress) holds the user: tips stacked
+    // on top of it would hide what it asks.
+    if (QApplication::activeModalWidget())
         return;
     showInfo(androidTipsText());
 }

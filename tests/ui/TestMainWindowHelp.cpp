@@ -11,6 +11,7 @@
 #include "ui/ItemModelMain.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -201,16 +202,19 @@ void TestMainWindowHelp::clearingSaysWhatStays()
 void TestMainWindowHelp::connectionTips_data()
 {
     QTest::addColumn<QList<QStringList>>("devices");
+    QTest::addColumn<bool>("otherBoxOpen");
     QTest::addColumn<bool>("tips");
-    QTest::newRow("no phone") << QList<QStringList>() << true;
-    QTest::newRow("unauthorised phone") << QList<QStringList>{{"SER1", "unauthorized"}} << false;
-    QTest::newRow("offline phone") << QList<QStringList>{{"SER2", "offline"}} << false;
-    QTest::newRow("phone") << QList<QStringList>{{"SER3", "device"}} << false;
+    QTest::newRow("no phone") << QList<QStringList>() << false << true;
+    QTest::newRow("no phone, another box open") << QList<QStringList>() << true << false;
+    QTest::newRow("unauthorised phone") << QList<QStringList>{{"SER1", "unauthorized"}} << false << false;
+    QTest::newRow("offline phone") << QList<QStringList>{{"SER2", "offline"}} << false << false;
+    QTest::newRow("phone") << QList<QStringList>{{"SER3", "device"}} << false << false;
 }
 
 void TestMainWindowHelp::connectionTips()
 {
     QFETCH(QList<QStringList>, devices);
+    QFETCH(bool, otherBoxOpen);
     QFETCH(bool, tips);
     fixture->adb.setDevices(devices);
     const int passesBefore = devicePasses(fixture->adb);
@@ -220,6 +224,9 @@ void TestMainWindowHelp::connectionTips()
     QTRY_VERIFY_WITH_TIMEOUT(devicePasses(fixture->adb) >= passesBefore + 2, 10000);
     // A listed phone's own arrival may have shown its boxes already; only the tips count.
     const int boxesBefore = int(answerer.texts.size());
+    QDialog otherBox(&window);
+    otherBox.setModal(true);
+    otherBox.setVisible(otherBoxOpen);
     QVERIFY(QMetaObject::invokeMethod(&window, "androidUsbTips"));
     if (!tips) {
         QCOMPARE(answerer.texts.mid(boxesBefore), QStringList());
