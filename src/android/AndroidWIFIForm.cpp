@@ -5,6 +5,7 @@
 #include "frame/MessageBox.h"
 #include "frame/ProgressForm.h"
 #include "frame/RunWorker.h"
+#include "frame/GrowToText.h"
 #include "frame/StyleSheet.h"
 #include "ui_AndroidWIFIForm.h"
 
@@ -21,6 +22,7 @@ AndroidWIFIForm::AndroidWIFIForm(QWidget* parent)
     setStyleSheet(appStyleSheet()
                   + QStringLiteral(" #lbTipsDownloadWifiConnection { font-size:9px; color:#767B7C; margin:0 10px;}"));
     connect(ui->btnConnect, &QPushButton::pressed, this, &AndroidWIFIForm::onBtnConnect);
+    growToText(*this);
 }
 
 AndroidWIFIForm::~AndroidWIFIForm() = default;

@@ -1,6 +1,7 @@
 #include "itunes/LoadItunesBackupDlg.h"
 
 #include "frame/MessageBox.h"
+#include "frame/GrowToText.h"
 #include "frame/StyleSheet.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/BackupRootScan.h"
@@ -57,6 +58,7 @@ LoadItunesBackupDlg::LoadItunesBackupDlg(QWidget* parent)
 
     scanBackupRoot(BackupManifest::defaultBackupRoot(), model, reportLoadFailure);
     ui->listBackups->setCurrentIndex(QModelIndex());
+    growToText(*this);
 }
 
 LoadItunesBackupDlg::~LoadItunesBackupDlg()

@@ -3,6 +3,7 @@
 #include "frame/MessageBox.h"
 #include "frame/ProgressForm.h"
 #include "frame/RunWorker.h"
+#include "frame/GrowToText.h"
 #include "frame/StyleSheet.h"
 #include "itunes/BackupUnlockThread.h"
 #include "ui_PasscodeDlg.h"
@@ -18,6 +19,7 @@ PasscodeDlg::PasscodeDlg(BackupManifest* manifest, QWidget* parent)
     connect(ui->btnCancel, &QPushButton::pressed, this, &QDialog::reject);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setStyleSheet(appStyleSheet());
+    growToText(*this);
 }
 
 PasscodeDlg::~PasscodeDlg()

@@ -2,6 +2,7 @@
 
 #include "frame/AppVersion.h"
 #include "frame/MakerServer.h"
+#include "frame/GrowToText.h"
 #include "frame/StyleSheet.h"
 #include "ui_AboutUsForm.h"
 
@@ -31,6 +32,7 @@ AboutUsForm::AboutUsForm(QWidget* parent)
     ui->lbHomePage->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(homePage));
 
     ui->lbCopyRight->setText(tr("Copyright © %1 Veltrominex").arg(QDate::currentDate().year()));
+    growToText(*this);
 }
 
 AboutUsForm::~AboutUsForm() = default;

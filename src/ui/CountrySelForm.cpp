@@ -1,6 +1,7 @@
 #include "ui/CountrySelForm.h"
 
 #include "frame/MessageBox.h"
+#include "frame/GrowToText.h"
 #include "frame/StyleSheet.h"
 #include "model/CountryLibDb.h"
 #include "ui_CountrySelForm.h"
@@ -19,6 +20,7 @@ CountrySelForm::CountrySelForm(QWidget* parent)
     setStyleSheet(appStyleSheet());
     loadCountries();
     kwinput(QString());
+    growToText(*this);
 }
 
 CountrySelForm::~CountrySelForm() = default;

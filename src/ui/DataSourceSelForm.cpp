@@ -1,6 +1,7 @@
 #include "ui/DataSourceSelForm.h"
 
 #include "frame/MessageBox.h"
+#include "frame/GrowToText.h"
 #include "frame/StyleSheet.h"
 #include "ui_DataSourceSelForm.h"
 
@@ -30,6 +31,7 @@ AbsTreeItemModel::_ItemNode* DataSourceSelForm::select(const QString& prompt, co
                                                        const QString& noneText)
 {
     ui->lbSelDevice->setText(prompt);
+    growToText(*this);
     if (items.isEmpty())
         ui->cbDevice->setPlaceholderText(noneText);
     for (const DataSourceItem& item : items)

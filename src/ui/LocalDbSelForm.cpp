@@ -1,6 +1,7 @@
 #include "ui/LocalDbSelForm.h"
 
 #include "frame/MessageBox.h"
+#include "frame/GrowToText.h"
 #include "frame/StyleSheet.h"
 #include "ui_LocalDbSelForm.h"
 
@@ -35,6 +36,7 @@ LocalDbSelForm::LocalDbSelForm(const QStringList& names, const QString& initialN
     ui->cbLocalDbNames->setCurrentIndex(-1);
     if (!initialName.isEmpty())
         ui->cbLocalDbNames->setEditText(initialName);
+    growToText(*this);
 }
 
 LocalDbSelForm::~LocalDbSelForm() = default;
