@@ -11,6 +11,9 @@
 #include <QPixmap>
 #include <QSize>
 
+#include <set>
+#include <tuple>
+
 namespace {
 
 constexpr int columns = 4;
@@ -51,6 +54,16 @@ QString shortDateTimeText(qint32 appleSeconds)
            + locale.toString(when.time(), QLocale::ShortFormat);
 }
 
+QStringList widestDateTexts()
+{
+    QStringList texts;
+    for (int month = 1; month <= 12; ++month) {
+        const QDateTime when(QDate(2026, month, 28), QTime(23, 59, 59));
+        texts << shortDateTimeText(qint32(when.toSecsSinceEpoch() - appleEpochUnixSeconds));
+    }
+    return texts;
+}
+
 ItemModelSms::ItemModelSms(QObject* parent)
     : QAbstractItemModel(parent)
 {
@@ -73,6 +86,18 @@ QModelIndex ItemModelSms::indexOfRow(int row) const
     if (row < 0 || row >= list.size())
         return QModelIndex();
     return createIndex(row, 0, list.at(row));
+}
+
+QStringList ItemModelSms::contactTexts() const
+{
+    // The text depends on the chat, the sender and whether the row is a message only.
+    std::set<std::tuple<const void*, const void*, bool>> seen;
+    QStringList texts;
+    for (const _MsgMessage* m : list) {
+        if (seen.insert({m->chat, m->handle, m->item_type != 0}).second)
+            texts << cellText(*m, 2);
+    }
+    return texts;
 }
 
 QModelIndex ItemModelSms::index(int row, int column, const QModelIndex& parent) const

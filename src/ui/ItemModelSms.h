@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QList>
+#include <QStringList>
 
 struct _MsgMessage;
 
@@ -20,6 +21,8 @@ public:
     const QList<_MsgMessage*>& messages() const { return list; }
     // Column 0 of the row, carrying its record; invalid outside the list.
     QModelIndex indexOfRow(int row) const;
+    // Each text the Contact column shows, once.
+    QStringList contactTexts() const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -34,3 +37,6 @@ private:
 
 // Local date and time in the system locale's short format, as lists and pages show them.
 QString shortDateTimeText(qint32 appleSeconds);
+// The dates of a year as shortDateTimeText writes them, one of each month at its widest
+// (a two-digit day, the last minute of the day): the widest text any date takes is among them.
+QStringList widestDateTexts();

@@ -13,6 +13,7 @@
 #include "msgdb/IOS6MessageDb.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
+#include "ui/MessageListColumns.h"
 
 #include <QDebug>
 #include <QDir>
@@ -69,9 +70,9 @@ MainWindow::MainWindow(QWidget* parent)
     header->setSortIndicator(0, Qt::AscendingOrder);
     connect(header, &QHeaderView::sortIndicatorChanged, this, &MainWindow::onSMSSortIndicatorChanged);
     ui->treeViewSMS->setModel(smsModel);
-    ui->treeViewSMS->setColumnWidth(0, 160);
+    fitDateColumn(*ui->treeViewSMS);
     ui->treeViewSMS->setColumnWidth(1, 50);
-    ui->treeViewSMS->setColumnWidth(2, 120);
+    fitContactColumn(*ui->treeViewSMS, *smsModel);
 
     setWindowTitle(QObject::tr("Veltrominex Message Transfer"));
     createAdvLinkLabel();
@@ -161,6 +162,7 @@ void MainWindow::showMessages(QList<_MsgMessage*> list)
 {
     sortAsListed(list);
     smsModel->setMessages(list);
+    fitContactColumn(*ui->treeViewSMS, *smsModel);
     ui->txtSMS->clear();
     ui->txtSMS->setMessages(smsModel->messages());
     ui->lbSMSCount->setText(tr("Messages: %1").arg(list.size()));

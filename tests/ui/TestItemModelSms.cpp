@@ -1,6 +1,7 @@
 #include "ui/ItemModelSms.h"
 #include "ui/MyListView.h"
 #include "ui/MyTreeView.h"
+#include "ui/MessageListColumns.h"
 
 #include "MessageFixture.h"
 
@@ -10,6 +11,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTest>
 
 namespace {
@@ -17,6 +19,24 @@ namespace {
 QImage resourceIcon(const char* path)
 {
     return QPixmap(QString::fromLatin1(path)).scaledToWidth(18, Qt::FastTransformation).toImage();
+}
+
+struct ViewDelegate : QStyledItemDelegate
+{
+    using QStyledItemDelegate::initStyleOption;
+};
+
+// Whether the style draws the cell's text whole, as it decides when it elides it.
+bool drawnWhole(const QTreeView& view, const QModelIndex& index)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(view.viewport());
+    option.rect = view.visualRect(index);
+    option.decorationSize = QSize(18, 18);
+    ViewDelegate().initStyleOption(&option, index);
+    const QRect text = view.style()->subElementRect(QStyle::SE_ItemViewItemText, &option, &view);
+    const int margin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
+    return option.fontMetrics.horizontalAdvance(option.text) <= text.width() - 2 * margin;
 }
 
 } // namespace
@@ -30,6 +50,7 @@ private slots:
     void cells();
     void deletedMessageIsRedInEveryColumnOnItsDirectionBackground();
     void emptyListStillHasItsHeader();
+    void datesAndContactsAreDrawnWhole();
     void indexesOutsideTheListAreInvalid();
     void flatListHasNoChildrenUnderAnyRow();
     void resetDropsSelection();
@@ -103,6 +124,33 @@ void TestItemModelSms::cells()
             QVERIFY(!model.data(model.index(0, column), Qt::DecorationRole).isValid());
     }
     QVERIFY(!model.data(model.index(0, 0), Qt::EditRole).isValid());
+}
+
+// Every month's widest date as the locale writes it, and a long contact name.
+void TestItemModelSms::datesAndContactsAreDrawnWhole()
+{
+    MessageFixture fixture;
+    fixture.handle._ct_name = QStringLiteral("Annabelle Fitzgerald-Whitmore");
+    QList<_MsgMessage*> messages;
+    for (int month = 1; month <= 12; ++month) {
+        _MsgMessage* m = fixture.add(QStringLiteral("Hello"));
+        m->date = qint32(QDateTime(QDate(2026, month, 28), QTime(23, 59, 59)).toSecsSinceEpoch() - 978307200);
+        messages << m;
+    }
+    ItemModelSms model(nullptr);
+    model.setMessages(messages);
+    QTreeView view;
+    view.setRootIsDecorated(false);
+    view.setModel(&model);
+    view.resize(1000, 600);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    fitDateColumn(view);
+    fitContactColumn(view, model);
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QVERIFY2(drawnWhole(view, model.index(row, 0)), qPrintable(model.index(row, 0).data().toString()));
+        QVERIFY2(drawnWhole(view, model.index(row, 2)), qPrintable(model.index(row, 2).data().toString()));
+    }
 }
 
 void TestItemModelSms::deletedMessageIsRedInEveryColumnOnItsDirectionBackground()
