@@ -5,13 +5,15 @@
 
 #include "MessageFixture.h"
 
+#include "frame/StyleSheet.h"
+
 #include <QAbstractItemModelTester>
 #include <QBrush>
 #include <QContextMenuEvent>
 #include <QImage>
 #include <QPixmap>
 #include <QSignalSpy>
-#include <QStyledItemDelegate>
+#include <QStandardItemModel>
 #include <QTest>
 
 namespace {
@@ -21,24 +23,32 @@ QImage resourceIcon(const char* path)
     return QPixmap(QString::fromLatin1(path)).scaledToWidth(18, Qt::FastTransformation).toImage();
 }
 
-struct ViewDelegate : QStyledItemDelegate
+// The widths Qt's own sizing to contents gives the Date and Contact columns of a plain
+// model holding the same cells, in a view styled as the window's list.
+QList<int> contentWidths(const ItemModelSms& messages)
 {
-    using QStyledItemDelegate::initStyleOption;
-};
-
-// Whether the style draws the cell's text whole, as it decides when it elides it.
-bool drawnWhole(const QTreeView& view, const QModelIndex& index)
-{
-    QStyleOptionViewItem option;
-    option.initFrom(view.viewport());
-    option.rect = view.visualRect(index);
-    option.decorationSize = QSize(18, 18);
-    ViewDelegate().initStyleOption(&option, index);
-    const QRect text = view.style()->subElementRect(QStyle::SE_ItemViewItemText, &option, &view);
-    const int margin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
-    return option.fontMetrics.horizontalAdvance(option.text) <= text.width() - 2 * margin;
+    QStandardItemModel cells;
+    for (int row = 0; row < messages.rowCount(); ++row) {
+        QList<QStandardItem*> line;
+        for (int column = 0; column < messages.columnCount(); ++column) {
+            const QModelIndex index = messages.index(row, column);
+            auto* cell = new QStandardItem(index.data().toString());
+            if (column == 0)
+                cell->setData(index.data(Qt::DecorationRole), Qt::DecorationRole);
+            line << cell;
+        }
+        cells.appendRow(line);
+    }
+    QTreeView view;
+    view.setObjectName(QStringLiteral("treeViewSMS"));
+    view.setStyleSheet(appStyleSheet());
+    view.setModel(&cells);
+    view.resize(1000, 600);
+    view.show();
+    view.resizeColumnToContents(0);
+    view.resizeColumnToContents(2);
+    return {view.columnWidth(0), view.columnWidth(2)};
 }
-
 } // namespace
 
 class TestItemModelSms : public QObject
@@ -139,18 +149,22 @@ void TestItemModelSms::datesAndContactsAreDrawnWhole()
     }
     ItemModelSms model(nullptr);
     model.setMessages(messages);
+    // Named and styled as the window's list is.
     QTreeView view;
-    view.setRootIsDecorated(false);
+    view.setObjectName(QStringLiteral("treeViewSMS"));
+    view.setStyleSheet(appStyleSheet());
     view.setModel(&model);
     view.resize(1000, 600);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     fitDateColumn(view);
     fitContactColumn(view, model);
-    for (int row = 0; row < model.rowCount(); ++row) {
-        QVERIFY2(drawnWhole(view, model.index(row, 0)), qPrintable(model.index(row, 0).data().toString()));
-        QVERIFY2(drawnWhole(view, model.index(row, 2)), qPrintable(model.index(row, 2).data().toString()));
-    }
+    const QList<int> needed = contentWidths(model);
+    QVERIFY2(view.columnWidth(0) >= needed[0], qPrintable(QString::number(view.columnWidth(0))));
+    QVERIFY2(view.columnWidth(2) >= needed[1], qPrintable(QString::number(view.columnWidth(2))));
+    // Not wider than the drawn width or the text needs, so the messages keep their room.
+    QCOMPARE(view.columnWidth(0), std::max(160, needed[0]));
+    QCOMPARE(view.columnWidth(2), std::max(120, needed[1]));
 }
 
 void TestItemModelSms::deletedMessageIsRedInEveryColumnOnItsDirectionBackground()
