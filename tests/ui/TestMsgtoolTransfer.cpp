@@ -151,6 +151,21 @@ private slots:
         QCOMPARE(runCli("sha1sum", {phoneDb(udid)}).out, before);
     }
 
+    // The demo's data: its simulated iPhone takes the sample database, and reads back
+    // with the sample's messages beside its own.
+    void demoPhoneTakesTheSample()
+    {
+        const QString data = m_dir.filePath("demo-data");
+        const QString phoneSms = m_dir.filePath("demo-phone.db");
+        QCOMPARE(runCli(SCRIPTS_DIR "/make-demo-data", {data, phoneSms}).exitCode, 0);
+        QVERIFY(makePhone(m_dir.filePath("root"), "DEMO-IPHONE", {}, {"--sms", phoneSms}));
+        const CliResult r =
+            msgtool({"transfer", data + "/local_databases/Sample", "DEMO-IPHONE", "--wait", "20"}, environment());
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QCOMPARE(QJsonDocument::fromJson(r.out).object()["merged"].toInt(), 5);
+        QCOMPARE(reloadedMessages("DEMO-IPHONE").size(), 2 + 5);
+    }
+
     void phoneThatDoesNotArrive()
     {
         const CliResult r = msgtool({"transfer", m_source, "ABSENT", "--wait", "0.5"}, environment());
