@@ -16,6 +16,8 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString journalFolderName = QStringLiteral("backup_journal");
@@ -49,7 +51,23 @@ QString journalFolder()
     return data.absoluteFilePath(journalFolderName);
 }
 
-QString recordName(const QDir& backupFolder)
+QString journalPath(const QString& recordName)
+{
+    return appDataDir().absoluteFilePath(journalFolderName + QLatin1Char('/') + recordName);
+}
+
+// The record's name by the folder's device and inode, so that every path to one folder
+// (a symbolic link, a second mount) finds the same record. Empty when the folder is gone.
+QString identityRecordName(const QDir& backupFolder)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(backupFolder.absolutePath()).constData(), &info) != 0)
+        return QString();
+    return QStringLiteral("folder-%1-%2.json").arg(quint64(info.st_dev)).arg(quint64(info.st_ino));
+}
+
+// The name earlier versions gave a record: by the text of the folder's path.
+QString pathRecordName(const QDir& backupFolder)
 {
     const QByteArray key = QCryptographicHash::hash(backupFolder.absolutePath().toUtf8(), QCryptographicHash::Md5);
     return QString::fromLatin1(key.toHex()) + QStringLiteral(".json");
@@ -99,8 +117,9 @@ PublishJournal::PublishJournal(const QDir& backupFolder)
 
 bool PublishJournal::hasRecord(const QDir& backupFolder)
 {
-    return QFileInfo::exists(
-        appDataDir().absoluteFilePath(journalFolderName + QLatin1Char('/') + recordName(backupFolder)));
+    const QString identity = identityRecordName(backupFolder);
+    return (!identity.isEmpty() && QFileInfo::exists(journalPath(identity)))
+           || QFileInfo::exists(journalPath(pathRecordName(backupFolder)));
 }
 
 void PublishJournal::setStepHook(std::function<void(const PublishStep&)> hook)
@@ -130,7 +149,11 @@ void PublishJournal::begin(const QList<PublishedFile>& planned, const QString& c
 {
     files = planned;
     commitName = commit;
-    recordPath = QDir(journalFolder()).absoluteFilePath(recordName(folder));
+    const QString identity = identityRecordName(folder);
+    if (identity.isEmpty())
+        throw std::runtime_error(
+            QStringLiteral("Cannot open the backup folder %1.").arg(folder.absolutePath()).toStdString());
+    recordPath = QDir(journalFolder()).absoluteFilePath(identity);
     step(QStringLiteral("write the intent record"), [this] { writeRecord(false); });
 }
 
@@ -153,9 +176,9 @@ void PublishJournal::writeRecord(bool publishingPhase)
     replaceFileDurably(recordPath, QJsonDocument(record).toJson());
 }
 
-bool PublishJournal::loadRecord()
+bool PublishJournal::loadRecord(const QString& path, bool keyedByPath)
 {
-    recordPath = appDataDir().absoluteFilePath(journalFolderName + QLatin1Char('/') + recordName(folder));
+    recordPath = path;
     QFile file(recordPath);
     if (!file.exists())
         return false;
@@ -167,7 +190,8 @@ bool PublishJournal::loadRecord()
         files.append(fromJson(value.toObject()));
     commitName = record.value("commit").toString();
     publishing = record.value("phase").toString() == QLatin1String("publishing");
-    bool plain = record.value("folder").toString() == folder.absolutePath() && !commitName.isEmpty();
+    // A record keyed by identity may have been written through another path to the folder.
+    bool plain = (!keyedByPath || record.value("folder").toString() == folder.absolutePath()) && !commitName.isEmpty();
     for (const PublishedFile& f : std::as_const(files))
         plain = plain && isPlainName(f.name) && isPlainName(f.staged) && isPlainName(f.kept) && !f.name.isEmpty();
     if (!plain)
@@ -214,9 +238,23 @@ void PublishJournal::apply()
 PublishJournal::Outcome PublishJournal::recover()
 {
     undoSteps = 0;
-    if (!loadRecord())
+    // A record under the path-keyed name is older than any keyed by identity, so it is
+    // settled second, on the files as the newer record's run found them.
+    const QString identity = identityRecordName(folder);
+    const Outcome newer = identity.isEmpty() ? NothingToDo : settle(journalPath(identity), false);
+    const Outcome older = settle(journalPath(pathRecordName(folder)), true);
+    return newer != NothingToDo ? newer : older;
+}
+
+PublishJournal::Outcome PublishJournal::settle(const QString& path, bool keyedByPath)
+{
+    if (!loadRecord(path, keyedByPath))
         return NothingToDo;
     try {
+        if (!std::all_of(files.cbegin(), files.cend(), [this](const PublishedFile& f) { return explains(f); })) {
+            leaveToNewerFiles();
+            return Superseded;
+        }
         const auto commit = std::find_if(files.cbegin(), files.cend(),
                                          [this](const PublishedFile& f) { return f.name == commitName; });
         if (publishing && commit != files.cend() && fileSha1Hex(inFolder(commitName)) == commit->newDigest) {
@@ -234,6 +272,37 @@ PublishJournal::Outcome PublishJournal::recover()
     }
 }
 
+// True when the file and its staged file hold what the record's own run left: the old
+// content, or (once every staged file was in place) the new one. Anything else was
+// written by someone else after that run.
+bool PublishJournal::explains(const PublishedFile& f) const
+{
+    const QString live = inFolder(f.name);
+    const bool present = pathExists(live);
+    const QByteArray digest = present ? fileSha1Hex(live) : QByteArray();
+    const bool old = f.kind == PublishedFile::Create ? !present : present && digest == f.oldDigest;
+    const bool fresh = publishing && (f.kind == PublishedFile::Retire ? !present : present && digest == f.newDigest);
+    if (!old && !fresh)
+        return false;
+    return !publishing || f.staged.isEmpty() || !pathExists(inFolder(f.staged))
+           || fileSha1Hex(inFolder(f.staged)) == f.newDigest;
+}
+
+// Another writer came after the interrupted run: its files stand, and of the record's
+// files only the staged ones go (while staging, each is the run's own, partly written).
+void PublishJournal::leaveToNewerFiles()
+{
+    for (const PublishedFile& f : std::as_const(files)) {
+        const QString staged = inFolder(f.staged);
+        if (!f.staged.isEmpty() && pathExists(staged) && (!publishing || fileSha1Hex(staged) == f.newDigest))
+            undoStep(QStringLiteral("remove %1").arg(f.staged), [&] { removeIfPresent(staged); });
+    }
+    undoStep(QStringLiteral("flush the backup folder"), [this] { syncFolder(folder.absolutePath()); });
+    qCWarning(lcITunes, "backup %s changed after an interrupted publish; left as it is, and %s",
+              qUtf8Printable(folder.absolutePath()), qUtf8Printable(keptFilesText()));
+    undoStep(QStringLiteral("remove the intent record"), [this] { removeRecord(); });
+}
+
 // Past the commit rename: the rest of the steps, each done only where it is missing.
 void PublishJournal::complete()
 {
@@ -246,7 +315,8 @@ void PublishJournal::complete()
             if (fileSha1Hex(live) == f.newDigest)
                 break;
             if (!pathExists(staged) || fileSha1Hex(staged) != f.newDigest)
-                failInconsistent(QStringLiteral("%1 holds neither the old nor the new file").arg(live));
+                failInconsistent(
+                    QStringLiteral("%1 cannot be finished: %2 does not hold its new content").arg(live, staged));
             if (fileSha1Hex(live) == f.oldDigest && fileSha1Hex(kept) != f.oldDigest) {
                 undoStep(QStringLiteral("remove %1").arg(f.kept), [&] { removeIfPresent(kept); });
                 undoStep(QStringLiteral("keep %1 as %2").arg(f.name, f.kept), [&] { keepByLinkOrCopy(live, kept); });
@@ -319,25 +389,28 @@ void PublishJournal::rollBackReplace(const PublishedFile& f)
     } else if (pathExists(kept) && fileSha1Hex(kept) == f.oldDigest) {
         undoStep(QStringLiteral("restore %1").arg(f.name), [&] { renameReplacing(kept, live); });
     } else {
-        failInconsistent(QStringLiteral("%1 holds neither the old nor the new file").arg(live));
+        failInconsistent(QStringLiteral("%1 cannot be restored: %2 does not hold its old content").arg(live, kept));
     }
+}
+
+QString PublishJournal::keptFilesText() const
+{
+    QStringList kept;
+    for (const PublishedFile& f : files) {
+        if (!f.kept.isEmpty() && pathExists(inFolder(f.kept)))
+            kept << inFolder(f.kept);
+    }
+    return kept.isEmpty() ? QStringLiteral("no kept file was found")
+                          : QStringLiteral("its previous files are kept as %1").arg(kept.join(QStringLiteral(", ")));
 }
 
 void PublishJournal::failInconsistent(const QString& reason) const
 {
     qCCritical(lcITunes, "backup %s left inconsistent: %s", qUtf8Printable(folder.absolutePath()),
                qUtf8Printable(reason));
-    QStringList keptFiles;
-    for (const PublishedFile& f : files) {
-        if (!f.kept.isEmpty() && pathExists(inFolder(f.kept)))
-            keptFiles << inFolder(f.kept);
-    }
-    const QString where = keptFiles.isEmpty() ? QStringLiteral("no kept file was found")
-                                              : QStringLiteral("its previous files are kept as %1")
-                                                    .arg(keptFiles.join(QStringLiteral(", ")));
     throw InconsistentBackupError(
         QStringLiteral("The backup %1 is inconsistent: an interrupted merge could neither be finished nor undone, "
                        "and %2. It is tried again the next time the backup is used.")
-            .arg(folder.absolutePath(), where)
+            .arg(folder.absolutePath(), keptFilesText())
             .toStdString());
 }

@@ -42,10 +42,11 @@ struct PublishStep
 };
 
 // The intent record of a publish into one backup folder, kept in the program's own data
-// folder ("backup_journal"), and the steps it lists. The record is written and flushed
-// before the first change to the backup folder, and removed only once the publish is
-// complete and durable; until then recover() brings the folder back to exactly the old
-// state or forward to exactly the new one. The caller holds the backup's lock.
+// folder ("backup_journal") under the folder's device and inode, and the steps it lists.
+// The record is written and flushed before the first change to the backup folder, and
+// removed only once the publish is complete and durable; until then recover() brings the
+// folder back to exactly the old state or forward to exactly the new one, as long as no
+// one else wrote into it. The caller holds the backup's lock.
 class PublishJournal
 {
 public:
@@ -63,9 +64,12 @@ public:
     // undoes nothing; recover() does.
     void apply();
 
-    enum Outcome { NothingToDo, RolledBack, Completed };
-    // Finishes or undoes the publish that the record describes (nothing without one).
-    // Throws InconsistentBackupError when that fails; the record then stays for the next run.
+    // Superseded: another writer changed a file of the record after its run, so no file
+    // but the run's own staged ones was touched, and the record is dropped.
+    enum Outcome { NothingToDo, RolledBack, Completed, Superseded };
+    // Finishes or undoes the publish that the record describes (nothing without one), then
+    // one that an earlier version recorded under the folder's path. Throws
+    // InconsistentBackupError when that fails; the record then stays for the next run.
     Outcome recover();
 
     // Runs a forward step: the hook first, then the step.
@@ -78,11 +82,15 @@ public:
 private:
     void undoStep(const QString& description, const std::function<void()>& action);
     void writeRecord(bool publishing);
-    bool loadRecord();
+    bool loadRecord(const QString& path, bool keyedByPath);
     void removeRecord();
+    Outcome settle(const QString& path, bool keyedByPath);
+    bool explains(const PublishedFile& file) const;
+    void leaveToNewerFiles();
     void complete();
     void rollBack();
     void rollBackReplace(const PublishedFile& file);
+    QString keptFilesText() const;
     [[noreturn]] void failInconsistent(const QString& reason) const;
     QString inFolder(const QString& name) const;
 

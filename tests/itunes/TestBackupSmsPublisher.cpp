@@ -1,3 +1,4 @@
+#include "itunes/BackupRecovery.h"
 #include "itunes/BackupSmsPublisher.h"
 #include "itunes/MbdbRecord.h"
 #include "itunes/PublishJournal.h"
@@ -7,8 +8,10 @@
 #include "BackupFixture.h"
 #include "support/FileSizeLimit.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -180,6 +183,37 @@ bool journalIsEmpty()
     return QDir(appDataDir().filePath("backup_journal")).entryList(QDir::Files).isEmpty();
 }
 
+// Ends a publish where a killed process would stop: no handler of the publish's own
+// catches it, so nothing is undone and the intent record stays.
+struct Killed
+{
+};
+
+bool killPublishAt(FaultFixture& f, int k)
+{
+    PublishJournal::setStepHook([k](const PublishStep& step) {
+        if (!step.undo && step.number == k)
+            throw Killed();
+    });
+    bool killed = false;
+    try {
+        if (f.reset())
+            f.publish();
+    } catch (const Killed&) {
+        killed = true;
+    }
+    PublishJournal::setStepHook({});
+    return killed;
+}
+
+// Puts content in place of the file the way a program writing a new file does, so the
+// publish's kept link to the old file stays as it was.
+bool replaceFile(const QString& path, const QByteArray& content)
+{
+    return write(path + ".tmp", content)
+           && ::rename(QFile::encodeName(path + ".tmp").constData(), QFile::encodeName(path).constData()) == 0;
+}
+
 } // namespace
 
 class TestBackupSmsPublisher : public QObject
@@ -266,6 +300,95 @@ private slots:
             }
         }
         QVERIFY(inconsistent > steps.size());
+    }
+
+    // A kill at step K, then another program writes newer files into the backup: whatever
+    // state the kill left, the next run changes none of them, removes only the staged
+    // files and drops the record, logging the kept files it leaves behind.
+    void anotherWriterAfterAKillKeepsItsFiles_data()
+    {
+        QTest::addColumn<QStringList>("rewritten");
+        QTest::newRow("a newer sms.db and manifest") << QStringList{smsDbBackupName, "Manifest.mbdb"};
+        // sms.db still holds what the record expects, old or new: it is left too.
+        QTest::newRow("a newer manifest only") << QStringList{"Manifest.mbdb"};
+    }
+
+    void anotherWriterAfterAKillKeepsItsFiles()
+    {
+        QFETCH(QStringList, rewritten);
+        FaultFixture f;
+        QVERIFY(f.make());
+        const QStringList steps = publishSteps(f);
+        QVERIFY(!steps.isEmpty());
+        for (int k = 1; k <= steps.size(); ++k) {
+            const QString row = QString("killed at step %1 (%2)").arg(k).arg(steps[k - 1]);
+            QVERIFY2(killPublishAt(f, k), qPrintable(row));
+            for (const QString& name : rewritten)
+                QVERIFY2(replaceFile(f.inBackup(name), "newer " + name.toUtf8()), qPrintable(row));
+            auto expected = folderSnapshot(f.backup);
+            QString keptNames;
+            for (const QString& name : expected.keys()) {
+                if (name.contains(".new-"))
+                    expected.remove(name);
+                else if (name.endsWith("-1500000000"))
+                    keptNames += "(?=.*" + QRegularExpression::escape(f.inBackup(name)) + ")";
+            }
+            const bool recorded = k > 1;
+            const QString logged = "changed after an interrupted publish; left as it is, " + keptNames;
+            if (recorded)
+                QTest::ignoreMessage(QtWarningMsg, QRegularExpression(logged));
+
+            QCOMPARE(PublishJournal(QDir(f.backup)).recover(),
+                     recorded ? PublishJournal::Superseded : PublishJournal::NothingToDo);
+            QVERIFY2(folderSnapshot(f.backup) == expected, qPrintable(row));
+            QVERIFY2(journalIsEmpty(), qPrintable(row));
+        }
+    }
+
+    // A merge killed between its renames, then a merge through a symbolic link to the
+    // folder: the second settles the first's record before it reads the backup, so a
+    // later look through the first path finds nothing left to undo.
+    void secondPathToTheFolderSeesTheRecord()
+    {
+        FaultFixture f;
+        QVERIFY(f.make());
+        const int between = int(publishSteps(f).indexOf("replace Manifest.mbdb")) + 1;
+        QVERIFY(between > 0);
+        QVERIFY(killPublishAt(f, between));
+        const QString link = f.dir.filePath("link");
+        QVERIFY(QFile::link(f.backup, link));
+        QVERIFY(PublishJournal::hasRecord(QDir(link)));
+        {
+            const auto lock = lockBackupForWriting(QDir(link));
+            QVERIFY(journalIsEmpty());
+            QCOMPARE(f.state(), "old");
+            const std::atomic<bool> cancelled{false};
+            QVERIFY(BackupSmsPublisher(QDir(link)).publish(f.newSmsDb, {{f.photo, attachmentPath}}, now, cancelled));
+        }
+        recoverBackupIfIdle(QDir(f.backup));
+        QCOMPARE(f.state(), "new");
+    }
+
+    // Earlier versions named the record by the folder's path; such a record is still
+    // settled, by readers and writers alike.
+    void recordUnderThePathKeyedNameIsSettled()
+    {
+        FaultFixture f;
+        QVERIFY(f.make());
+        const int between = int(publishSteps(f).indexOf("replace Manifest.mbdb")) + 1;
+        QVERIFY(between > 0);
+        QVERIFY(killPublishAt(f, between));
+        QDir journal(appDataDir().filePath("backup_journal"));
+        const QStringList records = journal.entryList(QDir::Files);
+        QCOMPARE(records.size(), 1);
+        const QString pathKeyed =
+            QCryptographicHash::hash(QDir(f.backup).absolutePath().toUtf8(), QCryptographicHash::Md5).toHex() + ".json";
+        QVERIFY(journal.rename(records.first(), pathKeyed));
+        QVERIFY(PublishJournal::hasRecord(QDir(f.backup)));
+
+        recoverBackupIfIdle(QDir(f.backup));
+        QCOMPARE(f.state(), "old");
+        QVERIFY(journalIsEmpty());
     }
 
     void publishesTheNewFilesAndKeepsTheOldOnes()

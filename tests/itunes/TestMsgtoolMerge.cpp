@@ -271,6 +271,62 @@ private slots:
         QVERIFY(killed > 10);
     }
 
+    void anotherWriterAfterAKilledMergeKeepsItsBackup_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::newRow("before the first rename") << QString("replace ") + smsDbBackupName;
+        QTest::newRow("between the renames") << "replace Manifest.mbdb";
+        QTest::newRow("after the renames") << "remove the intent record";
+    }
+
+    // A merge killed at a rename, then the phone's backup tool writes a newer backup into
+    // the folder: the next listing leaves every file of it as the tool wrote it.
+    void anotherWriterAfterAKilledMergeKeepsItsBackup()
+    {
+        QFETCH(QString, step);
+        QTemporaryDir dir;
+        const QString root = dir.filePath("root");
+        const QString backup = root + "/backup";
+        const QString newer = dir.filePath("newer");
+        const QString source = dir.filePath("source.db");
+        QVERIFY(makeSmsBackup(backup, {{"sms", backupDescription()}}));
+        QVERIFY(makeSmsDb(source, sourceDescription()));
+        QJsonObject phone = backupDescription();
+        phone["bulk"] = QJsonObject{{"count", 300}, {"chat", 1}, {"handle", 1}, {"dates", QJsonArray{2000, 3000}}};
+        QVERIFY(makeSmsBackup(newer, {{"sms", phone}}));
+
+        QProcess merge;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("MSGTOOL_STOP_AT_PUBLISH_STEP", step);
+        merge.setProcessEnvironment(env);
+        merge.setReadChannel(QProcess::StandardError);
+        merge.start(MSGTOOL_PATH, {"merge", backup, source});
+        QByteArray err;
+        while (!err.contains("stopped before publish step") && merge.waitForReadyRead(60000))
+            err += merge.readAllStandardError();
+        QVERIFY2(err.contains(": " + step.toUtf8()), err.constData());
+        merge.kill(); // SIGKILL
+        QVERIFY(merge.waitForFinished(60000));
+
+        const QStringList written = QDir(newer).entryList(QDir::Files);
+        for (const QString& name : written) {
+            QFile::remove(QDir(backup).filePath(name));
+            QVERIFY(QFile::copy(QDir(newer).filePath(name), QDir(backup).filePath(name)));
+        }
+        const CliResult listing = msgtool({"backups", root});
+        QCOMPARE(listing.exitCode, 0);
+
+        for (const QString& name : written)
+            QVERIFY2(sha1Hex(QDir(backup).filePath(name)) == sha1Hex(QDir(newer).filePath(name)), qPrintable(name));
+        QVERIFY(QDir(backup).entryList({"*.new-*"}).isEmpty());
+        QVERIFY(QDir(appDataDir().filePath("backup_journal")).entryList(QDir::Files).isEmpty());
+        QVERIFY2(!listing.err.contains("undid"), listing.err.constData());
+        const QStringList kept = QDir(backup).entryList({"*-??????????"}, QDir::Files);
+        QVERIFY(!kept.isEmpty());
+        for (const QString& name : kept)
+            QVERIFY2(listing.err.contains(QDir(backup).filePath(name).toUtf8()), listing.err.constData());
+    }
+
     void twoMergesAtOnce_data()
     {
         QTest::addColumn<bool>("ownDataFolders");

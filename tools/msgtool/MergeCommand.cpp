@@ -39,14 +39,16 @@ qint64 messageRowsOfBackup(const QDir& backupFolder)
 
 // For tests of what a killed merge leaves: MSGTOOL_STOP_AT_PUBLISH_STEP=K makes the
 // publish announce forward step K on stderr and wait there, before the step, until killed.
+// K is the step's number, or its description (the first step so described).
 void stopAtPublishStepFromEnvironment()
 {
-    bool ok = false;
-    const int stopAt = qEnvironmentVariableIntValue("MSGTOOL_STOP_AT_PUBLISH_STEP", &ok);
-    if (!ok)
+    const QString stopAt = qEnvironmentVariable("MSGTOOL_STOP_AT_PUBLISH_STEP");
+    if (stopAt.isEmpty())
         return;
-    PublishJournal::setStepHook([stopAt](const PublishStep& step) {
-        if (step.undo || step.number != stopAt)
+    bool isNumber = false;
+    const int number = stopAt.toInt(&isNumber);
+    PublishJournal::setStepHook([stopAt, number, isNumber](const PublishStep& step) {
+        if (step.undo || (isNumber ? step.number != number : step.description != stopAt))
             return;
         std::fprintf(stderr, "stopped before publish step %d: %s\n", step.number, qUtf8Printable(step.description));
         std::fflush(stderr);
