@@ -287,7 +287,7 @@
     </message>
     <message>
         <source>IDS_INVALID_LOCALDB_NAME</source>
-        <translation>Invalid Local Database name(can&apos;t contain \ / : * ? &quot; &lt; &gt; |).</translation>
+        <translation>Invalid Local Database name(can&apos;t contain \ / : * ? &quot; &amp;lt; &amp;gt; |).</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include "android/CompanionPackage.h"
 #include "android/DeviceManager.h"
 
+#include "frame/ErrorMarkup.h"
 #include "frame/ReportedRun.h"
 #include "frame/WorkerReport.h"
 
@@ -52,7 +53,7 @@ void AndroidConnectWithUSBThread::run()
             throw RunCancelled();
         } catch (const std::exception& e) {
             // What went wrong comes after what the user can do about it.
-            throw std::runtime_error((adviceText() + QString::fromUtf8(e.what())).toStdString());
+            throw MarkupError(adviceText() + errorMarkup(e));
         }
     });
 }
@@ -64,7 +65,7 @@ bool AndroidConnectWithUSBThread::installCompanion()
     } catch (const std::exception& e) {
         form->postError(tr("Please go to Google Play on your Android Phone to download and install Veltrominex SMS "
                            "Sync first and then try again. <br/><br/>Error:")
-                        + QString::fromUtf8(e.what()));
+                        + errorMarkup(e));
         return false;
     }
     QElapsedTimer clock;

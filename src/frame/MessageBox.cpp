@@ -65,6 +65,9 @@ int showMessageBox(QMessageBox::Icon icon, const QString& text, int buttons)
     WinMovable movable(&box);
     box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     box.setStyleSheet(appStyleSheet());
+    // Guessed from the text, the format would make escaped outside text show its entities
+    // whenever the rest of the text looks plain.
+    box.setTextFormat(Qt::RichText);
     for (QMessageBox::StandardButton button : buttonOrder) {
         // Some desktop themes put icons on dialog buttons; ours are plain styled text buttons.
         if (buttons & button)

@@ -4,8 +4,9 @@
 #include <QString>
 
 // The application's message boxes: modal, frameless, draggable and styled. GUI thread
-// only; workers report through ProgressForm instead. Texts may be rich text ("<br/>",
-// links), shown as the toolkit shows message-box text.
+// only; workers report through ProgressForm instead. Every text is markup, always shown
+// as rich text: our own words with their "<br/>" and links, and outside text (names,
+// paths, errorMarkup of an exception) escaped where the caller puts it in.
 
 // buttons is a mask of QMessageBox::Yes, No, Ok and Cancel (other buttons are ignored),
 // added in that order. Returns the standard button that closed the box.

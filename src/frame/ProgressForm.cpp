@@ -10,6 +10,9 @@ ProgressForm::ProgressForm(const QString& title, QWidget* parent)
     , ui(std::make_unique<Ui::ProgressForm>())
 {
     ui->setupUi(this);
+    // Statuses name files of a phone or a backup: shown as they are, never as markup.
+    ui->lbStatus->setTextFormat(Qt::PlainText);
+    ui->lbProgress->setTextFormat(Qt::PlainText);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setStyleSheet(appStyleSheet());
     connect(this, &QDialog::finished, this, &ProgressForm::onFinish);

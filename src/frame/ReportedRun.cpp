@@ -1,5 +1,6 @@
 #include "frame/ReportedRun.h"
 
+#include "frame/ErrorMarkup.h"
 #include "frame/FrameLog.h"
 #include "frame/WorkerReport.h"
 
@@ -34,7 +35,7 @@ void runReported(WorkerReport& report, const std::function<void()>& body, const 
         takeBackQuietly(takeBack);
         // A step that saw the cancel may end in any exception; the run is over by then.
         if (!report.rejected)
-            report.postError(QString::fromUtf8(e.what()));
+            report.postError(errorMarkup(e));
     } catch (...) {
         takeBackQuietly(takeBack);
         if (!report.rejected)

@@ -8,7 +8,10 @@
 // The channel through which a worker thread reports a long operation: the progress
 // dialog in the window, a console in msgtool, a recorder in tests. A worker calls the
 // post* members, waitForTips and reads the two flags; the implementation decides where
-// the reports go and on which thread they are shown.
+// the reports go and on which thread they are shown. Progress texts are plain text. The
+// texts of errors, successes and tips are markup: our own words, with outside text
+// (names, paths, what a phone or a tool said) escaped where the worker puts it in
+// (errorMarkup for an exception's text).
 class WorkerReport
 {
 public:

@@ -2,7 +2,7 @@
 
 #include "ios/mobiledevice_library.h"
 
-#include <stdexcept>
+#include "frame/ErrorMarkup.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ public:
     {
         QString message;
         if (mobiledevice_connect_session(device, message) != 0)
-            throw std::runtime_error(message.toStdString());
+            throw MarkupError(message);
     }
     ~LockdownSession() { mobiledevice_disconnect_session(m_device); }
     Q_DISABLE_COPY_MOVE(LockdownSession)
@@ -102,7 +102,7 @@ void mobiledevice_start_service(void* device, const char* serviceName, int* sock
         result = MOBILEDEVICE_FN(AMDeviceStartService)(handle(device), stringRef(name), socket, nullptr);
     }
     if (result != 0)
-        throw std::runtime_error(serviceMessage(serviceName, result).toStdString());
+        throw MarkupError(serviceMessage(serviceName, result));
 }
 
 QList<CFType> mobiledevice_copy_values(void* device, const QStringList& keys, const QString& domain)

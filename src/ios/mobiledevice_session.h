@@ -18,7 +18,7 @@ inline constexpr int mobiledeviceNoDeviceError = -1;
 int mobiledevice_connect_session(void* device, QString& message);
 void mobiledevice_disconnect_session(void* device);
 
-// Each throws std::runtime_error with the user's text when the session cannot be opened.
+// Each throws MarkupError with the user's text when the session cannot be opened.
 // The socket written is the caller's, to close with mobiledevice_close_socket.
 void mobiledevice_start_service(void* device, const char* serviceName, int* socket);
 // One value per key, in key order, null where the phone has none. An empty domain is

@@ -2,6 +2,8 @@
 
 #include "itunes/BackupManifest.h"
 
+#include "frame/PlainToolTip.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QLocale>
@@ -64,8 +66,9 @@ QVariant ItemModelLoadBk::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return columnText(*node->manifest, index.column());
+    case Qt::ToolTipRole:
+        return plainToolTip(columnText(*node->manifest, index.column()).toString());
     case Qt::BackgroundRole:
         return QBrush(index.row() % 2 ? QColor(255, 255, 255, 255) : QColor(250, 250, 250, 255));
     case Qt::DecorationRole:

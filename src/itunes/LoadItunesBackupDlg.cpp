@@ -25,7 +25,7 @@ void reportLoadFailure(const QString& folderPath, const QString& error)
 {
     qCWarning(lcITunes, "%s", qUtf8Printable(error));
     // Both at once, so that a "%1" inside the path is not substituted again.
-    showError(QStringLiteral("load %1 error. %2").arg(folderPath, error));
+    showError(QStringLiteral("load %1 error. %2").arg(folderPath.toHtmlEscaped(), error.toHtmlEscaped()));
 }
 
 bool listsBackup(const ItemModelLoadBk& model, const QString& cacheKey)

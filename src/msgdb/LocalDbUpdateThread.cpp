@@ -85,7 +85,7 @@ void LocalDbUpdateThread::run()
             if (!isLeftover(file)) {
                 const QString renamed = path + QLatin1Char('.') + tmpSuffix;
                 if (!QFile::rename(path, renamed))
-                    throw std::runtime_error(QStringLiteral("can not rename %1.").arg(path.toHtmlEscaped()).toStdString());
+                    throw std::runtime_error(QStringLiteral("can not rename %1.").arg(path).toStdString());
                 path = renamed;
             }
             convertFile(path, targetFolder(file));

@@ -1,5 +1,6 @@
 #include "ui/CountrySelForm.h"
 
+#include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "frame/GrowToText.h"
 #include "frame/StyleSheet.h"
@@ -39,7 +40,7 @@ void CountrySelForm::loadCountries()
                                                              cursor.getText(QStringLiteral("pnum")))});
         }
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()));
+        showError(errorMarkup(e));
     }
 }
 
@@ -66,7 +67,7 @@ void CountrySelForm::accept()
         showWarning(tr("IDS_CANT_CONTINUE_WITHOUT_SEL_ONE_COUNTRY"));
         return;
     }
-    if (!askYesNo(tr("IDS_CONFIRM_SEL_COUNTRY_%1").arg(item->text())))
+    if (!askYesNo(tr("IDS_CONFIRM_SEL_COUNTRY_%1").arg(item->text().toHtmlEscaped())))
         return;
     selectedMmc = item->data(Qt::UserRole).toString();
     QDialog::accept();

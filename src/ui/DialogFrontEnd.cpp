@@ -41,7 +41,7 @@ void DialogFrontEnd::refuse(const QString& text, const QString& picture)
 
 void DialogFrontEnd::fail(const QString& text)
 {
-    showError(text.toHtmlEscaped());
+    showError(text);
 }
 
 bool DialogFrontEnd::ask(const QString& question)

@@ -33,7 +33,8 @@ public:
     // The action cannot go on; picture is the resource path of an image that shows the
     // setting to change, or empty.
     virtual void refuse(const QString& text, const QString& picture = QString()) = 0;
-    // A failure outside the workers.
+    // A failure outside the workers. Like every text here, markup: our own words, with
+    // outside text escaped (errorMarkup for an exception's text).
     virtual void fail(const QString& text) = 0;
     virtual bool ask(const QString& question) = 0;
     virtual void inform(const QString& text) = 0;

@@ -2,6 +2,7 @@
 
 #include "ui/IPhoneActionFrontEnd.h"
 
+#include "frame/ErrorMarkup.h"
 #include "ios/IOSLoadFileRelayThread.h"
 #include "ios/IOSMobileBackupThread.h"
 #include "itunes/BackupManifest.h"
@@ -53,7 +54,7 @@ WorkerOutcome IPhoneMessageDbLoad::fetchThroughBackup(IPhoneActionFrontEnd& fron
             return WorkerOutcome{WorkerOutcome::Cancelled, QString()};
         manifest.loadMbdb();
     } catch (const std::exception& e) {
-        const QString text = QString::fromUtf8(e.what());
+        const QString text = errorMarkup(e);
         frontEnd.fail(text);
         return WorkerOutcome{WorkerOutcome::Failed, text};
     }

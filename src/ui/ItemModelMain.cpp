@@ -1,5 +1,6 @@
 #include "ui/ItemModelMain.h"
 
+#include "frame/PlainToolTip.h"
 #include "model/MsgChat.h"
 #include "model/MsgHandle.h"
 #include "model/SafeSort.h"
@@ -187,8 +188,9 @@ QVariant ItemModelMain::data(const QModelIndex& index, int role) const
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return node->name;
+    case Qt::ToolTipRole:
+        return plainToolTip(node->name);
     case Qt::DecorationRole:
         return nodePicture(*node);
     case Qt::ForegroundRole:

@@ -1,5 +1,6 @@
 #include "ui/ItemModelSms.h"
 
+#include "frame/PlainToolTip.h"
 #include "model/AppleTime.h"
 #include "model/MsgChat.h"
 #include "model/MsgMessage.h"
@@ -130,8 +131,9 @@ QVariant ItemModelSms::data(const QModelIndex& index, int role) const
     const _MsgMessage& m = *list.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return cellText(m, index.column());
+    case Qt::ToolTipRole:
+        return plainToolTip(cellText(m, index.column()));
     case Qt::DecorationRole:
         return index.column() == 0 ? QVariant(directionIcon(m)) : QVariant();
     case Qt::BackgroundRole:

@@ -1,5 +1,6 @@
 #include "ui/ItunesBackupExport.h"
 
+#include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "frame/ProgressForm.h"
 #include "frame/RunWorker.h"
@@ -26,7 +27,7 @@ std::optional<int> exportToItunesBackup(BackupManifest& manifest, QList<_MsgMess
         lock = lockBackupForWriting(manifest.folder);
         manifest.loadMbdb();
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()).toHtmlEscaped());
+        showError(errorMarkup(e));
         return std::nullopt;
     }
 

@@ -1,5 +1,6 @@
 #include "ui/ItunesBackupImport.h"
 
+#include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "frame/ProgressForm.h"
 #include "frame/RunWorker.h"
@@ -18,7 +19,7 @@ namespace {
 void reportFailure(const std::exception& e)
 {
     qWarning("%s", e.what());
-    showError(QString::fromUtf8(e.what()).toHtmlEscaped());
+    showError(errorMarkup(e));
 }
 
 QSharedPointer<AbsIOSMessageDb> openCachedDb(const QDir& cacheFolder)
@@ -41,7 +42,7 @@ std::optional<ImportedBackupMessages> readItunesBackupMessages(BackupManifest& m
     try {
         manifest.loadMbdb();
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()).toHtmlEscaped());
+        showError(errorMarkup(e));
         return std::nullopt;
     }
     ProgressForm form(QString(), dialogParent);

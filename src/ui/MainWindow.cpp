@@ -4,6 +4,7 @@
 
 #include "android/AndroidMonitor.h"
 #include "frame/DataFolder.h"
+#include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "frame/StyleSheet.h"
 #include "ios/IOSDevice.h"
@@ -119,7 +120,7 @@ void MainWindow::subscribeIosArrival()
         mobiledevice_subscribe_notification(&context);
     } catch (const std::exception& e) {
         qWarning("%s", e.what());
-        showError(QString::fromUtf8(e.what()).toHtmlEscaped());
+        showError(errorMarkup(e));
     }
 }
 
@@ -153,7 +154,7 @@ void MainWindow::openSavedVirtualDevices(const QString& folderName, const AddDev
             node->db->messages(node->msgSet, 0);
             treeModel->loadChatSessions(node);
         } catch (const std::exception& e) {
-            showError(QString::fromUtf8(e.what()).toHtmlEscaped());
+            showError(errorMarkup(e));
         }
     }
 }
@@ -217,7 +218,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
             clearMessageList();
         }
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()).toHtmlEscaped());
+        showError(errorMarkup(e));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "android/AndroidConnectWithUSBThread.h"
 #include "android/AndroidWIFIForm.h"
+#include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "frame/ProgressForm.h"
 #include "frame/RunWorker.h"
@@ -59,7 +60,7 @@ void MainWindow::handleAndroidDeviceLoad(const AndroidDevice& connected)
         treeModel->loadChatSessions(node);
         selectNode(node);
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()).toHtmlEscaped());
+        showError(errorMarkup(e));
     }
 }
 

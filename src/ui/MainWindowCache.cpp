@@ -3,6 +3,7 @@
 #include "ui_MainWindow.h"
 
 #include "frame/DataFolder.h"
+#include "frame/ErrorMarkup.h"
 #include "frame/FileOps.h"
 #include "frame/MessageBox.h"
 #include "frame/ShellOpen.h"
@@ -40,7 +41,7 @@ void MainWindow::miViewCache()
         else if (node->kind == AndroidDeviceKind)
             openInExplorer(static_cast<const _AndroidDeviceItemNode*>(node)->device.cacheDir().absolutePath());
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()).toHtmlEscaped());
+        showError(errorMarkup(e));
     }
 }
 

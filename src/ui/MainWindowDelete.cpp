@@ -87,11 +87,11 @@ void MainWindow::miDelAll()
     const QString name = database->name;
     const QString folder = localDatabasesDir().absoluteFilePath(name);
     if (!removeLocalDbFolder(*database->db, folder)) {
-        showError(QStringLiteral("can not delete %1.").arg(folder).toHtmlEscaped());
+        showError(QStringLiteral("can not delete %1.").arg(folder.toHtmlEscaped()));
         return;
     }
     // The list and the conversation view show records of the set that goes with the node.
     clearMessageList();
     treeModel->removeNode(database);
-    showInfo(tr("IDS_DEL_LOCALDB_SUC").arg(name));
+    showInfo(tr("IDS_DEL_LOCALDB_SUC").arg(name.toHtmlEscaped()));
 }

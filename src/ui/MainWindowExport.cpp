@@ -2,6 +2,7 @@
 
 #include "ui_MainWindow.h"
 
+#include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "frame/ProgressForm.h"
 #include "frame/RunWorker.h"
@@ -75,7 +76,7 @@ void MainWindow::exportMessages(const QList<_MsgMessage*>& list)
     try {
         target = exportTargetFor(chosen, chosenType);
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()).toHtmlEscaped());
+        showError(errorMarkup(e));
         return;
     }
     const bool ascending = ui->treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder;

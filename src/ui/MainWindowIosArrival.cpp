@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "ios/IOSDevice.h"
 #include "model/CountryLibDb.h"
@@ -15,11 +16,6 @@
 #include <stdexcept>
 
 namespace {
-
-QString textOf(const std::exception& e)
-{
-    return QString::fromUtf8(e.what());
-}
 
 // Known when the country database finds it; a database that cannot be asked does not
 // make the user choose.
@@ -60,7 +56,7 @@ void MainWindow::handleIosDeviceConnected(void* device)
         addIPhoneNode(iPhone, load);
     } catch (const std::exception& e) {
         qWarning("%s", e.what());
-        showError(textOf(e).toHtmlEscaped());
+        showError(errorMarkup(e));
     }
 }
 
@@ -84,13 +80,13 @@ void MainWindow::addIPhoneNode(const IOSDevice& iPhone, const IPhoneMessageDbLoa
             db->chats(node->msgSet);
         } catch (const std::exception& e) {
             // The phone stays listed, without its conversations.
-            showError(QStringLiteral("%1, line:%2").arg(textOf(e), QString::number(404)).toHtmlEscaped());
+            showError(QStringLiteral("%1, line:%2").arg(errorMarkup(e), QString::number(404)));
             return;
         }
         treeModel->loadChatSessions(node);
         selectNode(node);
     } catch (const std::exception& e) {
         qWarning("%s", e.what());
-        showError(textOf(e).toHtmlEscaped());
+        showError(errorMarkup(e));
     }
 }

@@ -2,6 +2,7 @@
 
 #include "ui_MainWindow.h"
 
+#include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "model/MsgMessage.h"
 #include "model/SafeSort.h"
@@ -85,7 +86,7 @@ QList<_MsgMessage*> MainWindow::currentNodeMessages()
     try {
         source->db->messages(source->msgSet, 0);
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()).toHtmlEscaped());
+        showError(errorMarkup(e));
         return {};
     }
     QList<_MsgMessage*> list = source->msgSet.messages();

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "frame/DataFolder.h"
+#include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "msgdb/IOS6MessageDb.h"
 #include "ui/ItemModelMain.h"
@@ -76,6 +77,6 @@ void MainWindow::backupToLocalDb(const QString& proposedName, const QList<_MsgMe
         treeModel->loadChatSessions(node);
         selectNode(node);
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()).toHtmlEscaped());
+        showError(errorMarkup(e));
     }
 }

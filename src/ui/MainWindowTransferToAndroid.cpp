@@ -2,6 +2,7 @@
 
 #include "ui_MainWindow.h"
 
+#include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "msgdb/AbsMessageDb.h"
 #include "ui/DataSourceSelForm.h"
@@ -79,7 +80,7 @@ void MainWindow::restoreToAndroidDevice(QList<_MsgMessage*>* messages)
         treeModel->loadChatSessions(target);
         selectNode(target);
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()).toHtmlEscaped());
+        showError(errorMarkup(e));
     }
 }
 

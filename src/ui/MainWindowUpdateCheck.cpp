@@ -54,11 +54,6 @@ QByteArray completeBody(QNetworkReply& reply)
     return body.size() > makerReplyLimit ? QByteArray() : body;
 }
 
-bool isWebScheme(const QUrl& url)
-{
-    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
-}
-
 } // namespace
 
 void MainWindow::createAdvLinkLabel()
@@ -79,7 +74,7 @@ void MainWindow::openAdvLink(const QString& link)
     // The link text came over plain HTTP: a click may show a web page, never start a
     // program or open a local file.
     const QUrl url(link, QUrl::StrictMode);
-    if (url.isValid() && isWebScheme(url))
+    if (isWebUrl(url))
         QDesktopServices::openUrl(url);
 }
 

@@ -2,9 +2,9 @@
 
 #include "frame/DataFolder.h"
 #include "frame/MakerServer.h"
+#include "ui/AdvLinkMarkup.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QUrlQuery>
 
 namespace {
@@ -30,12 +30,6 @@ void writeFile(const QString& path, const QByteArray& bytes)
         file.write(bytes);
 }
 
-bool isWebUrl(const QUrl& url)
-{
-    return url.isValid() && !url.host().isEmpty()
-           && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
-}
-
 QUrl updateUrl(bool automatic)
 {
     QUrl url = makerServerUrl(QStringLiteral("sms_check_update.php"));
@@ -49,6 +43,12 @@ QUrl updateUrl(bool automatic)
 }
 
 } // namespace
+
+bool isWebUrl(const QUrl& url)
+{
+    return url.isValid() && !url.host().isEmpty()
+           && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
 
 bool updateCheckDue(const QDir& dataFolder, quint32 now)
 {
@@ -91,21 +91,18 @@ QUrl offeredDownload(const QByteArray& body)
 
 QString decoratedAdvLink(const QByteArray& body)
 {
-    static const QRegularExpression anchorStart(QStringLiteral("^<a"), QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression href(QStringLiteral("^<a\\s[^>]*?\\bhref\\s*=\\s*[\"']?([^\"'\\s>]+)"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    QString text = QString::fromUtf8(upToNul(body));
-    // The reply comes over plain HTTP into a label that opens its links: only a link to a
-    // web page is shown, never one that would start a program or open a local file.
-    const QRegularExpressionMatch target = href.match(text);
-    if (!target.hasMatch() || !isWebUrl(QUrl(target.captured(1), QUrl::StrictMode)))
-        return {};
-    return text.replace(anchorStart, QStringLiteral("<a style=\"color:#2762DA;text-decoration:none;\""));
+    return advLinkMarkup(QString::fromUtf8(upToNul(body)));
 }
 
 QString savedAdvLink(const QDir& dataFolder)
 {
-    return QString::fromUtf8(upToNul(readFile(dataFolder.filePath(QLatin1String(lastAdvFileName)))));
+    const QString path = dataFolder.filePath(QLatin1String(lastAdvFileName));
+    const QString link = advLinkMarkup(QString::fromUtf8(upToNul(readFile(path))));
+    // A text that is no such link (an older program saved the reply as it came) would be
+    // dropped again at every start.
+    if (link.isEmpty())
+        QFile::remove(path);
+    return link;
 }
 
 void saveAdvLink(const QDir& dataFolder, const QString& link)

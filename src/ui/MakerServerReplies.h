@@ -23,11 +23,16 @@ QUrl updateCheckUrl();
 QUrl updatePageUrl();
 QUrl advLinkUrl();
 
+// A valid http or https address with a host: the only kind the window opens from what
+// the maker's server sent.
+bool isWebUrl(const QUrl& url);
+
 // The download address an update reply offers, or an empty URL when it offers none.
 QUrl offeredDownload(const QByteArray& body);
-// The anchor drawn in the link colour, or an empty text when the reply is not an anchor
-// to an http or https address.
+// The link label's markup for a reply that begins with an anchor to an http or https
+// address around plain text (advLinkMarkup), or an empty text.
 QString decoratedAdvLink(const QByteArray& body);
-// The saved link, or an empty text.
+// The saved link, rebuilt as decoratedAdvLink builds it, or an empty text; a saved text
+// that is no such link is removed.
 QString savedAdvLink(const QDir& dataFolder);
 void saveAdvLink(const QDir& dataFolder, const QString& link);

@@ -2,6 +2,7 @@
 
 #include "ui/IPhoneActionFrontEnd.h"
 
+#include "frame/ErrorMarkup.h"
 #include "ios/BackupToolMessages.h"
 #include "ios/IOSMobileBackupThread.h"
 #include "ios/IOSMobileRestoreThread.h"
@@ -98,7 +99,7 @@ WorkerOutcome TransferToIPhone::run(IPhoneActionFrontEnd& frontEnd)
         if (!manifest.isEncrypted)
             manifest.loadMbdb();
     } catch (const std::exception& e) {
-        const QString text = QString::fromUtf8(e.what());
+        const QString text = errorMarkup(e);
         frontEnd.fail(text);
         return failed(text);
     }

@@ -2,6 +2,8 @@
 
 #include "itunes/BackupManifest.h"
 
+#include "frame/PlainToolTip.h"
+
 #include <QAbstractItemModelTester>
 #include <QBrush>
 #include <QLocale>
@@ -116,9 +118,9 @@ private slots:
         QTest::addColumn<QVariant>("expected");
         const QString dateText = QLocale::system().toString(may(3), QLocale::ShortFormat);
         QTest::newRow("name") << 0 << 0 << int(Qt::DisplayRole) << QVariant("newer");
-        QTest::newRow("name tool tip") << 0 << 0 << int(Qt::ToolTipRole) << QVariant("newer");
+        QTest::newRow("name tool tip") << 0 << 0 << int(Qt::ToolTipRole) << QVariant(plainToolTip("newer"));
         QTest::newRow("date in the short system format") << 0 << 1 << int(Qt::DisplayRole) << QVariant(dateText);
-        QTest::newRow("date tool tip") << 0 << 1 << int(Qt::ToolTipRole) << QVariant(dateText);
+        QTest::newRow("date tool tip") << 0 << 1 << int(Qt::ToolTipRole) << QVariant(plainToolTip(dateText));
         QTest::newRow("absolute folder path") << 1 << 2 << int(Qt::DisplayRole) << QVariant("/backups/older");
         QTest::newRow("even row is grey") << 0 << 2 << int(Qt::BackgroundRole)
                                           << QVariant(QBrush(QColor(250, 250, 250, 255)));

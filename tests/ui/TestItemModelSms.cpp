@@ -4,6 +4,7 @@
 #include "ui/MessageListColumns.h"
 
 #include "MessageFixture.h"
+#include "support/ShownText.h"
 
 #include "frame/StyleSheet.h"
 
@@ -122,7 +123,8 @@ void TestItemModelSms::cells()
     QCOMPARE(model.columnCount(), 4);
     QCOMPARE(model.data(model.index(0, 0), Qt::DisplayRole).toString(), shortDateTimeText(m->date));
     QCOMPARE(model.data(model.index(0, 1), Qt::DisplayRole).toString(), flag);
-    QCOMPARE(model.data(model.index(0, 2), Qt::ToolTipRole).toString(), contact);
+    QCOMPARE(model.data(model.index(0, 2), Qt::DisplayRole).toString(), contact);
+    QCOMPARE(shownText(model.data(model.index(0, 2), Qt::ToolTipRole).toString(), Qt::AutoText), contact);
     QCOMPARE(model.data(model.index(0, 3), Qt::DisplayRole).toString(), m->displayText());
     QCOMPARE(model.data(model.index(0, 0), Qt::DecorationRole).value<QPixmap>().toImage(),
              resourceIcon(icon.toLatin1().constData()));

@@ -9,8 +9,10 @@
 #include "ui/MakerServerReplies.h"
 
 #include <QDateTime>
+#include <QImage>
 #include <QJsonObject>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -69,6 +71,7 @@ private slots:
     void updateReply();
     void advLink_data();
     void advLink();
+    void savedImageIsDroppedAndTheWindowStaysUp();
     void advLinkOpensOnlyWebAddresses();
     void checkForUpdateOpensTheUpdatePage();
 
@@ -218,7 +221,13 @@ void TestMainWindowUpdateCheck::advLink_data()
     QTest::addColumn<QString>("shown"); // empty: the saved link stays
     QTest::newRow("upper-case anchor")
         << QJsonObject{{"body", "<A HREF=\"http://127.0.0.1/x\">Deal</A>"}}
-        << QStringLiteral("<a style=\"color:#2762DA;text-decoration:none;\" HREF=\"http://127.0.0.1/x\">Deal</A>");
+        << QStringLiteral("<a style=\"color:#2762DA;text-decoration:none;\" href=\"http://127.0.0.1/x\">Deal</a>");
+    QTest::newRow("image after the anchor")
+        << QJsonObject{{"body", "<a href=\"http://127.0.0.1/x\">Deal</a><img src=\"red.png\">"}}
+        << QStringLiteral("<a style=\"color:#2762DA;text-decoration:none;\" href=\"http://127.0.0.1/x\">Deal</a>");
+    QTest::newRow("image in the anchor") << QJsonObject{{"body",
+                                                         "<a href=\"http://127.0.0.1/x\"><img src=\"red.png\"></a>"}}
+                                         << QString();
     QTest::newRow("not an anchor") << QJsonObject{{"body", "Deal"}} << QString();
     QTest::newRow("server error") << QJsonObject{{"status", 500}, {"body", "<a href=\"http://127.0.0.1/y\">Y</a>"}}
                                   << QString();
@@ -245,6 +254,34 @@ void TestMainWindowUpdateCheck::advLink()
     const QString expected = shown.isEmpty() ? QString::fromUtf8(saved) : shown;
     QCOMPARE(label->text(), expected);
     QCOMPARE(readFile(dataFile(lastAdvFileName)), expected.toUtf8());
+}
+
+void TestMainWindowUpdateCheck::savedImageIsDroppedAndTheWindowStaysUp()
+{
+    QTemporaryDir folder;
+    const QString picture = folder.filePath(QStringLiteral("red.png"));
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QVERIFY(image.save(picture));
+    // As an older program saved a reply whose first anchor pointed at a web page.
+    writeFile(dataFile(lastAdvFileName),
+              QStringLiteral("<a style=\"color:#2762DA;text-decoration:none;\" href=\"http://127.0.0.1/x\">Deal</a>"
+                             "<img src=\"%1\"><img src=\"%1\">")
+                  .arg(picture)
+                  .toUtf8());
+    writeFile(dataFile(lastCheckTimeFileName), QByteArray::number(now()));
+    MainWindow window(nullptr);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* label = child<QLabel>(window, "lbAdvLink");
+    QCOMPARE(label->text(),
+             QStringLiteral("<a style=\"color:#2762DA;text-decoration:none;\" href=\"http://127.0.0.1/x\">Deal</a>"));
+    QVERIFY(window.isVisible());
+
+    writeFile(dataFile(lastAdvFileName), QStringLiteral("<img src=\"%1\">").arg(picture).toUtf8());
+    MainWindow second(nullptr);
+    QCOMPARE(child<QLabel>(second, "lbAdvLink")->text(), QString());
+    QVERIFY(!QFile::exists(dataFile(lastAdvFileName)));
 }
 
 void TestMainWindowUpdateCheck::advLinkOpensOnlyWebAddresses()

@@ -31,6 +31,8 @@ private slots:
     void advLink_data();
     void advLink();
     void advLinkSavedUpToNul();
+    void savedAdvLinkFollowsTheReplyRule_data();
+    void savedAdvLinkFollowsTheReplyRule();
 };
 
 void TestMakerServerReplies::dailyGate_data()
@@ -92,11 +94,30 @@ void TestMakerServerReplies::advLink_data()
 {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("label");
-    QTest::newRow("upper-case anchor")
-        << QByteArray("<A HREF=\"http://127.0.0.1/x\">Deal</A>")
-        << QStringLiteral("<a style=\"color:#2762DA;text-decoration:none;\" HREF=\"http://127.0.0.1/x\">Deal</A>");
-    QTest::newRow("https") << QByteArray("<a href='https://127.0.0.1/y'>Y</a>")
-                           << QStringLiteral("<a style=\"color:#2762DA;text-decoration:none;\" href='https://127.0.0.1/y'>Y</a>");
+    const QString link = QStringLiteral("<a style=\"color:#2762DA;text-decoration:none;\" href=\"%1\">%2</a>");
+    QTest::newRow("upper-case anchor") << QByteArray("<A HREF=\"http://127.0.0.1/x\">Deal</A>")
+                                       << link.arg("http://127.0.0.1/x", "Deal");
+    QTest::newRow("https, single quotes, blanks")
+        << QByteArray("<a\n  href = 'https://127.0.0.1/y' >Y</a >\r\n") << link.arg("https://127.0.0.1/y", "Y");
+    QTest::newRow("unquoted, other attributes left out")
+        << QByteArray("<a target=_blank href=http://127.0.0.1/z style=\"background:url(red.png)\" "
+                      "href=\"file:///bin/sh\">Z</a>")
+        << link.arg("http://127.0.0.1/z", "Z");
+    QTest::newRow("references read once, written once")
+        << QByteArray(
+               "<a href=\"http://127.0.0.1/q?a=1&amp;b=2\">Tom &amp; Jerry &lt;3 &#8364;&#x20AC; &bogus; 50%1</a>")
+        << link.arg("http://127.0.0.1/q?a=1&amp;b=2",
+                    QString::fromUtf8("Tom &amp; Jerry &lt;3 \u20ac\u20ac &amp;bogus; 50%1"));
+    QTest::newRow("what follows the anchor is left out")
+        << QByteArray("<a href=\"http://127.0.0.1/x\">Deal</a><img src=\"red.png\">")
+        << link.arg("http://127.0.0.1/x", "Deal");
+    QTest::newRow("markup inside the anchor")
+        << QByteArray("<a href=\"http://127.0.0.1/x\">Deal<img src=\"red.png\"></a>") << QString();
+    QTest::newRow("image before the anchor")
+        << QByteArray("<img src=\"red.png\"><a href=\"http://127.0.0.1/x\">x</a>") << QString();
+    QTest::newRow("anchor never closed") << QByteArray("<a href=\"http://127.0.0.1/x\">Deal") << QString();
+    QTest::newRow("quote never closed") << QByteArray("<a href=\"http://127.0.0.1/x>Deal</a>") << QString();
+    QTest::newRow("another tag") << QByteArray("<abbr href=\"http://127.0.0.1/x\">Deal</abbr>") << QString();
     QTest::newRow("not an anchor") << QByteArray("Deal") << QString();
     QTest::newRow("local file") << QByteArray("<a href=\"file:///etc/passwd\">x</a>") << QString();
     QTest::newRow("no target") << QByteArray("<a>x</a>") << QString();
@@ -114,11 +135,39 @@ void TestMakerServerReplies::advLinkSavedUpToNul()
     QTemporaryDir folder;
     const QDir data(folder.path());
     QCOMPARE(savedAdvLink(data), QString());
-    const QString link = decoratedAdvLink("<a href=\"http://127.0.0.1/x\">Angebot \xc3\xbc</a>");
+    const QString link = decoratedAdvLink("<a href=\"http://127.0.0.1/x\">Angebot \xc3\xbc &amp; mehr</a>");
     saveAdvLink(data, link);
     QCOMPARE(savedAdvLink(data), link);
     writeFile(data, lastAdvFileName, link.toUtf8() + QByteArray("\0tail", 5));
     QCOMPARE(savedAdvLink(data), link);
+}
+
+void TestMakerServerReplies::savedAdvLinkFollowsTheReplyRule_data()
+{
+    QTest::addColumn<QByteArray>("saved");
+    QTest::addColumn<QString>("label"); // empty: the file is removed
+    const QString today =
+        QStringLiteral("<a style=\"color:#2762DA;text-decoration:none;\" href=\"http://127.0.0.1/x\">Deal</a>");
+    QTest::newRow("as this program writes it") << today.toUtf8() << today;
+    QTest::newRow("as an older program wrote a reply") << QByteArray(
+        "<a style=\"color:#2762DA;text-decoration:none;\" HREF=\"http://127.0.0.1/x\" target=\"_blank\">Deal</A>")
+                                                       << today;
+    QTest::newRow("image in the text") << QByteArray(
+        "<a style=\"color:#2762DA;text-decoration:none;\" href=\"http://127.0.0.1/x\"><img src=\"red.png\"></a>")
+                                       << QString();
+    QTest::newRow("an image alone") << QByteArray("<img src=\"red.png\">") << QString();
+    QTest::newRow("empty") << QByteArray() << QString();
+}
+
+void TestMakerServerReplies::savedAdvLinkFollowsTheReplyRule()
+{
+    QFETCH(QByteArray, saved);
+    QFETCH(QString, label);
+    QTemporaryDir folder;
+    const QDir data(folder.path());
+    writeFile(data, lastAdvFileName, saved);
+    QCOMPARE(savedAdvLink(data), label);
+    QCOMPARE(data.exists(QLatin1String(lastAdvFileName)), !label.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestMakerServerReplies)
