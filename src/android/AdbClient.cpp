@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <stdexcept>
 
@@ -39,6 +40,11 @@ void requireSuccessLine(const QString& judged)
 }
 
 } // namespace
+
+bool AdbClient::isOnPath()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("adb")).isEmpty();
+}
 
 QString AdbClient::adb_run(const QStringList& args, bool throwOnError)
 {

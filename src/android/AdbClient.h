@@ -28,4 +28,7 @@ public:
     QString adb_logcat(const QString& serial);
     void adb_force_stop(const QString& serial, const QString& package);
     void adb_uninstall(const QString& serial, const QString& package);
+
+    // Whether a program "adb" lies on PATH.
+    static bool isOnPath();
 };
