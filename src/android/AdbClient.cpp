@@ -10,10 +10,11 @@ namespace {
 
 constexpr int startLimitMs = 10000;
 
-QString latin1UpToNul(const QByteArray& bytes)
+// adb writes UTF-8: serials, paths and its messages may go beyond ASCII.
+QString utf8UpToNul(const QByteArray& bytes)
 {
     const qsizetype nul = bytes.indexOf('\0');
-    return QString::fromLatin1(nul < 0 ? bytes : bytes.left(nul));
+    return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
 }
 
 QStringList trimmedLines(const QString& text)
@@ -59,8 +60,8 @@ QString AdbClient::adb_run(const QStringList& args, bool throwOnError)
     // adb reads nothing for these commands; an open stdin only keeps a child waiting.
     adb.closeWriteChannel();
     const bool ended = adb.waitForFinished(-1);
-    const QString err = latin1UpToNul(adb.readAllStandardError());
-    const QString out = latin1UpToNul(adb.readAllStandardOutput());
+    const QString err = utf8UpToNul(adb.readAllStandardError());
+    const QString out = utf8UpToNul(adb.readAllStandardOutput());
     if (!ended)
         adb.kill();
     if (err.isEmpty())

@@ -1,5 +1,6 @@
 #include "android/AndroidConnectThread.h"
 
+#include "android/AndroidCacheFolder.h"
 #include "android/simpleprotocol.h"
 
 #include "frame/WorkerReport.h"
@@ -41,6 +42,8 @@ void AndroidConnectThread::readDeviceInfoAndReport(const QString& status)
         session->disconnectFromHost();
     }
     record.parseDeviceInfo(payload);
+    // Refused here, before any load has to find a folder for it.
+    androidCacheFolderName(record.imei, record.serial, record.uid);
     if (record.version > oldestUnsupportedVersion) {
         form->postSucceed(QString());
         return;

@@ -1,10 +1,10 @@
 #include "android/AndroidDevice.h"
 
 #include "android/AdbClient.h"
+#include "android/AndroidCacheFolder.h"
 #include "android/AndroidLog.h"
 
 #include "frame/DataFolder.h"
-#include "frame/FileOps.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -103,8 +103,7 @@ QString AndroidDevice::id() const
 
 QDir AndroidDevice::cacheDir() const
 {
-    // Digit-only IMEIs, the only ones phones give, are unchanged.
-    const QString folder = QStringLiteral("android_cache/") + sanitizeFileName(imei);
+    const QString folder = QStringLiteral("android_cache/") + androidCacheFolderName(imei, serial, uid);
     QDir dir(appDataDir().filePath(folder));
     dir.mkpath(QStringLiteral("."));
     return dir;

@@ -34,8 +34,8 @@ struct AndroidDevice
 
     QString displayName() const;
     QString id() const;
-    // "android_cache/<imei>" below the data folder, created when missing. The IMEI comes
-    // from the phone and is reduced to one safe folder name first.
+    // The phone's folder below "android_cache" in the data folder (androidCacheFolderName),
+    // created when missing.
     QDir cacheDir() const;
     // Fills the keyed fields from "key=value;" pairs; unknown keys and empty values are
     // skipped, a later pair wins.

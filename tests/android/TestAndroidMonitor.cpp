@@ -155,12 +155,13 @@ void TestAndroidMonitor::serverStartedElsewhereTakesSecondStartAndIsLeftRunning(
 void TestAndroidMonitor::msgtoolListsAnnouncedPhones()
 {
     FakeAdb fake;
-    fake.setDevices({{"emulator-5554", "device"}, {"0123-AB_c", "unauthorized"}});
+    fake.setDevices({{"emulator-5554", "device"}, {"0123-AB_c", "unauthorized"}, {"t\u00e9l\u00e9phone-1", "device"}});
     const CliResult result = msgtool({"android-devices", "--wait", "1"});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(QJsonDocument::fromJson(result.out).array(),
              QJsonArray({QJsonObject{{"serial", "0123-AB_c"}, {"state", "unauthorized"}},
-                         QJsonObject{{"serial", "emulator-5554"}, {"state", "device"}}}));
+                         QJsonObject{{"serial", "emulator-5554"}, {"state", "device"}},
+                         QJsonObject{{"serial", "t\u00e9l\u00e9phone-1"}, {"state", "device"}}}));
 }
 
 void TestAndroidMonitor::msgtoolLeavesAnAnsweringServerAlone_data()
