@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr int sessionLimitMs = 10000;
+constexpr int helloKeywordLength = 7; // "$hello:"
 constexpr int usbConnectLimitMs = 5000;
 constexpr int usbReadyLimitMs = 5000;
 constexpr int launcherLimitMs = 10000;
@@ -194,4 +196,29 @@ std::unique_ptr<QTcpSocket> AndroidDevice::openWifiSession(const QString& url, i
         fail(QStringLiteral("connec %1 failed.").arg(url));
     simpleprotocol::expectReply(socket.get(), QStringLiteral("$ready:"), timeLimitMs, cancel);
     return socket;
+}
+
+QString AndroidDevice::readDeviceInfo(simpleprotocol::CancelFlag cancel) const
+{
+    const std::unique_ptr<QTcpSocket> session =
+        openSession(deviceSessionUrl(session_port_next()), sessionLimitMs, cancel);
+    // The keyword is not checked: whatever the first line, its first 7 characters go.
+    const QString payload = simpleprotocol::readCommand(session.get(), -1, cancel).mid(helloKeywordLength);
+    simpleprotocol::writeCommand(session.get(), QStringLiteral("$bye:"), QString(), true, -1, cancel);
+    session->disconnectFromHost();
+    return payload;
+}
+
+void AndroidDevice::confirmIdentity(simpleprotocol::CancelFlag cancel) const
+{
+    if (uid.isEmpty())
+        return;
+    AndroidDevice answering;
+    answering.parseDeviceInfo(readDeviceInfo(cancel));
+    if (answering.uid == uid)
+        return;
+    qCWarning(lcAndroid, "session refused: %s answered in place of %s", qUtf8Printable(answering.uid),
+              qUtf8Printable(uid));
+    fail(QStringLiteral("Another phone answered in place of %1; nothing was read or sent. Please try again.")
+             .arg(displayName().isEmpty() ? id() : displayName()));
 }

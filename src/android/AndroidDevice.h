@@ -49,6 +49,14 @@ struct AndroidDevice
                                                simpleprotocol::CancelFlag cancel = nullptr) const;
     std::unique_ptr<QTcpSocket> openWifiSession(const QString& url, int timeLimitMs,
                                                 simpleprotocol::CancelFlag cancel = nullptr) const;
+
+    // The "$hello:" payload of a device2 session, after its first 7 characters whatever
+    // they are. Worker thread, raises as openSession.
+    QString readDeviceInfo(simpleprotocol::CancelFlag cancel = nullptr) const;
+    // For a phone already known by its uid: its sessions may reach another phone when a
+    // second program forwarded the same port, so the phone answering must show the same
+    // uid, else std::runtime_error. Does nothing while the uid is unknown.
+    void confirmIdentity(simpleprotocol::CancelFlag cancel = nullptr) const;
 };
 
 inline constexpr char companionPackage[] = "com.veltrominex.smssync";

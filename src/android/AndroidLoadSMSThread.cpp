@@ -15,6 +15,7 @@
 
 #include <exception>
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -55,14 +56,15 @@ void AndroidLoadSMSThread::run()
     total = -1;
     count = 0;
     form->postProgress(tr("IDS_ANDROID_LOADING_SMS"), 0, QString());
-    if (!removeOldCache())
-        return;
     const simpleprotocol::CancelFlag cancel = &form->rejected;
     // A cancel ends the session with simpleprotocol::CancelledException once the report is
     // rejected; runReported then reports nothing.
     runReported(
         *form,
         [&] {
+            // Before the old cache goes: another phone's messages must not replace it.
+            device->confirmIdentity(cancel);
+            removeOldCache();
             exporter.begin();
             const std::unique_ptr<QTcpSocket> socket =
                 device->openSession(backupSessionUrl(session_port_next()), sessionLimitMs, cancel);
@@ -86,7 +88,7 @@ void AndroidLoadSMSThread::run()
         [this] { exporter.abandon(); });
 }
 
-bool AndroidLoadSMSThread::removeOldCache()
+void AndroidLoadSMSThread::removeOldCache()
 {
     // A log left beside a new file of the same name would be replayed into it.
     const QString database = exporter.messageDb.databasePath();
@@ -99,11 +101,9 @@ bool AndroidLoadSMSThread::removeOldCache()
         if (!file.remove()) {
             qCWarning(lcAndroid, "AndroidLoadSMSThread: cannot remove %s. %s", qUtf8Printable(path),
                       qUtf8Printable(file.errorString()));
-            form->postError(tr("can not overwrite %1.").arg(path.toHtmlEscaped()));
-            return false;
+            throw std::runtime_error(tr("can not overwrite %1.").arg(path.toHtmlEscaped()).toStdString());
         }
     }
-    return true;
 }
 
 void AndroidLoadSMSThread::readBatch(QTcpSocket* socket)

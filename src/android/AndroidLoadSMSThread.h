@@ -25,9 +25,9 @@ protected:
     void run() override;
 
 private:
-    // Deletes the old cache database and its -journal, -wal and -shm; false, after reporting
-    // the first that stays, when one cannot be deleted.
-    bool removeOldCache();
+    // Deletes the old cache database and its -journal, -wal and -shm; throws for the first
+    // that stays.
+    void removeOldCache();
     void readBatch(QTcpSocket* socket);
     void parseSms(const QString& payload);
 

@@ -74,6 +74,7 @@ void AndroidRestoreSMSThread::run()
     runReported(
         *form,
         [&] {
+            device->confirmIdentity(cancel);
             exporter.begin();
             socket = device->openSession(restoreSessionUrl(session_port_next()), sessionLimitMs, cancel);
             waitUntilDefaultSmsApp(socket.get());

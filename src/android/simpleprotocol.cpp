@@ -3,6 +3,7 @@
 #include <QAbstractSocket>
 #include <QElapsedTimer>
 #include <QIODevice>
+#include <QRandomGenerator>
 
 #include <algorithm>
 
@@ -179,7 +180,9 @@ int session_port_at(const QTime& now, std::atomic<int>& counter)
 
 int session_port_next()
 {
-    static std::atomic<int> counter{1};
+    // A random start, so that two processes opening sessions in the same second (the
+    // window and msgtool, two windows) ask for different ports.
+    static std::atomic<int> counter{int(QRandomGenerator::system()->bounded(1, 100))};
     return session_port_at(QTime::currentTime(), counter);
 }
 

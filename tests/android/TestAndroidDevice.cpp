@@ -75,6 +75,8 @@ private slots:
     void cacheDir();
     void cacheDirsNeverShared();
     void cacheDirRefusedWithoutAnyKey();
+    void identityConfirmedOnlyForAKnownUid_data();
+    void identityConfirmedOnlyForAKnownUid();
     void usbOpensThroughAcceptAndCloseRetries();
     void usbSessionMovesOffATakenLocalPort();
     void usbFailures_data();
@@ -322,6 +324,31 @@ void TestAndroidDevice::wifiFailures()
              QStringLiteral("start %1 failed.denied").arg(url));
     QCOMPARE(failure([&] { wifiPhone(QStringLiteral("127.0.0.9")).openWifiSession(url, 10000); }),
              QStringLiteral("can not connect 127.0.0.9:44441."));
+}
+
+void TestAndroidDevice::identityConfirmedOnlyForAKnownUid_data()
+{
+    QTest::addColumn<QString>("uid");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("sessions");
+    const QString refused =
+        QStringLiteral("Another phone answered in place of Sim Pixel; nothing was read or sent. Please try again.");
+    QTest::newRow("the same phone") << QStringLiteral("sim-emulator-5554") << QString() << 1;
+    QTest::newRow("another phone answers") << QStringLiteral("sim-other") << refused << 1;
+    QTest::newRow("uid unknown: nothing to compare") << QString() << QString() << 0;
+}
+
+void TestAndroidDevice::identityConfirmedOnlyForAKnownUid()
+{
+    QFETCH(QString, uid);
+    QFETCH(int, sessions);
+    FakeAdb fake;
+    AndroidDevice device = usbPhone(fake, {});
+    device.uid = uid;
+    device.manufacturer = QStringLiteral("Sim");
+    device.model = QStringLiteral("Pixel");
+    QTEST(failure([&] { device.confirmIdentity(); }), "error");
+    QCOMPARE(int(fake.calls().filter(QLatin1String("device2://")).size()), sessions);
 }
 
 QTEST_GUILESS_MAIN(TestAndroidDevice)

@@ -55,6 +55,8 @@ private slots:
     void cancelBeforeSecondBatch();
     void reloadRemovesOldLogs();
     void unremovableLogStopsReload();
+    void anotherPhoneAnsweringKeepsCache_data();
+    void anotherPhoneAnsweringKeepsCache();
 };
 
 void TestAndroidLoadSMSThread::cleanup()
@@ -274,6 +276,39 @@ void TestAndroidLoadSMSThread::unremovableLogStopsReload()
     QCOMPARE(run.outcome.error, QStringLiteral("can not overwrite %1-wal.").arg(db));
     QVERIFY(!QFileInfo::exists(db));
     QVERIFY(fake.phoneLog(phoneSerial).isEmpty());
+}
+
+void TestAndroidLoadSMSThread::anotherPhoneAnsweringKeepsCache_data()
+{
+    QTest::addColumn<QString>("uid");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QByteArray>("messages");
+    const QString refused =
+        QStringLiteral("Another phone answered in place of emulator-5554; nothing was read or sent. Please try again.");
+    QTest::newRow("the listed phone") << QStringLiteral("sim-emulator-5554") << QString() << QByteArray("3");
+    QTest::newRow("another phone") << QStringLiteral("sim-elsewhere") << refused << QByteArray("2");
+}
+
+// A phone listed earlier is reloaded: the phone answering must be that one.
+void TestAndroidLoadSMSThread::anotherPhoneAnsweringKeepsCache()
+{
+    QFETCH(QString, uid);
+    FakeAdb fake;
+    addPhone(fake);
+    writeInbox(fake, numberedInbox(2));
+    AndroidDevice device = phoneRecord();
+    {
+        ProgressForm form(QString(), nullptr);
+        AndroidLoadSMSThread first(&device, &form, nullptr);
+        QCOMPARE(runRecorded(first, form).outcome.result, WorkerOutcome::Succeeded);
+    }
+    writeInbox(fake, numberedInbox(3));
+    device.uid = uid;
+    ProgressForm form(QString(), nullptr);
+    AndroidLoadSMSThread thread(&device, &form, nullptr);
+    const RecordedRun run = runRecorded(thread, form);
+    QTEST(run.outcome.error, "error");
+    QTEST(messageCount(device), "messages");
 }
 
 QTEST_MAIN(TestAndroidLoadSMSThread)

@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -55,6 +57,7 @@ private slots:
     void loadBringsEveryTextMessageOnce();
     void sendAddsEachMessageOnce();
     void phonesWithoutImeiLoadIntoCachesOfTheirOwn();
+    void sessionCountersStartApartInEachProcess();
 };
 
 void TestMsgtoolAndroid::loadBringsEveryTextMessageOnce()
@@ -148,6 +151,25 @@ void TestMsgtoolAndroid::phonesWithoutImeiLoadIntoCachesOfTheirOwn()
     QCOMPARE(counts[0], counts[2]);
     QCOMPARE(counts[1], counts[3]);
     QVERIFY(counts[0] != counts[1]);
+}
+
+// A process's first session port ends in its counter's first value: with a counter that
+// started at 1 in every process, two processes in the same second would ask for one port.
+void TestMsgtoolAndroid::sessionCountersStartApartInEachProcess()
+{
+    FakeAdb fake;
+    addPhones(fake, {QStringLiteral("phone-a")});
+    fake.setPhone(QStringLiteral("phone-a"),
+                  {{"packages", withCompanion}, {"scenario", QJsonObject{{"broadcast", "error"}}}});
+    for (int run = 0; run < 4; ++run)
+        QCOMPARE(msgtool({QStringLiteral("android-load"), QStringLiteral("phone-a")}).exitCode, 1);
+    static const QRegularExpression sessionPort(QStringLiteral("device2://127\\.0\\.0\\.1:(\\d+)"));
+    QSet<int> counters;
+    const QStringList broadcasts = fake.calls().filter(sessionPort);
+    QCOMPARE(broadcasts.size(), 4);
+    for (const QString& call : broadcasts)
+        counters.insert(sessionPort.match(call).captured(1).toInt() % 100);
+    QVERIFY2(counters.size() > 1, qPrintable(QString::number(*counters.begin())));
 }
 
 QTEST_GUILESS_MAIN(TestMsgtoolAndroid)
