@@ -203,8 +203,10 @@ QString AndroidDevice::readDeviceInfo(simpleprotocol::CancelFlag cancel) const
     const std::unique_ptr<QTcpSocket> session =
         openSession(deviceSessionUrl(session_port_next()), sessionLimitMs, cancel);
     // The keyword is not checked: whatever the first line, its first 7 characters go.
-    const QString payload = simpleprotocol::readCommand(session.get(), -1, cancel).mid(helloKeywordLength);
-    simpleprotocol::writeCommand(session.get(), QStringLiteral("$bye:"), QString(), true, -1, cancel);
+    const QString payload =
+        simpleprotocol::readCommand(session.get(), simpleprotocol::silenceLimitMs(), cancel).mid(helloKeywordLength);
+    simpleprotocol::writeCommand(session.get(), QStringLiteral("$bye:"), QString(), true,
+                                 simpleprotocol::silenceLimitMs(), cancel);
     session->disconnectFromHost();
     return payload;
 }

@@ -36,8 +36,13 @@ AndroidMonitor::~AndroidMonitor()
     stopFlag = true;
     pollTask.waitForFinished();
     // A server that someone else started serves them too.
-    if (startedServer)
-        AdbClient().adb_kill_server();
+    if (startedServer) {
+        try {
+            AdbClient().adb_kill_server();
+        } catch (const std::exception& e) {
+            qCWarning(lcAndroid, "adb kill-server: %s", e.what());
+        }
+    }
     qCDebug(lcAndroid, "%s", "~AndroidMonitor end");
 }
 
@@ -78,7 +83,13 @@ void AndroidMonitor::monitor()
 
 bool AndroidMonitor::startServer()
 {
-    const QString said = AdbClient().adb_run({QStringLiteral("start-server")}, false);
+    QString said;
+    try {
+        said = AdbClient().adb_run({QStringLiteral("start-server")}, false);
+    } catch (const std::exception& e) {
+        qCWarning(lcAndroid, "adb start-server: %s", e.what());
+        return false;
+    }
     const bool started = saysServerStarted(said);
     if (started)
         startedServer = true;

@@ -16,6 +16,7 @@ constexpr int waitSliceMs = 250;
 // The error line of a LocalException is small; a peer that takes none of it for this
 // long is gone.
 constexpr int errorLineLimitMs = 10000;
+std::atomic<int> silenceLimit{60000};
 
 enum class WaitFor { Readable, Written };
 
@@ -33,7 +34,10 @@ void waitOn(QIODevice* device, WaitFor what, int timeLimitMs, CancelFlag cancel)
         if (timeLimitMs >= 0) {
             const qint64 left = timeLimitMs - clock.elapsed();
             if (left <= 0)
-                throw SocketDataTransferException(QStringLiteral("Socket operation timed out"));
+                throw SocketDataTransferException((what == WaitFor::Readable
+                                                       ? QStringLiteral("The phone sent nothing for %1 seconds.")
+                                                       : QStringLiteral("The phone took nothing for %1 seconds."))
+                                                      .arg(timeLimitMs / 1000.0));
             slice = int(std::min<qint64>(slice, left));
         }
         const bool ready = what == WaitFor::Readable ? device->waitForReadyRead(slice)
@@ -83,6 +87,16 @@ SocketDataTransferException::SocketDataTransferException(const QString& text)
 CancelledException::CancelledException()
     : std::runtime_error("Cancelled.")
 {
+}
+
+int silenceLimitMs()
+{
+    return silenceLimit;
+}
+
+void setSilenceLimit(int ms)
+{
+    silenceLimit = ms;
 }
 
 QString readLine(QIODevice* device, int timeLimitMs, CancelFlag cancel)

@@ -49,6 +49,10 @@ public:
 };
 
 inline constexpr qsizetype maxLineLength = 16 * 1024 * 1024;
+// How long a phone may send or take nothing within a session before it counts as
+// stopped: 60 s; tests shorten it. Any thread.
+int silenceLimitMs();
+void setSilenceLimit(int ms);
 
 QString readLine(QIODevice* device, int timeLimitMs, CancelFlag cancel = nullptr);
 // Raises RemoteException for "$error:" lines and "Null command." for empty ones.
