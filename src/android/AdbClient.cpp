@@ -1,18 +1,23 @@
 #include "android/AdbClient.h"
 
+#include "android/AndroidLog.h"
+
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <stdexcept>
 
 namespace {
 
 constexpr int startLimitMs = 10000;
+constexpr int killLimitMs = 5000;
 
-QString latin1UpToNul(const QByteArray& bytes)
+// adb writes UTF-8: serials, paths and its messages may go beyond ASCII.
+QString utf8UpToNul(const QByteArray& bytes)
 {
     const qsizetype nul = bytes.indexOf('\0');
-    return QString::fromLatin1(nul < 0 ? bytes : bytes.left(nul));
+    return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
 }
 
 QStringList trimmedLines(const QString& text)
@@ -40,7 +45,22 @@ void requireSuccessLine(const QString& judged)
 
 } // namespace
 
+AdbClient::AdbClient(AdbTimeLimits limits)
+    : limits(limits)
+{
+}
+
+bool AdbClient::isOnPath()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("adb")).isEmpty();
+}
+
 QString AdbClient::adb_run(const QStringList& args, bool throwOnError)
+{
+    return adb_run(args, throwOnError, limits.queryMs);
+}
+
+QString AdbClient::adb_run(const QStringList& args, bool throwOnError, int timeLimitMs)
 {
     QProcess adb;
     adb.start(QStringLiteral("adb"), args, QIODevice::ReadWrite);
@@ -52,11 +72,17 @@ QString AdbClient::adb_run(const QStringList& args, bool throwOnError)
     }
     // adb reads nothing for these commands; an open stdin only keeps a child waiting.
     adb.closeWriteChannel();
-    const bool ended = adb.waitForFinished(-1);
-    const QString err = latin1UpToNul(adb.readAllStandardError());
-    const QString out = latin1UpToNul(adb.readAllStandardOutput());
-    if (!ended)
+    const bool ended = adb.waitForFinished(timeLimitMs);
+    if (!ended && adb.state() != QProcess::NotRunning) {
+        // A stuck server or a phone that stopped answering holds adb; its caller may be
+        // the window closing.
         adb.kill();
+        adb.waitForFinished(killLimitMs);
+        qCWarning(lcAndroid, "adb %s: stopped after %d ms", qUtf8Printable(args.join(QLatin1Char(' '))), timeLimitMs);
+        fail(QStringLiteral("adb did not finish within %1 seconds.").arg(timeLimitMs / 1000.0));
+    }
+    const QString err = utf8UpToNul(adb.readAllStandardError());
+    const QString out = utf8UpToNul(adb.readAllStandardOutput());
     if (err.isEmpty())
         return out;
     if (throwOnError)
@@ -133,7 +159,8 @@ QSet<QString> AdbClient::adb_list_packages(const QString& serial)
 
 void AdbClient::adb_install(const QString& serial, const QString& path)
 {
-    requireSuccessLine(adb_run({QStringLiteral("-s"), serial, QStringLiteral("install"), path}, false));
+    requireSuccessLine(
+        adb_run({QStringLiteral("-s"), serial, QStringLiteral("install"), path}, false, limits.packageMs));
 }
 
 QString AdbClient::adb_logcat(const QString& serial)
@@ -151,5 +178,6 @@ void AdbClient::adb_force_stop(const QString& serial, const QString& package)
 
 void AdbClient::adb_uninstall(const QString& serial, const QString& package)
 {
-    requireSuccessLine(adb_run({QStringLiteral("-s"), serial, QStringLiteral("uninstall"), package}, true));
+    requireSuccessLine(
+        adb_run({QStringLiteral("-s"), serial, QStringLiteral("uninstall"), package}, true, limits.packageMs));
 }

@@ -7,15 +7,29 @@
 #include <QString>
 #include <QStringList>
 
+// How long one adb call may run before it is stopped and fails, in milliseconds.
+struct AdbTimeLimits
+{
+    int queryMs = 20000;
+    // Installing and removing a package copies or rewrites it on the phone.
+    int packageMs = 300000;
+};
+
 // Runs the program "adb" found on PATH, once per call, and judges its text. Every call
-// blocks until adb has ended; failures are std::runtime_error with adb's own text. Holds
-// no state, so calls may run on several threads at once.
+// blocks until adb has ended or its time limit has passed; failures are
+// std::runtime_error with adb's own text. Holds no state but its limits, so calls may run
+// on several threads at once.
 class AdbClient
 {
 public:
+    explicit AdbClient(AdbTimeLimits limits = {});
+
     // Without throwOnError, an error text comes back joined to the output as "err\nout";
-    // with it, anything on stderr is thrown. Output ends at its first NUL byte.
+    // with it, anything on stderr is thrown. Output ends at its first NUL byte. An adb
+    // that outlives the time limit (the query limit unless given) is stopped and the call
+    // throws, with or without throwOnError.
     QString adb_run(const QStringList& args, bool throwOnError);
+    QString adb_run(const QStringList& args, bool throwOnError, int timeLimitMs);
 
     QList<AdbDevice> adb_devices();
     void adb_kill_server();
@@ -28,4 +42,10 @@ public:
     QString adb_logcat(const QString& serial);
     void adb_force_stop(const QString& serial, const QString& package);
     void adb_uninstall(const QString& serial, const QString& package);
+
+    // Whether a program "adb" lies on PATH.
+    static bool isOnPath();
+
+private:
+    AdbTimeLimits limits;
 };

@@ -21,7 +21,8 @@ protected:
 
     // Shows status (translated in the caller's context), reads "$hello:" on a device2
     // session, fills the record and reports success, or "too old" for version 9 and below.
-    // Session failures escape; a cancel escapes as simpleprotocol::CancelledException.
+    // Session failures escape, as does the refusal of a phone that gives nothing to name
+    // its cache folder by; a cancel escapes as simpleprotocol::CancelledException.
     void readDeviceInfoAndReport(const QString& status);
 
     WorkerReport* form;

@@ -1,10 +1,10 @@
 #include "android/AndroidDevice.h"
 
 #include "android/AdbClient.h"
+#include "android/AndroidCacheFolder.h"
 #include "android/AndroidLog.h"
 
 #include "frame/DataFolder.h"
-#include "frame/FileOps.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr int sessionLimitMs = 10000;
+constexpr int helloKeywordLength = 7; // "$hello:"
 constexpr int usbConnectLimitMs = 5000;
 constexpr int usbReadyLimitMs = 5000;
 constexpr int launcherLimitMs = 10000;
@@ -103,8 +105,7 @@ QString AndroidDevice::id() const
 
 QDir AndroidDevice::cacheDir() const
 {
-    // Digit-only IMEIs, the only ones phones give, are unchanged.
-    const QString folder = QStringLiteral("android_cache/") + sanitizeFileName(imei);
+    const QString folder = QStringLiteral("android_cache/") + androidCacheFolderName(imei, serial, uid);
     QDir dir(appDataDir().filePath(folder));
     dir.mkpath(QStringLiteral("."));
     return dir;
@@ -195,4 +196,31 @@ std::unique_ptr<QTcpSocket> AndroidDevice::openWifiSession(const QString& url, i
         fail(QStringLiteral("connec %1 failed.").arg(url));
     simpleprotocol::expectReply(socket.get(), QStringLiteral("$ready:"), timeLimitMs, cancel);
     return socket;
+}
+
+QString AndroidDevice::readDeviceInfo(simpleprotocol::CancelFlag cancel) const
+{
+    const std::unique_ptr<QTcpSocket> session =
+        openSession(deviceSessionUrl(session_port_next()), sessionLimitMs, cancel);
+    // The keyword is not checked: whatever the first line, its first 7 characters go.
+    const QString payload =
+        simpleprotocol::readCommand(session.get(), simpleprotocol::silenceLimitMs(), cancel).mid(helloKeywordLength);
+    simpleprotocol::writeCommand(session.get(), QStringLiteral("$bye:"), QString(), true,
+                                 simpleprotocol::silenceLimitMs(), cancel);
+    session->disconnectFromHost();
+    return payload;
+}
+
+void AndroidDevice::confirmIdentity(simpleprotocol::CancelFlag cancel) const
+{
+    if (uid.isEmpty())
+        return;
+    AndroidDevice answering;
+    answering.parseDeviceInfo(readDeviceInfo(cancel));
+    if (answering.uid == uid)
+        return;
+    qCWarning(lcAndroid, "session refused: %s answered in place of %s", qUtf8Printable(answering.uid),
+              qUtf8Printable(uid));
+    fail(QStringLiteral("Another phone answered in place of %1; nothing was read or sent. Please try again.")
+             .arg(displayName().isEmpty() ? id() : displayName()));
 }

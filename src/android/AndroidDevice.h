@@ -34,8 +34,8 @@ struct AndroidDevice
 
     QString displayName() const;
     QString id() const;
-    // "android_cache/<imei>" below the data folder, created when missing. The IMEI comes
-    // from the phone and is reduced to one safe folder name first.
+    // The phone's folder below "android_cache" in the data folder (androidCacheFolderName),
+    // created when missing.
     QDir cacheDir() const;
     // Fills the keyed fields from "key=value;" pairs; unknown keys and empty values are
     // skipped, a later pair wins.
@@ -49,6 +49,14 @@ struct AndroidDevice
                                                simpleprotocol::CancelFlag cancel = nullptr) const;
     std::unique_ptr<QTcpSocket> openWifiSession(const QString& url, int timeLimitMs,
                                                 simpleprotocol::CancelFlag cancel = nullptr) const;
+
+    // The "$hello:" payload of a device2 session, after its first 7 characters whatever
+    // they are. Worker thread, raises as openSession.
+    QString readDeviceInfo(simpleprotocol::CancelFlag cancel = nullptr) const;
+    // For a phone already known by its uid: its sessions may reach another phone when a
+    // second program forwarded the same port, so the phone answering must show the same
+    // uid, else std::runtime_error. Does nothing while the uid is unknown.
+    void confirmIdentity(simpleprotocol::CancelFlag cancel = nullptr) const;
 };
 
 inline constexpr char companionPackage[] = "com.veltrominex.smssync";

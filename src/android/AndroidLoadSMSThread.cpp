@@ -14,7 +14,10 @@
 #include <QTcpSocket>
 
 #include <exception>
+#include <limits>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 
 namespace {
 
@@ -27,9 +30,18 @@ QString decodeField(const QString& field)
 }
 
 // The companion app sends milliseconds since 1970; C++ division truncates toward zero.
-qint32 appleSecondsFromUnixMs(const QString& field)
+// Empty for a field that is no number or a date the records cannot hold (32-bit seconds
+// since 2001: from December 1932 to January 2069).
+std::optional<qint32> appleSecondsFromUnixMs(const QString& field)
 {
-    return qint32(field.toLongLong() / 1000 - appleEpochUnixSeconds);
+    bool isNumber = false;
+    const qint64 ms = field.toLongLong(&isNumber);
+    if (!isNumber)
+        return std::nullopt;
+    const qint64 seconds = ms / 1000 - appleEpochUnixSeconds;
+    if (seconds < std::numeric_limits<qint32>::min() || seconds > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    return qint32(seconds);
 }
 
 } // namespace
@@ -54,20 +66,23 @@ void AndroidLoadSMSThread::run()
 {
     total = -1;
     count = 0;
+    skipped = 0;
     form->postProgress(tr("IDS_ANDROID_LOADING_SMS"), 0, QString());
-    if (!removeOldCache())
-        return;
     const simpleprotocol::CancelFlag cancel = &form->rejected;
     // A cancel ends the session with simpleprotocol::CancelledException once the report is
     // rejected; runReported then reports nothing.
     runReported(
         *form,
         [&] {
+            // Before the old cache goes: another phone's messages must not replace it.
+            device->confirmIdentity(cancel);
+            removeOldCache();
             exporter.begin();
             const std::unique_ptr<QTcpSocket> socket =
                 device->openSession(backupSessionUrl(session_port_next()), sessionLimitMs, cancel);
             for (;;) {
-                const QString line = simpleprotocol::readCommand(socket.get(), -1, cancel);
+                const QString line =
+                    simpleprotocol::readCommand(socket.get(), simpleprotocol::silenceLimitMs(), cancel);
                 if (line.startsWith(QLatin1String("$bye:")))
                     break;
                 if (line.startsWith(QLatin1String("$count:"))) {
@@ -78,7 +93,8 @@ void AndroidLoadSMSThread::run()
                     readBatch(socket.get());
                 }
             }
-            simpleprotocol::writeCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1, cancel);
+            simpleprotocol::writeCommand(socket.get(), QStringLiteral("$bye:"), QString(), true,
+                                         simpleprotocol::silenceLimitMs(), cancel);
             socket->disconnectFromHost();
             exporter.end();
             form->postSucceed(QString());
@@ -86,7 +102,7 @@ void AndroidLoadSMSThread::run()
         [this] { exporter.abandon(); });
 }
 
-bool AndroidLoadSMSThread::removeOldCache()
+void AndroidLoadSMSThread::removeOldCache()
 {
     // A log left beside a new file of the same name would be replayed into it.
     const QString database = exporter.messageDb.databasePath();
@@ -99,11 +115,9 @@ bool AndroidLoadSMSThread::removeOldCache()
         if (!file.remove()) {
             qCWarning(lcAndroid, "AndroidLoadSMSThread: cannot remove %s. %s", qUtf8Printable(path),
                       qUtf8Printable(file.errorString()));
-            form->postError(tr("can not overwrite %1.").arg(path.toHtmlEscaped()));
-            return false;
+            throw std::runtime_error(tr("can not overwrite %1.").arg(path.toHtmlEscaped()).toStdString());
         }
     }
-    return true;
 }
 
 void AndroidLoadSMSThread::readBatch(QTcpSocket* socket)
@@ -112,7 +126,7 @@ void AndroidLoadSMSThread::readBatch(QTcpSocket* socket)
     for (;;) {
         if (form->rejected)
             throw simpleprotocol::CancelledException();
-        const QString line = simpleprotocol::readCommand(socket, -1, cancel);
+        const QString line = simpleprotocol::readCommand(socket, simpleprotocol::silenceLimitMs(), cancel);
         if (line.startsWith(QLatin1String("$end:")))
             break;
         if (!line.startsWith(QLatin1String("$sms:")))
@@ -121,20 +135,30 @@ void AndroidLoadSMSThread::readBatch(QTcpSocket* socket)
         form->postProgress(QString(), loadProgress(count, total), QStringLiteral("sms: %1/%2").arg(count).arg(total));
         parseSms(line.mid(5));
     }
-    simpleprotocol::writeCommand(socket, QStringLiteral("$batch:"), QString(), true, -1, cancel);
+    simpleprotocol::writeCommand(socket, QStringLiteral("$batch:"), QString(), true, simpleprotocol::silenceLimitMs(),
+                                 cancel);
 }
 
 void AndroidLoadSMSThread::parseSms(const QString& payload)
 {
     const QStringList fields = payload.split(QLatin1Char(','), Qt::KeepEmptyParts);
-    if (fields.size() < recordFields)
+    if (fields.size() < recordFields) {
+        ++skipped;
         return;
+    }
+    const std::optional<qint32> date = appleSecondsFromUnixMs(fields[0]);
+    if (!date) {
+        qCWarning(lcAndroid, "AndroidLoadSMSThread: skipped a message dated %s ms, a date no record can hold",
+                  qUtf8Printable(fields[0].left(40)));
+        ++skipped;
+        return;
+    }
     PhoneSms sms;
     sms.address = country.defaultCountry().canonicalizePhoneNumber(decodeField(fields[2]));
     sms.contactName = decodeField(fields[3]);
     sms.text = decodeField(fields[4]);
     sms.subject = decodeField(fields[5]);
-    sms.date = appleSecondsFromUnixMs(fields[0]);
+    sms.date = *date;
     sms.fromMe = fields[1].toInt() == 1;
     writePhoneSms(exporter, sms);
 }

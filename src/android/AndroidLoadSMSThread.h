@@ -21,13 +21,16 @@ public:
     AndroidLoadSMSThread(AndroidDevice* device, WorkerReport* form, QObject* parent);
     ~AndroidLoadSMSThread() override;
 
+    // Records not stored: fewer than six fields, or a date no record can hold. After the run.
+    int skippedCount() const { return skipped; }
+
 protected:
     void run() override;
 
 private:
-    // Deletes the old cache database and its -journal, -wal and -shm; false, after reporting
-    // the first that stays, when one cannot be deleted.
-    bool removeOldCache();
+    // Deletes the old cache database and its -journal, -wal and -shm; throws for the first
+    // that stays.
+    void removeOldCache();
     void readBatch(QTcpSocket* socket);
     void parseSms(const QString& payload);
 
@@ -35,6 +38,7 @@ private:
     WorkerReport* form;
     int total = -1; // announced by the phone; -1 when it gave none
     int count = 0;  // "$sms:" lines received
+    int skipped = 0;
     ExportMessagesDb exporter;
     // The exporter's country, for the canonical form of addresses.
     CountryLibDb country;

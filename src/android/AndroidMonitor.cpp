@@ -9,8 +9,6 @@
 #include <QProcess>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include <signal.h>
-
 #include <algorithm>
 #include <exception>
 
@@ -20,9 +18,9 @@ std::atomic<int> pollIntervalMs{3000};
 constexpr int stopCheckMs = 100;
 constexpr int deviceManagerLimitMs = 5000;
 
-bool processRuns(qint64 pid)
+bool saysServerStarted(const QString& text)
 {
-    return ::kill(pid_t(pid), 0) == 0;
+    return text.contains(QLatin1String("daemon started successfully"), Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -38,8 +36,13 @@ AndroidMonitor::~AndroidMonitor()
     stopFlag = true;
     pollTask.waitForFinished();
     // A server that someone else started serves them too.
-    if (startedServer)
-        AdbClient().adb_kill_server();
+    if (startedServer) {
+        try {
+            AdbClient().adb_kill_server();
+        } catch (const std::exception& e) {
+            qCWarning(lcAndroid, "adb kill-server: %s", e.what());
+        }
+    }
     qCDebug(lcAndroid, "%s", "~AndroidMonitor end");
 }
 
@@ -64,8 +67,15 @@ void AndroidMonitor::monitor()
         runDeviceManager();
         startServer();
     }
+    if (!AdbClient::isOnPath()) {
+        // Only logged in the window: a user without an Android phone needs no box about adb.
+        const QString text = QStringLiteral("adb was not found");
+        qCWarning(lcAndroid, "%s", qUtf8Printable(text));
+        emit adbUnavailable(text);
+    }
     while (!stopFlag) {
         pollOnce();
+        emit passDone();
         if (!pause())
             break;
     }
@@ -73,26 +83,52 @@ void AndroidMonitor::monitor()
 
 bool AndroidMonitor::startServer()
 {
-    const QString said = AdbClient().adb_run({QStringLiteral("start-server")}, false);
-    const bool started = said.contains(QLatin1String("daemon started successfully"), Qt::CaseInsensitive);
+    QString said;
+    try {
+        said = AdbClient().adb_run({QStringLiteral("start-server")}, false);
+    } catch (const std::exception& e) {
+        qCWarning(lcAndroid, "adb start-server: %s", e.what());
+        return false;
+    }
+    const bool started = saysServerStarted(said);
     if (started)
         startedServer = true;
     return started;
 }
 
-// The device manager restarts a stuck adb server; it is optional beside the program.
+// The device manager starts a server that does not answer; it is optional beside the
+// program. Its words go to the log: standard output belongs to whoever runs the program
+// (msgtool prints its JSON there).
 void AndroidMonitor::runDeviceManager()
 {
     const QString path = deviceManagerPath();
     if (!QFileInfo(path).isExecutable())
         return;
-    qint64 pid = 0;
-    if (!QProcess::startDetached(path, {}, QString(), &pid))
+    QProcess manager;
+    manager.start(path, {});
+    if (!manager.waitForStarted(deviceManagerLimitMs)) {
+        qCWarning(lcAndroid, "device manager: %s", qUtf8Printable(manager.errorString()));
         return;
+    }
+    manager.closeWriteChannel();
     QElapsedTimer clock;
     clock.start();
-    while (processRuns(pid) && clock.elapsed() < deviceManagerLimitMs && !stopFlag)
-        QThread::msleep(stopCheckMs);
+    while (!manager.waitForFinished(stopCheckMs) && manager.state() != QProcess::NotRunning) {
+        if (stopFlag || clock.elapsed() >= deviceManagerLimitMs) {
+            // Only the script ends: an adb it started carries on by itself.
+            qCWarning(lcAndroid, "device manager: stopped after %lld ms", clock.elapsed());
+            manager.kill();
+            manager.waitForFinished(deviceManagerLimitMs);
+            break;
+        }
+    }
+    const QString said =
+        QString::fromUtf8(manager.readAllStandardError()) + QString::fromUtf8(manager.readAllStandardOutput());
+    for (const QString& line : said.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        qCInfo(lcAndroid, "device manager: %s", qUtf8Printable(line));
+    // It starts a server only when none answered; that one was started for us.
+    if (saysServerStarted(said))
+        startedServer = true;
 }
 
 void AndroidMonitor::pollOnce()

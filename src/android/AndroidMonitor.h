@@ -31,11 +31,16 @@ public:
 signals:
     void deviceConnected(const AdbDevice& dev);
     void deviceDisconnected(const QString& devid);
+    // Once, after the start: no adb on PATH, so no phone can be found.
+    void adbUnavailable(const QString& text);
+    // After each pass over adb's device list, failed or not, and the signals it sent.
+    void passDone();
 
 private:
     void monitor();
     // Returns whether adb said it started its server.
     bool startServer();
+    // Runs it for at most 5 s and logs what it says.
     void runDeviceManager();
     void pollOnce();
     // Returns false when the stop flag was set meanwhile.

@@ -74,6 +74,7 @@ void AndroidRestoreSMSThread::run()
     runReported(
         *form,
         [&] {
+            device->confirmIdentity(cancel);
             exporter.begin();
             socket = device->openSession(restoreSessionUrl(session_port_next()), sessionLimitMs, cancel);
             waitUntilDefaultSmsApp(socket.get());
@@ -96,7 +97,10 @@ void AndroidRestoreSMSThread::run()
 void AndroidRestoreSMSThread::waitUntilDefaultSmsApp(QTcpSocket* socket)
 {
     const simpleprotocol::CancelFlag cancel = &form->rejected;
-    const QString line = simpleprotocol::expectReply(socket, QStringLiteral("$defsmsapp:"), -1, cancel);
+    // The phone answers this at once; only the acknowledgements keep no limit, as the first
+    // may wait for the person to answer the phone's question.
+    const QString line =
+        simpleprotocol::expectReply(socket, QStringLiteral("$defsmsapp:"), simpleprotocol::silenceLimitMs(), cancel);
     if (line.mid(11).toInt() == 0)
         return;
     form->postTipsWait(tr("Please click \"YES\" to temporarily set our Veltrominex app as your default SMS app when "

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The device manager beside the program, which restarts a stuck adb server: its path, and
-// the address of a link that runs it.
+// The device manager beside the program, which starts again an adb server that does not
+// answer: its path, and the address of a link that runs it.
 QString deviceManagerPath();
 QString deviceManagerLink();

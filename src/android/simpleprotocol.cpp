@@ -3,6 +3,7 @@
 #include <QAbstractSocket>
 #include <QElapsedTimer>
 #include <QIODevice>
+#include <QRandomGenerator>
 
 #include <algorithm>
 
@@ -15,6 +16,7 @@ constexpr int waitSliceMs = 250;
 // The error line of a LocalException is small; a peer that takes none of it for this
 // long is gone.
 constexpr int errorLineLimitMs = 10000;
+std::atomic<int> silenceLimit{60000};
 
 enum class WaitFor { Readable, Written };
 
@@ -32,7 +34,10 @@ void waitOn(QIODevice* device, WaitFor what, int timeLimitMs, CancelFlag cancel)
         if (timeLimitMs >= 0) {
             const qint64 left = timeLimitMs - clock.elapsed();
             if (left <= 0)
-                throw SocketDataTransferException(QStringLiteral("Socket operation timed out"));
+                throw SocketDataTransferException((what == WaitFor::Readable
+                                                       ? QStringLiteral("The phone sent nothing for %1 seconds.")
+                                                       : QStringLiteral("The phone took nothing for %1 seconds."))
+                                                      .arg(timeLimitMs / 1000.0));
             slice = int(std::min<qint64>(slice, left));
         }
         const bool ready = what == WaitFor::Readable ? device->waitForReadyRead(slice)
@@ -82,6 +87,16 @@ SocketDataTransferException::SocketDataTransferException(const QString& text)
 CancelledException::CancelledException()
     : std::runtime_error("Cancelled.")
 {
+}
+
+int silenceLimitMs()
+{
+    return silenceLimit;
+}
+
+void setSilenceLimit(int ms)
+{
+    silenceLimit = ms;
 }
 
 QString readLine(QIODevice* device, int timeLimitMs, CancelFlag cancel)
@@ -179,7 +194,9 @@ int session_port_at(const QTime& now, std::atomic<int>& counter)
 
 int session_port_next()
 {
-    static std::atomic<int> counter{1};
+    // A random start, so that two processes opening sessions in the same second (the
+    // window and msgtool, two windows) ask for different ports.
+    static std::atomic<int> counter{int(QRandomGenerator::system()->bounded(1, 100))};
     return session_port_at(QTime::currentTime(), counter);
 }
 

@@ -49,6 +49,10 @@ public:
 };
 
 inline constexpr qsizetype maxLineLength = 16 * 1024 * 1024;
+// How long a phone may send or take nothing within a session before it counts as
+// stopped: 60 s; tests shorten it. Any thread.
+int silenceLimitMs();
+void setSilenceLimit(int ms);
 
 QString readLine(QIODevice* device, int timeLimitMs, CancelFlag cancel = nullptr);
 // Raises RemoteException for "$error:" lines and "Null command." for empty ones.
@@ -65,8 +69,8 @@ void readExact(QIODevice* device, char* buffer, qint64 length, int timeLimitMs, 
 } // namespace simpleprotocol
 
 // The port the app is asked to listen on for the next session: (minute mod 4 + 1) * 10000
-// + second * 100 + a counter of 1..99 kept for the whole run. Never the Wi-Fi launcher's
-// port. Any thread.
+// + second * 100 + a counter of 1..99 kept for the whole run, starting at a random value.
+// Never the Wi-Fi launcher's port. Any thread.
 int session_port_next();
 // The same with the clock and the counter given, for tests.
 int session_port_at(const QTime& now, std::atomic<int>& counter);

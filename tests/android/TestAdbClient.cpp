@@ -27,9 +27,8 @@ const char* commandKey(Operation operation)
 
 // What the operation gave, as one text: "serial state|..." for the device list, the
 // sorted names for packages, "ok" for install and am.
-QString perform(Operation operation, const QString& apk)
+QString perform(Operation operation, const QString& apk, AdbClient adb = AdbClient())
 {
-    AdbClient adb;
     const QString serial = QStringLiteral("emulator-5554");
     switch (operation) {
     case Operation::Devices: {
@@ -67,6 +66,8 @@ private slots:
     void installFailureCarriesAdbText();
     void exactCommandLines();
     void withoutAdb();
+    void stuckAdbIsStopped_data();
+    void stuckAdbIsStopped();
 };
 
 void TestAdbClient::judging_data()
@@ -88,6 +89,7 @@ void TestAdbClient::judging_data()
     devices("no header", "emulator-5554\tdevice\n", "", "");
     devices("header in lower case", "list of devices attached\nX1\toffline\n", "", "X1 offline");
     devices("network serial stays whole", header + "192.168.1.5:5555\tdevice\n", "", "192.168.1.5:5555 device");
+    devices("serial beyond ASCII", header + QString::fromUtf8("téléphone-1\tdevice\n"), "", "téléphone-1 device");
     devices("one token skipped, state is the next token",
             header + "lonely\n  S1\tno permissions (user in plugdev group)\n", "", "S1 no");
     devices("anything on stderr fails the pass", header + "A1\tdevice\n", "* daemon started successfully\n", "",
@@ -199,6 +201,32 @@ void TestAdbClient::withoutAdb()
     };
     QCOMPARE(thrown(broadcast), QString());
     QVERIFY(adb.adb_list_packages(serial).isEmpty());
+}
+
+void TestAdbClient::stuckAdbIsStopped_data()
+{
+    QTest::addColumn<Operation>("operation");
+    QTest::newRow("devices") << Operation::Devices;
+    QTest::newRow("package list, judged without the throw flag") << Operation::Packages;
+    QTest::newRow("am broadcast") << Operation::Am;
+    QTest::newRow("install") << Operation::Install;
+}
+
+void TestAdbClient::stuckAdbIsStopped()
+{
+    QFETCH(Operation, operation);
+    FakeAdb fake;
+    fake.setDevices({{QStringLiteral("emulator-5554"), QStringLiteral("device")}});
+    fake.serverAlreadyUp();
+    fake.setScenario({{"raw", QJsonObject{{QLatin1String(commandKey(operation)), QJsonObject{{"delay", 120}}}}}});
+    const QString apk = fake.dir() + QStringLiteral("/x.apk");
+    QFile(apk).open(QIODevice::WriteOnly);
+    try {
+        perform(operation, apk, AdbClient(AdbTimeLimits{500, 500}));
+        QFAIL("a stuck adb passed");
+    } catch (const std::runtime_error& e) {
+        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("adb did not finish within 0.5 seconds."));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestAdbClient)

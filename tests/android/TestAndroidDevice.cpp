@@ -4,6 +4,8 @@
 #include "support/FakeAdb.h"
 
 #include <QHostAddress>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -71,6 +73,10 @@ private slots:
     void names();
     void cacheDir_data();
     void cacheDir();
+    void cacheDirsNeverShared();
+    void cacheDirRefusedWithoutAnyKey();
+    void identityConfirmedOnlyForAKnownUid_data();
+    void identityConfirmedOnlyForAKnownUid();
     void usbOpensThroughAcceptAndCloseRetries();
     void usbSessionMovesOffATakenLocalPort();
     void usbFailures_data();
@@ -143,23 +149,70 @@ void TestAndroidDevice::names()
 void TestAndroidDevice::cacheDir_data()
 {
     QTest::addColumn<QString>("imei");
-    QTest::addColumn<QString>("folder"); // below the data folder
-    QTest::newRow("digits unchanged") << "356938035643809" << "android_cache/356938035643809";
-    QTest::newRow("climbing out stays inside") << "../../x" << "android_cache/....x";
-    QTest::newRow("separators dropped") << "a/b\\c:d" << "android_cache/abcd";
-    QTest::newRow("parent folder alone") << ".." << "android_cache";
-    QTest::newRow("empty") << "" << "android_cache";
+    QTest::addColumn<QString>("adbSerial");
+    QTest::addColumn<QString>("uid");
+    QTest::addColumn<QString>("folder"); // below android_cache, a whole-name pattern; "#" stands for the hash
+    const auto row = [](const char* name, const QString& imei, const QString& adbSerial, const QString& uid,
+                        const QString& folder) { QTest::newRow(name) << imei << adbSerial << uid << folder; };
+    row("plain IMEI as it is", "356938035643809", serial, "u", "356938035643809");
+    row("climbing out stays inside", "../../x", serial, "u", "....x-#");
+    row("separators dropped", "a/b\\c:d", serial, "u", "abcd-#");
+    row("IMEI that reads like a serial key", "serial-x", serial, "u", "imei-serial-x-#");
+    row("empty IMEI: the serial", "", serial, "u", "serial-emulator-5554");
+    row("parent folder alone: the serial", "..", serial, "u", "serial-emulator-5554");
+    row("serial beyond ASCII", "", "t\u00e9l\u00e9phone-1", "u", "serial-t\u00e9l\u00e9phone-1");
+    row("network serial", "", "192.168.1.5:5555", "u", "serial-192.168.1.55555-#");
+    row("no IMEI, no serial: the uid", "", "", "sim-1", "uid-sim-1");
+    row("a saved phone's uid is its path", "", "", "/data/virtual_android/Pixel", "uid-datavirtual_androidPixel-#");
+    row("overlong IMEI cut", QString(300, QLatin1Char('7')), serial, "u", QString(64, QLatin1Char('7')) + "-#");
 }
 
 void TestAndroidDevice::cacheDir()
 {
     QFETCH(QString, imei);
+    QFETCH(QString, adbSerial);
+    QFETCH(QString, uid);
     QFETCH(QString, folder);
     AndroidDevice device;
     device.imei = imei;
+    device.serial = adbSerial;
+    device.uid = uid;
     const QDir dir = device.cacheDir();
     QVERIFY(dir.exists());
-    QCOMPARE(dir.canonicalPath(), QDir(appDataDir().filePath(folder)).canonicalPath());
+    QCOMPARE(QFileInfo(dir.absolutePath()).dir().canonicalPath(),
+             QDir(appDataDir().filePath(QStringLiteral("android_cache"))).canonicalPath());
+    const QString pattern =
+        QRegularExpression::escape(folder).replace(QLatin1String("\\#"), QLatin1String("[0-9a-f]{12}"));
+    QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(dir.dirName()).hasMatch(),
+             qPrintable(dir.dirName()));
+}
+
+// Phones whose keys a cleaning would reduce to one name each get a folder of their own.
+void TestAndroidDevice::cacheDirsNeverShared()
+{
+    const QList<QStringList> phones{// imei, serial, uid
+                                    {"", "A1", ""},    {"", "B2", ""},   {".", "C3", ""},   {"..", "D4", ""},
+                                    {"a/b", "E5", ""}, {"ab", "F6", ""}, {"a:b", "G7", ""}, {"serial-A1", "H8", ""},
+                                    {"", "", "A1"},    {"", "", "w1"},   {"", "a/b", ""},   {"", "ab", ""}};
+    QSet<QString> folders;
+    for (const QStringList& key : phones) {
+        AndroidDevice device;
+        device.imei = key[0];
+        device.serial = key[1];
+        device.uid = key[2];
+        folders.insert(device.cacheDir().absolutePath());
+    }
+    QCOMPARE(folders.size(), phones.size());
+    QVERIFY(!folders.contains(appDataDir().absoluteFilePath(QStringLiteral("android_cache"))));
+}
+
+void TestAndroidDevice::cacheDirRefusedWithoutAnyKey()
+{
+    AndroidDevice device;
+    device.imei = QStringLiteral("/");
+    device.isWifi = true;
+    QCOMPARE(failure([&] { device.cacheDir(); }),
+             QStringLiteral("This phone gives no IMEI or other identifier that could name its cache folder."));
 }
 
 void TestAndroidDevice::usbOpensThroughAcceptAndCloseRetries()
@@ -271,6 +324,31 @@ void TestAndroidDevice::wifiFailures()
              QStringLiteral("start %1 failed.denied").arg(url));
     QCOMPARE(failure([&] { wifiPhone(QStringLiteral("127.0.0.9")).openWifiSession(url, 10000); }),
              QStringLiteral("can not connect 127.0.0.9:44441."));
+}
+
+void TestAndroidDevice::identityConfirmedOnlyForAKnownUid_data()
+{
+    QTest::addColumn<QString>("uid");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("sessions");
+    const QString refused =
+        QStringLiteral("Another phone answered in place of Sim Pixel; nothing was read or sent. Please try again.");
+    QTest::newRow("the same phone") << QStringLiteral("sim-emulator-5554") << QString() << 1;
+    QTest::newRow("another phone answers") << QStringLiteral("sim-other") << refused << 1;
+    QTest::newRow("uid unknown: nothing to compare") << QString() << QString() << 0;
+}
+
+void TestAndroidDevice::identityConfirmedOnlyForAKnownUid()
+{
+    QFETCH(QString, uid);
+    QFETCH(int, sessions);
+    FakeAdb fake;
+    AndroidDevice device = usbPhone(fake, {});
+    device.uid = uid;
+    device.manufacturer = QStringLiteral("Sim");
+    device.model = QStringLiteral("Pixel");
+    QTEST(failure([&] { device.confirmIdentity(); }), "error");
+    QCOMPARE(int(fake.calls().filter(QLatin1String("device2://")).size()), sessions);
 }
 
 QTEST_GUILESS_MAIN(TestAndroidDevice)

@@ -55,11 +55,16 @@ private slots:
     void cancelBeforeSecondBatch();
     void reloadRemovesOldLogs();
     void unremovableLogStopsReload();
+    void datesBeyondRecordsSkipped();
+    void silentPhoneEndsLoad();
+    void anotherPhoneAnsweringKeepsCache_data();
+    void anotherPhoneAnsweringKeepsCache();
 };
 
 void TestAndroidLoadSMSThread::cleanup()
 {
     QDir(phoneRecord().cacheDir()).removeRecursively();
+    simpleprotocol::setSilenceLimit(60000);
 }
 
 void TestAndroidLoadSMSThread::progress_data()
@@ -94,6 +99,7 @@ void TestAndroidLoadSMSThread::loadsEveryMessageOnce()
     QCOMPARE(run.steps.first(), (ProgressStep{QStringLiteral("IDS_ANDROID_LOADING_SMS"), 0, "Progress:0%"}));
     // The short record is skipped but counted.
     QCOMPARE(run.steps.last(), (ProgressStep{QStringLiteral("IDS_ANDROID_LOADING_SMS"), 100, "sms: 5/5"}));
+    QCOMPARE(thread.skippedCount(), 1);
     QCOMPARE(run.steps[1], (ProgressStep{QStringLiteral("IDS_ANDROID_LOADING_SMS"), 20, "sms: 1/5"}));
 
     const QString db = cacheDatabase(device);
@@ -274,6 +280,77 @@ void TestAndroidLoadSMSThread::unremovableLogStopsReload()
     QCOMPARE(run.outcome.error, QStringLiteral("can not overwrite %1-wal.").arg(db));
     QVERIFY(!QFileInfo::exists(db));
     QVERIFY(fake.phoneLog(phoneSerial).isEmpty());
+}
+
+// Stored dates are 32-bit seconds since 2001; a date beyond them, or no number at all, is
+// refused instead of wrapped.
+void TestAndroidLoadSMSThread::datesBeyondRecordsSkipped()
+{
+    const qint64 lastMs = (2147483647LL + 978307200) * 1000 + 999;
+    const qint64 firstMs = (-2147483648LL + 978307200) * 1000 - 999;
+    QJsonArray inbox;
+    for (const QJsonValue& ms : {QJsonValue(lastMs), QJsonValue(lastMs + 1), QJsonValue(firstMs),
+                                 QJsonValue(firstMs - 1000), QJsonValue(4102444800000LL), QJsonValue("17e11"),
+                                 QJsonValue("99999999999999999999"), QJsonValue(978307200000LL)})
+        inbox.append(QJsonArray{ms, 0, "+4917612345678", "", ms.toVariant().toString(), ""});
+    FakeAdb fake;
+    addPhone(fake);
+    writeInbox(fake, inbox);
+    AndroidDevice device = phoneRecord();
+    ProgressForm form(QString(), nullptr);
+    AndroidLoadSMSThread thread(&device, &form, nullptr);
+    QCOMPARE(runRecorded(thread, form).outcome.result, WorkerOutcome::Succeeded);
+    QCOMPARE(sqliteCli(cacheDatabase(device), "select date, date_read, date_delivered from message order by date"),
+             QByteArray("-2147483648|-2147483648|-2147483648\n0|0|0\n2147483647|2147483647|2147483647"));
+    QCOMPARE(thread.skippedCount(), 5);
+}
+
+// msgtool has no Cancel: a phone that stops after "$ready:" must end the load by itself.
+void TestAndroidLoadSMSThread::silentPhoneEndsLoad()
+{
+    simpleprotocol::setSilenceLimit(1500);
+    FakeAdb fake;
+    addPhone(fake, {{"silent", "session"}});
+    writeInbox(fake, numberedInbox(2));
+    AndroidDevice device = phoneRecord();
+    ProgressForm form(QString(), nullptr);
+    AndroidLoadSMSThread thread(&device, &form, nullptr);
+    const RecordedRun run = runRecorded(thread, form);
+    QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
+    QCOMPARE(run.outcome.error, QStringLiteral("The phone sent nothing for 1.5 seconds."));
+}
+
+void TestAndroidLoadSMSThread::anotherPhoneAnsweringKeepsCache_data()
+{
+    QTest::addColumn<QString>("uid");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QByteArray>("messages");
+    const QString refused =
+        QStringLiteral("Another phone answered in place of emulator-5554; nothing was read or sent. Please try again.");
+    QTest::newRow("the listed phone") << QStringLiteral("sim-emulator-5554") << QString() << QByteArray("3");
+    QTest::newRow("another phone") << QStringLiteral("sim-elsewhere") << refused << QByteArray("2");
+}
+
+// A phone listed earlier is reloaded: the phone answering must be that one.
+void TestAndroidLoadSMSThread::anotherPhoneAnsweringKeepsCache()
+{
+    QFETCH(QString, uid);
+    FakeAdb fake;
+    addPhone(fake);
+    writeInbox(fake, numberedInbox(2));
+    AndroidDevice device = phoneRecord();
+    {
+        ProgressForm form(QString(), nullptr);
+        AndroidLoadSMSThread first(&device, &form, nullptr);
+        QCOMPARE(runRecorded(first, form).outcome.result, WorkerOutcome::Succeeded);
+    }
+    writeInbox(fake, numberedInbox(3));
+    device.uid = uid;
+    ProgressForm form(QString(), nullptr);
+    AndroidLoadSMSThread thread(&device, &form, nullptr);
+    const RecordedRun run = runRecorded(thread, form);
+    QTEST(run.outcome.error, "error");
+    QTEST(messageCount(device), "messages");
 }
 
 QTEST_MAIN(TestAndroidLoadSMSThread)

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QScopeGuard>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,7 +33,11 @@ private slots:
     void noSignalWithoutAdb();
     void serverStartedElsewhereTakesSecondStartAndIsLeftRunning();
     void msgtoolListsAnnouncedPhones();
+    void msgtoolLeavesAnAnsweringServerAlone_data();
+    void msgtoolLeavesAnAnsweringServerAlone();
+    void withoutAdbScriptAndMsgtoolFail();
     void realAdbWithoutPhone();
+    void realAdbServerOfAnotherProgramKept();
 
 private:
     // The signals in arrival order, "+serial state" and "-serial", delivered queued to
@@ -44,6 +49,8 @@ private:
                 [this](const AdbDevice& dev) { events << QStringLiteral("+%1 %2").arg(dev.devid, dev.state); });
         connect(&monitor, &AndroidMonitor::deviceDisconnected, this,
                 [this](const QString& devid) { events << QLatin1Char('-') + devid; });
+        connect(&monitor, &AndroidMonitor::adbUnavailable, this,
+                [this](const QString& text) { events << QLatin1Char('!') + text; });
     }
 
     // Rewrites the list and waits until the monitor has asked adb at least once since.
@@ -125,7 +132,7 @@ void TestAndroidMonitor::noSignalWithoutAdb()
     record(monitor);
     monitor.start();
     QTest::qWait(500); // ten passes
-    QVERIFY(events.isEmpty());
+    QCOMPARE(events, QStringList({"!adb was not found"}));
     QCOMPARE(monitor.knownDeviceCount(), 0);
 }
 
@@ -148,12 +155,72 @@ void TestAndroidMonitor::serverStartedElsewhereTakesSecondStartAndIsLeftRunning(
 void TestAndroidMonitor::msgtoolListsAnnouncedPhones()
 {
     FakeAdb fake;
-    fake.setDevices({{"emulator-5554", "device"}, {"0123-AB_c", "unauthorized"}});
+    fake.setDevices({{"emulator-5554", "device"}, {"0123-AB_c", "unauthorized"}, {"t\u00e9l\u00e9phone-1", "device"}});
     const CliResult result = msgtool({"android-devices", "--wait", "1"});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(QJsonDocument::fromJson(result.out).array(),
              QJsonArray({QJsonObject{{"serial", "0123-AB_c"}, {"state", "unauthorized"}},
-                         QJsonObject{{"serial", "emulator-5554"}, {"state", "device"}}}));
+                         QJsonObject{{"serial", "emulator-5554"}, {"state", "device"}},
+                         QJsonObject{{"serial", "t\u00e9l\u00e9phone-1"}, {"state", "device"}}}));
+}
+
+void TestAndroidMonitor::msgtoolLeavesAnAnsweringServerAlone_data()
+{
+    QTest::addColumn<QJsonObject>("scenario");
+    QTest::addColumn<QStringList>("firstCalls");
+    QTest::addColumn<bool>("serverStopped");
+    QTest::addColumn<QJsonArray>("listed");
+    // start-server says nothing when a server runs; the device manager then asks it for its devices.
+    QTest::newRow("server answers") << QJsonObject()
+                                    << QStringList({R"(["start-server"])", R"(["devices"])", R"(["start-server"])"})
+                                    << false << QJsonArray({QJsonObject{{"serial", "S1"}, {"state", "device"}}});
+    QTest::newRow("server does not answer: started again, and stopped at the end")
+        << QJsonObject{{"raw",
+                        QJsonObject{{"devices", QJsonObject{{"exit", 1}, {"stderr", "adb: error: protocol fault\n"}}}}}}
+        << QStringList({R"(["start-server"])", R"(["devices"])", R"(["kill-server"])", R"(["start-server"])",
+                        R"(["start-server"])"})
+        << true << QJsonArray();
+}
+
+// The device manager beside msgtool restarts only a server that does not answer, and says
+// what it says on stderr, so that the JSON on stdout parses.
+void TestAndroidMonitor::msgtoolLeavesAnAnsweringServerAlone()
+{
+    QFETCH(QJsonObject, scenario);
+    QFETCH(QStringList, firstCalls);
+    QFETCH(bool, serverStopped);
+    FakeAdb fake;
+    fake.serverAlreadyUp();
+    fake.setDevices({{"S1", "device"}});
+    fake.setScenario(scenario);
+    const CliResult result = msgtool({"android-devices", "--wait", "1"});
+    QCOMPARE(result.exitCode, 0);
+    QJsonParseError parsed;
+    const QJsonDocument listed = QJsonDocument::fromJson(result.out, &parsed);
+    QCOMPARE(parsed.error, QJsonParseError::NoError);
+    QTEST(listed.array(), "listed");
+    QVERIFY2(result.err.contains("device manager: If your phone still shows"), result.err.constData());
+    const QStringList calls = fake.calls();
+    QCOMPARE(calls.mid(0, firstCalls.size()), firstCalls);
+    QCOMPARE(calls.count(QStringLiteral(R"(["kill-server"])")), serverStopped ? 2 : 0);
+    QCOMPARE(calls.last() == QStringLiteral(R"(["kill-server"])"), serverStopped);
+}
+
+void TestAndroidMonitor::withoutAdbScriptAndMsgtoolFail()
+{
+    QTemporaryDir empty;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), empty.path());
+    const QString deviceManager = QFileInfo(QStringLiteral(MSGTOOL_PATH)).dir().filePath("VeltrominexDeviceManager");
+    const CliResult script = runCli(deviceManager, {}, {}, env);
+    QCOMPARE(script.exitCode, 1);
+    QCOMPARE(script.err, QByteArray("adb was not found\n"));
+    QCOMPARE(script.out, QByteArray());
+
+    const CliResult listing = msgtool({"android-devices", "--wait", "5"}, env);
+    QCOMPARE(listing.exitCode, 1);
+    QVERIFY2(listing.err.endsWith("msgtool: adb was not found\n"), listing.err.constData());
+    QCOMPARE(listing.out, QByteArray());
 }
 
 // Debian's adb with a private server port and home: nothing listed, no server left.
@@ -177,6 +244,49 @@ void TestAndroidMonitor::realAdbWithoutPhone()
     QCOMPARE(result.out.trimmed(), QByteArray("[]"));
     const CliResult after = runCli(QStringLiteral("/usr/bin/adb"), {QStringLiteral("kill-server")}, {}, env);
     QVERIFY2(after.err.contains("cannot connect to daemon"), after.err.constData());
+}
+
+// Debian's adb server, started here as another program would (a debugger, a logcat), on a
+// private port and home: msgtool lists through it and leaves that very process running.
+void TestAndroidMonitor::realAdbServerOfAnotherProgramKept()
+{
+    if (!QFile::exists(QStringLiteral("/usr/bin/adb")))
+        QSKIP("Debian's adb is not installed");
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    env.insert(QStringLiteral("HOME"), home.path());
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    env.insert(QStringLiteral("ANDROID_ADB_SERVER_PORT"), QString::number(port));
+
+    QProcess server;
+    server.setProcessEnvironment(env);
+    server.start(QStringLiteral("/usr/bin/adb"), {QStringLiteral("nodaemon"), QStringLiteral("server")});
+    QVERIFY(server.waitForStarted(10000));
+    const qint64 serverPid = server.processId();
+    const auto stopServer = qScopeGuard([&server] {
+        server.kill();
+        server.waitForFinished(10000);
+    });
+    // Not through an adb command: one that found no server yet would start a second one.
+    const auto listening = [port] {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        return socket.waitForConnected(500);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(listening(), 20000);
+
+    const CliResult result = msgtool({"android-devices", "--wait", "1"}, env);
+    QCOMPARE(result.exitCode, 0);
+    QJsonParseError parsed;
+    QCOMPARE(QJsonDocument::fromJson(result.out, &parsed).array(), QJsonArray());
+    QCOMPARE(parsed.error, QJsonParseError::NoError);
+    QCOMPARE(server.state(), QProcess::Running);
+    QCOMPARE(server.processId(), serverPid);
+    QVERIFY(listening());
 }
 
 QTEST_GUILESS_MAIN(TestAndroidMonitor)

@@ -97,6 +97,7 @@ private slots:
     void unacknowledgedBatchNotRecorded_data();
     void unacknowledgedBatchNotRecorded();
     void cancelAfterFirstBatch();
+    void nothingSentToAnotherPhone();
 
 private:
     QTranslator english;
@@ -299,6 +300,24 @@ void TestAndroidRestoreSMSThread::cancelAfterFirstBatch()
     QCOMPARE(runRecorded(retry, again).outcome.result, WorkerOutcome::Succeeded);
     QCOMPARE(retry.sentCount(), 150);
     QCOMPARE(cacheMessageCount(device), QByteArray("250"));
+}
+
+// The listed phone's port may have been forwarded to another phone by a second program.
+void TestAndroidRestoreSMSThread::nothingSentToAnotherPhone()
+{
+    FakeAdb fake;
+    addPhone(fake);
+    AndroidDevice device = phoneRecord();
+    device.uid = QStringLiteral("sim-elsewhere");
+    Outbox outbox = outboxOf250();
+    ProgressForm form(QString(), nullptr);
+    AndroidRestoreSMSThread thread(&device, outbox.list(), &form, nullptr);
+    const RecordedRun run = runRecorded(thread, form);
+    QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
+    QCOMPARE(run.outcome.error, QStringLiteral("Another phone answered in place of emulator-5554; nothing was read "
+                                               "or sent. Please try again."));
+    QVERIFY(fake.calls().filter(QLatin1String("restore2://")).isEmpty());
+    QVERIFY(!QFileInfo::exists(fake.phoneFolder(phoneSerial) + QStringLiteral("/inbox.json")));
 }
 
 QTEST_MAIN(TestAndroidRestoreSMSThread)

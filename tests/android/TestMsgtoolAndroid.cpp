@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -54,6 +56,8 @@ class TestMsgtoolAndroid : public QObject
 private slots:
     void loadBringsEveryTextMessageOnce();
     void sendAddsEachMessageOnce();
+    void phonesWithoutImeiLoadIntoCachesOfTheirOwn();
+    void sessionCountersStartApartInEachProcess();
 };
 
 void TestMsgtoolAndroid::loadBringsEveryTextMessageOnce()
@@ -117,6 +121,55 @@ void TestMsgtoolAndroid::sendAddsEachMessageOnce()
 
     QCOMPARE(msgtoolJson(send), (QJsonObject{{"sent", 0}, {"skipped", 0}}));
     QCOMPARE(sqliteCli(target, QStringLiteral("select count(*) from sms")), QByteArray("20"));
+}
+
+// Neither phone gives an IMEI; one serial goes beyond ASCII, as adb lists it.
+void TestMsgtoolAndroid::phonesWithoutImeiLoadIntoCachesOfTheirOwn()
+{
+    FakeAdb fake;
+    const QStringList serials{QStringLiteral("phone-a"), QStringLiteral("t\u00e9l\u00e9phone-1")};
+    addPhones(fake, serials);
+    for (int n = 0; n < serials.size(); ++n) {
+        fake.setPhone(serials[n], {{"packages", withCompanion}, {"hello", QJsonObject{{"imei", ""}}}});
+        QVERIFY(writeMmssmsDb(fake, serials[n], 10 * (n + 1)));
+    }
+    QStringList caches;
+    QList<int> counts;
+    for (int round = 0; round < 2; ++round) {
+        for (const QString& serial : serials) {
+            const QJsonObject loaded = msgtoolJson({QStringLiteral("android-load"), serial});
+            caches << loaded["cache"].toString();
+            counts << loaded["messages"].toInt();
+        }
+    }
+    QCOMPARE(caches[0], caches[2]);
+    QCOMPARE(caches[1], caches[3]);
+    QVERIFY(caches[0] != caches[1]);
+    for (const QString& cache : caches)
+        QVERIFY2(QFileInfo(cache).fileName().startsWith(QLatin1String("serial-")), qPrintable(cache));
+    // Each reload finds its own phone's messages, not the other's.
+    QCOMPARE(counts[0], counts[2]);
+    QCOMPARE(counts[1], counts[3]);
+    QVERIFY(counts[0] != counts[1]);
+}
+
+// A process's first session port ends in its counter's first value: with a counter that
+// started at 1 in every process, two processes in the same second would ask for one port.
+void TestMsgtoolAndroid::sessionCountersStartApartInEachProcess()
+{
+    FakeAdb fake;
+    addPhones(fake, {QStringLiteral("phone-a")});
+    fake.setPhone(QStringLiteral("phone-a"),
+                  {{"packages", withCompanion}, {"scenario", QJsonObject{{"broadcast", "error"}}}});
+    for (int run = 0; run < 4; ++run)
+        QCOMPARE(msgtool({QStringLiteral("android-load"), QStringLiteral("phone-a")}).exitCode, 1);
+    static const QRegularExpression sessionPort(QStringLiteral("device2://127\\.0\\.0\\.1:(\\d+)"));
+    QSet<int> counters;
+    const QStringList broadcasts = fake.calls().filter(sessionPort);
+    QCOMPARE(broadcasts.size(), 4);
+    for (const QString& call : broadcasts)
+        counters.insert(sessionPort.match(call).captured(1).toInt() % 100);
+    QVERIFY2(counters.size() > 1, qPrintable(QString::number(*counters.begin())));
 }
 
 QTEST_GUILESS_MAIN(TestMsgtoolAndroid)

@@ -8,6 +8,8 @@
 #include <QMap>
 #include <QTimer>
 
+#include <stdexcept>
+
 namespace {
 
 constexpr int defaultWaitSeconds = 4;
@@ -24,23 +26,35 @@ int waitSeconds(const QStringList& args)
 }
 
 // Runs the monitor as the window does, with queued signals on this thread's event loop,
-// and lists the phones it announced and had not withdrawn when the wait ended.
+// and lists the phones it announced and had not withdrawn when the wait ended. The wait
+// starts after the first pass, so that starting the adb server does not eat it. Without
+// adb it fails at once, where the window only logs.
 QJsonValue androidDevices(const QStringList& args)
 {
     const int seconds = waitSeconds(args);
     qRegisterMetaType<AdbDevice>("AdbDevice");
     QMap<QString, QString> present; // serial -> state it was announced in
+    QString unavailable;
     {
         AndroidMonitor monitor(nullptr);
+        QEventLoop loop;
         QObject::connect(&monitor, &AndroidMonitor::deviceConnected, &monitor,
                          [&present](const AdbDevice& dev) { present.insert(dev.devid, dev.state); });
         QObject::connect(&monitor, &AndroidMonitor::deviceDisconnected, &monitor,
                          [&present](const QString& devid) { present.remove(devid); });
+        QObject::connect(&monitor, &AndroidMonitor::adbUnavailable, &loop, [&unavailable, &loop](const QString& text) {
+            unavailable = text;
+            loop.quit();
+        });
+        QObject::connect(
+            &monitor, &AndroidMonitor::passDone, &loop,
+            [&loop, seconds] { QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit); },
+            Qt::SingleShotConnection);
         monitor.start();
-        QEventLoop loop;
-        QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
         loop.exec();
     }
+    if (!unavailable.isEmpty())
+        throw std::runtime_error(unavailable.toStdString());
     QJsonArray phones;
     for (auto it = present.cbegin(); it != present.cend(); ++it)
         phones.append(QJsonObject{{"serial", it.key()}, {"state", it.value()}});

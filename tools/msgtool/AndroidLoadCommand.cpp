@@ -19,7 +19,7 @@ QJsonValue androidLoad(const QStringList& args)
     AndroidLoadSMSThread worker(&device, &report, nullptr);
     runWorkerOrThrow(worker, report);
     const QString cache = device.cacheDir().absolutePath();
-    return QJsonObject{{"cache", cache}, {"messages", messageRowCount(cache)}};
+    return QJsonObject{{"cache", cache}, {"messages", messageRowCount(cache)}, {"skipped", worker.skippedCount()}};
 }
 
 } // namespace
