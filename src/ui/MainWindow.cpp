@@ -13,6 +13,7 @@
 #include "msgdb/IOS6MessageDb.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
+#include "ui/RemoveLocalDbFolder.h"
 
 #include <QDebug>
 #include <QDir>
@@ -133,6 +134,7 @@ void MainWindow::startAndroidMonitor()
 
 void MainWindow::openLocalDatabases()
 {
+    removeFoldersSetAside(localDatabasesDir());
     // Only listed here: each database is read when its node is first selected.
     for (const QFileInfo& folder : subFolders(localDatabasesDir()))
         treeModel->addLocalDb(openOwnDatabase(folder), folder.fileName());
