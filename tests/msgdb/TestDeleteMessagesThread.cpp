@@ -119,10 +119,16 @@ void TestDeleteMessagesThread::schemaStaysAndOrphansGo()
     IOS6MessageDb db(QDir(dir.path()), QString(), true);
     MsgSetPtr set;
     const QList<_MsgMessage*> messages = firstMessagesOfChat1(db, set, 2);
+    const auto cacheSize = [&db] {
+        Sqlite3Cursor size = db.queryThrow("PRAGMA cache_size");
+        return size.moveNext() ? size.getInt64(0) : 0;
+    };
+    const qint64 connectionCache = cacheSize();
 
     RecordingReport report;
     DeleteMessagesThread worker(&db, &messages, &report, nullptr);
     QCOMPARE(report.run(worker).result, WorkerOutcome::Succeeded);
+    QCOMPARE(cacheSize(), connectionCache);
     db.close();
 
     QCOMPARE(sqliteCli(file, schemaSql), schema);
