@@ -359,6 +359,14 @@
         <translation>Successfully recovered %1 SMS to iPhone.</translation>
     </message>
     <message>
+        <source>IDS_ALL_MESSAGES_ALREADY_ON_IOS</source>
+        <translation>No SMS was added: iPhone already has all of them.</translation>
+    </message>
+    <message>
+        <source>IDS_ALL_MESSAGES_ALREADY_IN_ITUNES_BACKUP</source>
+        <translation>No SMS was added: the iTunes backup already has all of them.</translation>
+    </message>
+    <message>
         <source>IDS_CANT_EXPORT_ITUNES_BACKUP_IS_ENCRYPT</source>
         <translation>Failed to export SMS to iTunes backup because your current iTunes backup is encrypted.</translation>
     </message>

@@ -185,6 +185,16 @@ void writeNewMessage(IOS6MessageDb& copy, const _MsgMessage& message)
     }
 }
 
+// The messages, told apart by GUID, that the copy holds and the backup does not: a new
+// message already in the backup adds none, whether it took the backup row's place or not.
+qint64 guidsGained(IOS6MessageDb& copy)
+{
+    Sqlite3Cursor cursor = copy.queryThrow(QStringLiteral("SELECT (SELECT count(DISTINCT guid) FROM main.message) - "
+                                                          "(SELECT count(DISTINCT guid) FROM %1.message)")
+                                               .arg(backupSchema));
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+}
+
 // quick_check reads every page and record as integrity_check does, but leaves out
 // matching each index against its table, which the rebuild's own statements keep. It runs
 // on a connection of its own, once the rebuild's has closed: the rebuild's page cache would
@@ -270,6 +280,8 @@ void IOS6RestoreMessagesThread::run()
             form->postSucceed(QString());
         },
         [&] {
+            // The backup gained nothing.
+            merged = 0;
             if (!copyPath.isEmpty())
                 removeWorkingCopy(copyPath);
         },
@@ -348,6 +360,7 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
 
     QList<const _MsgMessage*> withAttachments;
     const bool copyHasItemType = copy.hasItemType();
+    int taken = 0;
     for (const _MsgMessage* message : std::as_const(*messages)) {
         if (!message->chat || message->chat->rowid <= unknownChatRowId) {
             qCDebug(lcITunes, "IOS6RestoreMessagesThread skip message with unknown chat.");
@@ -356,12 +369,12 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
         }
         if (message->item_type != 0 && !copyHasItemType)
             continue;
-        ++merged;
+        ++taken;
         if (!message->attachments.isEmpty())
             withAttachments.append(message);
         entries.append(_MergeEntry::fromNewMessage(*message));
     }
-    if (merged == 0)
+    if (taken == 0)
         throw std::runtime_error(tr("IDS_NO_VALID_MESSAGE_RESTORE_TO_IOS_%1_UNKNOWN_CHAT_MSG").arg(skipped).toStdString());
 
     safeSort(entries, compareMergeEntries);
@@ -391,6 +404,7 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
     }
     checkCancelled();
     copyBackupRun(copy, copySql, runStart, count - 1);
+    merged = int(guidsGained(copy));
 
     copy.endTransaction(true);
     copy.executeThrow(QStringLiteral("DETACH DATABASE %1").arg(backupSchema));

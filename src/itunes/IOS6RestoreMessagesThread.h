@@ -35,8 +35,8 @@ public:
     // The lock the caller took before reading the backup, kept until the publish is done.
     void setBackupLock(std::shared_ptr<BackupLock> lock) { backupLock = std::move(lock); }
 
-    // After the run: the new messages taken into the merge, and those left out because
-    // their chat is unknown.
+    // After the run: the messages the backup did not hold and now does (a message already
+    // there counts for nothing), and those left out because their chat is unknown.
     int mergedCount() const { return merged; }
     int skippedCount() const { return skipped; }
 

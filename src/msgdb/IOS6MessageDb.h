@@ -98,6 +98,9 @@ public:
     // Deletes the message row and its join rows, then its chat when no message is left
     // in it; the schema's triggers clean up handles and attachments.
     void deleteMessage(const _MsgMessage& message);
+    // What the schema's trigger clean_orphaned_messages does for every join row deleted:
+    // deletes each message that no chat holds.
+    void deleteOrphanedMessages();
 
 private:
     void createFromSchemaScript();

@@ -304,14 +304,20 @@ qint64 IOS6MessageDb::countChatMessages()
 void IOS6MessageDb::deleteMessage(const _MsgMessage& message)
 {
     initDb();
-    const QString id = QString::number(message.rowid);
-    executeThrow(QStringLiteral("DELETE FROM message WHERE rowid=%1").arg(id));
-    executeThrow(QStringLiteral("DELETE FROM chat_message_join where message_id=%1").arg(id));
-    executeThrow(QStringLiteral("DELETE FROM message_attachment_join where message_id=%1").arg(id));
+    // Bound, so that each statement is compiled once for a whole run of deletions.
+    executeThrow(Sqlite3Sql("DELETE FROM message WHERE rowid=?").addInt64Param(message.rowid));
+    executeThrow(Sqlite3Sql("DELETE FROM chat_message_join where message_id=?").addInt64Param(message.rowid));
+    executeThrow(Sqlite3Sql("DELETE FROM message_attachment_join where message_id=?").addInt64Param(message.rowid));
     if (message.chat) {
-        const QString chatId = QString::number(message.chat->rowid);
-        executeThrow(QStringLiteral("DELETE FROM chat WHERE rowid=%1 and (SELECT 1 from chat_message_join WHERE "
-                                    "chat_id=%2 LIMIT 1) IS NULL")
-                         .arg(chatId, chatId));
+        executeThrow(Sqlite3Sql("DELETE FROM chat WHERE rowid=?1 and (SELECT 1 from chat_message_join WHERE "
+                                "chat_id=?1 LIMIT 1) IS NULL")
+                         .addInt64Param(message.chat->rowid));
     }
+}
+
+void IOS6MessageDb::deleteOrphanedMessages()
+{
+    initDb();
+    executeThrow("DELETE FROM message WHERE (SELECT 1 FROM chat_message_join WHERE message_id = message.ROWID LIMIT 1) "
+                 "IS NULL");
 }

@@ -1,6 +1,7 @@
 #include "ui/AppMain.h"
 
 #include "frame/DataFolder.h"
+#include "frame/EnglishTexts.h"
 #include "frame/Logger.h"
 #include "frame/MessageBox.h"
 #include "frame/ProgressForm.h"
@@ -12,7 +13,6 @@
 
 #include <QApplication>
 #include <QHashSeed>
-#include <QTranslator>
 
 namespace {
 
@@ -37,10 +37,7 @@ int appMain(int argc, char** argv)
     QApplication app(argc, argv);
     setHeadlessMessageBoxes(qEnvironmentVariableIsSet(headlessBoxesVariable) && qgetenv(headlessBoxesVariable) != "0");
 
-    QTranslator translator;
-    // Without the translation the keys themselves are shown; nothing else is lost.
-    (void)translator.load(QStringLiteral(":/en.qm"), QString(), QString(), QString());
-    QApplication::installTranslator(&translator);
+    installEnglishTexts(app);
 
     if (sqlite_qt_version() != acceptedSqliteQtVersion) {
         showError(QStringLiteral("invalid libsqlite_qt."));

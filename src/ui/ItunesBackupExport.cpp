@@ -43,7 +43,8 @@ std::optional<int> exportToItunesBackup(BackupManifest& manifest, QList<_MsgMess
     mergeThread.setBackupLock(lock);
     if (runWorker(mergeThread, mergeForm).result != WorkerOutcome::Succeeded)
         return std::nullopt;
-    showInfo(
-        QCoreApplication::translate("MainWindow", "IDS_SUC_RESTORE_%1_MESSAGES_TO_IOS").arg(mergeThread.mergedCount()));
-    return mergeThread.mergedCount();
+    const int added = mergeThread.mergedCount();
+    showInfo(added > 0 ? QCoreApplication::translate("MainWindow", "IDS_SUC_RESTORE_%1_MESSAGES_TO_IOS").arg(added)
+                       : QCoreApplication::translate("MainWindow", "IDS_ALL_MESSAGES_ALREADY_IN_ITUNES_BACKUP"));
+    return added;
 }

@@ -12,5 +12,6 @@ struct _MsgMessage;
 // are cached, the merge rebuilds its sms.db and rewrites its Manifest.mbdb, each under a
 // progress dialog, and the success box gives the count. An encrypted backup is refused
 // before anything is read, copied or written. manifest: Manifest.plist loaded. Returns the
-// merged count; nothing when the user has been told why it stopped, or cancelled.
+// count of messages the backup gained; nothing when the user has been told why it
+// stopped, or cancelled.
 std::optional<int> exportToItunesBackup(BackupManifest& manifest, QList<_MsgMessage*> messages, QWidget* dialogParent);

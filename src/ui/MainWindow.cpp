@@ -15,6 +15,7 @@
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 #include "ui/MessageListColumns.h"
+#include "ui/RemoveLocalDbFolder.h"
 
 #include <QDebug>
 #include <QDir>
@@ -135,6 +136,7 @@ void MainWindow::startAndroidMonitor()
 
 void MainWindow::openLocalDatabases()
 {
+    removeFoldersSetAside(localDatabasesDir());
     // Only listed here: each database is read when its node is first selected.
     for (const QFileInfo& folder : subFolders(localDatabasesDir()))
         treeModel->addLocalDb(openOwnDatabase(folder), folder.fileName());

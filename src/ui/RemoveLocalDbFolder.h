@@ -2,9 +2,26 @@
 
 #include <QString>
 
+#include <functional>
+
+class QDir;
 class Sqlite3DB;
 
-// Closes the database's connection, then deletes its folder with everything in it. False
-// when the folder is still there afterwards: the deletion leaves hidden entries, and
-// anything it could not remove.
+// Closes the database's connection, sets its folder aside within its parent (one rename,
+// which happens or not) and deletes what was set aside with everything in it, hidden
+// entries included. False when the folder could not be set aside: then nothing was
+// touched. A folder set aside that could not be deleted goes at the next start, through
+// removeFoldersSetAside.
 bool removeLocalDbFolder(Sqlite3DB& db, const QString& folder);
+
+// Deletes the folders that deletions set aside below localDatabases and left behind.
+void removeFoldersSetAside(const QDir& localDatabases);
+
+// The two file-system steps of a deletion. Tests replace them to make one fail, since
+// file modes stop nothing for root; an empty member stands for the real step.
+struct FolderRemovalSteps
+{
+    std::function<bool(const QString& from, const QString& to)> rename;
+    std::function<bool(const QString& path)> removeTree; // true when nothing is left
+};
+void setFolderRemovalSteps(const FolderRemovalSteps& steps);

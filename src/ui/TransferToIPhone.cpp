@@ -127,6 +127,7 @@ WorkerOutcome TransferToIPhone::run(IPhoneActionFrontEnd& frontEnd)
     outcome = restoreStep->run(restore);
     if (outcome.result != WorkerOutcome::Succeeded)
         return outcome;
-    frontEnd.inform(mainWindowText("IDS_SUC_RESTORE_%1_MESSAGES_TO_IOS").arg(merged));
+    frontEnd.inform(merged > 0 ? mainWindowText("IDS_SUC_RESTORE_%1_MESSAGES_TO_IOS").arg(merged)
+                               : mainWindowText("IDS_ALL_MESSAGES_ALREADY_ON_IOS"));
     return outcome;
 }

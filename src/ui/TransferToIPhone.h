@@ -28,7 +28,8 @@ public:
     // refusal or failure, Cancelled follows a No or a cancelled step.
     WorkerOutcome run(IPhoneActionFrontEnd& frontEnd);
 
-    // After run: the messages the merge took in, and those it left out for want of a chat.
+    // After run: the messages the phone did not hold and the merge added, and those it left
+    // out for want of a chat.
     int mergedCount() const { return merged; }
     int skippedCount() const { return skipped; }
 

@@ -36,6 +36,7 @@ private slots:
     void reportsEachStep();
     void cancelLeavesDatabaseUnchanged_data();
     void cancelLeavesDatabaseUnchanged();
+    void schemaStaysAndOrphansGo();
     void failedDeleteRollsBack();
     void unopenableDatabaseIsReported();
 };
@@ -102,6 +103,41 @@ void TestDeleteMessagesThread::cancelLeavesDatabaseUnchanged()
     QCOMPARE(report.progress.last().value, afterFirst ? 33 : 0);
     QVERIFY(writableByOthers(dir.path()));
     QCOMPARE(dumpDb(dir.path()), before);
+}
+
+// The deletion does the work of the schema's orphan trigger without it in place: the
+// schema ends as it was, and a message no chat holds goes as the trigger would take it.
+void TestDeleteMessagesThread::schemaStaysAndOrphansGo()
+{
+    QTemporaryDir dir;
+    makeLocalDb(dir.path());
+    const QString file = smsDbPathIn(dir.path());
+    QCOMPARE(runCli("sqlite3", {file, "insert into message (guid, text) values ('ORPHAN', 'in no chat')"}).exitCode, 0);
+    const QString schemaSql = QStringLiteral("select * from sqlite_master order by type, name");
+    const QByteArray schema = sqliteCli(file, schemaSql);
+    QVERIFY(schema.contains("CREATE TRIGGER clean_orphaned_messages"));
+    IOS6MessageDb db(QDir(dir.path()), QString(), true);
+    MsgSetPtr set;
+    const QList<_MsgMessage*> messages = firstMessagesOfChat1(db, set, 2);
+    const auto cacheSize = [&db] {
+        Sqlite3Cursor size = db.queryThrow("PRAGMA cache_size");
+        return size.moveNext() ? size.getInt64(0) : 0;
+    };
+    const qint64 connectionCache = cacheSize();
+
+    RecordingReport report;
+    DeleteMessagesThread worker(&db, &messages, &report, nullptr);
+    QCOMPARE(report.run(worker).result, WorkerOutcome::Succeeded);
+    QCOMPARE(cacheSize(), connectionCache);
+    db.close();
+
+    QCOMPARE(sqliteCli(file, schemaSql), schema);
+    QCOMPARE(sqliteCli(file, "select group_concat(text, ',') from (select text from message order by rowid)"),
+             QByteArray("three,four"));
+    QCOMPARE(sqliteCli(file, "pragma integrity_check"), QByteArray("ok"));
+    // The trigger is back at work.
+    QCOMPARE(runCli("sqlite3", {file, "delete from chat_message_join where chat_id = 2"}).exitCode, 0);
+    QCOMPARE(sqliteCli(file, "select group_concat(text) from message"), QByteArray("three"));
 }
 
 void TestDeleteMessagesThread::failedDeleteRollsBack()

@@ -36,6 +36,8 @@ void TestMsgtoolDelete::deletes()
     QVERIFY2(r.exitCode == 0, r.err.constData());
     QFETCH(int, deleted);
     QCOMPARE(QJsonDocument::fromJson(r.out).object(), QJsonObject({{"deleted", deleted}}));
+    // In English, as the window says it.
+    QCOMPARE(r.err, QString("information: Successfully Deleted %1 SMS.\n").arg(deleted).toUtf8());
     QTEST(sqliteCli(smsDbPathIn(dir.path()), "select text from message order by rowid; select guid from chat order by rowid"),
           "left");
 }

@@ -22,7 +22,7 @@ private slots:
         QCoreApplication::installTranslator(&english);
     }
 
-    void mergesFiftyMessagesIntoTheBackup()
+    void mergesFiftyMessagesIntoTheBackupThenNothingMore()
     {
         QTemporaryDir dir;
         const QString backup = dir.filePath("backup");
@@ -62,6 +62,13 @@ private slots:
         const QString original =
             QDir(backup).filePath(kept.first().startsWith("Manifest") ? kept.last() : kept.first());
         QCOMPARE(sqliteCli(original, "select count(*) from message"), QByteArray("5"));
+
+        // Again, with the backup chosen anew: it holds every message already, and the box says so.
+        BackupManifest again(backup);
+        again.loadPlist();
+        QCOMPARE(exportToItunesBackup(again, bulk, nullptr), std::optional<int>(0));
+        QCOMPARE(answerer.texts.last(), QString("No SMS was added: the iTunes backup already has all of them."));
+        QCOMPARE(sqliteCli(db, "select count(*) from message"), QByteArray("55"));
     }
 
     void encryptedBackupIsRefusedUntouched()

@@ -8,6 +8,7 @@
 #include "model/MsgMessage.h"
 #include "msgdb/IOS6MessageDb.h"
 #include "ui/MyTreeView.h"
+#include "ui/RemoveLocalDbFolder.h"
 
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -73,6 +74,7 @@ private slots:
     }
     void cleanup()
     {
+        setFolderRemovalSteps({});
         QDir(localDatabasesDir()).removeRecursively();
         QDir(appDataDir().filePath("virtual_android")).removeRecursively();
     }
@@ -146,6 +148,7 @@ private slots:
 
     void databaseGoesWithItsFolder()
     {
+        QVERIFY(QFile(QDir(folder).filePath(".keep")).open(QIODevice::WriteOnly));
         MainWindow window(nullptr);
         selectTreeRow(window, "Local Databases/Phone_Backup");
         QCOMPARE(listedTexts(window).size(), 4);
@@ -162,7 +165,8 @@ private slots:
 
     void survivingFolderIsReportedAndKeepsItsNode()
     {
-        QVERIFY(QFile(QDir(folder).filePath(".keep")).open(QIODevice::WriteOnly));
+        const QByteArray before = dumpDb(folder);
+        setFolderRemovalSteps({[](const QString&, const QString&) { return false; }, {}});
         MainWindow window(nullptr);
         selectTreeRow(window, "Local Databases/Phone_Backup");
         ModalResponder responder;
@@ -170,8 +174,31 @@ private slots:
 
         QCOMPARE(responder.boxIcons.last(), QMessageBox::Critical);
         QVERIFY2(responder.boxTexts.last().contains("can not delete"), qPrintable(responder.boxTexts.last()));
-        QVERIFY(QFileInfo::exists(QDir(folder).filePath(".keep")));
+        QCOMPARE(dumpDb(folder), before);
         QVERIFY(treeRow(window, "Local Databases/Phone_Backup").isValid());
+        selectTreeRow(window, "Local Databases/Phone_Backup");
+        QCOMPARE(listedTexts(window).size(), 4);
+    }
+
+    // What the deletion could not remove is out of sight at once and gone at the next start.
+    void leftoversGoAtTheNextStart()
+    {
+        setFolderRemovalSteps({{}, [](const QString&) { return false; }});
+        {
+            MainWindow window(nullptr);
+            selectTreeRow(window, "Local Databases/Phone_Backup");
+            ModalResponder responder;
+            QVERIFY(QMetaObject::invokeMethod(&window, "miDelAll"));
+            QCOMPARE(responder.boxTexts.last(), QString("Successfully Deleted Database Phone_Backup."));
+            QVERIFY(!treeRow(window, "Local Databases/Phone_Backup").isValid());
+        }
+        QVERIFY(!QFileInfo::exists(folder));
+        QCOMPARE(localDatabasesDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 1);
+
+        setFolderRemovalSteps({});
+        MainWindow window(nullptr);
+        QCOMPARE(localDatabasesDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        QCOMPARE(treeRows(*child<MyTreeView>(window, "treeViewDS")->model()).filter("Local Databases/"), QStringList());
     }
 
     void answeringNoChangesNothing_data()

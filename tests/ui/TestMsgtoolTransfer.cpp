@@ -85,6 +85,7 @@ private slots:
         // Again: the merge finds every message there already, and the phone gains nothing.
         const CliResult again = msgtool({"transfer", m_source, "SHELL1", "--wait", "20"}, environment());
         QVERIFY2(again.exitCode == 0, again.err.constData());
+        QCOMPARE(QJsonDocument::fromJson(again.out).object(), (QJsonObject{{"merged", 0}, {"skipped", 0}}));
         QCOMPARE(sqliteCli(phoneDb("SHELL1"), "select count(*), count(distinct guid) from message"),
                  QByteArray::number(oldCount + 200) + "|" + QByteArray::number(oldCount + 200));
     }

@@ -237,6 +237,29 @@ private slots:
                                      QString("-u %1 --restore --target %1 --root %2 --source %1").arg(udid, root)}));
     }
 
+    // The count is of what the phone gained: nothing, when it holds every message already.
+    void repeatedTransferSaysNothingWasAdded()
+    {
+        const Phone phone = arrive();
+        QVERIFY(phone.db);
+        const QStringList guids{"SRC-GUID-0007", "SRC-GUID-0100", "SRC-GUID-0150"};
+        const QList<_MsgMessage*> messages =
+            sourceMessages([&](const _MsgMessage* m) { return guids.contains(m->guid); });
+        ScriptedFrontEnd first;
+        QCOMPARE(TransferToIPhone(phone.device, phone.db, m_sourceSet, messages).run(first).result,
+                 WorkerOutcome::Succeeded);
+        const QByteArray count = sqliteCli(phone.smsDb, "select count(*) from message");
+
+        MessageBoxAnswerer worker;
+        ScriptedFrontEnd again;
+        TransferToIPhone transfer(phone.device, phone.db, m_sourceSet, messages.mid(1));
+        QCOMPARE(transfer.run(again).result, WorkerOutcome::Succeeded);
+        QCOMPARE(worker.texts, QStringList());
+        QCOMPARE(transfer.mergedCount(), 0);
+        QCOMPARE(again.boxes.last(), "information: No SMS was added: iPhone already has all of them.");
+        QCOMPARE(sqliteCli(phone.smsDb, "select count(*) from message"), count);
+    }
+
     // Each refusal comes before any question or backup, and leaves the phone as it was.
     void refusals_data()
     {

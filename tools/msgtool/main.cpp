@@ -1,6 +1,7 @@
 #include "Command.h"
 #include "CompactJson.h"
 
+#include "frame/EnglishTexts.h"
 #include "frame/MessageBox.h"
 
 #include <QCoreApplication>
@@ -47,6 +48,7 @@ int main(int argc, char** argv)
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication& app = *application;
+    installEnglishTexts(app);
     setHeadlessMessageBoxes(true);
 
     QStringList args = app.arguments().mid(1);
