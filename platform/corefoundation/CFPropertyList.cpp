@@ -1,5 +1,6 @@
 #include "CFObject.h"
 #include "Exports.h"
+#include "PlistLimits.h"
 #include "Utf.h"
 
 #include <plist/plist.h>
@@ -206,8 +207,11 @@ CFPropertyListRef CFPropertyListCreateWithData(CFAllocatorRef, CFDataRef data, C
     const auto* d = checkedAs<Data>(data, dataType, "CFPropertyListCreateWithData");
     if (!d || d->bytes.empty() || d->bytes.size() > UINT32_MAX)
         return nullptr;
+    const char* bytes = reinterpret_cast<const char*>(d->bytes.data());
+    if (exceedsPlistLimits(bytes, d->bytes.size()))
+        return nullptr;
     plist_t raw = nullptr;
-    plist_from_memory(reinterpret_cast<const char*>(d->bytes.data()), std::uint32_t(d->bytes.size()), &raw);
+    plist_from_memory(bytes, std::uint32_t(d->bytes.size()), &raw);
     const PlistPtr root(raw);
     if (!root)
         return nullptr;

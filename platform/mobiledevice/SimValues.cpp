@@ -1,5 +1,7 @@
 #include "SimValues.h"
 
+#include "PlistLimits.h"
+
 #include "mobiledevice/simdevice.h"
 
 #include <plist/plist.h>
@@ -59,7 +61,7 @@ std::optional<SimValues> SimValues::load(const std::string& deviceFolder)
     if (!in)
         return std::nullopt;
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.empty() || bytes.size() > UINT32_MAX)
+    if (bytes.empty() || bytes.size() > UINT32_MAX || exceedsPlistLimits(bytes.data(), bytes.size()))
         return std::nullopt;
     plist_t raw = nullptr;
     plist_from_memory(bytes.data(), std::uint32_t(bytes.size()), &raw);

@@ -5,7 +5,9 @@
 #include "ios/mobiledevice_library.h"
 
 #include "corefoundation/testing.h"
+#include "model/PlistLimits.h"
 #include "support/Cli.h"
+#include "support/NestedPlists.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -241,6 +243,29 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QVERIFY(!CFType::fromData(bytes).ref());
+    }
+
+    // libplist would follow these by recursion, or expand every shared array, inside the
+    // program's process.
+    void nestingAndSharingAreBoundedBeforeParsing_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("parsed");
+        QTest::newRow("binary as deep as allowed") << nestedBinary(maxPlistNesting) << true;
+        QTest::newRow("binary one level deeper") << nestedBinary(maxPlistNesting + 1) << false;
+        QTest::newRow("binary of 100,000 levels") << nestedBinary(100000) << false;
+        QTest::newRow("binary sharing one array twice") << nestedBinary(3, 2) << true;
+        QTest::newRow("binary doubling its tree 60 times") << nestedBinary(60, 2) << false;
+        QTest::newRow("binary referring to itself") << nestedBinary(3, 1, true) << false;
+        QTest::newRow("XML as deep as allowed") << nestedXml(maxPlistNesting) << true;
+        QTest::newRow("XML one level deeper") << nestedXml(maxPlistNesting + 1) << false;
+        QTest::newRow("XML of 100,000 levels") << nestedXml(100000) << false;
+    }
+    void nestingAndSharingAreBoundedBeforeParsing()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, parsed);
+        QCOMPARE(bool(CFType::fromData(bytes).ref()), parsed);
     }
 
     void valuesWithoutAPropertyListFormGiveNoData()

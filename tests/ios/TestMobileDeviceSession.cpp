@@ -8,6 +8,7 @@
 
 #include "mobiledevice/simdevice.h"
 #include "SimPhoneFixture.h"
+#include "support/NestedPlists.h"
 
 #include <QJsonArray>
 #include <QLocalServer>
@@ -175,6 +176,25 @@ private slots:
         QCOMPARE(error, expectedError);
         QCOMPARE(callsLog(folder), expectedCalls);
         QCOMPARE(socket, 0);
+    }
+
+    void valuesNestedTooDeepAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("values");
+        QTest::newRow("binary") << nestedBinary(100000);
+        QTest::newRow("XML") << nestedXml(100000);
+    }
+    void valuesNestedTooDeepAreRefused()
+    {
+        QFETCH(QByteArray, values);
+        void* handle = plugIn();
+        QVERIFY(handle);
+        QFile file(lastPhoneFolder() + "/values.plist");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(values), values.size());
+        file.close();
+        QCOMPARE(errorOf([&] { mobiledevice_copy_values(handle, {"DeviceName"}, {}); }),
+                 sessionAdvice + QStringLiteral("AMDeviceConnect(%1)").arg(simDeviceNotConnected));
     }
 
     void nullHandleIsRefusedWithoutACall()
