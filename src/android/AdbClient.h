@@ -29,3 +29,15 @@ public:
     void adb_force_stop(const QString& serial, const QString& package);
     void adb_uninstall(const QString& serial, const QString& package);
 };
+
+// How the calls above judge adb's text, apart from running it. Output is read one byte per
+// character up to its first NUL; judged text is what adb_run returns.
+QString latin1UpToNul(const QByteArray& bytes);
+// The lines after "List of devices attached" that hold a serial and a state.
+QList<AdbDevice> parseAdbDevices(const QString& output);
+// The names after "package:" (pm -l).
+QSet<QString> parseAdbPackages(const QString& judged);
+// install and uninstall succeed only on a line that is exactly "Success"; throws the text otherwise.
+void requireSuccessLine(const QString& judged);
+// am fails on a line that begins with "Error:" in any case; throws the text then.
+void requireNoErrorLine(const QString& judged);
