@@ -85,9 +85,9 @@ PlistPtr toPlist(const Object* object)
     }
 }
 
-String* stringFromUtf8(const char* text)
+String* stringFromUtf8(const char* text, std::size_t length)
 {
-    auto units = utf16FromUtf8(text, std::strlen(text));
+    auto units = utf16FromUtf8(text, length);
     return units ? new String(std::move(*units)) : nullptr;
 }
 
@@ -96,10 +96,11 @@ const Object* fromPlist(plist_t node, bool mutableContainers)
 {
     switch (plist_get_node_type(node)) {
     case PLIST_STRING: {
-        char* raw = nullptr;
-        plist_get_string_val(node, &raw);
-        MallocText text(raw);
-        return text ? stringFromUtf8(text.get()) : nullptr;
+        // Read with its length: a string may hold a NUL character, on which libplist's
+        // copying reader aborts.
+        std::uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        return text ? stringFromUtf8(text, std::size_t(length)) : nullptr;
     }
     case PLIST_UINT: {
         std::uint64_t v = 0;
@@ -140,7 +141,7 @@ const Object* fromPlist(plist_t node, bool mutableContainers)
             MallocText key(rawKey);
             if (!value)
                 break;
-            const Object* k = key ? stringFromUtf8(key.get()) : nullptr;
+            const Object* k = key ? stringFromUtf8(key.get(), std::strlen(key.get())) : nullptr;
             const Object* v = k ? fromPlist(value, mutableContainers) : nullptr;
             if (!v) {
                 if (k)

@@ -43,11 +43,11 @@ std::string folderName(const std::string& folder)
 
 std::string plistString(plist_t node)
 {
-    char* raw = nullptr;
-    plist_get_string_val(node, &raw);
-    std::string text = raw ? raw : "";
-    std::free(raw);
-    return text;
+    // Read with its length: a string may hold a NUL character, on which libplist's copying
+    // reader aborts.
+    std::uint64_t length = 0;
+    const char* text = plist_get_string_ptr(node, &length);
+    return text ? std::string(text, std::size_t(length)) : std::string();
 }
 
 SimValues::SimValues(std::string folder, PlistNode root, bool binary)

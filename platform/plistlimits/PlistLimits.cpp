@@ -48,34 +48,71 @@ public:
     // values); nothing for any other object, or for one the parser would refuse.
     std::vector<std::uint64_t> children(std::uint64_t index) const
     {
-        const std::uint64_t offset =
-            readBigEndian(m_data + m_tableOffset + index * std::uint64_t(m_offsetSize), m_offsetSize);
-        if (offset >= m_tableOffset)
+        const Header header = headerOf(index);
+        if (header.type < 0xA || header.type > 0xD || header.items > m_tableOffset)
             return {};
-        const int type = m_data[offset] >> 4;
-        if (type < 0xA || type > 0xD)
-            return {};
-        std::uint64_t items = m_data[offset] & 0x0F;
-        std::uint64_t pos = offset + 1;
-        if (items == 0x0F) { // the count follows as an integer object
-            if (pos >= m_tableOffset || m_data[pos] >> 4 != 0x1)
-                return {};
-            const int intSize = 1 << (m_data[pos] & 0x0F);
-            if (intSize > 8 || pos + 1 + std::uint64_t(intSize) > m_tableOffset)
-                return {};
-            items = readBigEndian(m_data + pos + 1, intSize);
-            pos += 1 + std::uint64_t(intSize);
-        }
-        if (items > m_tableOffset)
-            return {};
-        const std::uint64_t refs = type == 0xD ? items * 2 : items;
-        if (refs > (m_tableOffset - pos) / std::uint64_t(m_refSize))
+        const std::uint64_t refs = header.type == 0xD ? header.items * 2 : header.items;
+        if (refs > (m_tableOffset - header.pos) / std::uint64_t(m_refSize))
             return {};
         std::vector<std::uint64_t> result;
         result.reserve(std::size_t(refs));
         for (std::uint64_t i = 0; i < refs; ++i)
-            result.push_back(readBigEndian(m_data + pos + i * std::uint64_t(m_refSize), m_refSize));
+            result.push_back(readBigEndian(m_data + header.pos + i * std::uint64_t(m_refSize), m_refSize));
         return result;
+    }
+
+    // True for a dictionary with a key holding a NUL character, given its children: libplist
+    // keeps the text after the NUL as well, and aborts on an assertion when the key is read.
+    bool hasKeyWithNul(std::uint64_t index, const std::vector<std::uint64_t>& children) const
+    {
+        if (headerOf(index).type != 0xD)
+            return false;
+        return std::any_of(children.begin(), children.begin() + std::ptrdiff_t(children.size() / 2),
+                           [this](std::uint64_t key) { return key < count && holdsNul(key); });
+    }
+
+private:
+    // An object's type (the high nibble of its marker), its count of items, characters or
+    // bytes, and the position of its contents; type 0 for an object the parser refuses.
+    struct Header
+    {
+        int type = 0;
+        std::uint64_t items = 0;
+        std::uint64_t pos = 0;
+    };
+
+    Header headerOf(std::uint64_t index) const
+    {
+        const std::uint64_t offset =
+            readBigEndian(m_data + m_tableOffset + index * std::uint64_t(m_offsetSize), m_offsetSize);
+        if (offset >= m_tableOffset)
+            return {};
+        Header header{m_data[offset] >> 4, std::uint64_t(m_data[offset] & 0x0F), offset + 1};
+        if (header.items == 0x0F) { // the count follows as an integer object
+            if (header.pos >= m_tableOffset || m_data[header.pos] >> 4 != 0x1)
+                return {};
+            const int intSize = 1 << (m_data[header.pos] & 0x0F);
+            if (intSize > 8 || header.pos + 1 + std::uint64_t(intSize) > m_tableOffset)
+                return {};
+            header.items = readBigEndian(m_data + header.pos + 1, intSize);
+            header.pos += 1 + std::uint64_t(intSize);
+        }
+        return header;
+    }
+
+    // An ASCII (type 5) or UTF-16 (type 6) string whose characters lie before the offset table.
+    bool holdsNul(std::uint64_t index) const
+    {
+        const Header header = headerOf(index);
+        const std::uint64_t unit = header.type == 0x5 ? 1 : header.type == 0x6 ? 2 : 0;
+        if (unit == 0 || header.items > (m_tableOffset - header.pos) / unit)
+            return false;
+        for (std::uint64_t i = 0; i < header.items; ++i) {
+            const unsigned char* c = m_data + header.pos + i * unit;
+            if (c[0] == 0 && (unit == 1 || c[1] == 0))
+                return true;
+        }
+        return false;
     }
 
 private:
@@ -110,8 +147,17 @@ bool binaryExceedsLimits(const unsigned char* data, std::size_t size)
     // reference takes at least one byte.
     const std::uint64_t maxNodes = size;
     std::vector<Frame> path;
-    path.push_back({objects.top, objects.children(objects.top), 0, {}});
-    onPath[objects.top] = true;
+    // Enters an object not measured yet; false when its keys already exceed the limits.
+    const auto enter = [&](std::uint64_t index) {
+        std::vector<std::uint64_t> children = objects.children(index);
+        if (objects.hasKeyWithNul(index, children))
+            return false;
+        onPath[index] = true;
+        path.push_back({index, std::move(children), 0, {}});
+        return true;
+    };
+    if (!enter(objects.top))
+        return true;
     while (!path.empty()) {
         Frame& frame = path.back();
         std::uint64_t child = 0;
@@ -122,10 +168,8 @@ bool binaryExceedsLimits(const unsigned char* data, std::size_t size)
             if (onPath[child])
                 return true;
             if (measured[child].levels == 0) {
-                if (path.size() >= std::size_t(maxPlistNesting))
+                if (path.size() >= std::size_t(maxPlistNesting) || !enter(child))
                     return true;
-                onPath[child] = true;
-                path.push_back({child, objects.children(child), 0, {}});
                 continue;
             }
         } else {

@@ -8,7 +8,7 @@
 
 #include "mobiledevice/simdevice.h"
 #include "SimPhoneFixture.h"
-#include "support/NestedPlists.h"
+#include "support/CraftedPlists.h"
 
 #include <QJsonArray>
 #include <QLocalServer>
@@ -178,13 +178,15 @@ private slots:
         QCOMPARE(socket, 0);
     }
 
-    void valuesNestedTooDeepAreRefused_data()
+    // Lists that libplist would recurse into until the stack ends, or abort on.
+    void valuesLibplistCannotReadAreRefused_data()
     {
         QTest::addColumn<QByteArray>("values");
-        QTest::newRow("binary") << nestedBinary(100000);
-        QTest::newRow("XML") << nestedXml(100000);
+        QTest::newRow("binary nested 100,000 deep") << nestedBinary(100000);
+        QTest::newRow("XML nested 100,000 deep") << nestedXml(100000);
+        QTest::newRow("binary key holding a NUL") << binaryDictionary(QByteArray("\x62\x00\x61\x00\x00", 5));
     }
-    void valuesNestedTooDeepAreRefused()
+    void valuesLibplistCannotReadAreRefused()
     {
         QFETCH(QByteArray, values);
         void* handle = plugIn();
@@ -195,6 +197,23 @@ private slots:
         file.close();
         QCOMPARE(errorOf([&] { mobiledevice_copy_values(handle, {"DeviceName"}, {}); }),
                  sessionAdvice + QStringLiteral("AMDeviceConnect(%1)").arg(simDeviceNotConnected));
+    }
+
+    void serviceKnobHoldingNulIsUnreachable()
+    {
+        void* handle = plugIn();
+        QVERIFY(handle);
+        QCOMPARE(python("import plistlib,sys;v=plistlib.load(open(sys.argv[1],'rb'));"
+                        "v['Sim']['Services']={'com.apple.afc':'relay:/nowhere\\0x'};"
+                        "plistlib.dump(v,open(sys.argv[1],'wb'),fmt=plistlib.FMT_BINARY)",
+                        {lastPhoneFolder() + "/values.plist"})
+                     .exitCode,
+                 0);
+        int socket = 0;
+        QVERIFY(errorOf([&] {
+                    mobiledevice_start_service(handle, "com.apple.afc", &socket);
+                }).endsWith(QStringLiteral("AMDeviceStartService(com.apple.afc)=%1").arg(simDeviceServiceUnreachable)));
+        QCOMPARE(socket, 0);
     }
 
     void nullHandleIsRefusedWithoutACall()

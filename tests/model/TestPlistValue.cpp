@@ -1,7 +1,7 @@
 #include "model/PlistValue.h"
 #include "model/PlistLimits.h"
 #include "support/Cli.h"
-#include "support/NestedPlists.h"
+#include "support/CraftedPlists.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -27,18 +27,6 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// A binary list of one dictionary mapping the given key object to the string "x".
-QByteArray binaryDictionary(const QByteArray& keyObject)
-{
-    const QByteArray objects = QByteArray("\xD1\x01\x02", 3) + keyObject + QByteArray("\x51x", 2);
-    const char table = char(8 + objects.size());
-    QByteArray data = "bplist00" + objects;
-    data.append(char(8)).append(char(11)).append(char(11 + keyObject.size()));
-    data.append(QByteArray(6, '\0')).append(char(1)).append(char(1));
-    data.append(QByteArray(7, '\0')).append(char(3)).append(QByteArray(8, '\0'));
-    return data.append(QByteArray(7, '\0')).append(table);
 }
 
 const QDateTime appleEpoch(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());

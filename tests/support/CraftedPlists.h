@@ -1,6 +1,7 @@
 #pragma once
 
-// Property lists that nest or share their arrays beyond what any reader should follow.
+// Property lists made to break a reader: nested or shared beyond what any reader should
+// follow, or holding what libplist cannot read back.
 
 #include <QByteArray>
 #include <QList>
@@ -42,4 +43,16 @@ inline QByteArray nestedXml(int elements)
 {
     return "<plist version=\"1.0\">" + QByteArray("<array>").repeated(elements - 1)
            + QByteArray("</array>").repeated(elements - 1) + "</plist>";
+}
+
+// A binary list of one dictionary mapping the given key object to the string "x".
+inline QByteArray binaryDictionary(const QByteArray& keyObject)
+{
+    const QByteArray objects = QByteArray("\xD1\x01\x02", 3) + keyObject + QByteArray("\x51x", 2);
+    const char table = char(8 + objects.size());
+    QByteArray data = "bplist00" + objects;
+    data.append(char(8)).append(char(11)).append(char(11 + keyObject.size()));
+    data.append(QByteArray(6, '\0')).append(char(1)).append(char(1));
+    data.append(QByteArray(7, '\0')).append(char(3)).append(QByteArray(8, '\0'));
+    return data.append(QByteArray(7, '\0')).append(table);
 }
