@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-# Writes the starting inputs of every fuzz target, from the test fixtures' generators and
-# the SQLite forensic corpus, into DIR/<target>/. scripts/fuzz merges them into
+# Writes the starting inputs of every fuzz target, from the test fixtures' generators, the
+# adb and companion stand-ins and the SQLite forensic corpus, into DIR/<target>/. scripts/fuzz merges them into
 # fuzz/corpus/<target>/, keeping only the inputs that add coverage.
 #   make-corpus.py DIR
 import glob, json, os, shutil, sqlite3, subprocess, sys, tempfile
+import datetime, importlib.machinery, importlib.util, plistlib, struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FIXTURES = os.path.join(HERE, os.pardir, "tests", "fixtures")
+PLATFORM = os.path.join(HERE, os.pardir, "platform")
 # The fuzz target unlocks every keybag with the key this password gives (see FuzzKeyBag.cpp).
 KEYBAG_PASSWORD = "fuzz"
 # Larger databases make each run slow and add little that the smaller ones lack.
@@ -125,6 +127,97 @@ def logs(out, work):
         db.close()
 
 
+# What the adb stand-in prints for the commands the program runs, as adb_run hands it on:
+# the error text, a line feed and the output when there is an error text, else the output.
+def adb_outputs(out, work):
+    state = os.path.join(work, "adb")
+    os.makedirs(os.path.join(state, "phones", "REFUSING"))
+    with open(os.path.join(state, "devices.json"), "w") as f:
+        json.dump([["0123456789ABCDEF", "device"], ["192.168.1.5:5555", "offline"], ["emulator-5554", "unauthorized"],
+                   ["REFUSING", "device"]], f)
+    with open(os.path.join(state, "phones", "REFUSING", "phone.json"), "w") as f:
+        json.dump({"scenario": {"broadcast": "error"}}, f)
+    with open(os.path.join(work, "app.apk"), "wb") as f:
+        f.write(b"PK")
+    phone = ["-s", "0123456789ABCDEF"]
+    broadcast = ["shell", "am", "broadcast", "-n", "other/.Receiver", "-d", "device2://127.0.0.1:10001"]
+    commands = [("devices-starting-the-server", ["devices"]), ("devices", ["devices"]),
+                ("packages", phone + ["shell", "pm", "-l"]), ("install", phone + ["install", "app.apk"]),
+                ("missing-file", phone + ["install", "missing.apk"]), ("broadcast", phone + broadcast),
+                ("broadcast-refused", ["-s", "REFUSING"] + broadcast),
+                ("unauthorized", ["-s", "emulator-5554", "shell", "pm", "-l"]),
+                ("kill-server", ["kill-server"]), ("no-server", ["kill-server"]), ("start-server", ["start-server"])]
+    for name, args in commands:
+        done = subprocess.run([os.path.join(PLATFORM, "adb", "adb"), *args], cwd=work,
+                              env=dict(os.environ, FAKE_ADB_DIR=state), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              check=False)
+        if done.stdout or done.stderr:
+            write(done.stderr + b"\n" + done.stdout if done.stderr else done.stdout, out, "adb", name)
+
+
+# Sessions as the companion stand-in sends them, from its own payload makers.
+def companion_sessions(out, work):
+    loader = importlib.machinery.SourceFileLoader("companion", os.path.join(PLATFORM, "companion", "companion"))
+    companion = importlib.util.module_from_spec(importlib.util.spec_from_loader("companion", loader))
+    loader.exec_module(companion)
+    hello = companion.Phone(os.path.join(work, "0123456789ABCDEF")).hello_payload()
+    records = [[1400000000000, 0, "+15551234567", "Ann", "hello \u00e9", ""],
+               [1400000060000, 1, "+15551234567", "", "back", "subject"]]
+    sessions = {
+        "device2": ["$ready:", "$hello:" + hello, "$bye:"],
+        "backup2": ["$ready:", "$hint:before the count", "$count:%d" % len(records), "$batch:"]
+                   + ["$sms:" + companion.record_line(r) for r in records] + ["$end:", "$bye:"],
+        "restore2": ["$ready:", "$defsmsapp:1", "$batch:", "$error:" + companion.b64("storage full")],
+        "start-error": ["$error:" + companion.b64("cannot listen")],
+        "launcher-refusal": ["0" + companion.b64("no such session")],
+    }
+    for name, lines in sessions.items():
+        write("".join(line + "\n" for line in lines).encode("utf-8"), out, "companion", name)
+    write(b"$ready:\r\n$hello:version=3;model=X;\r\n", out, "companion", "crlf")
+
+
+def afc_packet(operation, payload):
+    length = 40 + len(payload)
+    return b"CFA6LPAA" + struct.pack("<QQQQ", length, length, 0, operation) + payload
+
+
+# Replies of the kinds the AFC tests' phone gives.
+def afc_replies(out):
+    status, data, opened = 1, 2, 14
+    replies = {
+        "status-ok": afc_packet(status, struct.pack("<Q", 0)),
+        "status-refused": afc_packet(status, struct.pack("<Q", 8)),
+        "directory": afc_packet(data, b".\0..\0sms.db\0Attachments\0"),
+        "file-info": afc_packet(data, b"\0".join([b"st_size", b"2048", b"st_ifmt", b"S_IFDIR", b"st_mtime",
+                                                  b"1400000000000000000", b"st_nlink", b""])),
+        "file-opened": afc_packet(opened, struct.pack("<Q", 5)),
+        "file-data": afc_packet(data, b"hello"),
+        "unknown-operation": afc_packet(99, struct.pack("<Q", 7)),
+    }
+    for name, packet in replies.items():
+        write(packet, out, "afc", name)
+
+
+# Messages of the kinds the DeviceLink and mobilebackup2 tests' phones send, in both formats.
+def device_link_messages(out):
+    def process(dictionary):
+        return ["DLMessageProcessMessage", dictionary]
+    messages = {
+        "device-ready": ["DLMessageDeviceReady"],
+        "version-exchange": ["DLMessageVersionExchange", 300, 0],
+        "ping": ["DLMessagePing", "busy"],
+        "hello-response": process({"MessageName": "Response", "ErrorCode": 0, "ProtocolVersion": 2.1}),
+        "no-common-version": process({"MessageName": "Response", "ErrorCode": 1}),
+        "info": process({"MessageName": "Info", "Data": b"\x00\xff", "Date": datetime.datetime(2014, 6, 30),
+                         "Flag": True, "List": [-1, 2 ** 40, "x"]}),
+        "download-files": ["DLMessageDownloadFiles", ["Snapshot/Manifest.plist"], {"BackupTotalSizeKey": 1024}, 0.5],
+        "disconnect": ["DLMessageDisconnect", "___EmptyParameterString___"],
+    }
+    for name, message in messages.items():
+        write(plistlib.dumps(message, fmt=plistlib.FMT_XML), out, "devicelink", name + ".xml")
+        write(plistlib.dumps(message, fmt=plistlib.FMT_BINARY), out, "devicelink", name + ".bin")
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: make-corpus.py DIR")
@@ -136,6 +229,10 @@ def main():
         keybags(out)
         databases(out, work)
         logs(out, work)
+        adb_outputs(out, work)
+        companion_sessions(out, work)
+        afc_replies(out)
+        device_link_messages(out)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 #include "CFObject.h"
 #include "Exports.h"
+#include "PlistLimits.h"
 #include "Utf.h"
 
 #include <plist/plist.h>
@@ -84,9 +85,9 @@ PlistPtr toPlist(const Object* object)
     }
 }
 
-String* stringFromUtf8(const char* text)
+String* stringFromUtf8(const char* text, std::size_t length)
 {
-    auto units = utf16FromUtf8(text, std::strlen(text));
+    auto units = utf16FromUtf8(text, length);
     return units ? new String(std::move(*units)) : nullptr;
 }
 
@@ -95,10 +96,11 @@ const Object* fromPlist(plist_t node, bool mutableContainers)
 {
     switch (plist_get_node_type(node)) {
     case PLIST_STRING: {
-        char* raw = nullptr;
-        plist_get_string_val(node, &raw);
-        MallocText text(raw);
-        return text ? stringFromUtf8(text.get()) : nullptr;
+        // Read with its length: a string may hold a NUL character, on which libplist's
+        // copying reader aborts.
+        std::uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        return text ? stringFromUtf8(text, std::size_t(length)) : nullptr;
     }
     case PLIST_UINT: {
         std::uint64_t v = 0;
@@ -139,7 +141,7 @@ const Object* fromPlist(plist_t node, bool mutableContainers)
             MallocText key(rawKey);
             if (!value)
                 break;
-            const Object* k = key ? stringFromUtf8(key.get()) : nullptr;
+            const Object* k = key ? stringFromUtf8(key.get(), std::strlen(key.get())) : nullptr;
             const Object* v = k ? fromPlist(value, mutableContainers) : nullptr;
             if (!v) {
                 if (k)
@@ -206,8 +208,11 @@ CFPropertyListRef CFPropertyListCreateWithData(CFAllocatorRef, CFDataRef data, C
     const auto* d = checkedAs<Data>(data, dataType, "CFPropertyListCreateWithData");
     if (!d || d->bytes.empty() || d->bytes.size() > UINT32_MAX)
         return nullptr;
+    const char* bytes = reinterpret_cast<const char*>(d->bytes.data());
+    if (exceedsPlistLimits(bytes, d->bytes.size()))
+        return nullptr;
     plist_t raw = nullptr;
-    plist_from_memory(reinterpret_cast<const char*>(d->bytes.data()), std::uint32_t(d->bytes.size()), &raw);
+    plist_from_memory(bytes, std::uint32_t(d->bytes.size()), &raw);
     const PlistPtr root(raw);
     if (!root)
         return nullptr;

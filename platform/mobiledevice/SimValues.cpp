@@ -1,5 +1,7 @@
 #include "SimValues.h"
 
+#include "PlistLimits.h"
+
 #include "mobiledevice/simdevice.h"
 
 #include <plist/plist.h>
@@ -41,11 +43,11 @@ std::string folderName(const std::string& folder)
 
 std::string plistString(plist_t node)
 {
-    char* raw = nullptr;
-    plist_get_string_val(node, &raw);
-    std::string text = raw ? raw : "";
-    std::free(raw);
-    return text;
+    // Read with its length: a string may hold a NUL character, on which libplist's copying
+    // reader aborts.
+    std::uint64_t length = 0;
+    const char* text = plist_get_string_ptr(node, &length);
+    return text ? std::string(text, std::size_t(length)) : std::string();
 }
 
 SimValues::SimValues(std::string folder, PlistNode root, bool binary)
@@ -59,7 +61,7 @@ std::optional<SimValues> SimValues::load(const std::string& deviceFolder)
     if (!in)
         return std::nullopt;
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.empty() || bytes.size() > UINT32_MAX)
+    if (bytes.empty() || bytes.size() > UINT32_MAX || exceedsPlistLimits(bytes.data(), bytes.size()))
         return std::nullopt;
     plist_t raw = nullptr;
     plist_from_memory(bytes.data(), std::uint32_t(bytes.size()), &raw);

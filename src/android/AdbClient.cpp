@@ -13,13 +13,6 @@ namespace {
 constexpr int startLimitMs = 10000;
 constexpr int killLimitMs = 5000;
 
-// adb writes UTF-8: serials, paths and its messages may go beyond ASCII.
-QString utf8UpToNul(const QByteArray& bytes)
-{
-    const qsizetype nul = bytes.indexOf('\0');
-    return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
-}
-
 QStringList trimmedLines(const QString& text)
 {
     QStringList lines;
@@ -33,7 +26,14 @@ QStringList trimmedLines(const QString& text)
     throw std::runtime_error(text.toStdString());
 }
 
-// install and uninstall succeed only on a line that is exactly "Success".
+} // namespace
+
+QString utf8UpToNul(const QByteArray& bytes)
+{
+    const qsizetype nul = bytes.indexOf('\0');
+    return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
+}
+
 void requireSuccessLine(const QString& judged)
 {
     for (const QString& line : trimmedLines(judged)) {
@@ -43,7 +43,44 @@ void requireSuccessLine(const QString& judged)
     fail(judged);
 }
 
-} // namespace
+QList<AdbDevice> parseAdbDevices(const QString& output)
+{
+    const QStringList lines = trimmedLines(output);
+    QList<AdbDevice> devices;
+    bool headerSeen = false;
+    for (const QString& line : lines) {
+        if (!headerSeen) {
+            headerSeen = line.compare(QLatin1String("List of devices attached"), Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        // Split at white space so that network serials ("192.168.1.5:5555") stay whole.
+        static const QRegularExpression blanks(QStringLiteral("\\s+"));
+        const QStringList tokens = line.split(blanks, Qt::SkipEmptyParts);
+        if (tokens.size() < 2)
+            continue;
+        devices.append({line, tokens[0], tokens[1]});
+    }
+    return devices;
+}
+
+void requireNoErrorLine(const QString& judged)
+{
+    for (const QString& line : trimmedLines(judged)) {
+        if (line.toLower().startsWith(QLatin1String("error:")))
+            fail(judged);
+    }
+}
+
+QSet<QString> parseAdbPackages(const QString& judged)
+{
+    QSet<QString> packages;
+    static const QLatin1String prefix("package:");
+    for (const QString& line : trimmedLines(judged)) {
+        if (line.startsWith(prefix))
+            packages.insert(line.mid(prefix.size()).trimmed());
+    }
+    return packages;
+}
 
 AdbClient::AdbClient(AdbTimeLimits limits)
     : limits(limits)
@@ -92,22 +129,7 @@ QString AdbClient::adb_run(const QStringList& args, bool throwOnError, int timeL
 
 QList<AdbDevice> AdbClient::adb_devices()
 {
-    const QStringList lines = trimmedLines(adb_run({QStringLiteral("devices")}, true));
-    QList<AdbDevice> devices;
-    bool headerSeen = false;
-    for (const QString& line : lines) {
-        if (!headerSeen) {
-            headerSeen = line.compare(QLatin1String("List of devices attached"), Qt::CaseInsensitive) == 0;
-            continue;
-        }
-        // Split at white space so that network serials ("192.168.1.5:5555") stay whole.
-        static const QRegularExpression blanks(QStringLiteral("\\s+"));
-        const QStringList tokens = line.split(blanks, Qt::SkipEmptyParts);
-        if (tokens.size() < 2)
-            continue;
-        devices.append({line, tokens[0], tokens[1]});
-    }
-    return devices;
+    return parseAdbDevices(adb_run({QStringLiteral("devices")}, true));
 }
 
 void AdbClient::adb_kill_server()
@@ -136,25 +158,14 @@ void AdbClient::adb_am(const QString& serial, const QString& verb, const QString
     for (const QString& category : categories)
         args << QStringLiteral("-c") << category;
     addOption("-t", type);
-    const QString judged = adb_run(args, false);
-    for (const QString& line : trimmedLines(judged)) {
-        if (line.toLower().startsWith(QLatin1String("error:")))
-            fail(judged);
-    }
+    requireNoErrorLine(adb_run(args, false));
 }
 
 QSet<QString> AdbClient::adb_list_packages(const QString& serial)
 {
-    const QString judged =
+    return parseAdbPackages(
         adb_run({QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("pm"), QStringLiteral("-l")},
-                false);
-    QSet<QString> packages;
-    static const QLatin1String prefix("package:");
-    for (const QString& line : trimmedLines(judged)) {
-        if (line.startsWith(prefix))
-            packages.insert(line.mid(prefix.size()).trimmed());
-    }
-    return packages;
+                false));
 }
 
 void AdbClient::adb_install(const QString& serial, const QString& path)

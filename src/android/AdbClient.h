@@ -49,3 +49,16 @@ public:
 private:
     AdbTimeLimits limits;
 };
+
+// How the calls above judge adb's text, apart from running it. Output is read as UTF-8,
+// adb's own encoding (serials, paths and its messages may go beyond ASCII), up to its first
+// NUL; judged text is what adb_run returns.
+QString utf8UpToNul(const QByteArray& bytes);
+// The lines after "List of devices attached" that hold a serial and a state.
+QList<AdbDevice> parseAdbDevices(const QString& output);
+// The names after "package:" (pm -l).
+QSet<QString> parseAdbPackages(const QString& judged);
+// install and uninstall succeed only on a line that is exactly "Success"; throws the text otherwise.
+void requireSuccessLine(const QString& judged);
+// am fails on a line that begins with "Error:" in any case; throws the text then.
+void requireNoErrorLine(const QString& judged);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QMap>
 #include <QString>
 
 class AfcConnection;
@@ -13,6 +14,8 @@ struct AfcFileInfo
 
     // Empty information when the phone cannot tell.
     static AfcFileInfo query(AfcConnection& connection, const QString& path);
+    // The information from the phone's key and value pairs (afc_get_file_info).
+    static AfcFileInfo fromPairs(const QString& path, const QMap<QString, QString>& pairs);
 
     bool isValid() const { return !st_ifmt.isEmpty(); }
     bool isFile() const { return st_ifmt.compare(QLatin1String("S_IFREG"), Qt::CaseInsensitive) == 0; }

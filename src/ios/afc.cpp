@@ -38,18 +38,6 @@ QByteArray pathParameter(const QString& path)
     return path.toUtf8() + '\0';
 }
 
-// The texts of a reply, each ended by a NUL; bytes after the last NUL are no text.
-QStringList nulTerminatedTexts(const QByteArray& payload)
-{
-    QStringList texts;
-    qsizetype start = 0;
-    for (qsizetype end = payload.indexOf('\0'); end >= 0; end = payload.indexOf('\0', start)) {
-        texts.append(QString::fromUtf8(payload.constData() + start, end - start));
-        start = end + 1;
-    }
-    return texts;
-}
-
 // One request whose parameters are all it carries, and its reply.
 QByteArray request(int socket, quint64 operation, const QByteArray& parameters)
 {
@@ -86,18 +74,25 @@ void afc_send_packet(int socket, const AfcPacketHeader& header, const char* payl
         fail(QStringLiteral("send AFC content (%1) error.").arg(header.operation));
 }
 
+AfcPacketHeader afc_decode_header(const char* bytes)
+{
+    // A reply without the magic is not AFC: nothing after it can be trusted.
+    if (std::memcmp(bytes, afcMagic, 8) != 0)
+        fail(QStringLiteral("read AFC header failed."));
+    AfcPacketHeader header;
+    header.entireLength = qFromLittleEndian<quint64>(bytes + 8);
+    header.thisLength = qFromLittleEndian<quint64>(bytes + 16);
+    header.packetNumber = qFromLittleEndian<quint64>(bytes + 24);
+    header.operation = qFromLittleEndian<quint64>(bytes + 32);
+    return header;
+}
+
 QByteArray afc_receive_packet(int socket, AfcPacketHeader* header, int* status)
 {
     char bytes[afcHeaderLength];
-    // A reply without the magic is not AFC: nothing after it can be trusted.
-    if (mobiledevice_receive_data(socket, bytes, afcHeaderLength, timeoutMs) != afcHeaderLength
-        || std::memcmp(bytes, afcMagic, 8) != 0)
+    if (mobiledevice_receive_data(socket, bytes, afcHeaderLength, timeoutMs) != afcHeaderLength)
         fail(QStringLiteral("read AFC header failed."));
-    AfcPacketHeader received;
-    received.entireLength = qFromLittleEndian<quint64>(bytes + 8);
-    received.thisLength = qFromLittleEndian<quint64>(bytes + 16);
-    received.packetNumber = qFromLittleEndian<quint64>(bytes + 24);
-    received.operation = qFromLittleEndian<quint64>(bytes + 32);
+    const AfcPacketHeader received = afc_decode_header(bytes);
     if (header)
         *header = received;
 
@@ -111,8 +106,12 @@ QByteArray afc_receive_packet(int socket, AfcPacketHeader* header, int* status)
         if (mobiledevice_receive_data(socket, payload.data(), length, timeoutMs) != length)
             fail(QStringLiteral("read AFC file block data failed."));
     }
+    return afc_decode_reply(received.operation, payload, status);
+}
 
-    switch (received.operation) {
+QByteArray afc_decode_reply(quint64 operation, const QByteArray& payload, int* status)
+{
+    switch (operation) {
     case afcOperationData:
     case afcOperationFileOpened:
     case afcOperationFileOpenedAlso:
@@ -127,7 +126,7 @@ QByteArray afc_receive_packet(int socket, AfcPacketHeader* header, int* status)
     }
     default:
         fail(QStringLiteral("read AFC failed, Unknown operation code received %1, param1=%2.")
-                 .arg(received.operation)
+                 .arg(operation)
                  .arg(firstNumber(payload)));
     }
 }
@@ -202,16 +201,22 @@ void afc_rename_path(int socket, const QString& oldPath, const QString& newPath)
     request(socket, afcOperationRenamePath, pathParameter(oldPath) + pathParameter(newPath));
 }
 
-QStringList afc_read_directory(int socket, const QString& path)
+QStringList afc_decode_texts(const QByteArray& payload)
 {
-    return nulTerminatedTexts(request(socket, afcOperationReadDirectory, pathParameter(path)));
+    QStringList texts;
+    qsizetype start = 0;
+    for (qsizetype end = payload.indexOf('\0'); end >= 0; end = payload.indexOf('\0', start)) {
+        texts.append(QString::fromUtf8(payload.constData() + start, end - start));
+        start = end + 1;
+    }
+    return texts;
 }
 
-QMap<QString, QString> afc_get_file_info(int socket, const QString& path)
+QMap<QString, QString> afc_decode_file_info(const QByteArray& payload)
 {
     QMap<QString, QString> info;
     QString pendingKey;
-    for (const QString& text : nulTerminatedTexts(request(socket, afcOperationGetFileInfo, pathParameter(path)))) {
+    for (const QString& text : afc_decode_texts(payload)) {
         if (pendingKey.isEmpty()) {
             pendingKey = text;
         } else {
@@ -220,6 +225,16 @@ QMap<QString, QString> afc_get_file_info(int socket, const QString& path)
         }
     }
     return info;
+}
+
+QStringList afc_read_directory(int socket, const QString& path)
+{
+    return afc_decode_texts(request(socket, afcOperationReadDirectory, pathParameter(path)));
+}
+
+QMap<QString, QString> afc_get_file_info(int socket, const QString& path)
+{
+    return afc_decode_file_info(request(socket, afcOperationGetFileInfo, pathParameter(path)));
 }
 
 void afc_house_arrest_vend_container(int socket, const QString& appId)

@@ -51,6 +51,15 @@ void afc_send_packet(int socket, const AfcPacketHeader& header, const char* payl
 // returned; without, a non-zero status is thrown.
 QByteArray afc_receive_packet(int socket, AfcPacketHeader* header, int* status = nullptr);
 
+// The decoding of a reply, apart from the socket. The header from its afcHeaderLength
+// bytes, thrown without the magic; then the payload as afc_receive_packet returns it for
+// the header's operation; then the NUL-ended texts of a directory listing (bytes after the
+// last NUL are no text) and the key and value pairs of a file's information.
+AfcPacketHeader afc_decode_header(const char* bytes);
+QByteArray afc_decode_reply(quint64 operation, const QByteArray& payload, int* status = nullptr);
+QStringList afc_decode_texts(const QByteArray& payload);
+QMap<QString, QString> afc_decode_file_info(const QByteArray& payload);
+
 // 0 when the reply carried no handle.
 quint64 afc_file_open(int socket, const QString& path, quint64 mode);
 void afc_file_close(int socket, quint64 handle);

@@ -81,16 +81,22 @@ CFType mobiledevice_backup2_send_request(int socket, const QString& request, con
     return mobiledevice_backup2_send_message(socket, request, dictionary);
 }
 
+int mobiledevice_backup2_response_error(const CFType& dictionary, const CFType& message)
+{
+    if (dictionary.value(key("MessageName")).toString() != QLatin1String("Response"))
+        throw std::runtime_error(QStringLiteral("Did not receive a message(\"Message Name\" is \"Response\").\n%1")
+                                     .arg(QString::fromUtf8(message.toData(kCFPropertyListXMLFormat_v1_0)))
+                                     .toStdString());
+    return dictionary.value(key("ErrorCode")).toInt(0);
+}
+
 CFType mobiledevice_backup2_receive_response(int socket, int* errorCode, const CFType& request, CFType* message)
 {
     CFType received;
     const CFType dictionary = mobiledevice_link_sc_recv_process_message(socket, request, &received);
-    if (dictionary.value(key("MessageName")).toString() != QLatin1String("Response"))
-        throw std::runtime_error(QStringLiteral("Did not receive a message(\"Message Name\" is \"Response\").\n%1")
-                                     .arg(QString::fromUtf8(received.toData(kCFPropertyListXMLFormat_v1_0)))
-                                     .toStdString());
+    const int code = mobiledevice_backup2_response_error(dictionary, received);
     if (errorCode)
-        *errorCode = dictionary.value(key("ErrorCode")).toInt(0);
+        *errorCode = code;
     if (message)
         *message = received;
     return dictionary;

@@ -24,6 +24,9 @@ CFType mobiledevice_backup2_send_request(int socket, const QString& request, con
 // of its dictionary.
 CFType mobiledevice_backup2_receive_response(int socket, int* errorCode, const CFType& request,
                                              CFType* message = nullptr);
+// The "ErrorCode" of a received message's dictionary (0 when absent), thrown unless it is a
+// "Response"; the judgement of mobiledevice_backup2_receive_response apart from the socket.
+int mobiledevice_backup2_response_error(const CFType& dictionary, const CFType& message);
 void mobiledevice_backup2_receive_message(int socket, CFType& message, QString& name);
 // value may be a null wrapper.
 CFType mobiledevice_backup2_send_status_response(int socket, int statusCode, const QString& statusText,

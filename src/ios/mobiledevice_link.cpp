@@ -54,31 +54,41 @@ CFType mobiledevice_link_send_process_message(int socket, const CFType& dictiona
     return CFType::deepCopy(message);
 }
 
+QString mobiledevice_link_dl_message_name(const CFType& message)
+{
+    const QString name = nameOf(message);
+    if (!name.startsWith(QLatin1String("DL"), Qt::CaseInsensitive)) {
+        qCDebug(lcIos, "mobiledevice_link_sc_recv_dlmessaeg recv invalid msg:\n%s", qUtf8Printable(xmlOf(message)));
+        throw std::runtime_error("Did not receive a DL* message as expected.");
+    }
+    return name;
+}
+
+CFType mobiledevice_link_process_message_dictionary(const CFType& message)
+{
+    if (mobiledevice_link_dl_message_name(message) != QLatin1String("DLMessageProcessMessage")) {
+        qCDebug(lcIos, "mobiledevice_link_sc_recv_process_message recv invalid msg:\n%s",
+                qUtf8Printable(xmlOf(message)));
+        throw std::runtime_error("Did not receive DLMessageProcessMessage as expected.");
+    }
+    return CFType::deepCopy(message.at(1));
+}
+
 void mobiledevice_link_sc_recv_dlmessaeg(int socket, CFType& message, QString& name, const CFType& request)
 {
     const CFType received = mobiledevice_recmsg(socket, request, timeoutMs);
-    const QString receivedName = nameOf(received);
-    if (!receivedName.startsWith(QLatin1String("DL"), Qt::CaseInsensitive)) {
-        qCDebug(lcIos, "mobiledevice_link_sc_recv_dlmessaeg recv invalid msg:\n%s", qUtf8Printable(xmlOf(received)));
-        throw std::runtime_error("Did not receive a DL* message as expected.");
-    }
+    const QString receivedName = mobiledevice_link_dl_message_name(received);
     message = received;
     name = receivedName;
 }
 
 CFType mobiledevice_link_sc_recv_process_message(int socket, const CFType& request, CFType* message)
 {
-    CFType received;
-    QString name;
-    mobiledevice_link_sc_recv_dlmessaeg(socket, received, name, request);
-    if (name != QLatin1String("DLMessageProcessMessage")) {
-        qCDebug(lcIos, "mobiledevice_link_sc_recv_process_message recv invalid msg:\n%s",
-                qUtf8Printable(xmlOf(received)));
-        throw std::runtime_error("Did not receive DLMessageProcessMessage as expected.");
-    }
+    const CFType received = mobiledevice_recmsg(socket, request, timeoutMs);
+    CFType dictionary = mobiledevice_link_process_message_dictionary(received);
     if (message)
         *message = received;
-    return CFType::deepCopy(received.at(1));
+    return dictionary;
 }
 
 void mobiledevice_link_send_disconnect(int socket, const QString& text)

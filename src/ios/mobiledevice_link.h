@@ -24,3 +24,9 @@ void mobiledevice_link_sc_recv_dlmessaeg(int socket, CFType& message, QString& n
 CFType mobiledevice_link_sc_recv_process_message(int socket, const CFType& request, CFType* message = nullptr);
 // Sends ["DLMessageDisconnect", text] in binary; receives nothing, closes nothing.
 void mobiledevice_link_send_disconnect(int socket, const QString& text);
+
+// The judgement of a received message, apart from the socket: its name when it begins
+// with "DL" in any case, and the independent copy of its dictionary when it is a
+// "DLMessageProcessMessage"; anything else is thrown.
+QString mobiledevice_link_dl_message_name(const CFType& message);
+CFType mobiledevice_link_process_message_dictionary(const CFType& message);

@@ -5,7 +5,9 @@
 #include "ios/mobiledevice_library.h"
 
 #include "corefoundation/testing.h"
+#include "model/PlistLimits.h"
 #include "support/Cli.h"
+#include "support/CraftedPlists.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -241,6 +243,59 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QVERIFY(!CFType::fromData(bytes).ref());
+    }
+
+    // libplist would follow these by recursion, or expand every shared array, inside the
+    // program's process.
+    void nestingAndSharingAreBoundedBeforeParsing_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("parsed");
+        QTest::newRow("binary as deep as allowed") << nestedBinary(maxPlistNesting) << true;
+        QTest::newRow("binary one level deeper") << nestedBinary(maxPlistNesting + 1) << false;
+        QTest::newRow("binary of 100,000 levels") << nestedBinary(100000) << false;
+        QTest::newRow("binary sharing one array twice") << nestedBinary(3, 2) << true;
+        QTest::newRow("binary doubling its tree 60 times") << nestedBinary(60, 2) << false;
+        QTest::newRow("binary referring to itself") << nestedBinary(3, 1, true) << false;
+        QTest::newRow("XML as deep as allowed") << nestedXml(maxPlistNesting) << true;
+        QTest::newRow("XML one level deeper") << nestedXml(maxPlistNesting + 1) << false;
+        QTest::newRow("XML of 100,000 levels") << nestedXml(100000) << false;
+    }
+    void nestingAndSharingAreBoundedBeforeParsing()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, parsed);
+        QCOMPARE(bool(CFType::fromData(bytes).ref()), parsed);
+    }
+
+    // libplist aborts when it copies out a key or string holding a NUL character. A string
+    // is read with its length instead (libplist keeps at least the text before the NUL); a
+    // key holding one refuses the list.
+    void nulCharacters_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("parsed");
+        const QByteArray nul(1, '\0');
+        // ["a\0b"]: an array, the string object given, their offsets, then the trailer.
+        const auto binaryArray = [&nul](const QByteArray& string) {
+            const char table = char(10 + string.size());
+            return "bplist00\xA1\x01" + string + "\x08\x0A" + QByteArray(6, '\0') + "\x01\x01" + QByteArray(7, '\0')
+                   + "\x02" + QByteArray(15, '\0') + table;
+        };
+        QTest::newRow("binary ASCII string") << binaryArray("\x53\x61" + nul + "b") << true;
+        QTest::newRow("binary UTF-16 string") << binaryArray(QByteArray("\x63\x00\x61\x00\x00\x00\x62", 7)) << true;
+        QTest::newRow("XML string") << "<plist version=\"1.0\"><array><string>a" + nul + "b</string></array></plist>"
+                                    << true;
+        QTest::newRow("binary UTF-16 key") << binaryDictionary(QByteArray("\x62\x00\x61\x00\x00", 5)) << false;
+    }
+    void nulCharacters()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, parsed);
+        const CFType list = CFType::fromData(bytes);
+        QCOMPARE(bool(list.ref()), parsed);
+        if (parsed)
+            QVERIFY(list.at(0).toString().startsWith(QLatin1Char('a')));
     }
 
     void valuesWithoutAPropertyListFormGiveNoData()

@@ -8,6 +8,7 @@
 
 #include "mobiledevice/simdevice.h"
 #include "SimPhoneFixture.h"
+#include "support/CraftedPlists.h"
 
 #include <QJsonArray>
 #include <QLocalServer>
@@ -174,6 +175,44 @@ private slots:
         });
         QCOMPARE(error, expectedError);
         QCOMPARE(callsLog(folder), expectedCalls);
+        QCOMPARE(socket, 0);
+    }
+
+    // Lists that libplist would recurse into until the stack ends, or abort on.
+    void valuesLibplistCannotReadAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("values");
+        QTest::newRow("binary nested 100,000 deep") << nestedBinary(100000);
+        QTest::newRow("XML nested 100,000 deep") << nestedXml(100000);
+        QTest::newRow("binary key holding a NUL") << binaryDictionary(QByteArray("\x62\x00\x61\x00\x00", 5));
+    }
+    void valuesLibplistCannotReadAreRefused()
+    {
+        QFETCH(QByteArray, values);
+        void* handle = plugIn();
+        QVERIFY(handle);
+        QFile file(lastPhoneFolder() + "/values.plist");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(values), values.size());
+        file.close();
+        QCOMPARE(errorOf([&] { mobiledevice_copy_values(handle, {"DeviceName"}, {}); }),
+                 sessionAdvice + QStringLiteral("AMDeviceConnect(%1)").arg(simDeviceNotConnected));
+    }
+
+    void serviceKnobHoldingNulIsUnreachable()
+    {
+        void* handle = plugIn();
+        QVERIFY(handle);
+        QCOMPARE(python("import plistlib,sys;v=plistlib.load(open(sys.argv[1],'rb'));"
+                        "v['Sim']['Services']={'com.apple.afc':'relay:/nowhere\\0x'};"
+                        "plistlib.dump(v,open(sys.argv[1],'wb'),fmt=plistlib.FMT_BINARY)",
+                        {lastPhoneFolder() + "/values.plist"})
+                     .exitCode,
+                 0);
+        int socket = 0;
+        QVERIFY(errorOf([&] {
+                    mobiledevice_start_service(handle, "com.apple.afc", &socket);
+                }).endsWith(QStringLiteral("AMDeviceStartService(com.apple.afc)=%1").arg(simDeviceServiceUnreachable)));
         QCOMPARE(socket, 0);
     }
 
