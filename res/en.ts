@@ -316,6 +316,10 @@
         <translation>MainWindow</translation>
     </message>
     <message>
+        <source>Running Veltrominex Device Manager...</source>
+        <translation>Running Veltrominex Device Manager...</translation>
+    </message>
+    <message>
         <source>...</source>
         <translation>...</translation>
     </message>

@@ -5,8 +5,6 @@
 #include "android/DeviceManager.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -16,12 +14,6 @@ namespace {
 
 std::atomic<int> pollIntervalMs{3000};
 constexpr int stopCheckMs = 100;
-constexpr int deviceManagerLimitMs = 5000;
-
-bool saysServerStarted(const QString& text)
-{
-    return text.contains(QLatin1String("daemon started successfully"), Qt::CaseInsensitive);
-}
 
 } // namespace
 
@@ -101,33 +93,13 @@ bool AndroidMonitor::startServer()
 // (msgtool prints its JSON there).
 void AndroidMonitor::runDeviceManager()
 {
-    const QString path = deviceManagerPath();
-    if (!QFileInfo(path).isExecutable())
-        return;
-    QProcess manager;
-    manager.start(path, {});
-    if (!manager.waitForStarted(deviceManagerLimitMs)) {
-        qCWarning(lcAndroid, "device manager: %s", qUtf8Printable(manager.errorString()));
-        return;
-    }
-    manager.closeWriteChannel();
-    QElapsedTimer clock;
-    clock.start();
-    while (!manager.waitForFinished(stopCheckMs) && manager.state() != QProcess::NotRunning) {
-        if (stopFlag || clock.elapsed() >= deviceManagerLimitMs) {
-            // Only the script ends: an adb it started carries on by itself.
-            qCWarning(lcAndroid, "device manager: stopped after %lld ms", clock.elapsed());
-            manager.kill();
-            manager.waitForFinished(deviceManagerLimitMs);
-            break;
-        }
-    }
-    const QString said =
-        QString::fromUtf8(manager.readAllStandardError()) + QString::fromUtf8(manager.readAllStandardOutput());
-    for (const QString& line : said.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+    const DeviceManagerRun run = ::runDeviceManager([this] { return stopFlag.load(); });
+    if (!run.error.isEmpty())
+        qCWarning(lcAndroid, "device manager: %s", qUtf8Printable(run.error));
+    for (const QString& line : run.said.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         qCInfo(lcAndroid, "device manager: %s", qUtf8Printable(line));
     // It starts a server only when none answered; that one was started for us.
-    if (saysServerStarted(said))
+    if (run.startedServer())
         startedServer = true;
 }
 

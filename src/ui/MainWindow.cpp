@@ -3,6 +3,7 @@
 #include "ui_MainWindow.h"
 
 #include "android/AndroidMonitor.h"
+#include "android/DeviceManager.h"
 #include "frame/DataFolder.h"
 #include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
@@ -18,6 +19,7 @@
 #include "ui/RemoveLocalDbFolder.h"
 
 #include <QDebug>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -82,6 +84,8 @@ MainWindow::MainWindow(QWidget* parent)
     subscribeIosArrival();
     startAndroidMonitor();
     QTimer::singleShot(androidTipsDelayMs, this, &MainWindow::androidUsbTips);
+    // A box's links open through the desktop services, which hand this one to us.
+    QDesktopServices::setUrlHandler(QString::fromLatin1(deviceManagerLinkScheme), this, "runDeviceManagerFromLink");
     openLocalDatabases();
     startDailyUpdateCheck();
 
@@ -103,6 +107,7 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    QDesktopServices::unsetUrlHandler(QString::fromLatin1(deviceManagerLinkScheme));
     delete ui;
     treeModel->deleteLater();
     smsModel->deleteLater();

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QSharedPointer>
+#include <QUrl>
 
 #include <functional>
 
@@ -158,6 +159,9 @@ public slots:
     void onGetAdvLinkRead();
     void miCheckUpdate();
     void androidUsbTips();
+    // The device manager link of the connection tips and of the Android connection
+    // failure: runs it and shows what it said.
+    void runDeviceManagerFromLink(const QUrl& link);
     void miViewCache();
     void miOpenDbFolder();
     void miHelp();

@@ -2,9 +2,12 @@
 
 #include "android/AndroidMonitor.h"
 #include "android/DeviceManager.h"
+#include "android/DeviceManagerThread.h"
 #include "frame/DataFolder.h"
 #include "frame/MakerServer.h"
 #include "frame/MessageBox.h"
+#include "frame/ProgressForm.h"
+#include "frame/RunWorker.h"
 #include "frame/ShellOpen.h"
 
 #include <QApplication>
@@ -28,6 +31,13 @@ QString androidTipsText()
 }
 
 } // namespace
+
+void MainWindow::runDeviceManagerFromLink(const QUrl&)
+{
+    ProgressForm form(tr("Running Veltrominex Device Manager..."), this);
+    DeviceManagerThread thread(&form, nullptr);
+    runWorker(thread, form);
+}
 
 void MainWindow::miHelp()
 {

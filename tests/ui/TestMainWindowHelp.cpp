@@ -11,6 +11,7 @@
 #include "ui/ItemModelMain.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QTemporaryDir>
 #include <QTest>
@@ -93,6 +94,8 @@ private slots:
     void clearingSaysWhatStays();
     void connectionTips_data();
     void connectionTips();
+    void deviceManagerLink_data();
+    void deviceManagerLink();
 
 private:
     std::unique_ptr<MainWindowFixture> fixture;
@@ -234,8 +237,7 @@ void TestMainWindowHelp::connectionTips()
     }
     QCOMPARE(boxesBefore, 0);
     const QString base = QString::fromUtf8(qgetenv("VELTROMINEX_SERVER"));
-    const QString deviceManager =
-        QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/VeltrominexDeviceManager")).toString();
+    const QString deviceManager = QStringLiteral("veltrominex-device-manager:run");
     QCOMPARE(answerer.icons, QList<QMessageBox::Icon>{QMessageBox::Information});
     QCOMPARE(answerer.texts,
              QStringList{QStringLiteral("<b>Android device not found.</b><br/><br/>"
@@ -247,6 +249,38 @@ void TestMainWindowHelp::connectionTips()
                                         "* Click <a href=\"%2\">HERE</a> to run Veltrominex Device Manager to try "
                                         "again.<br/><br/>")
                              .arg(base, deviceManager)});
+}
+
+// The link runs the device manager beside the program, as the Android monitor does, and
+// shows what it said.
+void TestMainWindowHelp::deviceManagerLink_data()
+{
+    QTest::addColumn<bool>("adbOnPath");
+    QTest::addColumn<QMessageBox::Icon>("icon");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("adb answers") << true << QMessageBox::Information
+                                 << "If your phone still shows &quot;no permissions&quot;";
+    QTest::newRow("no adb") << false << QMessageBox::Critical << "adb was not found";
+}
+
+void TestMainWindowHelp::deviceManagerLink()
+{
+    QFETCH(bool, adbOnPath);
+    QFETCH(QMessageBox::Icon, icon);
+    QFETCH(QString, said);
+    QVERIFY(QFileInfo(QCoreApplication::applicationDirPath() + "/VeltrominexDeviceManager").isExecutable());
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    const QByteArray path = qgetenv("PATH");
+    QTemporaryDir noAdb;
+    if (!adbOnPath)
+        qputenv("PATH", QFile::encodeName(noAdb.path())); // the script's shell needs nothing more to say so
+    const int boxesBefore = int(answerer.texts.size());
+    QVERIFY(QDesktopServices::openUrl(QUrl(QStringLiteral("veltrominex-device-manager:run"))));
+    qputenv("PATH", path);
+    QCOMPARE(answerer.texts.size(), boxesBefore + 1);
+    QCOMPARE(answerer.icons.last(), icon);
+    QVERIFY2(answerer.texts.last().contains(said), qPrintable(answerer.texts.last()));
 }
 
 QTEST_MAIN(TestMainWindowHelp)
