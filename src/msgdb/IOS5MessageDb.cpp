@@ -4,6 +4,7 @@
 #include "model/MsgIdentity.h"
 #include "model/MsgSetPtr.h"
 #include "model/PlistValue.h"
+#include "msgdb/CachedMessageDb.h"
 #include "msgdb/MsgDbLog.h"
 #include "msgdb/ReadOnlyDatabaseSource.h"
 
@@ -83,7 +84,7 @@ IOS5MessageDb::IOS5MessageDb(const QDir& folder, const QString& mcc)
     , contacts(folder, mcc)
     , recycle(folder.absoluteFilePath(QStringLiteral("recycle.db")))
     , country(mcc)
-    , dbPath(fileRelayDir.absoluteFilePath(QStringLiteral("var/mobile/Library/SMS/sms.db")))
+    , dbPath(fileRelayDir.absoluteFilePath(cachedSmsDbBelowFileRelay))
 {
 }
 

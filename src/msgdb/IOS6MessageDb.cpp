@@ -1,5 +1,6 @@
 #include "msgdb/IOS6MessageDb.h"
 
+#include "msgdb/CachedMessageDb.h"
 #include "msgdb/MsgDbLog.h"
 #include "msgdb/ReadOnlyDatabaseSource.h"
 #include "msgdb/TriggerFunctions.h"
@@ -59,7 +60,7 @@ IOS6MessageDb::IOS6MessageDb(const QDir& folder, const QString& mcc, bool upgrad
       contacts(folder, mcc),
       recycle(folder.absoluteFilePath(QStringLiteral("recycle.db"))),
       country(mcc),
-      dbPath(fileRelayDir.absoluteFilePath(QStringLiteral("var/mobile/Library/SMS/sms.db"))),
+      dbPath(fileRelayDir.absoluteFilePath(cachedSmsDbBelowFileRelay)),
       upgradeSchema(upgradeSchema)
 {
 }

@@ -7,11 +7,9 @@
 #include "ios/IOSMobileBackupThread.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/ITunesCacheSMSThread.h"
-#include "msgdb/IOS5MessageDb.h"
-#include "msgdb/IOS6MessageDb.h"
+#include "msgdb/CachedMessageDb.h"
 
 #include <optional>
-#include <stdexcept>
 
 IPhoneMessageDbLoad::IPhoneMessageDbLoad(const IOSDevice& device)
     : device(device)
@@ -64,14 +62,5 @@ WorkerOutcome IPhoneMessageDbLoad::fetchThroughBackup(IPhoneActionFrontEnd& fron
 
 QSharedPointer<AbsIOSMessageDb> IPhoneMessageDbLoad::open() const
 {
-    const QDir folder = device.cacheDir();
-    switch (AbsIOSMessageDb::detectIosVersion(
-        folder.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db")))) {
-    case 6:
-        return QSharedPointer<IOS6MessageDb>::create(folder, device.countryCode, false);
-    case 5:
-        return QSharedPointer<IOS5MessageDb>::create(folder, device.countryCode);
-    default:
-        throw std::runtime_error("invalid IOS db.");
-    }
+    return openCachedMessageDb(device.cacheDir(), device.countryCode);
 }

@@ -6,13 +6,12 @@
 #include "frame/RunWorker.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/ITunesCacheSMSThread.h"
-#include "msgdb/IOS5MessageDb.h"
-#include "msgdb/IOS6MessageDb.h"
+#include "msgdb/AbsIOSMessageDb.h"
+#include "msgdb/CachedMessageDb.h"
 
 #include <QtDebug>
 
 #include <exception>
-#include <stdexcept>
 
 namespace {
 
@@ -20,19 +19,6 @@ void reportFailure(const std::exception& e)
 {
     qWarning("%s", e.what());
     showError(errorMarkup(e));
-}
-
-QSharedPointer<AbsIOSMessageDb> openCachedDb(const QDir& cacheFolder)
-{
-    const QString path = cacheFolder.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
-    switch (AbsIOSMessageDb::detectIosVersion(path)) {
-    case 6:
-        return QSharedPointer<AbsIOSMessageDb>(new IOS6MessageDb(cacheFolder, QString(), false));
-    case 5:
-        return QSharedPointer<AbsIOSMessageDb>(new IOS5MessageDb(cacheFolder, QString()));
-    default:
-        throw std::runtime_error("invalid IOS db.");
-    }
 }
 
 } // namespace
@@ -51,7 +37,7 @@ std::optional<ImportedBackupMessages> readItunesBackupMessages(BackupManifest& m
         return std::nullopt;
     try {
         ImportedBackupMessages imported;
-        imported.db = openCachedDb(cacheThread.cacheDir());
+        imported.db = openCachedMessageDb(cacheThread.cacheDir(), QString());
         imported.db->messages(imported.set, 0);
         return imported;
     } catch (const std::exception& e) {

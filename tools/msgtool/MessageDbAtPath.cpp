@@ -1,5 +1,6 @@
 #include "MessageDbAtPath.h"
 
+#include "msgdb/CachedMessageDb.h"
 #include "msgdb/IOS5MessageDb.h"
 #include "msgdb/IOS6MessageDb.h"
 
@@ -8,12 +9,6 @@
 #include <QStandardPaths>
 
 #include <stdexcept>
-
-namespace {
-
-const QString smsDbBelowFolder = QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db");
-
-} // namespace
 
 QDir workFolderFor(const QString& path)
 {
@@ -31,7 +26,7 @@ QDir workFolderFor(const QString& path)
 QSharedPointer<AbsIOSMessageDb> messageDbAtPath(const QString& path)
 {
     const QFileInfo info(path);
-    const QString file = info.isDir() ? QDir(info.absoluteFilePath()).absoluteFilePath(smsDbBelowFolder)
+    const QString file = info.isDir() ? QDir(info.absoluteFilePath()).absoluteFilePath(cachedSmsDbPath)
                                       : info.absoluteFilePath();
     if (!QFileInfo(file).isFile())
         throw std::runtime_error(QStringLiteral("no message database at %1").arg(path).toStdString());

@@ -1,5 +1,6 @@
 #include "MessageRowCount.h"
 
+#include "msgdb/CachedMessageDb.h"
 #include "sqlite/Sqlite3DB.h"
 
 #include <QDir>
@@ -7,7 +8,7 @@
 
 qint64 messageRowCount(const QString& databaseFolder)
 {
-    const QString file = QDir(databaseFolder).absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
+    const QString file = QDir(databaseFolder).absoluteFilePath(cachedSmsDbPath);
     if (!QFileInfo(file).isFile())
         return 0;
     Sqlite3DB db;
