@@ -2,6 +2,9 @@
 
 #include "msgdb/IOS5MessageDb.h"
 #include "msgdb/IOS6MessageDb.h"
+#include "sqlite/Sqlite3DB.h"
+
+#include <QFileInfo>
 
 #include <stdexcept>
 
@@ -15,4 +18,15 @@ QSharedPointer<AbsIOSMessageDb> openCachedMessageDb(const QDir& cacheFolder, con
     default:
         throw std::runtime_error("invalid IOS db.");
     }
+}
+
+qint64 cachedMessageCount(const QDir& cacheFolder)
+{
+    const QString file = cacheFolder.absoluteFilePath(cachedSmsDbPath);
+    if (!QFileInfo(file).isFile())
+        return 0;
+    Sqlite3DB db;
+    db.openThrow(file, Sqlite3DB::ReadOnly);
+    Sqlite3Cursor cursor = db.queryThrow(QStringLiteral("select count(*) from message"));
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
 }

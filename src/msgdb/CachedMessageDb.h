@@ -14,3 +14,6 @@ inline const QString cachedSmsDbPath = QStringLiteral("file-relay/") + cachedSms
 // The message database below a cache folder, read by the reader its schema calls for.
 // Throws "invalid IOS db." for a file of neither schema.
 QSharedPointer<AbsIOSMessageDb> openCachedMessageDb(const QDir& cacheFolder, const QString& countryCode);
+
+// The message rows of that database; 0 when the folder holds none.
+qint64 cachedMessageCount(const QDir& cacheFolder);

@@ -1,12 +1,10 @@
 #include "ui/IPhoneMessageDbLoad.h"
 
+#include "ui/BackupSteps.h"
 #include "ui/IPhoneActionFrontEnd.h"
 
-#include "frame/ErrorMarkup.h"
 #include "ios/IOSLoadFileRelayThread.h"
-#include "ios/IOSMobileBackupThread.h"
 #include "itunes/BackupManifest.h"
-#include "itunes/ITunesCacheSMSThread.h"
 #include "msgdb/CachedMessageDb.h"
 
 #include <optional>
@@ -38,26 +36,15 @@ WorkerOutcome IPhoneMessageDbLoad::fetchThroughBackup(IPhoneActionFrontEnd& fron
         frontEnd.refuse(refusal->text, refusal->picture);
         return WorkerOutcome{WorkerOutcome::Failed, refusal->text};
     }
-    const std::unique_ptr<ActionStep> backupStep = frontEnd.newStep();
-    IOSMobileBackupThread backup(&device, &backupStep->report());
-    WorkerOutcome outcome = backupStep->run(backup);
-    if (outcome.result != WorkerOutcome::Succeeded)
-        return outcome;
-
-    const std::unique_ptr<ActionStep> cacheStep = frontEnd.newStep();
-    BackupManifest manifest(backup.backupDir().absoluteFilePath(device.uniqueDeviceId));
-    try {
-        manifest.loadPlist();
-        if (manifest.isEncrypted && !frontEnd.unlock(manifest))
-            return WorkerOutcome{WorkerOutcome::Cancelled, QString()};
-        manifest.loadMbdb();
-    } catch (const std::exception& e) {
-        const QString text = errorMarkup(e);
-        frontEnd.fail(text);
-        return WorkerOutcome{WorkerOutcome::Failed, text};
-    }
-    ITunesCacheSMSThread cache(&manifest, device.cacheDir(), &cacheStep->report());
-    return cacheStep->run(cache);
+    BackupSteps steps(frontEnd);
+    QDir backupRoot;
+    WorkerOutcome outcome = steps.backUp(device, backupRoot);
+    BackupManifest manifest(backupRoot.absoluteFilePath(device.uniqueDeviceId));
+    if (outcome.result == WorkerOutcome::Succeeded)
+        outcome = steps.openForWriting(manifest, std::nullopt);
+    if (outcome.result == WorkerOutcome::Succeeded)
+        outcome = steps.cache(manifest, device.cacheDir());
+    return outcome;
 }
 
 QSharedPointer<AbsIOSMessageDb> IPhoneMessageDbLoad::open() const

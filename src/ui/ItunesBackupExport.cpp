@@ -1,50 +1,35 @@
 #include "ui/ItunesBackupExport.h"
 
-#include "frame/ErrorMarkup.h"
-#include "frame/MessageBox.h"
-#include "frame/ProgressForm.h"
-#include "frame/RunWorker.h"
+#include "ui/BackupSteps.h"
+#include "ui/IPhoneActionFrontEnd.h"
+
 #include "itunes/BackupManifest.h"
-#include "itunes/BackupRecovery.h"
-#include "itunes/IOS6RestoreMessagesThread.h"
-#include "itunes/ITunesCacheSMSThread.h"
-#include "msgdb/IOS6MessageDb.h"
 
 #include <QCoreApplication>
 
-#include <exception>
-#include <memory>
+namespace {
 
-std::optional<int> exportToItunesBackup(BackupManifest& manifest, QList<_MsgMessage*> messages, QWidget* dialogParent)
+QString mainWindowText(const char* key)
 {
-    if (manifest.isEncrypted) {
-        showWarning(QCoreApplication::translate("MainWindow", "IDS_CANT_EXPORT_ITUNES_BACKUP_IS_ENCRYPT"));
-        return std::nullopt;
-    }
-    // One writer of the backup and its cache from reading its manifest to the end of the merge.
-    std::shared_ptr<BackupLock> lock;
-    try {
-        lock = lockBackupForWriting(manifest.folder);
-        manifest.loadMbdb();
-    } catch (const std::exception& e) {
-        showError(errorMarkup(e));
-        return std::nullopt;
-    }
+    return QCoreApplication::translate("MainWindow", key);
+}
 
-    ProgressForm cacheForm(QString(), dialogParent);
-    ITunesCacheSMSThread cacheThread(&manifest, &cacheForm, nullptr);
-    cacheThread.setBackupLock(lock);
-    if (runWorker(cacheThread, cacheForm).result != WorkerOutcome::Succeeded)
-        return std::nullopt;
+} // namespace
 
-    IOS6MessageDb cachedDb(cacheThread.cacheDir(), QString(), false);
-    ProgressForm mergeForm(QString(), dialogParent);
-    IOS6RestoreMessagesThread mergeThread(QString(), &messages, &cachedDb, manifest.folder, &mergeForm, nullptr);
-    mergeThread.setBackupLock(lock);
-    if (runWorker(mergeThread, mergeForm).result != WorkerOutcome::Succeeded)
-        return std::nullopt;
-    const int added = mergeThread.mergedCount();
-    showInfo(added > 0 ? QCoreApplication::translate("MainWindow", "IDS_SUC_RESTORE_%1_MESSAGES_TO_IOS").arg(added)
-                       : QCoreApplication::translate("MainWindow", "IDS_ALL_MESSAGES_ALREADY_IN_ITUNES_BACKUP"));
-    return added;
+WorkerOutcome exportToItunesBackup(BackupManifest& manifest, QList<_MsgMessage*> messages,
+                                   IPhoneActionFrontEnd& frontEnd, BackupMergeCounts& counts)
+{
+    BackupSteps steps(frontEnd);
+    const IOSDevice::SettingsRefusal encrypted{mainWindowText("IDS_CANT_EXPORT_ITUNES_BACKUP_IS_ENCRYPT"), QString()};
+    WorkerOutcome outcome = steps.openForWriting(manifest, encrypted);
+    if (outcome.result == WorkerOutcome::Succeeded)
+        outcome = steps.cache(manifest);
+    if (outcome.result == WorkerOutcome::Succeeded)
+        outcome = steps.merge(QString(), messages, manifest);
+    counts = steps.counts();
+    if (outcome.result != WorkerOutcome::Succeeded)
+        return outcome;
+    frontEnd.inform(counts.merged > 0 ? mainWindowText("IDS_SUC_RESTORE_%1_MESSAGES_TO_IOS").arg(counts.merged)
+                                      : mainWindowText("IDS_ALL_MESSAGES_ALREADY_IN_ITUNES_BACKUP"));
+    return outcome;
 }

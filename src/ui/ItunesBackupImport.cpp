@@ -1,11 +1,10 @@
 #include "ui/ItunesBackupImport.h"
 
+#include "ui/BackupSteps.h"
+#include "ui/IPhoneActionFrontEnd.h"
+
 #include "frame/ErrorMarkup.h"
-#include "frame/MessageBox.h"
-#include "frame/ProgressForm.h"
-#include "frame/RunWorker.h"
 #include "itunes/BackupManifest.h"
-#include "itunes/ITunesCacheSMSThread.h"
 #include "msgdb/AbsIOSMessageDb.h"
 #include "msgdb/CachedMessageDb.h"
 
@@ -13,35 +12,25 @@
 
 #include <exception>
 
-namespace {
-
-void reportFailure(const std::exception& e)
-{
-    qWarning("%s", e.what());
-    showError(errorMarkup(e));
-}
-
-} // namespace
-
-std::optional<ImportedBackupMessages> readItunesBackupMessages(BackupManifest& manifest, QWidget* dialogParent)
+std::optional<ImportedBackupMessages> readItunesBackupMessages(BackupManifest& manifest, IPhoneActionFrontEnd& frontEnd)
 {
     try {
         manifest.loadMbdb();
     } catch (const std::exception& e) {
-        showError(errorMarkup(e));
+        frontEnd.fail(errorMarkup(e));
         return std::nullopt;
     }
-    ProgressForm form(QString(), dialogParent);
-    ITunesCacheSMSThread cacheThread(&manifest, &form, nullptr);
-    if (runWorker(cacheThread, form).result != WorkerOutcome::Succeeded)
+    BackupSteps steps(frontEnd);
+    if (steps.cache(manifest).result != WorkerOutcome::Succeeded)
         return std::nullopt;
     try {
         ImportedBackupMessages imported;
-        imported.db = openCachedMessageDb(cacheThread.cacheDir(), QString());
+        imported.db = openCachedMessageDb(steps.cachedFolder(), QString());
         imported.db->messages(imported.set, 0);
         return imported;
     } catch (const std::exception& e) {
-        reportFailure(e);
+        qWarning("%s", e.what());
+        frontEnd.fail(errorMarkup(e));
         return std::nullopt;
     }
 }

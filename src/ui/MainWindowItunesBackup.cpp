@@ -4,6 +4,8 @@
 #include "itunes/BackupManifest.h"
 #include "itunes/LoadItunesBackupDlg.h"
 #include "itunes/PasscodeDlg.h"
+#include "ui/BackupSteps.h"
+#include "ui/DialogFrontEnd.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 #include "ui/ItunesBackupExport.h"
@@ -65,8 +67,11 @@ void MainWindow::exportToITunesBackup(const QList<_MsgMessage*>& messages)
     // The records stay alive even if the source node goes while the action runs.
     const MsgSetPtr sourceRecords = source ? source->msgSet : MsgSetPtr();
     const QSharedPointer<BackupManifest> backup = chooseBackup(this);
-    if (backup)
-        exportToItunesBackup(*backup, messages, this);
+    if (!backup)
+        return;
+    DialogFrontEnd frontEnd(this);
+    BackupMergeCounts counts;
+    exportToItunesBackup(*backup, messages, frontEnd, counts);
 }
 
 void MainWindow::importITunesBackup(QString& targetName)
@@ -77,7 +82,8 @@ void MainWindow::importITunesBackup(QString& targetName)
         return;
     if (backup->isEncrypted && PasscodeDlg(backup.data(), this).exec() != QDialog::Accepted)
         return;
-    const std::optional<ImportedBackupMessages> imported = readItunesBackupMessages(*backup, this);
+    DialogFrontEnd frontEnd(this);
+    const std::optional<ImportedBackupMessages> imported = readItunesBackupMessages(*backup, frontEnd);
     if (!imported)
         return;
     if (targetName.isEmpty())

@@ -33,8 +33,6 @@ public:
     int mergedCount() const { return merged; }
     int skippedCount() const { return skipped; }
 
-    static QString onlyIos6Refusal();
-
 private:
     // Why the phone cannot take the messages, before anything is asked; empty when it can.
     QString targetRefusal() const;

@@ -5,6 +5,8 @@
 
 #include "frame/DataFolder.h"
 #include "itunes/BackupManifest.h"
+#include "ui/BackupSteps.h"
+#include "ui/DialogFrontEnd.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -43,7 +45,10 @@ private slots:
         BackupManifest manifest(backup);
         manifest.loadPlist();
         MessageBoxAnswerer answerer;
-        QCOMPARE(exportToItunesBackup(manifest, bulk, nullptr), std::optional<int>(50));
+        DialogFrontEnd frontEnd(nullptr);
+        BackupMergeCounts counts;
+        QCOMPARE(exportToItunesBackup(manifest, bulk, frontEnd, counts).result, WorkerOutcome::Succeeded);
+        QCOMPARE(counts.merged, 50);
         QCOMPARE(answerer.texts.last(), QString("Successfully recovered 50 SMS to iPhone."));
 
         const QString db = QDir(backup).filePath(smsDbBackupName);
@@ -66,7 +71,8 @@ private slots:
         // Again, with the backup chosen anew: it holds every message already, and the box says so.
         BackupManifest again(backup);
         again.loadPlist();
-        QCOMPARE(exportToItunesBackup(again, bulk, nullptr), std::optional<int>(0));
+        QCOMPARE(exportToItunesBackup(again, bulk, frontEnd, counts).result, WorkerOutcome::Succeeded);
+        QCOMPARE(counts.merged, 0);
         QCOMPARE(answerer.texts.last(), QString("No SMS was added: the iTunes backup already has all of them."));
         QCOMPARE(sqliteCli(db, "select count(*) from message"), QByteArray("55"));
     }
@@ -83,7 +89,9 @@ private slots:
         manifest.loadPlist();
         QVERIFY(manifest.isEncrypted);
         MessageBoxAnswerer answerer;
-        QCOMPARE(exportToItunesBackup(manifest, set.messages(), nullptr), std::nullopt);
+        DialogFrontEnd frontEnd(nullptr);
+        BackupMergeCounts counts;
+        QCOMPARE(exportToItunesBackup(manifest, set.messages(), frontEnd, counts).result, WorkerOutcome::Failed);
         QCOMPARE(answerer.texts, QStringList{"Failed to export SMS to iTunes backup because your current iTunes "
                                              "backup is encrypted."});
         QCOMPARE(folderSnapshot(backup), before);

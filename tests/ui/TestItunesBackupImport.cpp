@@ -5,6 +5,7 @@
 #include "support/MessageBoxAnswerer.h"
 
 #include "itunes/BackupManifest.h"
+#include "ui/DialogFrontEnd.h"
 #include "ui/SaveIntoLocalDb.h"
 
 #include <QTemporaryDir>
@@ -69,7 +70,7 @@ private slots:
             QVERIFY(manifest.unlock(password));
 
         MessageBoxAnswerer answerer;
-        const std::optional<ImportedBackupMessages> imported = readItunesBackupMessages(manifest, nullptr);
+        const std::optional<ImportedBackupMessages> imported = readItunesBackupMessages(manifest, frontEnd);
         QVERIFY(imported);
         QCOMPARE(imported->set.messages().size(), 55);
         QCOMPARE(savedCount(*imported, dir.filePath("local_databases/Phone_Backup")), QByteArray("55 55"));
@@ -84,7 +85,7 @@ private slots:
         manifest.loadPlist();
 
         MessageBoxAnswerer answerer;
-        const std::optional<ImportedBackupMessages> imported = readItunesBackupMessages(manifest, nullptr);
+        const std::optional<ImportedBackupMessages> imported = readItunesBackupMessages(manifest, frontEnd);
         QVERIFY(imported);
         QCOMPARE(imported->db->iosVersion(), 5);
         // The local database takes only messages that belong to a chat.
@@ -106,9 +107,12 @@ private slots:
         manifest.loadPlist();
 
         MessageBoxAnswerer answerer;
-        QVERIFY(!readItunesBackupMessages(manifest, nullptr));
+        QVERIFY(!readItunesBackupMessages(manifest, frontEnd));
         QCOMPARE(answerer.icons.last(), QMessageBox::Critical);
     }
+
+private:
+    DialogFrontEnd frontEnd{nullptr};
 };
 
 QTEST_MAIN(TestItunesBackupImport)

@@ -1,7 +1,7 @@
 #include "Command.h"
 #include "ConnectUsbPhone.h"
-#include "MessageRowCount.h"
 #include "RunWorkerOrThrow.h"
+#include "msgdb/CachedMessageDb.h"
 
 #include "android/AndroidLoadSMSThread.h"
 
@@ -19,7 +19,8 @@ QJsonValue androidLoad(const QStringList& args)
     AndroidLoadSMSThread worker(&device, &report, nullptr);
     runWorkerOrThrow(worker, report);
     const QString cache = device.cacheDir().absolutePath();
-    return QJsonObject{{"cache", cache}, {"messages", messageRowCount(cache)}, {"skipped", worker.skippedCount()}};
+    return QJsonObject{
+        {"cache", cache}, {"messages", cachedMessageCount(QDir(cache))}, {"skipped", worker.skippedCount()}};
 }
 
 } // namespace

@@ -1,18 +1,17 @@
 #include "Command.h"
+#include "HeadlessFrontEnd.h"
 #include "MessageDbAtPath.h"
-#include "MessageRowCount.h"
 #include "PasswordOption.h"
 #include "RunWorkerOrThrow.h"
 
 #include "itunes/BackupManifest.h"
-#include "itunes/BackupRecovery.h"
-#include "itunes/ITunesCacheSMSThread.h"
-#include "itunes/IOS6RestoreMessagesThread.h"
 #include "itunes/MbdbRecord.h"
 #include "itunes/PublishJournal.h"
 #include "model/SafeSort.h"
 #include "model/SortPredicates.h"
-#include "msgdb/IOS6MessageDb.h"
+#include "sqlite/Sqlite3DB.h"
+#include "ui/BackupSteps.h"
+#include "ui/ItunesBackupExport.h"
 
 #include <QJsonObject>
 #include <QUrl>
@@ -57,8 +56,8 @@ void stopAtPublishStepFromEnvironment()
     });
 }
 
-// Caches the backup, then merges every message of SOURCE into it, as a transfer into an
-// iTunes backup does. An encrypted backup is refused, password or not.
+// Merges every message of SOURCE into the backup as the window's export into an iTunes
+// backup does, through the same steps. An encrypted backup is refused, password or not.
 QJsonValue merge(const QStringList& arguments)
 {
     QStringList args = arguments;
@@ -68,13 +67,10 @@ QJsonValue merge(const QStringList& arguments)
     const QDir backupFolder(args[0]);
     stopAtPublishStepFromEnvironment();
 
-    // One writer from reading the manifest to the end of the publish.
-    const std::shared_ptr<BackupLock> lock = lockBackupForWriting(backupFolder);
     BackupManifest manifest(backupFolder.absolutePath());
     manifest.loadPlist();
     if (manifest.isEncrypted)
         throw std::runtime_error("The backup is encrypted; no message can be written into it.");
-    manifest.loadMbdb();
 
     const QSharedPointer<AbsIOSMessageDb> source = messageDbAtPath(args[1]);
     MsgSetPtr set;
@@ -82,23 +78,12 @@ QJsonValue merge(const QStringList& arguments)
     QList<_MsgMessage*> messages = set.messages();
     safeSort(messages, messageLessThan);
 
-    HeadlessReport cacheReport;
-    ITunesCacheSMSThread cacheThread(&manifest, &cacheReport);
-    cacheThread.setBackupLock(lock);
-    runWorkerOrThrow(cacheThread, cacheReport);
-
-    IOS6MessageDb database(cacheThread.cacheDir(), QString(), false);
-    if (AbsIOSMessageDb::detectIosVersion(database.databasePath()) != 6)
-        throw std::runtime_error("Failed to recover. Only iOS 6 or above is supported.");
-    const qint64 before = messageRowCount(cacheThread.cacheDir().absolutePath());
-
-    HeadlessReport report;
-    IOS6RestoreMessagesThread thread(QString(), &messages, &database, backupFolder, &report);
-    thread.setBackupLock(lock);
-    runWorkerOrThrow(thread, report);
-    return QJsonObject{{"merged", thread.mergedCount()},
-                       {"skipped", thread.skippedCount()},
-                       {"written", messageRowsOfBackup(backupFolder) - before}};
+    HeadlessFrontEnd frontEnd;
+    BackupMergeCounts counts;
+    throwUnlessSucceeded(exportToItunesBackup(manifest, messages, frontEnd, counts));
+    return QJsonObject{{"merged", counts.merged},
+                       {"skipped", counts.skipped},
+                       {"written", messageRowsOfBackup(backupFolder) - counts.messagesBefore}};
 }
 
 } // namespace

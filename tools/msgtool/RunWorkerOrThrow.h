@@ -6,11 +6,9 @@
 
 #include <stdexcept>
 
-// Runs a worker with its headless report and turns its error or a cancel into a failure
-// of the subcommand.
-inline void runWorkerOrThrow(QThread& worker, HeadlessReport& report)
+// Turns a worker's error or a cancel into a failure of the subcommand.
+inline void throwUnlessSucceeded(const WorkerOutcome& outcome)
 {
-    const WorkerOutcome outcome = report.run(worker);
     switch (outcome.result) {
     case WorkerOutcome::Succeeded:
         return;
@@ -20,4 +18,10 @@ inline void runWorkerOrThrow(QThread& worker, HeadlessReport& report)
         break;
     }
     throw std::runtime_error("cancelled");
+}
+
+// Runs a worker with its headless report, failing the subcommand unless it succeeded.
+inline void runWorkerOrThrow(QThread& worker, HeadlessReport& report)
+{
+    throwUnlessSucceeded(report.run(worker));
 }

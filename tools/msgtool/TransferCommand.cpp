@@ -2,6 +2,7 @@
 #include "HeadlessFrontEnd.h"
 #include "IosArrivals.h"
 #include "MessageDbAtPath.h"
+#include "RunWorkerOrThrow.h"
 
 #include "model/MsgChat.h"
 #include "model/SafeSort.h"
@@ -85,14 +86,6 @@ QList<_MsgMessage*> chosenMessages(const MsgSetPtr& set, const TransferArguments
     }
     safeSort(chosen, messageLessThan);
     return chosen;
-}
-
-void throwUnlessSucceeded(const WorkerOutcome& outcome)
-{
-    if (outcome.result == WorkerOutcome::Failed)
-        throw std::runtime_error(outcome.error.toStdString());
-    if (outcome.result == WorkerOutcome::Cancelled)
-        throw std::runtime_error("cancelled");
 }
 
 // Reads the phone as its arrival does, then transfers the chosen messages of SOURCE into

@@ -2,7 +2,7 @@
 
 #include "Command.h"
 #include "MessageDbAtPath.h"
-#include "MessageRowCount.h"
+#include "msgdb/CachedMessageDb.h"
 
 QJsonObject writeAllMessages(const QStringList& args,
                              const std::function<void(QList<_MsgMessage*> messages, const QDir& target)>& writeInto)
@@ -14,8 +14,8 @@ QJsonObject writeAllMessages(const QStringList& args,
     source->messages(set, 0);
     const QList<_MsgMessage*> messages = set.messages();
 
-    const qint64 before = messageRowCount(args[1]);
+    const qint64 before = cachedMessageCount(QDir(args[1]));
     writeInto(messages, QDir(args[1]));
-    const qint64 written = messageRowCount(args[1]) - before;
+    const qint64 written = cachedMessageCount(QDir(args[1])) - before;
     return QJsonObject{{"written", written}, {"skipped", qint64(messages.size()) - written}};
 }
