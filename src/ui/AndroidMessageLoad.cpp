@@ -1,16 +1,16 @@
 #include "ui/AndroidMessageLoad.h"
 
+#include "ui/ActionFrontEnd.h"
+
 #include "android/AndroidDevice.h"
 #include "android/AndroidLoadSMSThread.h"
-#include "frame/ProgressForm.h"
-#include "frame/RunWorker.h"
 #include "msgdb/IOS6MessageDb.h"
 
-bool loadAndroidMessages(AndroidDevice& device, QWidget* dialogParent)
+bool loadAndroidMessages(AndroidDevice& device, ActionFrontEnd& frontEnd)
 {
-    ProgressForm form(QString(), dialogParent);
-    AndroidLoadSMSThread worker(&device, &form, dialogParent);
-    return runWorker(worker, form).result == WorkerOutcome::Succeeded;
+    const std::unique_ptr<ActionStep> step = frontEnd.newStep();
+    AndroidLoadSMSThread worker(&device, &step->report(), nullptr);
+    return step->run(worker).result == WorkerOutcome::Succeeded;
 }
 
 QSharedPointer<AbsMessageDb> androidCacheDb(const AndroidDevice& device)

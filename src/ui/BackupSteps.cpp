@@ -1,6 +1,6 @@
 #include "ui/BackupSteps.h"
 
-#include "ui/IPhoneActionFrontEnd.h"
+#include "ui/ActionFrontEnd.h"
 
 #include "frame/ErrorMarkup.h"
 #include "ios/IOSMobileBackupThread.h"
@@ -23,7 +23,7 @@ WorkerOutcome failed(const QString& text)
 
 } // namespace
 
-BackupSteps::BackupSteps(IPhoneActionFrontEnd& frontEnd)
+BackupSteps::BackupSteps(ActionFrontEnd& frontEnd)
     : frontEnd(frontEnd)
 {
 }

@@ -11,7 +11,7 @@
 
 class BackupLock;
 class BackupManifest;
-class IPhoneActionFrontEnd;
+class ActionFrontEnd;
 struct _MsgMessage;
 
 // What a merge into a backup did: the messages it added, those it left out for want of a
@@ -31,7 +31,7 @@ struct BackupMergeCounts
 class BackupSteps
 {
 public:
-    explicit BackupSteps(IPhoneActionFrontEnd& frontEnd);
+    explicit BackupSteps(ActionFrontEnd& frontEnd);
     ~BackupSteps();
 
     // Backs the phone up below the temporary backup root, which backupRoot then names; the
@@ -59,7 +59,7 @@ public:
     WorkerOutcome restore(const IOSDevice& device, const QDir& backupRoot);
 
 private:
-    IPhoneActionFrontEnd& frontEnd;
+    ActionFrontEnd& frontEnd;
     std::shared_ptr<BackupLock> lock;
     QDir cached;
     BackupMergeCounts mergeCounts;

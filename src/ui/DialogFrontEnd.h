@@ -1,12 +1,12 @@
 #pragma once
 
-#include "ui/IPhoneActionFrontEnd.h"
+#include "ui/ActionFrontEnd.h"
 
 class QWidget;
 
-// The window's side of an iPhone action: a modal progress dialog with an empty title for
+// The window's side of an action: a modal progress dialog with an empty title for
 // each step, run by runWorker, and the application's message boxes. GUI thread.
-class DialogFrontEnd : public IPhoneActionFrontEnd
+class DialogFrontEnd : public ActionFrontEnd
 {
 public:
     explicit DialogFrontEnd(QWidget* parent);

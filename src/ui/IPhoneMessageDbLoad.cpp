@@ -1,7 +1,7 @@
 #include "ui/IPhoneMessageDbLoad.h"
 
+#include "ui/ActionFrontEnd.h"
 #include "ui/BackupSteps.h"
-#include "ui/IPhoneActionFrontEnd.h"
 
 #include "ios/IOSLoadFileRelayThread.h"
 #include "itunes/BackupManifest.h"
@@ -20,7 +20,7 @@ bool IPhoneMessageDbLoad::readsThroughFileRelay(const IOSDevice& device)
     return numbers.isEmpty() || (numbers.first() >= 5 && numbers.first() <= 7);
 }
 
-WorkerOutcome IPhoneMessageDbLoad::fetch(IPhoneActionFrontEnd& frontEnd)
+WorkerOutcome IPhoneMessageDbLoad::fetch(ActionFrontEnd& frontEnd)
 {
     if (!readsThroughFileRelay(device))
         return fetchThroughBackup(frontEnd);
@@ -29,7 +29,7 @@ WorkerOutcome IPhoneMessageDbLoad::fetch(IPhoneActionFrontEnd& frontEnd)
     return step->run(relay);
 }
 
-WorkerOutcome IPhoneMessageDbLoad::fetchThroughBackup(IPhoneActionFrontEnd& frontEnd)
+WorkerOutcome IPhoneMessageDbLoad::fetchThroughBackup(ActionFrontEnd& frontEnd)
 {
     // Encrypted backups are allowed here: the password opens them.
     if (const std::optional<IOSDevice::SettingsRefusal> refusal = device.backupSettingsRefusal(true, false)) {

@@ -6,7 +6,7 @@
 #include <QSharedPointer>
 
 class AbsIOSMessageDb;
-class IPhoneActionFrontEnd;
+class ActionFrontEnd;
 
 // Brings an arriving iPhone's message and address-book databases into its cache folder:
 // through file_relay for iOS 5 to 7, or a version that holds no number; through a
@@ -21,14 +21,14 @@ public:
 
     // Failed carries the text of the refusal or failure, which the front end has been
     // told; Cancelled follows a cancelled step or password.
-    WorkerOutcome fetch(IPhoneActionFrontEnd& frontEnd);
+    WorkerOutcome fetch(ActionFrontEnd& frontEnd);
 
     // The fetched database, opened with the reader of its schema and the phone's country.
     // Throws std::runtime_error when it is of neither iPhone schema.
     QSharedPointer<AbsIOSMessageDb> open() const;
 
 private:
-    WorkerOutcome fetchThroughBackup(IPhoneActionFrontEnd& frontEnd);
+    WorkerOutcome fetchThroughBackup(ActionFrontEnd& frontEnd);
 
     IOSDevice device;
 };

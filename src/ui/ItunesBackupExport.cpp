@@ -1,7 +1,7 @@
 #include "ui/ItunesBackupExport.h"
 
+#include "ui/ActionFrontEnd.h"
 #include "ui/BackupSteps.h"
-#include "ui/IPhoneActionFrontEnd.h"
 
 #include "itunes/BackupManifest.h"
 
@@ -16,8 +16,8 @@ QString mainWindowText(const char* key)
 
 } // namespace
 
-WorkerOutcome exportToItunesBackup(BackupManifest& manifest, QList<_MsgMessage*> messages,
-                                   IPhoneActionFrontEnd& frontEnd, BackupMergeCounts& counts)
+WorkerOutcome exportToItunesBackup(BackupManifest& manifest, QList<_MsgMessage*> messages, ActionFrontEnd& frontEnd,
+                                   BackupMergeCounts& counts)
 {
     BackupSteps steps(frontEnd);
     const IOSDevice::SettingsRefusal encrypted{mainWindowText("IDS_CANT_EXPORT_ITUNES_BACKUP_IS_ENCRYPT"), QString()};

@@ -5,7 +5,7 @@
 #include <QList>
 
 class BackupManifest;
-class IPhoneActionFrontEnd;
+class ActionFrontEnd;
 struct BackupMergeCounts;
 struct _MsgMessage;
 
@@ -13,5 +13,5 @@ struct _MsgMessage;
 // message files are cached, the merge rebuilds its sms.db and rewrites its Manifest.mbdb,
 // each step through the front end, which hears the count at the end. An encrypted backup
 // is refused before anything is copied or written. counts gets what the merge did.
-WorkerOutcome exportToItunesBackup(BackupManifest& manifest, QList<_MsgMessage*> messages,
-                                   IPhoneActionFrontEnd& frontEnd, BackupMergeCounts& counts);
+WorkerOutcome exportToItunesBackup(BackupManifest& manifest, QList<_MsgMessage*> messages, ActionFrontEnd& frontEnd,
+                                   BackupMergeCounts& counts);

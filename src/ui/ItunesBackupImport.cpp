@@ -1,7 +1,7 @@
 #include "ui/ItunesBackupImport.h"
 
+#include "ui/ActionFrontEnd.h"
 #include "ui/BackupSteps.h"
-#include "ui/IPhoneActionFrontEnd.h"
 
 #include "frame/ErrorMarkup.h"
 #include "itunes/BackupManifest.h"
@@ -12,7 +12,7 @@
 
 #include <exception>
 
-std::optional<ImportedBackupMessages> readItunesBackupMessages(BackupManifest& manifest, IPhoneActionFrontEnd& frontEnd)
+std::optional<ImportedBackupMessages> readItunesBackupMessages(BackupManifest& manifest, ActionFrontEnd& frontEnd)
 {
     try {
         manifest.loadMbdb();

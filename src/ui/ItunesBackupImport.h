@@ -8,7 +8,7 @@
 #include <optional>
 
 class BackupManifest;
-class IPhoneActionFrontEnd;
+class ActionFrontEnd;
 
 // All messages of an iTunes backup, with the database they were read from.
 struct ImportedBackupMessages
@@ -21,5 +21,4 @@ struct ImportedBackupMessages
 // cached database, of the iOS 5 or the iOS 6 schema. manifest: Manifest.plist loaded, and
 // unlocked when the backup is encrypted. Nothing when the user has been shown why it
 // stopped (through the front end, and the log told), or cancelled.
-std::optional<ImportedBackupMessages> readItunesBackupMessages(BackupManifest& manifest,
-                                                               IPhoneActionFrontEnd& frontEnd);
+std::optional<ImportedBackupMessages> readItunesBackupMessages(BackupManifest& manifest, ActionFrontEnd& frontEnd);

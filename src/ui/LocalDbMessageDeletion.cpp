@@ -1,7 +1,7 @@
 #include "ui/LocalDbMessageDeletion.h"
 
-#include "frame/ProgressForm.h"
-#include "frame/RunWorker.h"
+#include "ui/ActionFrontEnd.h"
+
 #include "msgdb/DeleteMessagesThread.h"
 
 #include <QSet>
@@ -30,11 +30,11 @@ QList<_MsgMessage*> LocalDbMessageDeletion::ownedMessages(const QList<_MsgMessag
     return owned;
 }
 
-bool LocalDbMessageDeletion::deleteFromFile(const QList<_MsgMessage*>& messages, QWidget* dialogParent)
+bool LocalDbMessageDeletion::deleteFromFile(const QList<_MsgMessage*>& messages, ActionFrontEnd& frontEnd)
 {
-    ProgressForm form(QString(), dialogParent);
-    DeleteMessagesThread worker(&db, &messages, &form, nullptr);
-    return runWorker(worker, form).result == WorkerOutcome::Succeeded;
+    const std::unique_ptr<ActionStep> step = frontEnd.newStep();
+    DeleteMessagesThread worker(&db, &messages, &step->report(), nullptr);
+    return step->run(worker).result == WorkerOutcome::Succeeded;
 }
 
 void LocalDbMessageDeletion::freeMessages(const QList<_MsgMessage*>& messages)

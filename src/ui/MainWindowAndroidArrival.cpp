@@ -10,6 +10,7 @@
 #include "ui/AndroidMessageLoad.h"
 #include "ui/CountryCodeCheck.h"
 #include "ui/CountrySelForm.h"
+#include "ui/DialogFrontEnd.h"
 #include "ui/ItemModelMain.h"
 
 #include <exception>
@@ -50,7 +51,8 @@ void MainWindow::handleAndroidDeviceLoad(const AndroidDevice& connected)
     const DeviceEventsDeferred deferred(*this);
     AndroidDevice device = connected;
     settleAndroidCountry(device);
-    if (!loadAndroidMessages(device, this))
+    DialogFrontEnd frontEnd(this);
+    if (!loadAndroidMessages(device, frontEnd))
         return;
     // Only now, so that a phone that could not be read again keeps its earlier node.
     removeFirstAndroidNode(device.uid);

@@ -5,6 +5,7 @@
 #include "frame/DataFolder.h"
 #include "frame/MessageBox.h"
 #include "msgdb/IOS6MessageDb.h"
+#include "ui/DialogFrontEnd.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 #include "ui/LocalDbMessageDeletion.h"
@@ -41,7 +42,8 @@ void MainWindow::miDelSel()
     const QList<_MsgMessage*> messages = deletion.ownedMessages(selectedMessages());
     if (messages.isEmpty() || !askYesNo(tr("IDS_CONFIRM_DEL_SEL_MESSAGES")))
         return;
-    if (!deletion.deleteFromFile(messages, this))
+    DialogFrontEnd frontEnd(this);
+    if (!deletion.deleteFromFile(messages, frontEnd))
         return;
     // The list shows the records about to be freed.
     clearMessageList();
@@ -64,7 +66,8 @@ void MainWindow::miDelChat()
     const QSharedPointer<AbsMessageDb> db = database->db;
     LocalDbMessageDeletion deletion(*localDbFile(*database), database->msgSet);
     const QList<_MsgMessage*> messages = deletion.ownedMessages(smsModel->messages());
-    if (!askYesNo(tr("IDS_CONFIRM_DEL_THIS_CHAT")) || !deletion.deleteFromFile(messages, this))
+    DialogFrontEnd frontEnd(this);
+    if (!askYesNo(tr("IDS_CONFIRM_DEL_THIS_CHAT")) || !deletion.deleteFromFile(messages, frontEnd))
         return;
     clearMessageList();
     ui->treeViewDS->setCurrentIndex(QModelIndex());

@@ -4,6 +4,7 @@
 #include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "msgdb/IOS6MessageDb.h"
+#include "ui/DialogFrontEnd.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 #include "ui/LocalDbNames.h"
@@ -69,7 +70,8 @@ void MainWindow::backupToLocalDb(const QString& proposedName, const QList<_MsgMe
     const QSharedPointer<AbsMessageDb> db = node->db;
     const QDir folder(localDatabasesDir().absoluteFilePath(node->name));
     // The node is looked for by address alone: it may have gone while the dialogs ran.
-    if (!saveIntoLocalDb(*db, folder, messages, this) || !treeModel->allNodes().contains(node))
+    DialogFrontEnd frontEnd(this);
+    if (!saveIntoLocalDb(*db, folder, messages, frontEnd) || !treeModel->allNodes().contains(node))
         return;
     try {
         treeModel->removeChildren(node);

@@ -6,6 +6,7 @@
 #include "frame/MessageBox.h"
 #include "msgdb/AbsMessageDb.h"
 #include "ui/DataSourceSelForm.h"
+#include "ui/DialogFrontEnd.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 #include "ui/SendToAndroid.h"
@@ -62,9 +63,9 @@ void MainWindow::restoreToAndroidDevice(QList<_MsgMessage*>* messages)
         return;
     const MsgSetPtr records = sourceRecords(current);
     DataSourceSelForm chooser(this);
-    AbsTreeItemModel::_ItemNode* chosen =
-        chooser.select(QObject::tr("IDS_SEL_ONE_ANDROID_DEVICE"),
-                       androidTargets(*treeModel->deviceRoot, sourcePhone(current)), QObject::tr("IDS_NO_ANDROID_DEVICE_CONNECTED"));
+    AbsTreeItemModel::_ItemNode* chosen = chooser.select(QObject::tr("IDS_SEL_ONE_ANDROID_DEVICE"),
+                                                         androidTargets(*treeModel->deviceRoot, sourcePhone(current)),
+                                                         QObject::tr("IDS_NO_ANDROID_DEVICE_CONNECTED"));
     const auto listed = [this](AbsTreeItemModel::_ItemNode* node) {
         return node && treeModel->deviceRoot->children.contains(node);
     };
@@ -72,7 +73,8 @@ void MainWindow::restoreToAndroidDevice(QList<_MsgMessage*>* messages)
         return;
     auto* target = static_cast<_AndroidDeviceItemNode*>(chosen);
     const QSharedPointer<AbsMessageDb> targetDb = target->db;
-    if (!sendToAndroid(target->device, *targetDb, *messages, this) || !listed(target))
+    DialogFrontEnd frontEnd(this);
+    if (!sendToAndroid(target->device, *targetDb, *messages, frontEnd) || !listed(target))
         return;
     try {
         treeModel->removeChildren(target);

@@ -1,13 +1,13 @@
 #include "ui/SaveIntoLocalDb.h"
 
-#include "frame/ProgressForm.h"
-#include "frame/RunWorker.h"
+#include "ui/ActionFrontEnd.h"
+
 #include "msgdb/BackupSMSThread.h"
 
-bool saveIntoLocalDb(Sqlite3DB& db, const QDir& folder, const QList<_MsgMessage*>& messages, QWidget* dialogParent)
+bool saveIntoLocalDb(Sqlite3DB& db, const QDir& folder, const QList<_MsgMessage*>& messages, ActionFrontEnd& frontEnd)
 {
     db.close();
-    ProgressForm form(QString(), dialogParent);
-    BackupSMSThread worker(messages, folder, QString(), &form, nullptr);
-    return runWorker(worker, form).result == WorkerOutcome::Succeeded;
+    const std::unique_ptr<ActionStep> step = frontEnd.newStep();
+    BackupSMSThread worker(messages, folder, QString(), &step->report(), nullptr);
+    return step->run(worker).result == WorkerOutcome::Succeeded;
 }

@@ -4,11 +4,11 @@
 #include <QList>
 
 class Sqlite3DB;
-class QWidget;
+class ActionFrontEnd;
 struct _MsgMessage;
 
-// Writes the messages into the local database below folder through the save worker, under
-// a progress dialog; messages already there are skipped. The database's own connection is
+// Writes the messages into the local database below folder through the save worker, as a
+// step of the front end; messages already there are skipped. The database's own connection is
 // closed first, so that the worker's is the only one writing; it opens again on next use.
 // True when the worker succeeded; its failure has been shown, a cancel shows nothing.
-bool saveIntoLocalDb(Sqlite3DB& db, const QDir& folder, const QList<_MsgMessage*>& messages, QWidget* dialogParent);
+bool saveIntoLocalDb(Sqlite3DB& db, const QDir& folder, const QList<_MsgMessage*>& messages, ActionFrontEnd& frontEnd);

@@ -1,15 +1,16 @@
 #include "ui/SendToAndroid.h"
 
+#include "ui/ActionFrontEnd.h"
+
 #include "android/AndroidDevice.h"
 #include "android/AndroidRestoreSMSThread.h"
-#include "frame/ProgressForm.h"
-#include "frame/RunWorker.h"
 #include "sqlite/Sqlite3DB.h"
 
-bool sendToAndroid(AndroidDevice device, Sqlite3DB& cacheDb, const QList<_MsgMessage*>& messages, QWidget* dialogParent)
+bool sendToAndroid(AndroidDevice device, Sqlite3DB& cacheDb, const QList<_MsgMessage*>& messages,
+                   ActionFrontEnd& frontEnd)
 {
     cacheDb.close();
-    ProgressForm form(QString(), dialogParent);
-    AndroidRestoreSMSThread worker(&device, messages, &form, dialogParent);
-    return runWorker(worker, form).result == WorkerOutcome::Succeeded;
+    const std::unique_ptr<ActionStep> step = frontEnd.newStep();
+    AndroidRestoreSMSThread worker(&device, messages, &step->report(), nullptr);
+    return step->run(worker).result == WorkerOutcome::Succeeded;
 }

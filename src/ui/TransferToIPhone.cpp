@@ -1,7 +1,7 @@
 #include "ui/TransferToIPhone.h"
 
+#include "ui/ActionFrontEnd.h"
 #include "ui/BackupSteps.h"
-#include "ui/IPhoneActionFrontEnd.h"
 
 #include "ios/BackupToolMessages.h"
 #include "itunes/BackupManifest.h"
@@ -18,7 +18,7 @@ WorkerOutcome failed(const QString& text)
     return WorkerOutcome{WorkerOutcome::Failed, text};
 }
 
-WorkerOutcome refused(IPhoneActionFrontEnd& frontEnd, const QString& text, const QString& picture = QString())
+WorkerOutcome refused(ActionFrontEnd& frontEnd, const QString& text, const QString& picture = QString())
 {
     frontEnd.refuse(text, picture);
     return failed(text);
@@ -57,7 +57,7 @@ QString TransferToIPhone::targetRefusal() const
     return QString();
 }
 
-WorkerOutcome TransferToIPhone::run(IPhoneActionFrontEnd& frontEnd)
+WorkerOutcome TransferToIPhone::run(ActionFrontEnd& frontEnd)
 {
     merged = 0;
     skipped = 0;

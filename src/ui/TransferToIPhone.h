@@ -8,7 +8,7 @@
 #include <QSharedPointer>
 
 class AbsMessageDb;
-class IPhoneActionFrontEnd;
+class ActionFrontEnd;
 struct _MsgMessage;
 
 // Writes messages into a connected iPhone: backs the phone up into the temporary backup
@@ -26,7 +26,7 @@ public:
 
     // Asks, refuses and reports through the front end; Failed carries the text of the
     // refusal or failure, Cancelled follows a No or a cancelled step.
-    WorkerOutcome run(IPhoneActionFrontEnd& frontEnd);
+    WorkerOutcome run(ActionFrontEnd& frontEnd);
 
     // After run: the messages the phone did not hold and the merge added, and those it left
     // out for want of a chat.

@@ -37,7 +37,8 @@ QByteArray savedCount(const ImportedBackupMessages& imported, const QString& fol
 {
     IOS6MessageDb target{QDir(folder), QString(), true};
     MessageBoxAnswerer answerer;
-    if (!saveIntoLocalDb(target, QDir(folder), imported.set.messages(), nullptr))
+    DialogFrontEnd frontEnd(nullptr);
+    if (!saveIntoLocalDb(target, QDir(folder), imported.set.messages(), frontEnd))
         return "save failed";
     return sqliteCli(smsDbIn(folder), "select count(*) || ' ' || count(distinct guid) from message");
 }

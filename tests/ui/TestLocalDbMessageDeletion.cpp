@@ -6,6 +6,7 @@
 #include "model/SafeSort.h"
 #include "model/SortPredicates.h"
 #include "msgdb/IOS6MessageDb.h"
+#include "ui/DialogFrontEnd.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -71,7 +72,7 @@ private slots:
         const QList<_MsgMessage*> selected = deletion.ownedMessages({withText(set, "two")});
         QCOMPARE(selected.size(), 1);
         MessageBoxAnswerer answerer;
-        QVERIFY(deletion.deleteFromFile(selected, nullptr));
+        QVERIFY(deletion.deleteFromFile(selected, frontEnd));
         deletion.freeMessages(selected);
 
         QCOMPARE(sqliteCli(smsDbPathIn(folder), "select group_concat(text, ' ') from (select text from message "
@@ -93,7 +94,7 @@ private slots:
 
         LocalDbMessageDeletion deletion(db, set);
         MessageBoxAnswerer answerer;
-        QVERIFY(deletion.deleteFromFile(listed, nullptr));
+        QVERIFY(deletion.deleteFromFile(listed, frontEnd));
         deletion.freeMessages(listed);
         deletion.freeChats({withBob});
 
@@ -165,7 +166,7 @@ private slots:
 
         LocalDbMessageDeletion deletion(db, set);
         MessageBoxAnswerer answerer;
-        QVERIFY(!deletion.deleteFromFile(set.messages(), nullptr));
+        QVERIFY(!deletion.deleteFromFile(set.messages(), frontEnd));
         holder.write("rollback;\n.quit\n");
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(10000));
@@ -176,6 +177,7 @@ private slots:
     }
 
 private:
+    DialogFrontEnd frontEnd{nullptr};
     std::optional<QTemporaryDir> dir;
     QString folder;
 };

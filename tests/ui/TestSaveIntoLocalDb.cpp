@@ -5,6 +5,7 @@
 
 #include "model/MsgSetPtr.h"
 #include "msgdb/IOS6MessageDb.h"
+#include "ui/DialogFrontEnd.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,7 +37,7 @@ private slots:
         const QString targetFolder = dir.filePath("local_databases/Phone_Backup");
         IOS6MessageDb target(QDir(targetFolder), QString(), true);
         MessageBoxAnswerer answerer;
-        QVERIFY(saveIntoLocalDb(target, QDir(targetFolder), set.messages(), nullptr));
+        QVERIFY(saveIntoLocalDb(target, QDir(targetFolder), set.messages(), frontEnd));
         const QString db = smsDbPathIn(targetFolder);
         QCOMPARE(sqliteCli(db, "select count(*) from message"), QByteArray("4"));
         const QByteArray firstDump = dumpDb(targetFolder);
@@ -45,7 +46,7 @@ private slots:
         MsgSetPtr shown;
         target.messages(shown, 0);
         QVERIFY(target.isOpen());
-        QVERIFY(saveIntoLocalDb(target, QDir(targetFolder), set.messages(), nullptr));
+        QVERIFY(saveIntoLocalDb(target, QDir(targetFolder), set.messages(), frontEnd));
         QCOMPARE(dumpDb(targetFolder), firstDump);
         QCOMPARE(sqliteCli(db, "select count(distinct guid) || ' ' || count(*) from message"), QByteArray("4 4"));
         QCOMPARE(answerer.texts.size(), 2);
@@ -57,7 +58,7 @@ private slots:
         QTemporaryDir dir;
         IOS6MessageDb target(QDir(dir.path()), QString(), true);
         MessageBoxAnswerer answerer;
-        QVERIFY(saveIntoLocalDb(target, QDir(dir.path()), {}, nullptr));
+        QVERIFY(saveIntoLocalDb(target, QDir(dir.path()), {}, frontEnd));
         QCOMPARE(sqliteCli(smsDbPathIn(dir.path()), "select count(*) from message"), QByteArray("0"));
     }
 
@@ -73,9 +74,12 @@ private slots:
         IOS6MessageDb target(QDir(targetFolder), QString(), true);
 
         MessageBoxAnswerer answerer;
-        QVERIFY(!saveIntoLocalDb(target, QDir(targetFolder), set.messages(), nullptr));
+        QVERIFY(!saveIntoLocalDb(target, QDir(targetFolder), set.messages(), frontEnd));
         QCOMPARE(answerer.icons, QList<QMessageBox::Icon>{QMessageBox::Critical});
     }
+
+private:
+    DialogFrontEnd frontEnd{nullptr};
 };
 
 QTEST_MAIN(TestSaveIntoLocalDb)

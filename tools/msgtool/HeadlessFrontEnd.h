@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ui/IPhoneActionFrontEnd.h"
+#include "ui/ActionFrontEnd.h"
 
-// msgtool's side of an iPhone action: steps run with a HeadlessReport, questions are
+// msgtool's side of an action: steps run with a HeadlessReport, questions are
 // answered Yes, and what a box would show goes to stderr. The caller turns the action's
 // outcome into the subcommand's result.
-class HeadlessFrontEnd : public IPhoneActionFrontEnd
+class HeadlessFrontEnd : public ActionFrontEnd
 {
 public:
     std::unique_ptr<ActionStep> newStep() override;

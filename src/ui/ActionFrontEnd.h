@@ -10,7 +10,7 @@ class BackupManifest;
 class QThread;
 class WorkerReport;
 
-// One long step of an iPhone action: the report its worker is built with, then the run of
+// One long step of an action: the report its worker is built with, then the run of
 // that worker to its end.
 class ActionStep
 {
@@ -21,13 +21,13 @@ public:
     virtual WorkerOutcome run(QThread& worker) = 0;
 };
 
-// Whom an iPhone action asks and tells: a person through the window's boxes and progress
+// Whom an action asks and tells: a person through the window's boxes and progress
 // dialogs, or msgtool, which answers on its own. A worker's own failure reaches it through
 // its step's report, never through these members.
-class IPhoneActionFrontEnd
+class ActionFrontEnd
 {
 public:
-    virtual ~IPhoneActionFrontEnd() = default;
+    virtual ~ActionFrontEnd() = default;
 
     virtual std::unique_ptr<ActionStep> newStep() = 0;
     // The action cannot go on; picture is the resource path of an image that shows the
