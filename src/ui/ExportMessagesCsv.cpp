@@ -1,5 +1,7 @@
 #include "ui/ExportMessagesCsv.h"
 
+#include "ui/MessageHeadings.h"
+
 #include "model/AppleTime.h"
 #include "model/MsgChat.h"
 #include "model/MsgHandle.h"
@@ -50,7 +52,10 @@ void ExportMessagesCsv::write(const _MsgMessage& m)
 {
     QString person;
     QString number;
-    if (m.chat && m.chat->isGroupChat()) {
+    if (const _MsgHandle* sender = groupSender(m)) {
+        person = sender->displayName(false);
+        number = sender->id;
+    } else if (m.chat && m.chat->isGroupChat()) {
         person = number = m.chat->chat_identifier;
     } else if (m.chat && !m.chat->handles.isEmpty()) {
         const _MsgHandle* first = *m.chat->handles.cbegin();

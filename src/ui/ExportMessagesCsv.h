@@ -3,7 +3,9 @@
 #include "ui/TextFileExport.h"
 
 // One line per message: date (yyyy-MM-dd hh:mm:ss, local time), send (1 or 0), person,
-// number, content, under the header "date,send,person,number,content".
+// number, content, under the header "date,send,person,number,content". A message received
+// in a group chat gives its sender's name and handle; any other group message the chat's
+// identifier in both.
 class ExportMessagesCsv : public TextFileExport
 {
 public:

@@ -24,7 +24,7 @@ void ExportSMSHtml::write(const _MsgMessage& m)
     const char* colour = m.is_from_me != 0 ? "#008040" : "#0000FF";
     stream << "<a name=\"sms" << m.rowid << "\"></a><div style=\"color:" << colour << ";font-size:16px;\"><div>"
            << htmlEscapeText(localShortDate(m)) << "</div><div>" << directionLabel(m)
-           << htmlEscapeText(chatNameWithIds(m)) << "</div></div><div style=\"font-size:14px;\">"
+           << htmlEscapeText(chatNameWithSender(m, true)) << "</div></div><div style=\"font-size:14px;\">"
            << htmlEscapeText(m.displayText()) << "</div><br/><br/>\n";
 }
 

@@ -64,7 +64,7 @@ void MessagePagePainter::drawMessage(const _MsgMessage& m)
     if (!painter.isActive())
         return;
     const QString date = localShortDate(m);
-    const QString heading = directionLabel(m) + chatNameWithIds(m);
+    const QString heading = directionLabel(m) + chatNameWithSender(m, true);
     const QString body = m.displayText();
     const int width = content.width();
     const int dateHeight = textHeight(date, width);

@@ -8,7 +8,7 @@ class QPrinter;
 struct _MsgMessage;
 
 // Draws messages one below the other down a printer's pages: the date, the direction with
-// the chat's name (green for sent, blue for received), then the text in black, with the
+// the chat's name and a group message's sender (green for sent, blue for received), then the text in black, with the
 // page number right-aligned under the content. One begin per printer; destroying the
 // painter ends painting, which finishes the printed or PDF output.
 class MessagePagePainter

@@ -147,7 +147,7 @@ void TestExportMessagesCsv::pythonReadsEveryFieldBack()
         row(csvDate(100), "1", "Alice", alice, "Hello, \"world\""),
         row(csvDate(200), "0", "Alice", alice, "a\r\nb"),
         row(csvDate(300), "0", "Alice", alice, "x\ry"),
-        row(csvDate(400), "0", groupId, groupId, "Group text"),
+        row(csvDate(400), "0", "Bob", "+15557654321", "Group text"),
         row(csvDate(500), "1", groupId, groupId, f.list[4]->displayText()),
         row(csvDate(600), "0", "", "", "No chat"),
         row(csvDate(700), "0", "Alice", alice, "hi [EMOJI]"),

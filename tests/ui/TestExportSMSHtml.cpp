@@ -102,7 +102,7 @@ void TestExportSMSHtml::parserFindsEveryTextAndName()
         {"#008040", "To: " + alice, "Hello, \"world\""},
         {"#0000FF", "From: " + alice, "a\nb"},
         {"#0000FF", "From: " + alice, "x\ry"},
-        {"#0000FF", "From: " + groupName, "Group text"},
+        {"#0000FF", "From: " + groupName + " (Bob)", "Group text"},
         {"#008040", "To: " + groupName, f.list[4]->displayText()},
         {"#0000FF", "From: ", "No chat"},
         {"#0000FF", "From: " + alice, "hi [EMOJI]"},

@@ -78,7 +78,8 @@ void TestExportSMSPdf::everyTextLandsOnNumberedA4Pages()
     const QString all = pages.join(QString());
     QVERIFY(all.contains("To: Alice (+15551234567)\n"));
     QVERIFY(all.contains("Hello, \"world\""));
-    QVERIFY(all.contains("From: " + groupName));
+    QVERIFY(all.contains("From: " + groupName + " (Bob)\n"));
+    QVERIFY(all.contains("To: " + groupName + "\n"));
     // A message without a chat has the direction alone.
     QVERIFY(all.contains(QRegularExpression("\\nFrom:\\s*\\n\\s*No chat")));
     QVERIFY(all.contains("hi [EMOJI]"));
