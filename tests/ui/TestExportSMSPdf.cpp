@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,6 +30,19 @@ QString lastText(const QString& page)
     return page.trimmed().split('\n').last().trimmed();
 }
 
+// A PDF of the messages, one chat of Alice's.
+QString exportedPdf(const QTemporaryDir& dir, const QStringList& texts)
+{
+    ExportFixture f;
+    QList<_MsgMessage*> messages;
+    for (int i = 0; i < texts.size(); ++i)
+        messages << f.b.message(100 + i, f.list[0]->chat, nullptr, 1000 + i, texts[i]);
+    const QString path = dir.filePath("chat.pdf");
+    ExportSMSPdf pdf(path);
+    exportAll(pdf, messages);
+    return path;
+}
+
 } // namespace
 
 class TestExportSMSPdf : public QObject
@@ -38,6 +52,8 @@ class TestExportSMSPdf : public QObject
 private slots:
     void contentRectFollowsMarginsInPoints();
     void everyTextLandsOnNumberedA4Pages();
+    void tallMessageContinuesOnTheNextPages();
+    void runWiderThanTheLineBreaksAnywhere();
     void emptyFileHasOnePageNumberedOne();
     void uncreatableFileFailsAtBegin();
     void cutShortFileFailsAtEnd();
@@ -84,6 +100,43 @@ void TestExportSMSPdf::everyTextLandsOnNumberedA4Pages()
     QVERIFY(all.contains(QRegularExpression("\\nFrom:\\s*\\n\\s*No chat")));
     QVERIFY(all.contains("hi [EMOJI]"));
     QVERIFY(all.contains("Medium message 59"));
+}
+
+void TestExportSMSPdf::tallMessageContinuesOnTheNextPages()
+{
+    QStringList words;
+    for (int i = 1; i <= 1500; ++i)
+        words << QStringLiteral("w%1").arg(i, 4, 10, QLatin1Char('0'));
+    QTemporaryDir dir;
+    const QString path = exportedPdf(dir, {"before", words.join(' '), "after"});
+
+    const QStringList pages = pdfPages(path);
+    QVERIFY2(pages.size() >= 4, qPrintable(QString::number(pages.size())));
+    QStringList found;
+    QRegularExpressionMatchIterator it = QRegularExpression("\\bw\\d{4}\\b").globalMatch(pages.join(' '));
+    while (it.hasNext())
+        found << it.next().captured();
+    QCOMPARE(found, words);
+    // The tall message starts on a fresh page; the next one follows right after it.
+    QVERIFY(pages[0].contains("before") && !pages[0].contains("w0001"));
+    QVERIFY(pages.last().contains("w1500") && pages.last().contains("after"));
+    for (int i = 0; i < pages.size(); ++i)
+        QCOMPARE(lastText(pages[i]), QString::number(i + 1));
+}
+
+void TestExportSMSPdf::runWiderThanTheLineBreaksAnywhere()
+{
+    QString link = "https://example.com/";
+    for (int i = 0; link.size() < 300; ++i)
+        link += QString::number(i % 10) + QChar('a' + i % 26);
+    const QString number = QString("0123456789").repeated(20);
+    QTemporaryDir dir;
+    const QString path = exportedPdf(dir, {"see " + link + " now", number});
+
+    // Reading order without layout: the pieces of a broken run join when line ends go.
+    const QString text = QString::fromUtf8(runCli("pdftotext", {path, "-"}).out).remove('\n');
+    QVERIFY2(text.contains("see " + link), qPrintable(text));
+    QVERIFY2(text.contains(number), qPrintable(text));
 }
 
 void TestExportSMSPdf::emptyFileHasOnePageNumberedOne()
