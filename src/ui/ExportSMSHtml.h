@@ -4,7 +4,8 @@
 
 // One XHTML page for the messages of one chat: per message an anchor "sms<rowid>", the date
 // and the direction with the chat's name (and a group message's sender) in the direction's
-// colour, then the text. Names and texts are escaped.
+// colour, then the text. Names and texts are escaped; each text cell takes its own
+// direction (dir="auto").
 class ExportSMSHtml : public TextFileExport
 {
 public:

@@ -44,6 +44,11 @@ void layOut(QTextLayout& layout, int width)
 {
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    // Each paragraph in its own direction: a Hebrew or Arabic text runs from the right edge.
+    // A layout aligns as told, without mirroring for the direction.
+    const bool rightToLeft = layout.text().isRightToLeft();
+    option.setTextDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setAlignment(rightToLeft ? Qt::AlignRight : Qt::AlignLeft);
     layout.setTextOption(option);
     layout.setCacheEnabled(true);
     layout.beginLayout();
@@ -107,7 +112,7 @@ void MessagePagePainter::drawMessage(const _MsgMessage& m)
         return;
     const int width = content.width();
     QTextLayout date(pageText(localShortDate(m)), pageFont());
-    QTextLayout heading(pageText(directionLabel(m) + chatNameWithSender(m, true)), pageFont());
+    QTextLayout heading(pageText(directionLabel(m) + chatNameWithSender(m, true, NameDirection::Own)), pageFont());
     QTextLayout body(pageText(m.displayText()), pageFont());
     for (QTextLayout* layout : {&date, &heading, &body})
         layOut(*layout, width);

@@ -12,7 +12,8 @@ struct _MsgMessage;
 // the chat's name and a group message's sender (green for sent, blue for received), then
 // the text in black, with the page number right-aligned under the content. Lines wrap at
 // word boundaries, or anywhere when a run is wider than the line; a message taller than a
-// page continues on the next ones. One begin per printer; destroying the painter ends
+// page continues on the next ones. Each text runs in the direction of its first letter,
+// from the right edge when that is right to left, and names in the heading each in their own. One begin per printer; destroying the painter ends
 // painting, which finishes the printed or PDF output.
 class MessagePagePainter
 {

@@ -30,6 +30,43 @@ QString lastText(const QString& page)
     return page.trimmed().split('\n').last().trimmed();
 }
 
+struct PdfWord
+{
+    QString text;
+    double xMin = 0;
+    double xMax = 0;
+};
+
+// The words of each drawn line, page by page, left to right as pdftotext places them.
+QList<QList<PdfWord>> pdfLines(const QString& path)
+{
+    static const QRegularExpression wordBox(
+        "<word xMin=\"([\\d.]+)\" yMin=\"[\\d.]+\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>");
+    QList<QList<PdfWord>> lines;
+    const QString boxes = QString::fromUtf8(runCli("pdftotext", {"-bbox", path, "-"}).out);
+    for (const QString& page : boxes.split("<page ")) {
+        QList<std::pair<double, PdfWord>> words; // by the foot of its box
+        for (QRegularExpressionMatchIterator it = wordBox.globalMatch(page); it.hasNext();) {
+            const QRegularExpressionMatch word = it.next();
+            words.append({word.captured(3).toDouble(),
+                          {word.captured(4), word.captured(1).toDouble(), word.captured(2).toDouble()}});
+        }
+        std::stable_sort(words.begin(), words.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        // Glyphs of one line differ in their feet by a point or so; lines are 20 apart.
+        double lineFoot = -100;
+        for (const auto& [foot, word] : words) {
+            if (foot - lineFoot > 5) {
+                lines.append(QList<PdfWord>());
+                lineFoot = foot;
+            }
+            lines.last().append(word);
+        }
+    }
+    for (QList<PdfWord>& line : lines)
+        std::stable_sort(line.begin(), line.end(), [](const PdfWord& a, const PdfWord& b) { return a.xMin < b.xMin; });
+    return lines;
+}
+
 // A PDF of the messages, one chat of Alice's.
 QString exportedPdf(const QTemporaryDir& dir, const QStringList& texts)
 {
@@ -54,6 +91,7 @@ private slots:
     void everyTextLandsOnNumberedA4Pages();
     void tallMessageContinuesOnTheNextPages();
     void runWiderThanTheLineBreaksAnywhere();
+    void everyScriptComesBackInItsOwnDirection();
     void emptyFileHasOnePageNumberedOne();
     void uncreatableFileFailsAtBegin();
     void cutShortFileFailsAtEnd();
@@ -137,6 +175,69 @@ void TestExportSMSPdf::runWiderThanTheLineBreaksAnywhere()
     const QString text = QString::fromUtf8(runCli("pdftotext", {path, "-"}).out).remove('\n');
     QVERIFY2(text.contains("see " + link), qPrintable(text));
     QVERIFY2(text.contains(number), qPrintable(text));
+}
+
+// Needs the fonts scripts/setup installs. The texts are short, so no line breaks in them.
+void TestExportSMSPdf::everyScriptComesBackInItsOwnDirection()
+{
+    const QStringList texts{
+        QStringLiteral("Grüße aus München, ça déjà vu"),
+        QStringLiteral("Merhaba dünya, Xin chào thế giới"),
+        QStringLiteral("Καλημέρα κόσμε"),
+        QStringLiteral("Привет, как дела?"),
+        QStringLiteral("Բարեւ աշխարհ"),
+        QStringLiteral("გამარჯობა მსოფლიო"),
+        QStringLiteral("مرحبا بالعالم"),
+        QStringLiteral("سلام دنیا"),
+        QStringLiteral("שלום עולם"),
+        QStringLiteral("สวัสดีชาวโลก"),
+        QStringLiteral("ሰላም ልዑል"),
+        QStringLiteral("你好，世界"),
+        QStringLiteral("繁體中文測試"),
+        QStringLiteral("こんにちは世界、カタカナ"),
+        QStringLiteral("안녕하세요 세계"),
+    };
+    RecordBuilder b;
+    _MsgHandle* ahmed = b.handle(1, "+971501234567");
+    ahmed->_ct_name = QStringLiteral("أحمد محمد");
+    _MsgChat* chat = b.chat(1, "SMS;-;+971501234567", {ahmed});
+    QList<_MsgMessage*> messages;
+    for (int i = 0; i < texts.size(); ++i)
+        messages << b.message(i + 1, chat, ahmed, 1000 + i, texts[i]);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("chat.pdf");
+    {
+        ExportSMSPdf pdf(path);
+        exportAll(pdf, messages);
+    }
+
+    // pdftotext gives Arabic letters in their presentation forms, some CJK ones as radicals,
+    // and wraps right-to-left lines in embedding marks.
+    const QString text = QString::fromUtf8(runCli("pdftotext", {path, "-"}).out)
+                             .normalized(QString::NormalizationForm_KC)
+                             .remove(QRegularExpression("[\\x{200e}\\x{200f}\\x{202a}-\\x{202e}]"));
+    QStringList missing;
+    for (const QString& t : texts)
+        if (!text.contains(t.normalized(QString::NormalizationForm_KC)))
+            missing << t;
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join('|') + "\n" + text));
+
+    int headings = 0;
+    for (const QList<PdfWord>& line : pdfLines(path)) {
+        QString joined;
+        for (const PdfWord& word : line)
+            joined += word.text;
+        if (line.first().text == "From:") {
+            // The Arabic name as one unit, its number after it.
+            ++headings;
+            QCOMPARE(line.last().text, QStringLiteral("(+971501234567)"));
+        } else if (joined.isRightToLeft()) {
+            QVERIFY2(line.last().xMax > 500, qPrintable(joined));
+        } else if (joined.toInt() == 0) { // not a page number
+            QVERIFY2(line.first().xMin < 40, qPrintable(joined));
+        }
+    }
+    QCOMPARE(headings, texts.size());
 }
 
 void TestExportSMSPdf::emptyFileHasOnePageNumberedOne()

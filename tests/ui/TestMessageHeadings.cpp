@@ -11,6 +11,7 @@ class TestMessageHeadings : public QObject
 private slots:
     void groupMessagesNameTheirSender_data();
     void groupMessagesNameTheirSender();
+    void namesInTheirOwnDirectionAreIsolated();
 };
 
 void TestMessageHeadings::groupMessagesNameTheirSender_data()
@@ -60,6 +61,26 @@ void TestMessageHeadings::groupMessagesNameTheirSender()
     // A message without a chat has no name at all.
     m->chat = nullptr;
     QCOMPARE(chatNameWithSender(*m, true), QString());
+}
+
+void TestMessageHeadings::namesInTheirOwnDirectionAreIsolated()
+{
+    const auto isolated = [](const QString& name) { return QChar(0x2068) + name + QChar(0x2069); };
+    RecordBuilder b;
+    _MsgHandle* ann = b.handle(1, "+15550000001");
+    ann->_ct_name = "Ann";
+    _MsgHandle* unnamed = b.handle(2, "+15550000002");
+    _MsgChat* withAnn = b.chat(1, "one", {ann});
+    _MsgChat* group = b.chat(2, "group", {ann, unnamed});
+    group->display_name = "Team";
+    _MsgMessage* fromAnn = b.message(1, withAnn, ann, 100, "text");
+    _MsgMessage* inGroup = b.message(2, group, unnamed, 100, "text");
+
+    // Ids and handles are never names: they keep the heading's direction.
+    QCOMPARE(chatNameWithSender(*fromAnn, true, NameDirection::Own), isolated("Ann") + " (+15550000001)");
+    QCOMPARE(chatNameWithSender(*inGroup, true, NameDirection::Own), isolated("Team") + " (+15550000002)");
+    inGroup->handle = ann;
+    QCOMPARE(chatNameWithSender(*inGroup, false, NameDirection::Own), isolated("Team") + " (" + isolated("Ann") + ")");
 }
 
 QTEST_GUILESS_MAIN(TestMessageHeadings)
