@@ -13,8 +13,9 @@ struct _MsgMessage;
 // the text in black, with the page number right-aligned under the content. Lines wrap at
 // word boundaries, or anywhere when a run is wider than the line; a message taller than a
 // page continues on the next ones. Each text runs in the direction of its first letter,
-// from the right edge when that is right to left, and names in the heading each in their own. One begin per printer; destroying the painter ends
-// painting, which finishes the printed or PDF output.
+// from the right edge when that is right to left, and each name in the heading in its own.
+// One begin per printer; destroying the painter ends painting, which finishes the printed
+// or PDF output.
 class MessagePagePainter
 {
 public:
