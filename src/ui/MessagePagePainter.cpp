@@ -1,6 +1,7 @@
 #include "ui/MessagePagePainter.h"
 
 #include "ui/MessageHeadings.h"
+#include "ui/OutlinedTextLine.h"
 
 #include "model/MsgMessage.h"
 
@@ -150,7 +151,11 @@ void MessagePagePainter::drawLines(const QTextLayout& layout)
     for (int i = 0; i < layout.lineCount(); ++i) {
         const QTextLine line = layout.lineAt(i);
         ensureSpace(lineHeight(line));
-        line.draw(&painter, QPointF(content.left(), y - line.y()));
+        const QPointF origin(content.left(), y - line.y());
+        if (needsOutlinedDrawing(layout, line))
+            drawOutlinedTextLine(painter, layout, line, origin);
+        else
+            line.draw(&painter, origin);
         y += lineHeight(line);
     }
 }
