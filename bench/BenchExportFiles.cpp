@@ -80,7 +80,7 @@ void streamAll(const QString& path, const QList<const _MsgMessage*>& messages)
     file.open(QIODevice::WriteOnly | QIODevice::Text);
     QTextStream stream(&file);
     for (const _MsgMessage* m : messages)
-        stream << localShortDate(*m) << ' ' << chatNameWithIds(*m) << ' ' << m->displayText() << '\n';
+        stream << localShortDate(*m) << ' ' << chatNameWithSender(*m, true) << ' ' << m->displayText() << '\n';
 }
 
 void drawAll(const QString& path, const QList<const _MsgMessage*>& messages)
@@ -99,7 +99,7 @@ void drawAll(const QString& path, const QList<const _MsgMessage*>& messages)
             y = 0;
         }
         const QString text =
-            localShortDate(*m) + '\n' + directionLabel(*m) + chatNameWithIds(*m) + '\n' + m->displayText();
+            localShortDate(*m) + '\n' + directionLabel(*m) + chatNameWithSender(*m, true) + '\n' + m->displayText();
         painter.drawText(QRect(0, y, 600, 3 * lineHeight), 0, text);
         y += 4 * lineHeight;
     }

@@ -2,8 +2,6 @@
 
 #include "ui/MessageHeadings.h"
 
-#include "model/MsgChat.h"
-
 namespace {
 
 constexpr int dateWidth = 30;
@@ -28,7 +26,7 @@ void ExportMessagesTxt::write(const _MsgMessage& m)
     const QString flag = m.item_type != 0    ? QString()
                          : m.is_from_me != 0 ? QStringLiteral("To")
                                              : QStringLiteral("From");
-    const QString name = m.chat ? m.chat->displayName(false) : QStringLiteral("Unknown");
+    const QString name = m.chat ? chatNameWithSender(m, false) : QStringLiteral("Unknown");
     writeColumns(localShortDate(m), flag, name, text);
 }
 

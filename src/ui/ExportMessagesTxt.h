@@ -3,8 +3,9 @@
 #include "ui/TextFileExport.h"
 
 // Fixed-width columns, one message a line: date (30), direction (6), chat name without ids
-// (40), then the text with its line breaks turned into blanks. A longer value is written
-// whole and pushes the rest of its line to the right.
+// and with the sender of a received group message (40), then the text with its line breaks
+// turned into blanks. A longer value is written whole and pushes the rest of its line to
+// the right.
 class ExportMessagesTxt : public TextFileExport
 {
 public:

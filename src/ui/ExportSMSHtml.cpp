@@ -22,10 +22,13 @@ void ExportSMSHtml::write(const _MsgMessage& m)
     // Concatenated, never filled in with chained arg(): a name holding "%1" must stay as
     // written and must not take the place of the text.
     const char* colour = m.is_from_me != 0 ? "#008040" : "#0000FF";
-    stream << "<a name=\"sms" << m.rowid << "\"></a><div style=\"color:" << colour << ";font-size:16px;\"><div>"
-           << htmlEscapeText(localShortDate(m)) << "</div><div>" << directionLabel(m)
-           << htmlEscapeText(chatNameWithIds(m)) << "</div></div><div style=\"font-size:14px;\">"
-           << htmlEscapeText(m.displayText()) << "</div><br/><br/>\n";
+    // Each text cell takes the direction of its first letter, so Arabic and Hebrew read
+    // from the right.
+    stream << "<a name=\"sms" << m.rowid << "\"></a><div style=\"color:" << colour
+           << ";font-size:16px;\"><div dir=\"auto\">" << htmlEscapeText(localShortDate(m)) << "</div><div dir=\"auto\">"
+           << directionLabel(m) << htmlEscapeText(chatNameWithSender(m, true))
+           << "</div></div><div dir=\"auto\" style=\"font-size:14px;\">" << htmlEscapeText(m.displayText())
+           << "</div><br/><br/>\n";
 }
 
 void ExportSMSHtml::end()

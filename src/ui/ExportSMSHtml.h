@@ -3,8 +3,9 @@
 #include "ui/TextFileExport.h"
 
 // One XHTML page for the messages of one chat: per message an anchor "sms<rowid>", the date
-// and the direction with the chat's name in the direction's colour, then the text. Names
-// and texts are escaped.
+// and the direction with the chat's name (and a group message's sender) in the direction's
+// colour, then the text. Names and texts are escaped; each text cell takes its own
+// direction (dir="auto").
 class ExportSMSHtml : public TextFileExport
 {
 public:

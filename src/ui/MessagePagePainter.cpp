@@ -1,13 +1,17 @@
 #include "ui/MessagePagePainter.h"
 
 #include "ui/MessageHeadings.h"
+#include "ui/OutlinedTextLine.h"
 
 #include "model/MsgMessage.h"
 
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPrinter>
+#include <QTextLayout>
 #include <QTextOption>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -25,6 +29,50 @@ QFont pageFont()
     QFont font = QGuiApplication::font();
     font.setPointSize(fontPointSize);
     return font;
+}
+
+// Line breaks as the layout knows them; a CR is a blank, as the painter has always drawn it.
+QString pageText(QString text)
+{
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    return text;
+}
+
+// Wrapped at word boundaries, and anywhere (with no hyphen) when a run such as a long link
+// is wider than the line: every character stays on the page.
+void layOut(QTextLayout& layout, int width)
+{
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    // Each paragraph in its own direction: a Hebrew or Arabic text runs from the right edge.
+    // A layout aligns as told, without mirroring for the direction.
+    const bool rightToLeft = layout.text().isRightToLeft();
+    option.setTextDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setAlignment(rightToLeft ? Qt::AlignRight : Qt::AlignLeft);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(true);
+    layout.beginLayout();
+    qreal height = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, height));
+        height += line.height();
+    }
+    layout.endLayout();
+}
+
+int lineHeight(const QTextLine& line)
+{
+    return int(std::ceil(line.height()));
+}
+
+int layoutHeight(const QTextLayout& layout)
+{
+    int height = 0;
+    for (int i = 0; i < layout.lineCount(); ++i)
+        height += lineHeight(layout.lineAt(i));
+    return height;
 }
 
 } // namespace
@@ -63,23 +111,25 @@ void MessagePagePainter::drawMessage(const _MsgMessage& m)
 {
     if (!painter.isActive())
         return;
-    const QString date = localShortDate(m);
-    const QString heading = directionLabel(m) + chatNameWithIds(m);
-    const QString body = m.displayText();
     const int width = content.width();
-    const int dateHeight = textHeight(date, width);
-    const int headingHeight = textHeight(heading, width);
-    const int bodyHeight = textHeight(body, width);
-    ensureSpace(dateHeight + headingHeight + bodyHeight + 2 * lineGap);
+    QTextLayout date(pageText(localShortDate(m)), pageFont());
+    QTextLayout heading(pageText(directionLabel(m) + chatNameWithSender(m, true, NameDirection::Own)), pageFont());
+    QTextLayout body(pageText(m.displayText()), pageFont());
+    for (QTextLayout* layout : {&date, &heading, &body})
+        layOut(*layout, width);
+    // A message that fits on a page is never split; a taller one starts on a fresh page and
+    // continues on the next ones.
+    const int pageSpace = content.height() - content.top();
+    ensureSpace(std::min(layoutHeight(date) + layoutHeight(heading) + layoutHeight(body) + 2 * lineGap, pageSpace));
 
     painter.setPen(m.is_from_me != 0 ? sentColour : receivedColour);
-    painter.drawText(QRectF(content.left(), y, width, dateHeight), date, QTextOption());
-    y += dateHeight + lineGap;
-    painter.drawText(QRectF(content.left(), y, width, headingHeight), heading, QTextOption());
-    y += headingHeight + lineGap;
+    drawLines(date);
+    y += lineGap;
+    drawLines(heading);
+    y += lineGap;
     painter.setPen(Qt::black);
-    painter.drawText(QRectF(content.left(), y, width, bodyHeight), body, QTextOption());
-    y += bodyHeight + messageGap;
+    drawLines(body);
+    y += messageGap;
 }
 
 void MessagePagePainter::end()
@@ -90,13 +140,32 @@ void MessagePagePainter::end()
 
 int MessagePagePainter::textHeight(const QString& text, int width)
 {
-    // A font per call: the GUI thread and the export worker may both measure.
-    const QFontMetrics metrics(pageFont());
-    return metrics.boundingRect(QRect(0, 0, width, 0), Qt::TextWordWrap, text).height();
+    // A layout per call: the GUI thread and the export worker may both measure.
+    QTextLayout layout(pageText(text), pageFont());
+    layOut(layout, width);
+    return layoutHeight(layout);
+}
+
+void MessagePagePainter::drawLines(const QTextLayout& layout)
+{
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        const QTextLine line = layout.lineAt(i);
+        ensureSpace(lineHeight(line));
+        const QPointF origin(content.left(), y - line.y());
+        if (needsOutlinedDrawing(layout, line))
+            drawOutlinedTextLine(painter, layout, line, origin);
+        else
+            line.draw(&painter, origin);
+        y += lineHeight(line);
+    }
 }
 
 void MessagePagePainter::drawPageNumber()
 {
+    // A page may begin inside a coloured heading.
+    const QPen pen = painter.pen();
+    painter.setPen(Qt::black);
     painter.drawText(QRect(content.left(), content.bottom() + pageNumberGap, content.width(), pageNumberHeight),
                      Qt::AlignRight, QString::number(page));
+    painter.setPen(pen);
 }

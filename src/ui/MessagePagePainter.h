@@ -5,12 +5,17 @@
 #include <QString>
 
 class QPrinter;
+class QTextLayout;
 struct _MsgMessage;
 
 // Draws messages one below the other down a printer's pages: the date, the direction with
-// the chat's name (green for sent, blue for received), then the text in black, with the
-// page number right-aligned under the content. One begin per printer; destroying the
-// painter ends painting, which finishes the printed or PDF output.
+// the chat's name and a group message's sender (green for sent, blue for received), then
+// the text in black, with the page number right-aligned under the content. Lines wrap at
+// word boundaries, or anywhere when a run is wider than the line; a message taller than a
+// page continues on the next ones. Each text runs in the direction of its first letter,
+// from the right edge when that is right to left, and each name in the heading in its own.
+// One begin per printer; destroying the painter ends painting, which finishes the printed
+// or PDF output.
 class MessagePagePainter
 {
 public:
@@ -33,6 +38,9 @@ public:
     static int textHeight(const QString& text, int width);
 
 private:
+    // Draws the laid-out lines at y and below, each on a new page when the current one has
+    // no room left for it.
+    void drawLines(const QTextLayout& layout);
     void drawPageNumber();
 
     QPrinter* printer = nullptr;

@@ -2,8 +2,8 @@
 
 // The messages every export is checked with: a sent 'Hello, "world"' to Alice
 // (+15551234567), CRLF and lone-CR texts, an emoji, a group chat whose name holds markup
-// and %-markers, a group event, a message without a chat and a chat with a long name.
-// Independent readers (python's csv and html.parser, pdftotext) read the files back.
+// and %-markers with a text from Bob (+15557654321), a group event, a message without a chat and a chat with a long
+// name. Independent readers (python's csv and html.parser, pdftotext) read the files back.
 
 #include "msgdb/AbsFormatExport.h"
 #include "msgdb/RecordBuilder.h"
@@ -28,6 +28,7 @@ struct ExportFixture
         _MsgHandle* alice = b.handle(1, QStringLiteral("+15551234567"));
         alice->_ct_name = QStringLiteral("Alice");
         _MsgHandle* bob = b.handle(2, QStringLiteral("+15557654321"));
+        bob->_ct_name = QStringLiteral("Bob");
         _MsgHandle* carol = b.handle(3, QStringLiteral("carol@example.com"));
         _MsgHandle* dave = b.handle(4, QStringLiteral("+15550001111"));
         dave->_ct_name = longName;

@@ -41,8 +41,12 @@ void TestExportMessagesTxt::linesFollowTheFixedWidthLayout()
     };
     const QString event = f.list[4]->displayText().replace('\n', ' ');
     const QList<Expected> expected{
-        {"To", "Alice", "Hello, \"world\""}, {"From", "Alice", "a b"}, {"From", "Alice", "xy"},
-        {"From", groupName, "Group text"},   {"", groupName, event},   {"From", "Unknown", "No chat"},
+        {"To", "Alice", "Hello, \"world\""},
+        {"From", "Alice", "a b"},
+        {"From", "Alice", "xy"},
+        {"From", groupName + " (Bob)", "Group text"},
+        {"", groupName, event},
+        {"From", "Unknown", "No chat"},
         {"From", "Alice", "hi [EMOJI]"},
     };
     for (int i = 0; i < expected.size(); ++i) {

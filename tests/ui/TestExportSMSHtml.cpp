@@ -12,7 +12,7 @@
 namespace {
 
 // What html.parser sees: the doctype, the title, per message block its anchor, colour,
-// header texts and body (a <br/> element read as "\n").
+// header texts and body (a <br/> element read as "\n"), and the dir of each text cell.
 const char readBlocks[] = R"(
 import html.parser, json, sys
 class Reader(html.parser.HTMLParser):
@@ -23,9 +23,10 @@ class Reader(html.parser.HTMLParser):
     def handle_starttag(self, tag, attrs):
         a = dict(attrs)
         if tag == 'title': self.intitle = True
-        if tag == 'a': self.blocks.append({'anchor': a.get('name'), 'colour': '', 'texts': [], 'body': ''})
+        if tag == 'a': self.blocks.append({'anchor': a.get('name'), 'colour': '', 'texts': [], 'body': '', 'dirs': []})
         if tag == 'div':
             style = a.get('style') or ''
+            if 'color:' not in style: self.blocks[-1]['dirs'].append(a.get('dir'))
             if 'color:' in style: self.blocks[-1]['colour'] = style.split('color:')[1].split(';')[0]
             self.stack.append('body' if 'font-size:14px' in style else 'text')
             if self.stack[-1] == 'text' and 'color:' not in style: self.blocks[-1]['texts'].append('')
@@ -102,7 +103,7 @@ void TestExportSMSHtml::parserFindsEveryTextAndName()
         {"#008040", "To: " + alice, "Hello, \"world\""},
         {"#0000FF", "From: " + alice, "a\nb"},
         {"#0000FF", "From: " + alice, "x\ry"},
-        {"#0000FF", "From: " + groupName, "Group text"},
+        {"#0000FF", "From: " + groupName + " (Bob)", "Group text"},
         {"#008040", "To: " + groupName, f.list[4]->displayText()},
         {"#0000FF", "From: ", "No chat"},
         {"#0000FF", "From: " + alice, "hi [EMOJI]"},
@@ -116,6 +117,7 @@ void TestExportSMSHtml::parserFindsEveryTextAndName()
         QCOMPARE(texts[0].toString(), localShortDate(*f.list[i]));
         QCOMPARE(texts[1].toString(), expected[i].heading);
         QCOMPARE(block.value("body").toString(), expected[i].body);
+        QCOMPARE(block.value("dirs").toVariant().toStringList(), QStringList({"auto", "auto", "auto"}));
     }
 }
 

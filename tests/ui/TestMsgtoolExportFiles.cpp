@@ -69,7 +69,7 @@ void TestMsgtoolExportFiles::csvKeepsDumpOrderFieldForField()
                "assert [r[4] for r in rows[1:]] == texts, ([r[4] for r in rows[1:]], texts)\n"
                "assert [r[1] for r in rows[1:]] == [str(m['is_from_me']) for m in dump['messages']]\n"
                "group = [r for r in rows if r[4] == 'Group hello'][0]\n"
-               "assert group[2] == group[3] == 'chat123456789012345678', group\n"
+               "assert group[2] == group[3] == '+15557654321', group\n"
                "print('ok')\n",
                {target + ".csv", MSGTOOL_PATH, db});
     QCOMPARE(check.out.trimmed(), QByteArray("ok"));
@@ -105,7 +105,7 @@ void TestMsgtoolExportFiles::htmlAndPdfWriteOneFilePerChat()
                                     "    def handle_data(self, d): self.text += d + '|'\n"
                                     "p = P(); p.feed(open(sys.argv[1], encoding='utf-8').read()); print(p.text)\n",
                                     {html});
-    QVERIFY2(parsed.out.contains("|From: Team <A&B> %1 50%0ff|Group hello|"), parsed.out.constData());
+    QVERIFY2(parsed.out.contains("|From: Team <A&B> %1 50%0ff (+15557654321)|Group hello|"), parsed.out.constData());
     QVERIFY2(parsed.out.contains("|To: Team <A&B> %1 50%0ff|Reply with %4 in it|"), parsed.out.constData());
 
     const QString pdf = dir.filePath("per-chat-pdf/+15551234567.pdf");
