@@ -5,6 +5,7 @@
 
 #include "support/Cli.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -40,4 +41,27 @@ inline QByteArray valuesPlistEntry(const QString& phoneFolder, const QString& py
                       .arg(pythonPath),
                   {phoneFolder + QStringLiteral("/values.plist")})
         .out.trimmed();
+}
+
+// msgtool run as msgtool() runs it, with the phone unplugged (its folder moved to away)
+// as soon as a line of its calls.log contains trigger.
+inline CliResult msgtoolUnplugging(const QStringList& args, const QProcessEnvironment& env, const QString& phoneFolder,
+                                   const QString& trigger, const QString& away)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(MSGTOOL_PATH), args);
+    if (!p.waitForStarted(10000))
+        return {};
+    p.closeWriteChannel();
+    const QDeadlineTimer deadline(120000);
+    bool unplugged = false;
+    while (!p.waitForFinished(20) && p.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        if (!unplugged && !callsLog(phoneFolder).filter(trigger).isEmpty())
+            unplugged = QDir().rename(phoneFolder, away);
+    }
+    if (!unplugged)
+        qWarning("the phone was not unplugged: %s never came", qPrintable(trigger));
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
 }
