@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
+#include <QTimer>
 
 // Plugs a phone in (make-phone renames it into root whole); true on success.
 inline bool makePhone(const QString& root, const QString& udid, const QJsonObject& sim = {},
@@ -65,3 +66,25 @@ inline CliResult msgtoolUnplugging(const QStringList& args, const QProcessEnviro
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
             p.readAllStandardError()};
 }
+
+// Unplugs a phone (moves its folder to away) as soon as a line of its calls.log contains
+// trigger, looking every 20 ms from the event loop while the test runs a step.
+class UnplugWhenLogged
+{
+public:
+    UnplugWhenLogged(const QString& phoneFolder, const QString& trigger, const QString& away)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, phoneFolder, trigger, away] {
+            if (callsLog(phoneFolder).filter(trigger).isEmpty())
+                return;
+            m_timer.stop();
+            unplugged = QDir().rename(phoneFolder, away);
+        });
+        m_timer.start(20);
+    }
+
+    bool unplugged = false;
+
+private:
+    QTimer m_timer;
+};

@@ -424,14 +424,7 @@ private slots:
         const QByteArray before = sha1sum(phone.smsDb);
         const QString folder = m_phones.folder(phone.device.uniqueDeviceId);
         const QString away = m_dir.filePath(phone.device.uniqueDeviceId + "-unplugged");
-        QTimer unplug;
-        connect(&unplug, &QTimer::timeout, this, [&] {
-            if (callsLog(folder).filter("--" + tool.toLower()).isEmpty())
-                return;
-            unplug.stop();
-            QVERIFY(QDir().rename(folder, away));
-        });
-        unplug.start(20);
+        const UnplugWhenLogged unplug(folder, "--" + tool.toLower(), away);
 
         MessageBoxAnswerer worker;
         ScriptedFrontEnd frontEnd;
