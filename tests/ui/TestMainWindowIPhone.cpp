@@ -26,6 +26,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <optional>
+
 namespace {
 
 const QString sourceDb = QStringLiteral("Local Databases/Source");
@@ -232,21 +234,35 @@ private slots:
         QTest::addColumn<QString>("udid");
         QTest::addColumn<bool>("database"); // else a file that is none
         QTest::addColumn<QString>("error");
-        QTest::newRow("not a message database") << "NOT-A-DB" << false << "not a message database";
-        QTest::newRow("identifier that is no folder name") << "bad.udid" << true << "cannot name its cache folder";
+        QTest::addColumn<bool>("unplug"); // once its download has begun
+        QTest::newRow("not a message database") << "NOT-A-DB" << false << "not a message database" << false;
+        QTest::newRow("identifier that is no folder name")
+            << "bad.udid" << true << "cannot name its cache folder" << false;
+        QTest::newRow("unplugged") << "UNPLUGGED" << true << "The iPhone was disconnected." << true;
     }
     void unreadableArrivals()
     {
         QFETCH(QString, udid);
         QFETCH(bool, database);
         QFETCH(QString, error);
+        QFETCH(bool, unplug);
         ModalResponder responder;
         const QString sms = m_dir.filePath(udid + ".db");
         QFile notADatabase(sms);
         QVERIFY(database ? makeSmsDb(sms)
                          : notADatabase.open(QIODevice::WriteOnly) && notADatabase.write("not a database") > 0);
         notADatabase.close();
-        QVERIFY(makePhone(root(), udid, {}, {"--sms", sms, "--name", udid}));
+        QStringList args{"--sms", sms, "--name", udid};
+        QJsonObject sim;
+        std::optional<UnplugWhenLogged> unplugger;
+        if (unplug) {
+            const QString big = m_dir.filePath(udid + ".bin");
+            QVERIFY(makeRandomFile(big, 1000000));
+            args << "--file" << "var/mobile/Library/SMS/big=" + big;
+            sim = {{"FileRelay", QJsonObject{{"ChunkDelayMs", 100}}}};
+            unplugger.emplace(root() + '/' + udid, "file_relay Sources=", m_dir.filePath(udid + "-unplugged"));
+        }
+        QVERIFY(makePhone(root(), udid, sim, args));
         QTRY_COMPARE_WITH_TIMEOUT(responder.boxes.size(), 2, 20000);
         QCOMPARE(responder.boxes.first(), notesBox());
         QVERIFY2(responder.boxes.last().contains(error), qPrintable(responder.boxes.last()));
