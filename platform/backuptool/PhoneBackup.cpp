@@ -2,6 +2,7 @@
 
 #include "DomainMap.h"
 #include "MbdbFile.h"
+#include "PhoneLink.h"
 #include "PlistFiles.h"
 #include "ToolError.h"
 
@@ -81,9 +82,9 @@ void beginBackup(const QString& backupFolder)
     writeStatusPlist(backupFolder + QStringLiteral("/Status.plist"), "new");
 }
 
-void writeBackup(const QString& deviceFolder, const QString& backupFolder, const PhoneValues& values)
+void writeBackup(const PhoneLink& phone, const QString& backupFolder, const PhoneValues& values)
 {
-    const QDir fs(deviceFolder + QStringLiteral("/fs"));
+    const QDir fs(phone.folder() + QStringLiteral("/fs"));
     ManifestBuilder manifest;
     QDirIterator it(fs.absolutePath(), QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden,
                     QDirIterator::Subdirectories);
@@ -99,10 +100,13 @@ void writeBackup(const QString& deviceFolder, const QString& backupFolder, const
             manifest.addFolder(entry, mtime);
             continue;
         }
+        phone.check();
         const QByteArray content = readWhole(info.filePath());
         writeWhole(backupFolder + QLatin1Char('/') + storedName(entry), content);
         manifest.addFile(entry, content, mtime);
     }
+    // A phone that left during the walk showed fewer files, or none.
+    phone.check();
     writeWhole(backupFolder + QStringLiteral("/Manifest.mbdb"), encodeMbdb(manifest.entries()));
     writeManifestPlist(backupFolder + QStringLiteral("/Manifest.plist"), values);
     writeInfoPlist(backupFolder + QStringLiteral("/Info.plist"), values);

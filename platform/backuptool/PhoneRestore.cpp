@@ -2,6 +2,7 @@
 
 #include "DomainMap.h"
 #include "MbdbFile.h"
+#include "PhoneLink.h"
 #include "PlistFiles.h"
 #include "ToolError.h"
 
@@ -47,7 +48,7 @@ void writeFile(const QString& path, const QByteArray& bytes, quint32 mtime)
 
 } // namespace
 
-void restoreBackup(const QString& backupFolder, const QString& deviceFolder)
+void restoreBackup(const QString& backupFolder, const PhoneLink& phone)
 {
     for (const char* name : {"Manifest.mbdb", "Manifest.plist", "Status.plist"}) {
         if (!QFileInfo::exists(backupFolder + QLatin1Char('/') + QLatin1String(name)))
@@ -68,11 +69,12 @@ void restoreBackup(const QString& backupFolder, const QString& deviceFolder)
             throw ToolError("A file of the backup does not match its digest");
     }
 
-    const QString fs = deviceFolder + QStringLiteral("/fs/");
+    const QString fs = phone.heldFiles() + QLatin1Char('/');
     for (const MbdbEntry& entry : entries) {
         const QString phonePath = phonePathOf({entry.domain, entry.path});
         if (phonePath.isEmpty())
             continue;
+        phone.check();
         if (entry.isFolder())
             QDir().mkpath(fs + phonePath);
         else if (entry.isFile())

@@ -3,10 +3,12 @@
 //   -u UDID --restore --target UDID --root ROOT --source UDID
 // finds the phone as $SIMDEVICE_ROOT/UDID, appends its arguments and its outcome to the
 // phone's calls.log, and follows the knobs Sim -> BackupTool -> Backup | Restore of the
-// phone's values.plist. It never prints a file name: the program fails any run whose
-// output holds "error", and a file could be named so.
+// phone's values.plist. A phone unplugged during the run fails it ("ERROR: The device
+// was disconnected", a non-zero exit). It never prints a file name: the program fails
+// any run whose output holds "error", and a file could be named so.
 
 #include "PhoneBackup.h"
+#include "PhoneLink.h"
 #include "PhoneRestore.h"
 #include "PlistFiles.h"
 #include "ToolError.h"
@@ -14,7 +16,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QStringList>
 #include <QThread>
 
@@ -69,11 +70,14 @@ void writePidFile(const QString& deviceFolder)
         file.write(QByteArray::number(qint64(::getpid())));
 }
 
-// In steps, so that a kill during the delay ends a live process.
-void delay(int ms)
+// In steps, so that a kill during the delay ends a live process, and a phone that
+// leaves ends the run.
+void delay(int ms, const PhoneLink& phone)
 {
-    for (int slept = 0; slept < ms; slept += 100)
+    for (int slept = 0; slept < ms; slept += 100) {
         QThread::msleep(100);
+        phone.check();
+    }
 }
 
 void print(FILE* stream, const QByteArray& bytes)
@@ -85,10 +89,8 @@ void print(FILE* stream, const QByteArray& bytes)
 int run(const QStringList& args, QString& deviceFolder)
 {
     const Request request = parseArguments(args);
-    const QString phone = qEnvironmentVariable("SIMDEVICE_ROOT") + QLatin1Char('/') + request.udid;
-    if (!QFileInfo(phone + QStringLiteral("/values.plist")).isFile())
-        throw ToolError("No device " + request.udid.toStdString());
-    deviceFolder = phone;
+    const PhoneLink phone(qEnvironmentVariable("SIMDEVICE_ROOT") + QLatin1Char('/') + request.udid);
+    deviceFolder = phone.folder();
     const PhoneValues values(deviceFolder);
     const ToolKnobs knobs = values.knobs(request.backup ? "Backup" : "Restore");
     const QString backupFolder = QDir(request.root).absoluteFilePath(request.udid);
@@ -99,13 +101,13 @@ int run(const QStringList& args, QString& deviceFolder)
     logCall(deviceFolder, args.join(QLatin1Char(' ')));
     if (request.backup && !knobs.fail)
         beginBackup(backupFolder);
-    delay(knobs.delayMs);
+    delay(knobs.delayMs, phone);
     if (knobs.fail)
         throw ToolError(knobs.fail->toStdString());
     if (request.backup)
-        writeBackup(deviceFolder, backupFolder, values);
+        writeBackup(phone, backupFolder, values);
     else
-        restoreBackup(backupFolder, deviceFolder);
+        restoreBackup(backupFolder, phone);
 
     print(stdout, knobs.stdoutText.value_or(request.backup ? QByteArray("Backup Successful.\n")
                                                            : QByteArray("Restore Successful.\n")));

@@ -38,6 +38,8 @@ Result onDevice(AMDeviceRef handle, Result absent, Call call)
 
 int startService(SimDevice& device, const SimValues& values, const std::string& name, int* socketOut)
 {
+    if (!device.connected)
+        return simDeviceNotConnected;
     if (device.sessions == 0)
         return simDeviceSessionInactive;
     const ServiceAnswer answer = values.service(name);
@@ -48,6 +50,7 @@ int startService(SimDevice& device, const SimValues& values, const std::string& 
         const int fd = connectRelay(answer.relayPath);
         if (fd < 0)
             return simDeviceServiceUnreachable;
+        rememberHandedSocket(device.sockets, fd);
         *socketOut = fd;
         return 0;
     }
@@ -56,6 +59,7 @@ int startService(SimDevice& device, const SimValues& values, const std::string& 
         const int fd = createServicePair(&phoneEnd);
         if (fd < 0)
             return simDeviceServiceUnreachable;
+        rememberHandedSocket(device.sockets, fd);
         std::thread(serveFileRelay, device.folder, phoneEnd).detach();
         *socketOut = fd;
         return 0;

@@ -143,6 +143,7 @@ void DeviceRegistry::scanOnce()
                 std::lock_guard<std::mutex> deviceLock(device->mutex);
                 device->connected = false;
                 device->sessions = 0;
+                breakHandedSockets(device->sockets);
             }
         }
         s.present = present;

@@ -200,11 +200,23 @@ std::optional<std::vector<std::string>> readRequest(int socket)
     return stringsOf(sources);
 }
 
-// The archive's way to the program: in chunks, with the pauses and the cut the knobs ask for.
+bool isPluggedIn(const std::string& deviceFolder)
+{
+    struct stat status;
+    return ::stat((deviceFolder + "/values.plist").c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// The archive's way to the program: in chunks, with the pauses and the cut the knobs ask
+// for. A phone that leaves ends it where it is, without the archive's trailer.
 class ArchiveStream
 {
 public:
-    ArchiveStream(int socket, const Knobs& knobs) : m_socket(socket), m_knobs(knobs) {}
+    ArchiveStream(const std::string& deviceFolder, int socket, const Knobs& knobs)
+        : m_deviceFolder(deviceFolder)
+        , m_socket(socket)
+        , m_knobs(knobs)
+    {
+    }
 
     bool send(const char* data, std::size_t length)
     {
@@ -216,6 +228,10 @@ public:
                 chunk = std::size_t(std::min<std::uint64_t>(chunk, *m_knobs.truncateAfter - m_sent));
             if (m_sent > 0 && m_knobs.chunkDelayMs > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(m_knobs.chunkDelayMs));
+            if (m_stopped || !isPluggedIn(m_deviceFolder)) {
+                m_stopped = true;
+                return false;
+            }
             if (!sendAll(m_socket, data, chunk))
                 return false;
             m_sent += chunk;
@@ -232,9 +248,11 @@ public:
     }
 
 private:
+    std::string m_deviceFolder;
     int m_socket;
     const Knobs& m_knobs;
     std::uint64_t m_sent = 0;
+    bool m_stopped = false;
 };
 
 bool sendFile(const std::string& path, ArchiveStream& stream)
@@ -356,7 +374,7 @@ void serve(const std::string& deviceFolder, int socket)
     if (!answered)
         return;
 
-    ArchiveStream stream(socket, knobs);
+    ArchiveStream stream(deviceFolder, socket, knobs);
     if (!knobs.archiveFile.empty()) {
         sendFile(deviceFolder + "/" + knobs.archiveFile, stream);
         return;

@@ -5,7 +5,8 @@
 // The phone side of the built-in "com.apple.mobile.file_relay" service: reads one framed
 // request {"Sources": [...]}, answers {"Status": "Acknowledged"}, then streams a
 // gzip-compressed cpio (newc) archive of the phone's fs/ subtrees of those sources and
-// closes the connection. The "FileRelay" knobs change it:
+// closes the connection; a phone unplugged meanwhile ends the stream where it is, without
+// the archive's trailer. The "FileRelay" knobs change it:
 //   Status        a text: the Status sent; false: no Status; data: sent as the whole
 //                 reply, which then does not parse
 //   Sources       source name -> array of device paths (default: "UserDatabases" ->

@@ -1,10 +1,12 @@
 #include "ServiceSockets.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -17,6 +19,14 @@ int movedAboveStandardStreams(int fd)
     const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
     ::close(fd);
     return moved;
+}
+
+// A socket's inode number is not reused while the process runs: a descriptor still
+// naming the same inode is the program's socket, never a later file of the same number.
+bool stillHeld(const HandedSocket& socket)
+{
+    struct stat status;
+    return ::fstat(socket.fd, &status) == 0 && S_ISSOCK(status.st_mode) && status.st_ino == socket.inode;
 }
 
 } // namespace
@@ -54,4 +64,22 @@ int createServicePair(int* phoneEnd)
     }
     *phoneEnd = ends[1];
     return programEnd;
+}
+
+void rememberHandedSocket(std::vector<HandedSocket>& sockets, int fd)
+{
+    sockets.erase(std::remove_if(sockets.begin(), sockets.end(), [](const HandedSocket& s) { return !stillHeld(s); }),
+                  sockets.end());
+    struct stat status;
+    if (::fstat(fd, &status) == 0)
+        sockets.push_back({fd, status.st_ino});
+}
+
+void breakHandedSockets(std::vector<HandedSocket>& sockets)
+{
+    for (const HandedSocket& socket : sockets) {
+        if (stillHeld(socket))
+            ::shutdown(socket.fd, SHUT_RDWR);
+    }
+    sockets.clear();
 }

@@ -5,8 +5,10 @@
 #include "ios/FileRelayEntryName.h"
 #include "ios/IOSDevice.h"
 #include "ios/IosLog.h"
+#include "ios/PhoneDeparture.h"
 #include "ios/StagedCacheFiles.h"
 #include "ios/mobiledevice_file_relay.h"
+#include "ios/mobiledevice_session.h"
 #include "ios/mobiledevice_socket.h"
 
 #include <QFile>
@@ -32,6 +34,8 @@ constexpr int cancelPollMs = 200;
 constexpr auto stallLimit = std::chrono::seconds(60);
 const QString archiveName = QStringLiteral("file-relay.cpio");
 const QString extractionFolderName = QStringLiteral("file-relay");
+// Without it the download holds no messages, whatever else it brought.
+const QString smsDbEntryPath = QStringLiteral("var/mobile/Library/SMS/sms.db");
 
 // A service socket, closed when the run leaves it behind.
 class ServiceSocket
@@ -103,14 +107,23 @@ void IOSLoadFileRelayThread::run()
     runReported(*form, [this] {
         const QDir cacheFolder = device->cacheDir();
         const QString archivePath = cacheFolder.absoluteFilePath(archiveName);
-        {
-            ServiceSocket socket;
-            mobiledevice_file_relay_start(device->handle, socket.out());
-            mobiledevice_file_relay_request(socket.get(), {QStringLiteral("UserDatabases")});
-            buffer.resize(bufferSize);
-            download(socket.get(), archivePath);
+        try {
+            {
+                ServiceSocket socket;
+                mobiledevice_file_relay_start(device->handle, socket.out());
+                mobiledevice_file_relay_request(socket.get(), {QStringLiteral("UserDatabases")});
+                buffer.resize(bufferSize);
+                download(socket.get(), archivePath);
+            }
+            extract(archivePath, cacheFolder);
+        } catch (const std::exception& e) {
+            // A phone unplugged mid-stream leaves an archive that merely looks damaged.
+            if (!form->rejected && !mobiledevice_is_attached(device->handle)) {
+                qCWarning(lcIos).noquote() << "file_relay:" << e.what();
+                throw std::runtime_error(departedPhoneText().toStdString());
+            }
+            throw;
         }
-        extract(archivePath, cacheFolder);
         if (!QFile::remove(archivePath))
             qCWarning(lcIos).noquote() << "file_relay: cannot remove" << archivePath;
         form->postSucceed(QString());
@@ -182,6 +195,7 @@ void IOSLoadFileRelayThread::extract(const QString& archivePath, const QDir& cac
 
     StagedCacheFiles staging(cacheFolder);
     staging.makeFolder(extractionFolderName);
+    bool holdsSmsDb = false;
     for (;;) {
         archive_entry* entry = nullptr;
         result = archive_read_next_header(reader.get(), &entry);
@@ -208,7 +222,11 @@ void IOSLoadFileRelayThread::extract(const QString& archivePath, const QDir& cac
         }
         extractFile(reader.get(), entry, staging.startFile(path), archivePath);
         staging.finishFile(accessTime(entry), modificationTime(entry));
+        holdsSmsDb = holdsSmsDb || relative == smsDbEntryPath;
     }
+    if (!holdsSmsDb)
+        throw std::runtime_error("The iPhone sent no SMS database (" + smsDbEntryPath.toStdString()
+                                 + "); the messages loaded before are kept.");
     staging.commit();
 }
 

@@ -6,6 +6,7 @@
 #include "ios/BackupToolMessages.h"
 #include "ios/IOSDevice.h"
 #include "ios/IosLog.h"
+#include "ios/PhoneDeparture.h"
 #include "ios/backup2tool.h"
 #include "model/PlistValue.h"
 
@@ -95,6 +96,6 @@ void IOSMobileBackupThread::run()
     } catch (const std::exception& e) {
         qCWarning(lcIos).noquote() << "iPhone backup:" << e.what();
         removeDirRecursively(phoneFolder.absolutePath());
-        form->postError(backupFailureMessage(QString::fromUtf8(e.what())));
+        form->postError(phoneFailureText(device->handle, backupFailureMessage(QString::fromUtf8(e.what()))));
     }
 }

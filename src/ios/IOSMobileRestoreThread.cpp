@@ -4,6 +4,7 @@
 #include "ios/BackupToolMessages.h"
 #include "ios/IOSDevice.h"
 #include "ios/IosLog.h"
+#include "ios/PhoneDeparture.h"
 #include "ios/backup2tool.h"
 
 IOSMobileRestoreThread::IOSMobileRestoreThread(IOSDevice* device, const QDir& folder, WorkerReport* form,
@@ -39,6 +40,6 @@ void IOSMobileRestoreThread::run()
         form->postSucceed(QString());
     } catch (const std::exception& e) {
         qCWarning(lcIos).noquote() << "iPhone restore:" << e.what();
-        form->postError(restoreFailureMessage(QString::fromUtf8(e.what())));
+        form->postError(phoneFailureText(device->handle, restoreFailureMessage(QString::fromUtf8(e.what()))));
     }
 }

@@ -93,6 +93,14 @@ void mobiledevice_disconnect_session(void* device)
     MOBILEDEVICE_FN(AMDeviceDisconnect)(handle(device));
 }
 
+bool mobiledevice_is_attached(void* device)
+{
+    if (!device || MOBILEDEVICE_FN(AMDeviceConnect)(handle(device)) != 0)
+        return false;
+    MOBILEDEVICE_FN(AMDeviceDisconnect)(handle(device));
+    return true;
+}
+
 void mobiledevice_start_service(void* device, const char* serviceName, int* socket)
 {
     int result;

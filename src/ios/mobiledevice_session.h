@@ -17,6 +17,9 @@ inline constexpr int mobiledeviceNoDeviceError = -1;
 // failing call's code, with message set to the text for the user (HTML).
 int mobiledevice_connect_session(void* device, QString& message);
 void mobiledevice_disconnect_session(void* device);
+// Whether the phone still takes a connection; false for a null handle and once the phone
+// has left. Opens no session.
+bool mobiledevice_is_attached(void* device);
 
 // Each throws MarkupError with the user's text when the session cannot be opened.
 // The socket written is the caller's, to close with mobiledevice_close_socket.

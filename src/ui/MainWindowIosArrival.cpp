@@ -3,6 +3,7 @@
 #include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "ios/IOSDevice.h"
+#include "ios/PhoneDeparture.h"
 #include "model/CountryLibDb.h"
 #include "msgdb/AbsIOSMessageDb.h"
 #include "ui/CountrySelForm.h"
@@ -56,7 +57,7 @@ void MainWindow::handleIosDeviceConnected(void* device)
         addIPhoneNode(iPhone, load);
     } catch (const std::exception& e) {
         qWarning("%s", e.what());
-        showError(errorMarkup(e));
+        showError(phoneFailureText(device, errorMarkup(e)));
     }
 }
 

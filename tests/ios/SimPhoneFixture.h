@@ -5,11 +5,13 @@
 
 #include "support/Cli.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
+#include <QTimer>
 
 // Plugs a phone in (make-phone renames it into root whole); true on success.
 inline bool makePhone(const QString& root, const QString& udid, const QJsonObject& sim = {},
@@ -41,3 +43,48 @@ inline QByteArray valuesPlistEntry(const QString& phoneFolder, const QString& py
                   {phoneFolder + QStringLiteral("/values.plist")})
         .out.trimmed();
 }
+
+// msgtool run as msgtool() runs it, with the phone unplugged (its folder moved to away)
+// as soon as a line of its calls.log contains trigger.
+inline CliResult msgtoolUnplugging(const QStringList& args, const QProcessEnvironment& env, const QString& phoneFolder,
+                                   const QString& trigger, const QString& away)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(MSGTOOL_PATH), args);
+    if (!p.waitForStarted(10000))
+        return {};
+    p.closeWriteChannel();
+    const QDeadlineTimer deadline(120000);
+    bool unplugged = false;
+    while (!p.waitForFinished(20) && p.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        if (!unplugged && !callsLog(phoneFolder).filter(trigger).isEmpty())
+            unplugged = QDir().rename(phoneFolder, away);
+    }
+    if (!unplugged)
+        qWarning("the phone was not unplugged: %s never came", qPrintable(trigger));
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+// Unplugs a phone (moves its folder to away) as soon as a line of its calls.log contains
+// trigger, looking every 20 ms from the event loop while the test runs a step.
+class UnplugWhenLogged
+{
+public:
+    UnplugWhenLogged(const QString& phoneFolder, const QString& trigger, const QString& away)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, phoneFolder, trigger, away] {
+            if (callsLog(phoneFolder).filter(trigger).isEmpty())
+                return;
+            m_timer.stop();
+            unplugged = QDir().rename(phoneFolder, away);
+        });
+        m_timer.start(20);
+    }
+
+    bool unplugged = false;
+
+private:
+    QTimer m_timer;
+};

@@ -133,6 +133,41 @@ private slots:
         QCOMPARE(runOnWorker(tool, backup2tool_backup).value_or(QString()), error);
     }
 
+    // The phone leaves while the tool waits on it: the tool fails, leaves its backup
+    // unfinished, and never makes a folder where the phone was.
+    void unpluggedPhoneFailsTheTool_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::newRow("backup") << int(backup2tool_backup);
+        QTest::newRow("restore") << int(backup2tool_restore);
+    }
+    void unpluggedPhoneFailsTheTool()
+    {
+        QFETCH(int, operation);
+        IOSDevice device = plugIn({});
+        QVERIFY(device.handle);
+        backup2tool tool(device.handle, device.uniqueDeviceId, backupRoot());
+        QCOMPARE(runOnWorker(tool, backup2tool_backup), std::nullopt);
+        const QString phone = m_phones.folder(device.uniqueDeviceId);
+        const QString slow = operation == backup2tool_backup ? "Backup" : "Restore";
+        QVERIFY(editPhoneValues(phone, "v['Sim']['BackupTool']={'" + slow + "': {'DelayMs': 20000}}"));
+        const QString away = m_dir.filePath("unplugged-" + device.uniqueDeviceId);
+        const QString line = operation == backup2tool_backup ? "--backup" : "--restore";
+        QElapsedTimer timer;
+        timer.start();
+        const std::optional<QString> error = runOnWorker(tool, operation, [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(callsLog(phone).filter(line).size() == (operation == backup2tool_backup ? 2 : 1),
+                                     10000);
+            QVERIFY(QDir().rename(phone, away));
+        });
+        QVERIFY(timer.elapsed() < 10000);
+        QVERIFY2(error && error->contains("ERROR: The device was disconnected"), qPrintable(error.value_or("none")));
+        QVERIFY(!QFileInfo::exists(phone));
+        if (operation == backup2tool_backup)
+            QCOMPARE(readBackup(backupRoot().absoluteFilePath(device.uniqueDeviceId))["SnapshotState"].toString(),
+                     "new");
+    }
+
     void missingToolFailsQuickly()
     {
         IOSDevice device = plugIn({});

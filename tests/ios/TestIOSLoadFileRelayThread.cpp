@@ -162,31 +162,42 @@ private slots:
         QTest::addColumn<QString>("knobs"); // python statement on the phone's values
         QTest::addColumn<QString>("error"); // %1: the kept download
         QTest::addColumn<qint64>("keptBytes"); // -1: no download
-        QTest::newRow("phone hangs up after its answer")
-            << "v['Sim']['FileRelay']={'TruncateAfter': 0}" << "open %1(-30) error." << qint64(0);
+        QTest::addColumn<bool>("unplug");      // once the first bytes are counted
+        QTest::newRow("phone hangs up after its answer") << "v['Sim']['FileRelay']={'TruncateAfter': 0}"
+                                                         << "open %1(-30) error." << qint64(0) << false;
         QTest::newRow("stream cut inside the first file")
             << "v['Sim']['FileRelay']={'TruncateAfter': 150000, 'Sources': {'UserDatabases': "
                "['var/mobile/Library/Big', 'var/mobile/Library/SMS']}}"
-            << "extract %1 error. " << qint64(150000);
+            << "extract %1 error. " << qint64(150000) << false;
         // The message database is complete before the cut: it must still not replace the cached one.
         QTest::newRow("stream cut after the message database")
             << "v['Sim']['FileRelay']={'TruncateAfter': SMS + 150000, 'Sources': {'UserDatabases': "
                "['var/mobile/Library/SMS/sms.db', 'var/mobile/Library/Big']}}"
-            << "extract %1 error. " << qint64(-1);
+            << "extract %1 error. " << qint64(-1) << false;
         QTest::newRow("not an archive") << "v['Sim']['FileRelay']={'ArchiveFile': 'garbage.bin'}"
-                                        << "open %1(-30) error." << qint64(100000);
+                                        << "open %1(-30) error." << qint64(100000) << false;
         QTest::newRow("service refused")
             << "v['Sim']['Services']={'com.apple.mobile.file_relay': -7}"
             << "Please turn off Wifi Sync on iTunes to try again.<br/>To do this:  Launch iTunes -&gt; Connect your "
                "device -&gt; Go Summary -&gt; Options -&gt; Uncheck Sync with this device over Wi-Fi.<br/><br/>Error "
                "code: AMDeviceStartService(com.apple.mobile.file_relay)=-7"
-            << qint64(-1);
+            << qint64(-1) << false;
+        QTest::newRow("an archive without the message database")
+            << "v['Sim']['FileRelay']={'Sources': {'UserDatabases': ['var/mobile/Library/Big']}}"
+            << "The iPhone sent no SMS database (var/mobile/Library/SMS/sms.db); the messages loaded before are "
+               "kept."
+            << qint64(-1) << false;
+        QTest::newRow("unplugged") << "v['Sim']['FileRelay']={'ChunkDelayMs': 100, 'Sources': {'UserDatabases': "
+                                      "['var/mobile/Library/SMS', 'var/mobile/Library/Big']}}"
+                                   << "The iPhone was disconnected. Please connect it to the computer and try again."
+                                   << qint64(-1) << true;
     }
     void failuresLeaveThePreviousCache()
     {
         QFETCH(QString, knobs);
         QFETCH(QString, error);
         QFETCH(qint64, keptBytes);
+        QFETCH(bool, unplug);
         const QString big = m_dir.filePath(QStringLiteral("big%1").arg(m_count + 1));
         QVERIFY(makeRandomFile(big, 600000));
         IOSDevice device = plugInPhone({}, {{"var/mobile/Library/Big", big}});
@@ -201,9 +212,18 @@ private slots:
         QVERIFY(makeRandomFile(folder + "/garbage.bin", 100000));
         QVERIFY(editPhoneValues(folder, QStringLiteral("SMS=%1;%2").arg(QFileInfo(phoneDb).size()).arg(knobs)));
 
-        const RecordedRun run = download(device);
+        ProgressForm form(QString(), nullptr);
+        if (unplug) {
+            connect(form.findChild<QProgressBar*>("progressBar"), &QProgressBar::valueChanged, &form, [&](int value) {
+                if (value == 99 && QFileInfo::exists(folder))
+                    QVERIFY(QDir().rename(folder, m_dir.filePath(device.uniqueDeviceId + "-unplugged")));
+            });
+        }
+        IOSLoadFileRelayThread worker(&device, &form);
+        const RecordedRun run = runRecorded(worker, form);
         QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
-        QVERIFY2(run.outcome.error.startsWith(error.arg(archiveOf(device))), qPrintable(run.outcome.error));
+        QVERIFY2(run.outcome.error.startsWith(error.contains("%1") ? error.arg(archiveOf(device)) : error),
+                 qPrintable(run.outcome.error));
         QCOMPARE(run.boxes.size(), 1);
         QCOMPARE(cacheSnapshot(device), before);
         QCOMPARE(sqliteCli(cachedFile(device, smsDbPath), "pragma integrity_check"), QByteArray("ok"));
@@ -228,7 +248,8 @@ private slots:
                                     QJsonObject{{"name", "second"}, {"type", "hardlink"}, {"target", "./a:b.txt"}},
                                     QJsonObject{{"name", "pipe"}, {"type", "fifo"}},
                                     QJsonObject{{"name", "twice"}, {"data", "first"}},
-                                    QJsonObject{{"name", "./twice"}, {"data", "second"}}}));
+                                    QJsonObject{{"name", "./twice"}, {"data", "second"}},
+                                    QJsonObject{{"name", "./" + smsDbPath}, {"data", "db"}}}));
         QVERIFY(setFileRelayKnobs(device, "{'ArchiveFile': 'hostile.cpio'}"));
 
         const RecordedRun run = download(device);
@@ -238,7 +259,8 @@ private slots:
         for (const char* escaped : {"../escape", "../up", "escape", "up"})
             QVERIFY2(!QFileInfo::exists(device.cacheDir().absoluteFilePath(escaped)), escaped);
         const QMap<QString, QByteArray> extracted = folderSnapshot(root);
-        QCOMPARE(extracted.keys(), QStringList({"ab.txt", "link", "link/through", "twice"}));
+        QCOMPARE(extracted.keys(), QStringList({"ab.txt", "link", "link/through", "twice", "var", "var/mobile",
+                                                "var/mobile/Library", "var/mobile/Library/SMS", smsDbPath}));
         QCOMPARE(extracted["twice"], QCryptographicHash::hash("second", QCryptographicHash::Sha1).toHex());
         QCOMPARE(extracted["link"], QByteArray("folder"));
         QCOMPARE(QFileInfo(root + "/ab.txt").size(), 1536);

@@ -12,11 +12,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
+
 #include <signal.h>
 
 namespace {
 
 const QString restartNote = QStringLiteral("<br/><br/>Note: You can restart your device to try again.");
+const QString departedText =
+    QStringLiteral("The iPhone was disconnected. Please connect it to the computer and try again.");
 
 RecordedRun backUp(IOSDevice& device)
 {
@@ -119,40 +123,70 @@ private slots:
         QCOMPARE(written["Lockdown"]["ProductVersion"].toString(), version);
     }
 
+    // No finished backup is left over a run that failed, the earlier one included.
+    void failedBackupRemovesThePhoneFolder_data()
+    {
+        QTest::addColumn<QString>("knobs"); // of the failing backup
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("unplug"); // once the tool has begun
+        QTest::newRow("the tool fails")
+            << "{'Fail': '<b>disk</b> full'}" << "ERROR: &lt;b&gt;disk&lt;/b&gt; full\n\n" + restartNote << false;
+        QTest::newRow("unplugged") << "{'DelayMs': 20000}" << departedText << true;
+    }
     void failedBackupRemovesThePhoneFolder()
     {
+        QFETCH(QString, knobs);
+        QFETCH(QString, error);
+        QFETCH(bool, unplug);
         IOSDevice device = backedUpPhone();
         QVERIFY(device.handle);
-        QVERIFY(setToolKnobs(device, "{'Backup': {'Fail': '<b>disk</b> full'}}"));
+        QVERIFY(setToolKnobs(device, "{'Backup': " + knobs + "}"));
+        const QString phone = m_phones.folder(device.uniqueDeviceId);
+        // The earlier backup's lines go, so that only this run's command line is seen.
+        QVERIFY(QFile::remove(phone + "/calls.log"));
+        std::optional<UnplugWhenLogged> unplugger;
+        if (unplug)
+            unplugger.emplace(phone, "--backup", m_dir.filePath(device.uniqueDeviceId + "-unplugged"));
         const RecordedRun run = backUp(device);
         QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
-        QCOMPARE(run.outcome.error, "ERROR: &lt;b&gt;disk&lt;/b&gt; full\n\n" + restartNote);
+        QCOMPARE(run.outcome.error, error);
         QVERIFY(!QFileInfo::exists(root() + "/" + device.uniqueDeviceId));
         QVERIFY(QFileInfo::exists(root()));
+        QCOMPARE(QFileInfo::exists(phone), !unplug);
     }
 
     void restoreFailuresKeepTheBackup_data()
     {
-        QTest::addColumn<QString>("fail");
+        QTest::addColumn<QString>("knobs"); // of the failing restore
         QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("unplug"); // once the tool has begun
         QTest::newRow("find my iphone")
-            << "find my iphone must be disabled"
+            << "{'Fail': 'find my iphone must be disabled'}"
             << "Please follow <a href=\"http://127.0.0.1:9/guides/how-to-disable-find-my-iphone.html\"> this "
-               "tutorial</a> to disable \"Find my iPhone\" first and then restart your iPhone to try again.<br/><br/>";
+               "tutorial</a> to disable \"Find my iPhone\" first and then restart your iPhone to try again.<br/><br/>"
+            << false;
         QTest::newRow("free space")
-            << "Insufficient free disk space on device to restore (100 bytes free, 3221225472)"
+            << "{'Fail': 'Insufficient free disk space on device to restore (100 bytes free, 3221225472)'}"
             << "3 GB free disk space on your device is required restore data.  Please remove some camera roll videos "
-               "from your device to computer to free up disk space first and then try again.";
+               "from your device to computer to free up disk space first and then try again."
+            << false;
+        QTest::newRow("unplugged") << "{'DelayMs': 20000}" << departedText << true;
     }
     void restoreFailuresKeepTheBackup()
     {
-        QFETCH(QString, fail);
+        QFETCH(QString, knobs);
         QFETCH(QString, error);
+        QFETCH(bool, unplug);
         IOSDevice device = backedUpPhone();
         QVERIFY(device.handle);
-        QVERIFY(setToolKnobs(device, "{'Restore': {'Fail': '" + fail + "'}}"));
+        QVERIFY(setToolKnobs(device, "{'Restore': " + knobs + "}"));
         const QMap<QString, QByteArray> before = folderSnapshot(root());
+        const QString phone = m_phones.folder(device.uniqueDeviceId);
+        std::optional<UnplugWhenLogged> unplugger;
+        if (unplug)
+            unplugger.emplace(phone, "--restore", m_dir.filePath(device.uniqueDeviceId + "-unplugged"));
         const RecordedRun run = restore(device, QDir(root()));
+        QCOMPARE(QFileInfo::exists(phone), !unplug);
         QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
         QCOMPARE(run.outcome.error, error);
         QCOMPARE(run.boxes.size(), 1);

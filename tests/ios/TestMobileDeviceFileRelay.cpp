@@ -117,6 +117,34 @@ private slots:
         QCOMPARE(db["mode"].toInt() & 0170000, 0100000);
         QCOMPARE(entries[0]["mode"].toInt() & 0170000, 0040000);
     }
+
+    // A phone unplugged mid-stream ends the archive where it is, without its trailer.
+    void unpluggedPhoneCutsTheStream()
+    {
+        const QString big = m_dir.filePath("cut-big");
+        QVERIFY(makeRandomFile(big, 1000000));
+        const IOSDevice device = m_phones.plugIn("CUT", {{"FileRelay", QJsonObject{{"ChunkDelayMs", 100}}}},
+                                                 {"--file", "var/mobile/Library/SMS/big=" + big});
+        QVERIFY(device.handle);
+        int socket = -1;
+        mobiledevice_file_relay_start(device.handle, &socket);
+        mobiledevice_file_relay_request(socket, {"UserDatabases"});
+        QByteArray stream(8 << 20, Qt::Uninitialized);
+        const int first = mobiledevice_receive_data(socket, stream.data(), 100000, 10000);
+        QCOMPARE(first, 100000);
+        QVERIFY(QDir().rename(m_phones.folder("CUT"), m_dir.filePath("CUT")));
+        stream.resize(first
+                      + mobiledevice_receive_data(socket, stream.data() + first, int(stream.size()) - first, 10000));
+        mobiledevice_close_socket(socket);
+        QVERIFY2(stream.size() < 1000000, qPrintable(QString::number(stream.size())));
+
+        const QString archive = m_dir.filePath("cut.cpio.gz");
+        QFile file(archive);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(stream) == stream.size());
+        file.close();
+        QVERIFY(runCli("python3", {FIXTURES_DIR "/ios/cpio.py", "read", archive}).exitCode != 0);
+        QVERIFY(!QFileInfo::exists(m_phones.folder("CUT")));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMobileDeviceFileRelay)

@@ -279,6 +279,38 @@ private slots:
         mobiledevice_close_socket(socket);
     }
 
+    // Its reads end, its writes fail, the service sees the close, and the phone that
+    // left starts no service.
+    void unpluggingBreaksTheSocketsHandedOut()
+    {
+        QLocalServer server;
+        const QString path = m_dir.filePath("leaving.sock");
+        QVERIFY(server.listen(path));
+        void* handle = plugIn(QJsonObject{{"Services", QJsonObject{{"com.apple.afc", "relay:" + path}}}},
+                              QStringLiteral("LEAVING"));
+        QVERIFY(handle);
+        int relayed = 0;
+        mobiledevice_start_service(handle, "com.apple.afc", &relayed);
+        QVERIFY(server.waitForNewConnection(5000));
+        QLocalSocket* service = server.nextPendingConnection();
+        int fileRelay = 0;
+        mobiledevice_start_service(handle, "com.apple.mobile.file_relay", &fileRelay);
+
+        QVERIFY(QDir().rename(m_root + "/LEAVING", m_dir.filePath("LEAVING")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_recorder.left.contains(handle), 5000);
+        for (const int socket : {relayed, fileRelay}) {
+            char byte = 0;
+            QCOMPARE(mobiledevice_receive_data(socket, &byte, 1, 5000), 0);
+            QVERIFY(mobiledevice_send_data(socket, "x", 1, 1000) < 1);
+            mobiledevice_close_socket(socket);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(service->state(), QLocalSocket::UnconnectedState, 5000);
+        int again = 0;
+        QVERIFY(errorOf([&] {
+                    mobiledevice_start_service(handle, "com.apple.afc", &again);
+                }).endsWith(QStringLiteral("AMDeviceConnect(%1)").arg(simDeviceNotConnected)));
+    }
+
     void builtInFileRelayHandsOutASocket()
     {
         void* handle = plugIn();

@@ -63,6 +63,46 @@ private slots:
         QVERIFY(QFileInfo::exists(folder + "/Manifest.mbdb"));
     }
 
+    // The phone leaves while the tool works on it: exit 1 with that said, no success
+    // text, no finished backup over an incomplete one, the phone's messages kept.
+    void unplugged_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("backup") << "ios-backup";
+        QTest::newRow("restore") << "ios-restore";
+    }
+    void unplugged()
+    {
+        QFETCH(QString, command);
+        const QString udid = "UNPLUGGED-" + command.toUpper();
+        const QString tool = command == "ios-backup" ? "Backup" : "Restore";
+        QVERIFY(makeBackupPhone(udid));
+        const CliResult backup = msgtool({"ios-backup", udid, "--wait", "20"}, environment());
+        QCOMPARE(backup.exitCode, 0);
+        const QString folder = QJsonDocument::fromJson(backup.out).object()["folder"].toString();
+        const QString phone = m_dir.filePath("root/" + udid);
+        QVERIFY(editPhoneValues(phone, "v['Sim']['BackupTool']={'" + tool + "': {'DelayMs': 20000}}"));
+        QVERIFY(QFile::remove(phone + "/calls.log"));
+        const QByteArray before = runCli("sha1sum", {phone + "/fs/" + smsDbDevicePath}).out.left(40);
+
+        const QString away = m_dir.filePath(udid + "-unplugged");
+        QStringList args{command, udid};
+        if (command == "ios-restore")
+            args << folder;
+        const CliResult r = msgtoolUnplugging(args + QStringList{"--wait", "20"}, environment(), phone,
+                                              "--" + tool.toLower(), away);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("msgtool: The iPhone was disconnected."), r.err.constData());
+        QVERIFY2(!r.err.contains(tool.toUtf8() + " Successful"), r.err.constData());
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY(!QFileInfo::exists(phone));
+        QCOMPARE(runCli("sha1sum", {away + "/fs/" + smsDbDevicePath}).out.left(40), before);
+        if (tool == "Backup")
+            QVERIFY(!QFileInfo::exists(folder));
+        else
+            QCOMPARE(readBackup(folder)["SnapshotState"].toString(), "finished");
+    }
+
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("args");

@@ -82,22 +82,37 @@ private slots:
         QTest::addColumn<QJsonObject>("sim"); // of a phone LOAD-FAIL-<row>; none for an empty object
         QTest::addColumn<QString>("udid");
         QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("unplug"); // once the download has begun
         QTest::newRow("a phone that does not arrive")
-            << QJsonObject() << "ABSENT" << "msgtool: the iPhone ABSENT did not arrive within 0.5 s";
+            << QJsonObject() << "ABSENT"
+            << "msgtool: the iPhone ABSENT did not arrive within 0.5 s" << false;
         QTest::newRow("a refused service")
             << QJsonObject{{"Services", QJsonObject{{"com.apple.mobile.file_relay", -7}}}} << "REFUSED"
-            << "msgtool: Please turn off Wifi Sync on iTunes";
+            << "msgtool: Please turn off Wifi Sync on iTunes" << false;
         QTest::newRow("a damaged archive") << QJsonObject{{"FileRelay", QJsonObject{{"TruncateAfter", 0}}}} << "HUNG-UP"
-                                           << "msgtool: open ";
+                                           << "msgtool: open " << false;
+        QTest::newRow("unplugged") << QJsonObject{{"FileRelay", QJsonObject{{"ChunkDelayMs", 100}}}} << "UNPLUGGED"
+                                   << "msgtool: The iPhone was disconnected." << true;
     }
     void failures()
     {
         QFETCH(QJsonObject, sim);
         QFETCH(QString, udid);
         QFETCH(QString, error);
-        if (!sim.isEmpty())
-            QVERIFY(makePhone(m_dir.filePath("root"), udid, sim));
-        const CliResult r = msgtool({"ios-load", udid, "--wait", "0.5"}, environment());
+        QFETCH(bool, unplug);
+        const QString phone = m_dir.filePath("root/" + udid);
+        if (!sim.isEmpty()) {
+            const QString sms = m_dir.filePath(udid + ".db");
+            const QString big = m_dir.filePath(udid + ".bin");
+            QCOMPARE(runCli("python3", {FIXTURES_DIR "/msgdb/device_smsdb.py", sms}).exitCode, 0);
+            QCOMPARE(python("import os,sys;open(sys.argv[1],'wb').write(os.urandom(1000000))", {big}).exitCode, 0);
+            QVERIFY(makePhone(m_dir.filePath("root"), udid, sim,
+                              {"--sms", sms, "--file", "var/mobile/Library/SMS/big=" + big}));
+        }
+        const QStringList args{"ios-load", udid, "--wait", "0.5"};
+        const CliResult r = unplug ? msgtoolUnplugging(args, environment(), phone,
+                                                       "file_relay Sources=", m_dir.filePath("unplugged-" + udid))
+                                   : msgtool(args, environment());
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(error.toUtf8()), r.err.constData());
         QCOMPARE(r.out, QByteArray());

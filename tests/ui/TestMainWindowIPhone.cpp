@@ -21,9 +21,12 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <optional>
 
 namespace {
 
@@ -231,21 +234,35 @@ private slots:
         QTest::addColumn<QString>("udid");
         QTest::addColumn<bool>("database"); // else a file that is none
         QTest::addColumn<QString>("error");
-        QTest::newRow("not a message database") << "NOT-A-DB" << false << "not a message database";
-        QTest::newRow("identifier that is no folder name") << "bad.udid" << true << "cannot name its cache folder";
+        QTest::addColumn<bool>("unplug"); // once its download has begun
+        QTest::newRow("not a message database") << "NOT-A-DB" << false << "not a message database" << false;
+        QTest::newRow("identifier that is no folder name")
+            << "bad.udid" << true << "cannot name its cache folder" << false;
+        QTest::newRow("unplugged") << "UNPLUGGED" << true << "The iPhone was disconnected." << true;
     }
     void unreadableArrivals()
     {
         QFETCH(QString, udid);
         QFETCH(bool, database);
         QFETCH(QString, error);
+        QFETCH(bool, unplug);
         ModalResponder responder;
         const QString sms = m_dir.filePath(udid + ".db");
         QFile notADatabase(sms);
         QVERIFY(database ? makeSmsDb(sms)
                          : notADatabase.open(QIODevice::WriteOnly) && notADatabase.write("not a database") > 0);
         notADatabase.close();
-        QVERIFY(makePhone(root(), udid, {}, {"--sms", sms, "--name", udid}));
+        QStringList args{"--sms", sms, "--name", udid};
+        QJsonObject sim;
+        std::optional<UnplugWhenLogged> unplugger;
+        if (unplug) {
+            const QString big = m_dir.filePath(udid + ".bin");
+            QVERIFY(makeRandomFile(big, 1000000));
+            args << "--file" << "var/mobile/Library/SMS/big=" + big;
+            sim = {{"FileRelay", QJsonObject{{"ChunkDelayMs", 100}}}};
+            unplugger.emplace(root() + '/' + udid, "file_relay Sources=", m_dir.filePath(udid + "-unplugged"));
+        }
+        QVERIFY(makePhone(root(), udid, sim, args));
         QTRY_COMPARE_WITH_TIMEOUT(responder.boxes.size(), 2, 20000);
         QCOMPARE(responder.boxes.first(), notesBox());
         QVERIFY2(responder.boxes.last().contains(error), qPrintable(responder.boxes.last()));
@@ -330,39 +347,60 @@ private slots:
         QVERIFY(responder.offered.last().contains("Old Five"));
     }
 
-    // The phone restarts while its restore runs: it leaves and comes back, and both
-    // events wait for the action; afterwards the phone is listed once, read afresh.
+    // The phone leaves and comes back while the transfer runs, and both events wait for
+    // the action; afterwards the phone is listed once, read afresh. A phone that restarts
+    // once the restore has written it, as phones do, has taken the messages; one unplugged
+    // while the tool writes it fails the action and keeps its own.
+    void phoneRestartingDuringTheTransfer_data()
+    {
+        QTest::addColumn<QString>("unplugOn"); // a line of the phone's calls.log
+        QTest::addColumn<bool>("transferred");
+        QTest::newRow("after the restore") << "AppleMobileBackup exit 0" << true;
+        QTest::newRow("mid-restore") << "--restore" << false;
+    }
     void phoneRestartingDuringTheTransfer()
     {
+        QFETCH(QString, unplugOn);
+        QFETCH(bool, transferred);
         ModalResponder responder;
-        const QString udid = QStringLiteral("RESTARTING");
+        const QString udid = QStringLiteral("RESTARTING-%1").arg(transferred ? "AFTER" : "MID");
+        const QString name = QStringLiteral("Restarting %1").arg(transferred ? "after" : "mid");
         const QJsonObject slowRestore{{"BackupTool", QJsonObject{{"Restore", QJsonObject{{"DelayMs", 2500}}}}}};
-        QVERIFY(arrive(responder, udid, "Restarting", "7.1.2", FIXTURES_DIR "/msgdb/device_smsdb.py", slowRestore));
+        QVERIFY(arrive(responder, udid, name, "7.1.2", FIXTURES_DIR "/msgdb/device_smsdb.py", slowRestore));
         const int oldCount = sqliteCli(phoneDb(udid), "select count(*) from message").toInt();
         QTest::qWait(100);
         selectTreeRow(*m_window, sourceDb);
         responder.boxes.clear();
         responder.progressDialogs = 0;
-        responder.target = "Restarting";
+        responder.target = name;
 
         const QString phone = root() + '/' + udid;
+        const QString away = m_dir.filePath(udid + "-unplugged");
         QTimer unplug;
         connect(&unplug, &QTimer::timeout, this, [&] {
-            if (callsLog(phone).filter("--restore").isEmpty())
+            const QStringList calls = callsLog(phone);
+            const qsizetype restore = calls.indexOf(QRegularExpression("^-u .* --restore .*"));
+            if (restore < 0 || calls.mid(restore).filter(unplugOn).isEmpty())
                 return;
             unplug.stop();
-            QVERIFY(QDir().rename(phone, m_dir.filePath("unplugged")));
-            QTimer::singleShot(500, this, [&] { QVERIFY(QDir().rename(m_dir.filePath("unplugged"), phone)); });
+            QVERIFY(QDir().rename(phone, away));
+            QTimer::singleShot(500, this, [&] { QVERIFY(QDir().rename(away, phone)); });
         });
         unplug.start(20);
         runAction("miDb2IAll");
-        QCOMPARE(responder.boxes.value(1), "Successfully recovered 200 SMS to iPhone.");
-        QCOMPARE(sqliteCli(phoneDb(udid), "select count(*) from message").toInt(), oldCount + 200);
+        const int newCount = transferred ? oldCount + 200 : oldCount;
+        if (transferred)
+            QCOMPARE(responder.boxes.value(1), "Successfully recovered 200 SMS to iPhone.");
+        else // the tool's own words, when the phone is back before the failure is told
+            QVERIFY2(responder.boxes.value(1).contains(QRegularExpression("The (iPhone|device) was disconnected")),
+                     qPrintable(responder.boxes.join('\n')));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(phone), 5000);
+        QCOMPARE(sqliteCli(phoneDb(udid), "select count(*) from message").toInt(), newCount);
         // The phone's return is read like any arrival, with its note first.
         QTRY_COMPARE_WITH_TIMEOUT(responder.boxes.count(notesBox()), 1, 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>(*m_window, "lbSMSCount")->text(),
-                                  QString("SMS: %1").arg(oldCount + 200), 20000);
-        QCOMPARE(devicesNamed("Restarting"), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>(*m_window, "lbSMSCount")->text(), QString("SMS: %1").arg(newCount),
+                                  20000);
+        QCOMPARE(devicesNamed(name), 1);
     }
 };
 

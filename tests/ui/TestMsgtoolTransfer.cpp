@@ -152,6 +152,38 @@ private slots:
         QCOMPARE(runCli("sha1sum", {phoneDb(udid)}).out, before);
     }
 
+    // The phone leaves while the tool works on it: a failure that says so, no success
+    // text, the phone's messages as they were, and no finished backup left behind.
+    void unplugged_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::newRow("during the backup") << "Backup";
+        QTest::newRow("during the restore") << "Restore";
+    }
+    void unplugged()
+    {
+        QFETCH(QString, tool);
+        const QString udid = "UNPLUGGED-" + tool.toUpper();
+        const QString sms = m_dir.filePath(udid + ".db");
+        QCOMPARE(runCli("python3", {FIXTURES_DIR "/msgdb/device_smsdb.py", sms}).exitCode, 0);
+        QVERIFY(makePhone(m_dir.filePath("root"), udid,
+                          {{"BackupTool", QJsonObject{{tool, QJsonObject{{"DelayMs", 20000}}}}}}, {"--sms", sms}));
+        const QByteArray before = runCli("sha1sum", {phoneDb(udid)}).out.left(40);
+        const QString away = m_dir.filePath(udid + "-unplugged");
+        const CliResult r = msgtoolUnplugging({"transfer", m_source, udid, "--wait", "20"}, environment(),
+                                              m_dir.filePath("root/" + udid), "--" + tool.toLower(), away);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("msgtool: The iPhone was disconnected."), r.err.constData());
+        QVERIFY2(!r.err.contains("Successfully recovered") && !r.err.contains(tool.toUtf8() + " Successful"),
+                 r.err.constData());
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY(!QFileInfo::exists(m_dir.filePath("root/" + udid)));
+        QCOMPARE(runCli("sha1sum", {away + "/fs/" + smsDbDevicePath}).out.left(40), before);
+        const QString backup = m_dir.filePath("base/__veltrominex_iosbk_temp/" + udid);
+        if (tool == "Backup")
+            QVERIFY(!QFileInfo::exists(backup));
+    }
+
     // The demo's data: its simulated iPhone takes the sample database, and reads back
     // with the sample's messages beside its own.
     void demoPhoneTakesTheSample()

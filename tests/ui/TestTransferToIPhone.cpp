@@ -406,6 +406,44 @@ private slots:
         QCOMPARE(sha1sum(phone.smsDb), before);
     }
 
+    // The phone leaves while the tool works on it: the action fails with that said, the
+    // phone keeps its messages, and no finished backup is left for the next run.
+    void unpluggedDuringAPhoneStep_data()
+    {
+        QTest::addColumn<QString>("tool"); // the slowed run, which the unplug interrupts
+        QTest::addColumn<int>("steps");
+        QTest::newRow("backup") << "Backup" << 1;
+        QTest::newRow("restore") << "Restore" << 4;
+    }
+    void unpluggedDuringAPhoneStep()
+    {
+        QFETCH(QString, tool);
+        QFETCH(int, steps);
+        const Phone phone = arrive({{"BackupTool", QJsonObject{{tool, QJsonObject{{"DelayMs", 20000}}}}}});
+        QVERIFY(phone.db);
+        const QByteArray before = sha1sum(phone.smsDb);
+        const QString folder = m_phones.folder(phone.device.uniqueDeviceId);
+        const QString away = m_dir.filePath(phone.device.uniqueDeviceId + "-unplugged");
+        const UnplugWhenLogged unplug(folder, "--" + tool.toLower(), away);
+
+        MessageBoxAnswerer worker;
+        ScriptedFrontEnd frontEnd;
+        TransferToIPhone transfer(phone.device, phone.db, m_sourceSet, sourceMessages());
+        const WorkerOutcome outcome = transfer.run(frontEnd);
+        QCOMPARE(outcome.result, WorkerOutcome::Failed);
+        QCOMPARE(outcome.error, "The iPhone was disconnected. Please connect it to the computer and try again.");
+        QCOMPARE(frontEnd.steps, steps);
+        QCOMPARE(frontEnd.boxes, QStringList{notesQuestion()});
+        QCOMPARE(worker.texts.size(), 1);
+        QVERIFY2(worker.texts.first().contains(outcome.error), qPrintable(worker.texts.first()));
+        QVERIFY(!QFileInfo::exists(folder));
+        QCOMPARE(sha1sum(away + "/fs/" + smsDbDevicePath), before);
+        if (tool == "Backup")
+            QVERIFY(!QFileInfo::exists(backupFolder(phone.device)));
+        else
+            QCOMPARE(readBackup(backupFolder(phone.device))["SnapshotState"].toString(), "finished");
+    }
+
     // Sel with no row still backs the phone up; the merge then says it has nothing.
     void emptySelectionEndsInTheMerge()
     {
