@@ -234,7 +234,8 @@ bool IOS5MessageRecovery::messageFromRow(const _SqliteRow& row, const IOS5Messag
         if (!v.hasNoMadridValues())
             return false;
         const QString address = v.text("address");
-        if (address.isEmpty())
+        const QString groupChat = smsChats.value(v.integer64("group_id"));
+        if (address.isEmpty() && groupChat.isEmpty())
             return false;
         m.guid = newMessageGuid();
         m.service = QStringLiteral("SMS");
@@ -243,7 +244,9 @@ bool IOS5MessageRecovery::messageFromRow(const _SqliteRow& row, const IOS5Messag
         // SMS rows hold Unix seconds.
         date = v.integer64("date") - appleEpochUnixSeconds;
         m.is_from_me = v.integer("flags") == 3 ? 1 : 0;
-        m.handle = m.chat_identifier = c.canonicalizePhoneNumber(address);
+        // Without an address the sender is the owner, who has no handle in a group.
+        m.handle = address.isEmpty() ? QString() : c.canonicalizePhoneNumber(address);
+        m.chat_identifier = groupChat.isEmpty() ? m.handle : groupChat;
     }
     if (date <= 0 || date > nowSince2001())
         return false;
@@ -257,6 +260,7 @@ void IOS5MessageRecovery::recoverDeletedMessages(WorkerReport* form)
 {
     MessageRecycleDb& recycle = *db.recycleDb();
     const QSet<MessageKey> live = liveMessages(db);
+    smsChats = db.smsChatIdentifiers();
     const QList<IOS5MessageLayout> layouts = IOS5MessageLayout::forTable(db.messageColumns());
     const auto isLive = [&live](const _SqliteRow& row, const IOS5MessageLayout& layout) {
         const RowReader v(row, layout);

@@ -1,4 +1,7 @@
 #include "model/AppleTime.h"
+#include "model/MsgChat.h"
+#include "model/MsgMessage.h"
+#include "model/MsgSetPtr.h"
 #include "msgdb/DeletedHistoryFixture.h"
 #include "msgdb/IOS5MessageDb.h"
 #include "msgdb/IOS5MessageRecovery.h"
@@ -200,6 +203,24 @@ private slots:
             ++found;
         }
         QVERIFY2(found * 100 >= history.recoverable.size() * 95, qPrintable(QString::number(found)));
+
+        // Each shows in the live chat of its conversation: the owner's messages to a
+        // group, stored without an address, and the members' in the group's chat.
+        {
+            IOS5MessageDb db(QDir(dir.path()), QString());
+            MsgSetPtr set;
+            db.chats(set);
+            db.loadRecycledMessages(set);
+            qsizetype placed = 0;
+            for (const _MsgMessage* m : set.messages()) {
+                if (!history.recoverableRecords.contains(m->text))
+                    continue;
+                QVERIFY2(m->chat, qPrintable(m->text));
+                QCOMPARE(m->chat->rowid, history.recoverableRecords.value(m->text).value("chat_key").toInteger());
+                ++placed;
+            }
+            QCOMPARE(placed, found);
+        }
 
         {
             IOS5MessageDb db(QDir(dir.path()), QString());
