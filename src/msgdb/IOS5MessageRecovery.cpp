@@ -267,10 +267,15 @@ void IOS5MessageRecovery::recoverDeletedMessages(WorkerReport* form)
         return live.contains({v.integer64("date"), v.text("text")});
     };
     // An SMS has a new guid every time it is decoded: the store finds it again by its
-    // date, direction and text.
+    // date, direction and text. A phone writes the owner's iMessage undelivered and
+    // rewrites it once delivered, so free space may hold both versions, met in any order:
+    // the delivered one settles the direction, as the reader settles it.
     auto store = [&recycle](const _RecycledMessage& m) {
-        if (recycle.findMessage(m) == 0)
+        const qint64 stored = recycle.findMessage(m);
+        if (stored == 0)
             recycle.insertMessage(m, m.chat_identifier, m.handle, m.rowid);
+        else if (m.service == QLatin1String("iMessage") && m.date_delivered > 0)
+            recycle.settleDelivery(stored, m.date_delivered, m.is_from_me);
     };
 
     DeletedRecordScan scan(db, recycle, form);

@@ -229,6 +229,39 @@ private slots:
         QCOMPARE(sqliteCli(recyclePath(dir), "select count(*) from message").toInt(), rows.size());
     }
 
+    // Phones mark the owner's iMessage delivered by rewriting it, and its undelivered first
+    // version may stay in free space too. Met first, that version decides nothing.
+    void deliveredCopySettlesTheDirection()
+    {
+        QTemporaryDir dir;
+        const IOS5DeletedHistory history = makeIOS5DeletedHistoryDb(dir.path(), {QStringLiteral("--phone-layout")});
+        QVERIFY(history.built);
+        QJsonObject sent;
+        for (const QJsonObject& record : history.recoverableRecords) {
+            if (record.value("service").toString() == "iMessage" && record.value("from_me").toInt() == 1)
+                sent = record;
+        }
+        QVERIFY(!sent.isEmpty());
+        IOS5MessageDb db(QDir(dir.path()), QString());
+        _RecycledMessage undelivered;
+        undelivered.guid = sent.value("guid").toString();
+        undelivered.text = sent.value("text").toString();
+        undelivered.date = qint32(sent.value("date").toInteger());
+        undelivered.service = QStringLiteral("iMessage");
+        undelivered.is_from_me = 0;
+        undelivered.date_delivered = 0;
+        db.recycleDb()->insertMessage(undelivered, sent.value("handle").toString(), sent.value("handle").toString(),
+                                      sent.value("rowid").toInteger());
+
+        IOS5MessageRecovery(db, QString()).recoverDeletedMessages(nullptr);
+        db.recycleDb()->close();
+        const QStringList stored = sqliteColumn(
+            recyclePath(dir),
+            QStringLiteral("select is_from_me || '|' || (date_delivered > date) from message where guid = '%1'")
+                .arg(undelivered.guid));
+        QCOMPARE(stored, QStringList{"1|1"});
+    }
+
     void cancelBeforeTheStartStoresNothing()
     {
         QTemporaryDir dir;
