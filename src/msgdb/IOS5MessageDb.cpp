@@ -343,6 +343,9 @@ QList<_SqliteCol> IOS5MessageDb::messageColumns()
 QHash<qint64, QString> IOS5MessageDb::smsChatIdentifiers()
 {
     initDb();
+    // Recovery reads files the reader cannot show, and needs no members to do its work.
+    if (!tableSql.contains(QStringLiteral("group_member")))
+        return {};
     MsgSetPtr set;
     Sqlite3Cursor row = queryThrow("select distinct group_id from group_member");
     while (row.moveNext()) {

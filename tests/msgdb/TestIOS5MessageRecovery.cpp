@@ -262,6 +262,27 @@ private slots:
         QCOMPARE(stored, QStringList{"1|1"});
     }
 
+    // Without the members of its conversations the file still gives back every message
+    // that has an address.
+    void fileWithoutGroupMembers()
+    {
+        QTemporaryDir dir;
+        const IOS5DeletedHistory history = makeIOS5DeletedHistoryDb(dir.path());
+        QVERIFY(history.built);
+        sqliteCli(smsDbPathIn(dir.path()), "drop table group_member");
+        {
+            IOS5MessageDb db(QDir(dir.path()), QString());
+            IOS5MessageRecovery(db, QString()).recoverDeletedMessages(nullptr);
+        }
+        const QStringList found = sqliteColumn(recyclePath(dir), "select text from message where handle <> ''");
+        QStringList withAddress;
+        for (const QJsonObject& record : history.recoverableRecords) {
+            if (!record.value("handle").toString().isEmpty())
+                withAddress << record.value("text").toString();
+        }
+        QCOMPARE(shareFound(withAddress, found), 1.0);
+    }
+
     void cancelBeforeTheStartStoresNothing()
     {
         QTemporaryDir dir;
