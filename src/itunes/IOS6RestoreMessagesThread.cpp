@@ -6,6 +6,7 @@
 #include "itunes/BackupSmsPublisher.h"
 #include "itunes/ITunesLog.h"
 #include "itunes/MergeEntry.h"
+#include "itunes/WorkingCopyIndex.h"
 
 #include "frame/ReportedRun.h"
 #include "frame/WorkerReport.h"
@@ -343,6 +344,8 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
     // The new messages are written into the emptied table, where no row shows the unit.
     copy.settleDateUnit();
     emptyTables(copy);
+    // Phones' triggers look up a message's chats on every join row written.
+    WorkingCopyIndex joinsByMessage(copy, "merge_chat_message_join_message_id", "chat_message_join", "message_id");
     copy.executeThrow(Sqlite3Sql(QStringLiteral("ATTACH DATABASE ? AS %1").arg(backupSchema))
                           .addTextParam(database->databasePath()));
     const QStringList copySql = runCopySql(copy);
@@ -405,6 +408,7 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
     checkCancelled();
     copyBackupRun(copy, copySql, runStart, count - 1);
     merged = int(guidsGained(copy));
+    joinsByMessage.drop();
 
     copy.endTransaction(true);
     copy.executeThrow(QStringLiteral("DETACH DATABASE %1").arg(backupSchema));

@@ -262,6 +262,15 @@ qint64 MessageRecycleDb::findMessage(const _MsgMessage& message)
     return cursor.moveNext() ? cursor.getInt64("rowid") : 0;
 }
 
+void MessageRecycleDb::settleDelivery(qint64 rowid, qint32 dateDelivered, int isFromMe)
+{
+    initDb();
+    executeThrow(Sqlite3Sql("update message set date_delivered=?, is_from_me=? where rowid=? and date_delivered<=0")
+                     .addInt64Param(dateDelivered)
+                     .addInt64Param(isFromMe)
+                     .addInt64Param(rowid));
+}
+
 void MessageRecycleDb::setMessageChat(const _MsgMessage& message, const QString& chatIdentifier,
                                       const QString& handle)
 {

@@ -38,6 +38,9 @@ public:
     qint64 findHandle(const _MsgHandle& handle);
     // By guid, or by the same date, direction and text; 0 when not stored.
     qint64 findMessage(const _MsgMessage& message);
+    // Gives a message stored undelivered the delivery of a later copy of it; a message
+    // stored delivered stays as it is.
+    void settleDelivery(qint64 rowid, qint32 dateDelivered, int isFromMe);
     // Does nothing when the message is not stored.
     void setMessageChat(const _MsgMessage& message, const QString& chatIdentifier, const QString& handle);
     // The handle's rowid is the source row id; a default SMS handle when none matches.

@@ -341,6 +341,28 @@ QList<_SqliteCol> IOS5MessageDb::messageColumns()
     return tbInfo(QStringLiteral("message")).columns();
 }
 
+QHash<qint64, QString> IOS5MessageDb::smsChatIdentifiers()
+{
+    initDb();
+    // Recovery reads files the reader cannot show, and needs no members to do its work.
+    if (!tableSql.contains(QStringLiteral("group_member")))
+        return {};
+    MsgSetPtr set;
+    Sqlite3Cursor row = queryThrow("select distinct group_id from group_member");
+    while (row.moveNext()) {
+        auto* chat = new _MsgChat;
+        chat->rowid = row.getInt64(0);
+        set.data()->chats.insert(chat->rowid, chat);
+    }
+    readGroupMembers(set, false);
+    QHash<qint64, QString> identifiers;
+    for (const _MsgChat* chat : set.chats()) {
+        if (!chat->handles.isEmpty())
+            identifiers.insert(chat->rowid, chat->chat_identifier);
+    }
+    return identifiers;
+}
+
 qint64 IOS5MessageDb::messageCount()
 {
     initDb();

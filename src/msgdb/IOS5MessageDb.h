@@ -50,6 +50,10 @@ public:
     void loadRecycledMessages(MsgSetPtr& set);
     // SMS and iMessage rows alike.
     qint64 messageCount();
+    // The chat identifier each SMS conversation takes from its members, as chats() gives
+    // it, by msg_group row id; a conversation without members has none. Unlike chats(),
+    // a conversation whose newest message is gone keeps its identifier.
+    QHash<qint64, QString> smsChatIdentifiers();
 
 private:
     void readSmsChats(MsgSetPtr& set);

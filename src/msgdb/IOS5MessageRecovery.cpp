@@ -234,7 +234,8 @@ bool IOS5MessageRecovery::messageFromRow(const _SqliteRow& row, const IOS5Messag
         if (!v.hasNoMadridValues())
             return false;
         const QString address = v.text("address");
-        if (address.isEmpty())
+        const QString groupChat = smsChats.value(v.integer64("group_id"));
+        if (address.isEmpty() && groupChat.isEmpty())
             return false;
         m.guid = newMessageGuid();
         m.service = QStringLiteral("SMS");
@@ -243,7 +244,9 @@ bool IOS5MessageRecovery::messageFromRow(const _SqliteRow& row, const IOS5Messag
         // SMS rows hold Unix seconds.
         date = v.integer64("date") - appleEpochUnixSeconds;
         m.is_from_me = v.integer("flags") == 3 ? 1 : 0;
-        m.handle = m.chat_identifier = c.canonicalizePhoneNumber(address);
+        // Without an address the sender is the owner, who has no handle in a group.
+        m.handle = address.isEmpty() ? QString() : c.canonicalizePhoneNumber(address);
+        m.chat_identifier = groupChat.isEmpty() ? m.handle : groupChat;
     }
     if (date <= 0 || date > nowSince2001())
         return false;
@@ -257,16 +260,22 @@ void IOS5MessageRecovery::recoverDeletedMessages(WorkerReport* form)
 {
     MessageRecycleDb& recycle = *db.recycleDb();
     const QSet<MessageKey> live = liveMessages(db);
+    smsChats = db.smsChatIdentifiers();
     const QList<IOS5MessageLayout> layouts = IOS5MessageLayout::forTable(db.messageColumns());
     const auto isLive = [&live](const _SqliteRow& row, const IOS5MessageLayout& layout) {
         const RowReader v(row, layout);
         return live.contains({v.integer64("date"), v.text("text")});
     };
     // An SMS has a new guid every time it is decoded: the store finds it again by its
-    // date, direction and text.
+    // date, direction and text. A phone writes the owner's iMessage undelivered and
+    // rewrites it once delivered, so free space may hold both versions, met in any order:
+    // the delivered one settles the direction, as the reader settles it.
     auto store = [&recycle](const _RecycledMessage& m) {
-        if (recycle.findMessage(m) == 0)
+        const qint64 stored = recycle.findMessage(m);
+        if (stored == 0)
             recycle.insertMessage(m, m.chat_identifier, m.handle, m.rowid);
+        else if (m.service == QLatin1String("iMessage") && m.date_delivered > 0)
+            recycle.settleDelivery(stored, m.date_delivered, m.is_from_me);
     };
 
     DeletedRecordScan scan(db, recycle, form);

@@ -55,12 +55,17 @@ public:
     void recoverDeletedMessages(WorkerReport* form);
 
     // False when the row is not taken as a message. An SMS gets a new guid on every call,
-    // and its date (Unix seconds in the row) is converted to seconds since 2001. The first
-    // form reads the row in the fixed order.
+    // and its date (Unix seconds in the row) is converted to seconds since 2001. An SMS of
+    // a conversation whose members the file lists goes to that conversation's chat; one
+    // without an address, as the owner's messages to a group are stored, only there. The
+    // members are read by recoverDeletedMessages. The first form reads the row in the
+    // fixed order.
     bool messageFromRow(const _SqliteRow& row, _RecycledMessage& message);
     bool messageFromRow(const _SqliteRow& row, const IOS5MessageLayout& layout, _RecycledMessage& message);
 
 private:
     IOS5MessageDb& db;
     CountryLibDb country;
+    // msg_group row id -> the chat identifier its members give it.
+    QHash<qint64, QString> smsChats;
 };

@@ -334,6 +334,34 @@ private slots:
         QCOMPARE(f.cacheSmsFolder(), QStringList{"sms.db"});
     }
 
+    void publishedFileKeepsItsOwnSchema_data()
+    {
+        QTest::addColumn<bool>("joinIndex");
+        QTest::newRow("as phones write it, without an index of the joins by message") << false;
+        QTest::newRow("with such an index of its own") << true;
+    }
+    // The merge indexes its working copy where the file lacks the index its triggers need;
+    // what it publishes has the schema the file had, its own indexes included.
+    void publishedFileKeepsItsOwnSchema()
+    {
+        QFETCH(bool, joinIndex);
+        Fixture f;
+        QJsonObject description = backupDescription();
+        description.insert("join_index", joinIndex);
+        QVERIFY(f.make(description));
+        const QString schema = "select type || ' ' || name || ' ' || tbl_name || ' ' || coalesce(sql, '') "
+                               "from sqlite_master order by type, name";
+        const QByteArray before = sql(f.mergedDb(), schema);
+        QCOMPARE(before.contains("chat_message_join(message_id"), joinIndex);
+
+        NewRecords r;
+        _MsgHandle* first = r.handle("+15550001", "SMS");
+        _MsgChat* sms = r.chat(1, "SMS;-;+15550001", "SMS", {first});
+        QCOMPARE(f.merge({r.message("NEW-A", 2, 1100, sms, first)}).result, WorkerOutcome::Succeeded);
+        QCOMPARE(sql(f.mergedDb(), schema), before);
+        QCOMPARE(sql(f.mergedDb(), "select count(*) from chat_message_join"), QByteArray("6"));
+    }
+
     // A new message that sorts before the backup's row of its GUID takes that row's
     // place; the backup row then only adds its joins.
     void newMessageAheadOfTheBackupRowOfItsGuid()

@@ -1,4 +1,7 @@
 #include "model/AppleTime.h"
+#include "model/MsgChat.h"
+#include "model/MsgMessage.h"
+#include "model/MsgSetPtr.h"
 #include "msgdb/DeletedHistoryFixture.h"
 #include "msgdb/IOS5MessageDb.h"
 #include "msgdb/IOS5MessageRecovery.h"
@@ -201,11 +204,83 @@ private slots:
         }
         QVERIFY2(found * 100 >= history.recoverable.size() * 95, qPrintable(QString::number(found)));
 
+        // Each shows in the live chat of its conversation: the owner's messages to a
+        // group, stored without an address, and the members' in the group's chat.
+        {
+            IOS5MessageDb db(QDir(dir.path()), QString());
+            MsgSetPtr set;
+            db.chats(set);
+            db.loadRecycledMessages(set);
+            qsizetype placed = 0;
+            for (const _MsgMessage* m : set.messages()) {
+                if (!history.recoverableRecords.contains(m->text))
+                    continue;
+                QVERIFY2(m->chat, qPrintable(m->text));
+                QCOMPARE(m->chat->rowid, history.recoverableRecords.value(m->text).value("chat_key").toInteger());
+                ++placed;
+            }
+            QCOMPARE(placed, found);
+        }
+
         {
             IOS5MessageDb db(QDir(dir.path()), QString());
             IOS5MessageRecovery(db, QString()).recoverDeletedMessages(nullptr);
         }
         QCOMPARE(sqliteCli(recyclePath(dir), "select count(*) from message").toInt(), rows.size());
+    }
+
+    // Phones mark the owner's iMessage delivered by rewriting it, and its undelivered first
+    // version may stay in free space too. Met first, that version decides nothing.
+    void deliveredCopySettlesTheDirection()
+    {
+        QTemporaryDir dir;
+        const IOS5DeletedHistory history = makeIOS5DeletedHistoryDb(dir.path(), {QStringLiteral("--phone-layout")});
+        QVERIFY(history.built);
+        QJsonObject sent;
+        for (const QJsonObject& record : history.recoverableRecords) {
+            if (record.value("service").toString() == "iMessage" && record.value("from_me").toInt() == 1)
+                sent = record;
+        }
+        QVERIFY(!sent.isEmpty());
+        IOS5MessageDb db(QDir(dir.path()), QString());
+        _RecycledMessage undelivered;
+        undelivered.guid = sent.value("guid").toString();
+        undelivered.text = sent.value("text").toString();
+        undelivered.date = qint32(sent.value("date").toInteger());
+        undelivered.service = QStringLiteral("iMessage");
+        undelivered.is_from_me = 0;
+        undelivered.date_delivered = 0;
+        db.recycleDb()->insertMessage(undelivered, sent.value("handle").toString(), sent.value("handle").toString(),
+                                      sent.value("rowid").toInteger());
+
+        IOS5MessageRecovery(db, QString()).recoverDeletedMessages(nullptr);
+        db.recycleDb()->close();
+        const QStringList stored = sqliteColumn(
+            recyclePath(dir),
+            QStringLiteral("select is_from_me || '|' || (date_delivered > date) from message where guid = '%1'")
+                .arg(undelivered.guid));
+        QCOMPARE(stored, QStringList{"1|1"});
+    }
+
+    // Without the members of its conversations the file still gives back every message
+    // that has an address.
+    void fileWithoutGroupMembers()
+    {
+        QTemporaryDir dir;
+        const IOS5DeletedHistory history = makeIOS5DeletedHistoryDb(dir.path());
+        QVERIFY(history.built);
+        sqliteCli(smsDbPathIn(dir.path()), "drop table group_member");
+        {
+            IOS5MessageDb db(QDir(dir.path()), QString());
+            IOS5MessageRecovery(db, QString()).recoverDeletedMessages(nullptr);
+        }
+        const QStringList found = sqliteColumn(recyclePath(dir), "select text from message where handle <> ''");
+        QStringList withAddress;
+        for (const QJsonObject& record : history.recoverableRecords) {
+            if (!record.value("handle").toString().isEmpty())
+                withAddress << record.value("text").toString();
+        }
+        QCOMPARE(shareFound(withAddress, found), 1.0);
     }
 
     void cancelBeforeTheStartStoresNothing()
