@@ -57,9 +57,9 @@ private:
 };
 
 // text holds %1 for the file's path and %2 for the reason.
-QString fileError(const char* text, const QString& path, const QString& reason)
+[[noreturn]] void throwFileError(const char* text, const QString& path, const QString& reason)
 {
-    return QString::fromLatin1(text).arg(path, reason);
+    throw std::runtime_error(QString::fromLatin1(text).arg(path, reason).toStdString());
 }
 
 QString systemReason(int error)
@@ -83,19 +83,14 @@ void IOSLoadFileRelayThread::run()
     runReported(*form, [this] {
         const QDir cacheFolder = device->cacheDir();
         const QString archivePath = cacheFolder.absoluteFilePath(archiveName);
-        try {
-            {
-                ServiceSocket socket;
-                mobiledevice_file_relay_start(device->handle, socket.out());
-                mobiledevice_file_relay_request(socket.get(), {QStringLiteral("UserDatabases")});
-                buffer.resize(bufferSize);
-                download(socket.get(), archivePath);
-            }
-            FileRelayUnpacker(*form, sizeLimit).unpack(archivePath, cacheFolder);
-        } catch (const CacheWriteError&) {
-            QFile::remove(archivePath);
-            throw;
+        {
+            ServiceSocket socket;
+            mobiledevice_file_relay_start(device->handle, socket.out());
+            mobiledevice_file_relay_request(socket.get(), {QStringLiteral("UserDatabases")});
+            buffer.resize(bufferSize);
+            download(socket.get(), archivePath);
         }
+        extract(archivePath, cacheFolder);
         if (!QFile::remove(archivePath))
             qCWarning(lcIos).noquote() << "file_relay: cannot remove" << archivePath;
         form->postSucceed(QString());
@@ -108,7 +103,12 @@ void IOSLoadFileRelayThread::download(int socket, const QString& archivePath)
     QFile::remove(archivePath);
     QFile file(archivePath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw std::runtime_error(fileError("create %1 failed. %2", archivePath, file.errorString()).toStdString());
+        throwFileError("create %1 failed. %2", archivePath, file.errorString());
+    // A download that cannot be written whole is of no use, and takes space a full disk lacks.
+    const auto writeFailure = [&file, &archivePath](const QString& reason) {
+        file.remove();
+        return CacheWriteError(QStringLiteral("write %1 failed. %2").arg(archivePath, reason).toStdString());
+    };
     const QStorageInfo volume(QFileInfo(archivePath).absolutePath());
     const qint64 spaceLeft = volume.isValid() ? volume.bytesAvailable() : std::numeric_limits<qint64>::max();
     qint64 total = 0;
@@ -121,14 +121,14 @@ void IOSLoadFileRelayThread::download(int socket, const QString& archivePath)
         total += received;
         form->postProgress(QString(), 99, QStringLiteral("Received:%L1KB").arg(total / 1024));
         if (total > spaceLeft)
-            throw CacheWriteError(fileError("write %1 failed. %2", archivePath, systemReason(ENOSPC)).toStdString());
+            throw writeFailure(systemReason(ENOSPC));
         if (!writeFully(file, QByteArray::fromRawData(buffer.constData(), received)))
-            throw CacheWriteError(fileError("write %1 failed. %2", archivePath, file.errorString()).toStdString());
+            throw writeFailure(file.errorString());
     }
     if (!flushFully(file))
-        throw CacheWriteError(fileError("write %1 failed. %2", archivePath, file.errorString()).toStdString());
+        throw writeFailure(file.errorString());
     if (::fsync(file.handle()) != 0)
-        throw CacheWriteError(fileError("write %1 failed. %2", archivePath, systemReason(errno)).toStdString());
+        throw writeFailure(systemReason(errno));
 }
 
 int IOSLoadFileRelayThread::receiveBuffer(int socket)
@@ -155,4 +155,15 @@ int IOSLoadFileRelayThread::receiveBuffer(int socket)
             break;
     }
     return filled;
+}
+
+void IOSLoadFileRelayThread::extract(const QString& archivePath, const QDir& cacheFolder)
+{
+    try {
+        FileRelayUnpacker(*form, sizeLimit).unpack(archivePath, cacheFolder);
+    } catch (const CacheWriteError&) {
+        // Nothing of the download can be used then, and a full disk needs its space back.
+        QFile::remove(archivePath);
+        throw;
+    }
 }

@@ -32,6 +32,7 @@ private:
     void download(int socket, const QString& archivePath);
     // Fills the buffer until it is full or the phone pauses; 0 when the stream has ended.
     int receiveBuffer(int socket);
+    void extract(const QString& archivePath, const QDir& cacheFolder);
 
     IOSDevice* device;
     WorkerReport* form;
