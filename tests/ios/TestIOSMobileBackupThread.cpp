@@ -133,27 +133,24 @@ private slots:
 
     void restoreFailuresKeepTheBackup_data()
     {
-        QTest::addColumn<QString>("knobs"); // the tool's knobs for the restore
+        QTest::addColumn<QString>("fail");
         QTest::addColumn<QString>("error");
         QTest::newRow("find my iphone")
-            << "{'Fail': 'find my iphone must be disabled'}"
+            << "find my iphone must be disabled"
             << "Please follow <a href=\"http://127.0.0.1:9/guides/how-to-disable-find-my-iphone.html\"> this "
                "tutorial</a> to disable \"Find my iPhone\" first and then restart your iPhone to try again.<br/><br/>";
         QTest::newRow("free space")
-            << "{'Fail': 'Insufficient free disk space on device to restore (100 bytes free, 3221225472)'}"
+            << "Insufficient free disk space on device to restore (100 bytes free, 3221225472)"
             << "3 GB free disk space on your device is required restore data.  Please remove some camera roll videos "
                "from your device to computer to free up disk space first and then try again.";
-        QTest::newRow("exit 1 without the word error")
-            << "{'Stdout': 'Restore failed: device busy', 'ExitCode': 1}"
-            << "\nRestore failed: device busy" + restartNote;
     }
     void restoreFailuresKeepTheBackup()
     {
-        QFETCH(QString, knobs);
+        QFETCH(QString, fail);
         QFETCH(QString, error);
         IOSDevice device = backedUpPhone();
         QVERIFY(device.handle);
-        QVERIFY(setToolKnobs(device, "{'Restore': " + knobs + "}"));
+        QVERIFY(setToolKnobs(device, "{'Restore': {'Fail': '" + fail + "'}}"));
         const QMap<QString, QByteArray> before = folderSnapshot(root());
         const RecordedRun run = restore(device, QDir(root()));
         QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
