@@ -218,6 +218,37 @@ def device_link_messages(out):
         write(plistlib.dumps(message, fmt=plistlib.FMT_BINARY), out, "devicelink", name + ".bin")
 
 
+def odc_member(name, mode, data):
+    encoded = name.encode("utf-8") + b"\0"
+    header = b"070707" + b"%06o%06o%06o%06o%06o%06o%06o%011o%06o%011o" % (
+        0, 1, mode, 0, 0, 1, 0, 1400000000, len(encoded), len(data))
+    return header + encoded + data
+
+
+# Archives of the kinds the file_relay tests' phones send, gzip-compressed as phones do and
+# plain, and one in the older "odc" cpio layout.
+def file_relay_archives(out, work):
+    archives = {
+        "databases": [{"name": ".", "type": "dir"}, {"name": "./var/mobile/Library/SMS", "type": "dir"},
+                      {"name": "./var/mobile/Library/SMS/sms.db", "size": 600},
+                      {"name": "./var/mobile/Library/SMS/sms.db-wal", "size": 40},
+                      {"name": "./var/mobile/Library/AddressBook/AddressBook.sqlitedb", "data": "ab"}],
+        "hostile": [{"name": "../../escape", "data": "out"}, {"name": "/abs", "data": "out"},
+                    {"name": "./a:b*?.txt", "size": 30}, {"name": "link", "type": "symlink", "target": "/"},
+                    {"name": "link/through", "data": "in"},
+                    {"name": "second", "type": "hardlink", "target": "./a:b*?.txt"},
+                    {"name": "pipe", "type": "fifo"}, {"name": "twice", "data": "first"},
+                    {"name": "./twice", "data": "second"}, {"name": "twice/below", "data": "folder"}],
+    }
+    for name, entries in archives.items():
+        for compression in ("gzip", "none"):
+            path = os.path.join(work, "%s-%s.cpio" % (name, compression))
+            run("ios/cpio.py", "write", path, compression, stdin=json.dumps(entries))
+            copy(path, out, "filerelay", os.path.basename(path))
+    write(odc_member("sms.db", 0o100644, b"SQLite format 3\0") + odc_member("TRAILER!!!", 0, b""), out, "filerelay",
+          "odc.cpio")
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: make-corpus.py DIR")
@@ -233,6 +264,7 @@ def main():
         companion_sessions(out, work)
         afc_replies(out)
         device_link_messages(out)
+        file_relay_archives(out, work)
 
 
 if __name__ == "__main__":

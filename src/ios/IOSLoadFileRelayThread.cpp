@@ -1,27 +1,30 @@
 #include "ios/IOSLoadFileRelayThread.h"
 
+#include "frame/FullWrite.h"
 #include "frame/ReportedRun.h"
 #include "frame/WorkerReport.h"
-#include "ios/FileRelayEntryName.h"
+#include "ios/CacheWriteError.h"
+#include "ios/FileRelayUnpacker.h"
 #include "ios/IOSDevice.h"
 #include "ios/IosLog.h"
 #include "ios/PhoneDeparture.h"
-#include "ios/StagedCacheFiles.h"
 #include "ios/mobiledevice_file_relay.h"
 #include "ios/mobiledevice_session.h"
 #include "ios/mobiledevice_socket.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <QtDebug>
 
-#include <archive.h>
-#include <archive_entry.h>
-
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
-#include <memory>
+#include <cstring>
+#include <limits>
 #include <stdexcept>
+
+#include <unistd.h>
 
 namespace {
 
@@ -33,9 +36,6 @@ constexpr int cancelPollMs = 200;
 // A phone that sends nothing for this long has ended its stream.
 constexpr auto stallLimit = std::chrono::seconds(60);
 const QString archiveName = QStringLiteral("file-relay.cpio");
-const QString extractionFolderName = QStringLiteral("file-relay");
-// Without it the download holds no messages, whatever else it brought.
-const QString smsDbEntryPath = QStringLiteral("var/mobile/Library/SMS/sms.db");
 
 // A service socket, closed when the run leaves it behind.
 class ServiceSocket
@@ -58,46 +58,24 @@ private:
     int fd = -1;
 };
 
-using ArchiveReader = std::unique_ptr<archive, decltype(&archive_read_free)>;
-
-QDateTime entryTime(time_t seconds, long nanoseconds)
-{
-    return QDateTime::fromMSecsSinceEpoch(qint64(seconds) * 1000 + nanoseconds / 1000000, Qt::UTC);
-}
-
-// Invalid when the archive does not say.
-QDateTime modificationTime(archive_entry* entry)
-{
-    return archive_entry_mtime_is_set(entry) ? entryTime(archive_entry_mtime(entry), archive_entry_mtime_nsec(entry))
-                                             : QDateTime();
-}
-
-// A cpio archive carries no access time: the file was then last read when it was written.
-QDateTime accessTime(archive_entry* entry)
-{
-    return archive_entry_atime_is_set(entry) ? entryTime(archive_entry_atime(entry), archive_entry_atime_nsec(entry))
-                                             : modificationTime(entry);
-}
-
 // text holds %1 for the file's path and %2 for the reason.
 [[noreturn]] void throwFileError(const char* text, const QString& path, const QString& reason)
 {
     throw std::runtime_error(QString::fromLatin1(text).arg(path, reason).toStdString());
 }
 
-[[noreturn]] void throwExtractError(archive* reader, const QString& archivePath)
+QString systemReason(int error)
 {
-    const char* reason = archive_error_string(reader);
-    throwFileError("extract %1 error. %2", archivePath,
-                   reason ? QString::fromUtf8(reason) : QStringLiteral("The archive is damaged."));
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace
 
-IOSLoadFileRelayThread::IOSLoadFileRelayThread(IOSDevice* device, WorkerReport* form, QObject* parent)
+IOSLoadFileRelayThread::IOSLoadFileRelayThread(IOSDevice* device, WorkerReport* form, QObject* parent, qint64 sizeLimit)
     : QThread(parent)
     , device(device)
     , form(form)
+    , sizeLimit(sizeLimit)
 {
 }
 
@@ -137,6 +115,13 @@ void IOSLoadFileRelayThread::download(int socket, const QString& archivePath)
     QFile file(archivePath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throwFileError("create %1 failed. %2", archivePath, file.errorString());
+    // A download that cannot be written whole is of no use, and takes space a full disk lacks.
+    const auto writeFailure = [&file, &archivePath](const QString& reason) {
+        file.remove();
+        return CacheWriteError(QStringLiteral("write %1 failed. %2").arg(archivePath, reason).toStdString());
+    };
+    const QStorageInfo volume(QFileInfo(archivePath).absolutePath());
+    const qint64 spaceLeft = volume.isValid() ? volume.bytesAvailable() : std::numeric_limits<qint64>::max();
     qint64 total = 0;
     for (;;) {
         const int received = receiveBuffer(socket);
@@ -146,11 +131,15 @@ void IOSLoadFileRelayThread::download(int socket, const QString& archivePath)
             throw RunCancelled();
         total += received;
         form->postProgress(QString(), 99, QStringLiteral("Received:%L1KB").arg(total / 1024));
-        if (file.write(buffer.constData(), received) != received)
-            throwFileError("write %1 failed. %2", archivePath, file.errorString());
+        if (total > spaceLeft)
+            throw writeFailure(systemReason(ENOSPC));
+        if (!writeFully(file, QByteArray::fromRawData(buffer.constData(), received)))
+            throw writeFailure(file.errorString());
     }
-    if (!file.flush())
-        throwFileError("write %1 failed. %2", archivePath, file.errorString());
+    if (!flushFully(file))
+        throw writeFailure(file.errorString());
+    if (::fsync(file.handle()) != 0)
+        throw writeFailure(systemReason(errno));
 }
 
 int IOSLoadFileRelayThread::receiveBuffer(int socket)
@@ -181,73 +170,11 @@ int IOSLoadFileRelayThread::receiveBuffer(int socket)
 
 void IOSLoadFileRelayThread::extract(const QString& archivePath, const QDir& cacheFolder)
 {
-    // libarchive reads an empty file as an archive without entries; a phone that sent
-    // nothing has sent no archive.
-    int result = QFileInfo(archivePath).size() > 0 ? ARCHIVE_OK : ARCHIVE_FATAL;
-    ArchiveReader reader(archive_read_new(), archive_read_free);
-    if (result == ARCHIVE_OK) {
-        archive_read_support_filter_all(reader.get());
-        archive_read_support_format_all(reader.get());
-        result = archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(), bufferSize);
+    try {
+        FileRelayUnpacker(*form, sizeLimit).unpack(archivePath, cacheFolder);
+    } catch (const CacheWriteError&) {
+        // Nothing of the download can be used then, and a full disk needs its space back.
+        QFile::remove(archivePath);
+        throw;
     }
-    if (result != ARCHIVE_OK)
-        throw std::runtime_error(QStringLiteral("open %1(%2) error.").arg(archivePath).arg(result).toStdString());
-
-    StagedCacheFiles staging(cacheFolder);
-    staging.makeFolder(extractionFolderName);
-    bool holdsSmsDb = false;
-    for (;;) {
-        archive_entry* entry = nullptr;
-        result = archive_read_next_header(reader.get(), &entry);
-        if (result == ARCHIVE_EOF)
-            break;
-        if (result != ARCHIVE_OK && result != ARCHIVE_WARN)
-            throwExtractError(reader.get(), archivePath);
-        if (form->rejected)
-            throw RunCancelled();
-        const char* rawName = archive_entry_pathname(entry);
-        const QString name = QString::fromUtf8(rawName ? rawName : "");
-        const QString relative = fileRelayEntryPath(name);
-        const auto type = archive_entry_filetype(entry) & AE_IFMT;
-        if (relative.isEmpty() || archive_entry_hardlink(entry) || (type != AE_IFDIR && type != AE_IFREG)) {
-            if (name != QLatin1String(".") && name != QLatin1String("./"))
-                qCWarning(lcIos).noquote() << "file_relay: skipped the entry" << name << "of type" << Qt::oct << type;
-            continue;
-        }
-        form->postProgress(QStringLiteral("Extracting %1").arg(QFileInfo(relative).fileName()), -1, QString());
-        const QString path = extractionFolderName + QLatin1Char('/') + relative;
-        if (type == AE_IFDIR) {
-            staging.makeFolder(path);
-            continue;
-        }
-        extractFile(reader.get(), entry, staging.startFile(path), archivePath);
-        staging.finishFile(accessTime(entry), modificationTime(entry));
-        holdsSmsDb = holdsSmsDb || relative == smsDbEntryPath;
-    }
-    if (!holdsSmsDb)
-        throw std::runtime_error("The iPhone sent no SMS database (" + smsDbEntryPath.toStdString()
-                                 + "); the messages loaded before are kept.");
-    staging.commit();
-}
-
-void IOSLoadFileRelayThread::extractFile(archive* reader, archive_entry* entry, QFile& file, const QString& archivePath)
-{
-    const qint64 size = archive_entry_size(entry);
-    qint64 done = 0;
-    for (;;) {
-        if (form->rejected)
-            throw RunCancelled();
-        form->postProgress(QString(), -1, QStringLiteral("Extracted: %L1KB / %L2KB").arg(done / 1024).arg(size / 1024));
-        const la_ssize_t read = archive_read_data(reader, buffer.data(), bufferSize);
-        if (read == 0)
-            break;
-        if (read < 0)
-            throwExtractError(reader, archivePath);
-        done += read;
-        if (file.write(buffer.constData(), read) != read)
-            throwFileError("write %1 error. %2", file.fileName(), file.errorString());
-    }
-    if (archive_entry_size_is_set(entry) && done != size)
-        throwFileError("extract %1 error. %2 ends early.", archivePath,
-                       QString::fromUtf8(archive_entry_pathname(entry)));
 }

@@ -1,6 +1,8 @@
 #include "ios/StagedCacheFiles.h"
 
 #include "frame/FileSwap.h"
+#include "frame/FullWrite.h"
+#include "ios/CacheWriteError.h"
 #include "ios/IosLog.h"
 
 #include <QFile>
@@ -39,14 +41,24 @@ bool entryStatus(const QString& path, struct stat* status)
 struct StagedCacheFiles::Staged
 {
     QString target;
-    std::unique_ptr<QTemporaryFile> file;
+    QString stagedPath;
 };
 
 StagedCacheFiles::StagedCacheFiles(const QDir& folder) : m_folder(folder)
 {
 }
 
-StagedCacheFiles::~StagedCacheFiles() = default;
+StagedCacheFiles::~StagedCacheFiles()
+{
+    m_current.reset();
+    for (const Staged& staged : m_finished) {
+        if (!QFile::remove(staged.stagedPath))
+            qCWarning(lcIos).noquote() << "iPhone cache: cannot remove the staged" << staged.stagedPath;
+    }
+    // Only empty ones go: a folder may have held cached files before it was staged into.
+    for (auto it = m_madeFolders.crbegin(); it != m_madeFolders.crend(); ++it)
+        ::rmdir(QFile::encodeName(*it).constData());
+}
 
 QString StagedCacheFiles::targetPath(const QString& relativePath) const
 {
@@ -60,7 +72,9 @@ void StagedCacheFiles::makeFolder(const QString& relativePath)
         path += QLatin1Char('/') + part;
         struct stat status;
         if (!entryStatus(path, &status)) {
-            if (::mkdir(QFile::encodeName(path).constData(), 0755) != 0 && errno != EEXIST)
+            if (::mkdir(QFile::encodeName(path).constData(), 0755) == 0)
+                m_madeFolders << path;
+            else if (errno != EEXIST)
                 throwCreateError(path, QString::fromLocal8Bit(std::strerror(errno)));
             if (!entryStatus(path, &status))
                 throwCreateError(path, QStringLiteral("The folder vanished."));
@@ -94,20 +108,32 @@ QFile& StagedCacheFiles::startFile(const QString& relativePath)
 void StagedCacheFiles::finishFile(const QDateTime& accessed, const QDateTime& modified)
 {
     QTemporaryFile& file = *m_current;
-    if (!file.flush() || ::fsync(file.handle()) != 0)
-        throw std::runtime_error(
+    if (!flushFully(file))
+        throw CacheWriteError(
             QStringLiteral("write %1 error. %2").arg(m_currentTarget, file.errorString()).toStdString());
+    // A full disk may show only here, once the data must reach it.
+    if (::fsync(file.handle()) != 0)
+        throw CacheWriteError(QStringLiteral("write %1 error. %2")
+                                  .arg(m_currentTarget, QString::fromLocal8Bit(std::strerror(errno)))
+                                  .toStdString());
     // The times are a courtesy to the reader; a file without them is still whole.
     if ((accessed.isValid() && !file.setFileTime(accessed, QFileDevice::FileAccessTime))
         || (modified.isValid() && !file.setFileTime(modified, QFileDevice::FileModificationTime)))
         qCWarning(lcIos).noquote() << "iPhone cache: cannot set the times of" << m_currentTarget << file.errorString();
-    file.close();
+    // From here the destructor removes it by name; a temporary file's close() would keep
+    // its descriptor open until the object goes.
+    file.setAutoRemove(false);
+    const QString stagedPath = file.fileName();
+    m_current.reset();
     const auto known = m_finishedIndex.constFind(m_currentTarget);
     if (known != m_finishedIndex.cend()) {
-        m_finished[*known].file = std::move(m_current);
+        Staged& earlier = m_finished[*known];
+        if (!QFile::remove(earlier.stagedPath))
+            qCWarning(lcIos).noquote() << "iPhone cache: cannot remove the staged" << earlier.stagedPath;
+        earlier.stagedPath = stagedPath;
     } else {
         m_finishedIndex.insert(m_currentTarget, m_finished.size());
-        m_finished.push_back({m_currentTarget, std::move(m_current)});
+        m_finished.push_back({m_currentTarget, stagedPath});
     }
 }
 
@@ -122,7 +148,7 @@ void StagedCacheFiles::commit()
     for (const Staged& staged : m_finished) {
         // A later entry may have made a folder of this name meanwhile.
         checkReplaceable(staged.target);
-        const QString stagedName = staged.file->fileName();
+        const QString& stagedName = staged.stagedPath;
         swap.add(staged.target, stagedName, keep(stagedName, QString()));
         for (const QString& suffix : sqliteSideSuffixes) {
             const QString side = staged.target + suffix;
@@ -132,12 +158,11 @@ void StagedCacheFiles::commit()
         }
     }
     swap.commit();
-    for (Staged& staged : m_finished)
-        staged.file->setAutoRemove(false);
     for (const QString& old : std::as_const(kept)) {
         if (QFile::exists(old) && !QFile::remove(old))
             qCWarning(lcIos).noquote() << "iPhone cache: cannot remove the replaced" << old;
     }
     m_finished.clear();
     m_finishedIndex.clear();
+    m_madeFolders.clear();
 }

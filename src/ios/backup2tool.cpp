@@ -1,5 +1,6 @@
 #include "ios/backup2tool.h"
 
+#include "ios/BoundedOutput.h"
 #include "ios/CommonProgramFiles.h"
 #include "ios/IosLog.h"
 #include "ios/mobiledevice_session.h"
@@ -22,14 +23,28 @@ QString toolPath()
     return commonProgramFilesFolder() + QStringLiteral("/Apple/Mobile Device Support/") + QLatin1String(backupToolName);
 }
 
-// stderr first, then stdout, as 8-bit text up to a first NUL.
-QString outputText(QProcess& process)
+// The tool's output as shown and thrown: stderr first, then stdout, as 8-bit text up to a
+// first NUL.
+QString displayText(const QByteArray& output)
 {
-    QByteArray bytes = process.readAllStandardError() + '\n' + process.readAllStandardOutput();
-    const qsizetype nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
-    return QString::fromLocal8Bit(bytes);
+    const qsizetype nul = output.indexOf('\0');
+    return QString::fromLocal8Bit(nul >= 0 ? output.left(nul) : output);
+}
+
+// Why a tool that has ended did not do its work; empty when it did. The exit status
+// decides first, then "error" anywhere in the output, a NUL notwithstanding.
+QString failureText(const QProcess& process, const QByteArray& output)
+{
+    const QString shown = displayText(output);
+    const bool printedNothing = shown.trimmed().isEmpty();
+    // A tool that crashed has not made a backup, whatever it printed before.
+    if (process.exitStatus() == QProcess::CrashExit)
+        return printedNothing ? QStringLiteral("AppleMobileBackup crashed") : shown;
+    if (process.exitCode() != 0)
+        return printedNothing ? QStringLiteral("AppleMobileBackup failed (exit %1)").arg(process.exitCode()) : shown;
+    if (output.toLower().contains("error"))
+        return printedNothing ? QStringLiteral("AppleMobileBackup failed") : shown;
+    return QString();
 }
 
 void stop(QProcess& process)
@@ -97,7 +112,15 @@ void backup2tool::run(int operation)
     else
         throw std::runtime_error("unknown backup2tool_op.");
 
+    // Read as it comes, so that a tool printing without end holds no more than the
+    // bounded copies in memory.
     QProcess process;
+    BoundedOutput standardError;
+    BoundedOutput standardOutput;
+    connect(&process, &QProcess::readyReadStandardError, &process,
+            [&] { standardError.append(process.readAllStandardError()); });
+    connect(&process, &QProcess::readyReadStandardOutput, &process,
+            [&] { standardOutput.append(process.readAllStandardOutput()); });
     process.start(toolPath(), args, QIODevice::ReadOnly);
     if (!process.waitForStarted(startLimitMs))
         throw std::runtime_error("can not start AppleMobileBackup process.");
@@ -117,15 +140,14 @@ void backup2tool::run(int operation)
             return;
         }
     }
+    standardError.append(process.readAllStandardError());
+    standardOutput.append(process.readAllStandardOutput());
 
-    const QString text = outputText(process);
-    qCDebug(lcIos).noquote() << text;
-    if (text.contains(QLatin1String("error"), Qt::CaseInsensitive))
-        throw std::runtime_error(text.toStdString());
-    // A tool that crashed has not made a backup, whatever it printed before.
-    if (process.exitStatus() == QProcess::CrashExit)
-        throw std::runtime_error(text.trimmed().isEmpty() ? std::string("AppleMobileBackup crashed")
-                                                          : text.toStdString());
+    const QByteArray output = standardError.bytes() + '\n' + standardOutput.bytes();
+    qCDebug(lcIos).noquote() << "backup tool exit" << process.exitCode() << "output:" << displayText(output);
+    const QString failure = failureText(process, output);
+    if (!failure.isEmpty())
+        throw std::runtime_error(failure.toStdString());
 }
 
 qint64 backupEstimateSeconds(qint64 usedMegabytes)

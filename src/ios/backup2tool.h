@@ -21,9 +21,10 @@ class backup2tool : public QObject
 public:
     backup2tool(void* device, const QString& uniqueDeviceId, const QDir& root, QObject* parent = nullptr);
 
-    // Returns when the tool ended without "error" in its output, or right after a cancel,
-    // the tool then gone. Throws std::runtime_error with the tool's output otherwise, or
-    // with "unknown backup2tool_op." before anything starts.
+    // Returns when the tool exited with 0 and without "error" in its output, or right after
+    // a cancel, the tool then gone. Throws std::runtime_error with the tool's output
+    // otherwise (its first and last 64 KiB of each stream), or with "unknown
+    // backup2tool_op." before anything starts.
     void run(int operation);
     // The run also takes this flag, when it is set, for a cancel: the worker's report
     // raises it when the user cancels. The flag must outlive the runs.

@@ -27,10 +27,13 @@ inline bool makeRandomFile(const QString& path, int size)
         == 0;
 }
 
-// A gzip-compressed cpio archive of the entries described (see cpio.py).
-inline bool makeCpio(const QString& path, const QJsonArray& entries)
+// A cpio archive of the entries described, compressed as phones do unless compression
+// names another of cpio.py's ("none", "bzip2", "xz").
+inline bool makeCpio(const QString& path, const QJsonArray& entries,
+                     const QString& compression = QStringLiteral("gzip"))
 {
-    return runCli(QStringLiteral("python3"), {QStringLiteral(FIXTURES_DIR "/ios/cpio.py"), QStringLiteral("write"), path},
+    return runCli(QStringLiteral("python3"),
+                  {QStringLiteral(FIXTURES_DIR "/ios/cpio.py"), QStringLiteral("write"), path, compression},
                   QJsonDocument(entries).toJson())
                .exitCode
         == 0;

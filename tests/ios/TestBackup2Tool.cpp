@@ -5,6 +5,7 @@
 
 #include "BackupPhone.h"
 
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +36,18 @@ std::optional<QString> runOnWorker(backup2tool& tool, int operation, const std::
     return error;
 }
 
+// run() with the tool looked for below programFiles instead of the stand-in's folder.
+std::optional<QString> runWithToolsIn(const QString& programFiles, backup2tool& tool, int operation)
+{
+    const QByteArray saved = qgetenv("CommonProgramFiles");
+    qputenv("CommonProgramFiles", QFile::encodeName(programFiles));
+    const std::optional<QString> error = runOnWorker(tool, operation);
+    qputenv("CommonProgramFiles", saved);
+    if (saved.isNull())
+        qunsetenv("CommonProgramFiles");
+    return error;
+}
+
 } // namespace
 
 class TestBackup2Tool : public QObject
@@ -45,12 +58,14 @@ class TestBackup2Tool : public QObject
     SimPhoneArrivals m_phones{m_dir.filePath("root")};
     int m_count = 0;
 
-    IOSDevice plugIn(const QString& backupKnobs)
+    // knobs: the tool's stand-in's knobs for the operation ("Backup" or "Restore").
+    IOSDevice plugIn(const QString& knobs, const QString& operation = QStringLiteral("Backup"))
     {
         const QString udid = QStringLiteral("TOOL%1").arg(++m_count);
         IOSDevice device = m_phones.plugIn(udid);
-        if (!backupKnobs.isEmpty()
-            && !editPhoneValues(m_phones.folder(udid), "v['Sim']['BackupTool']={'Backup': " + backupKnobs + "}"))
+        if (!knobs.isEmpty()
+            && !editPhoneValues(m_phones.folder(udid),
+                                QStringLiteral("v['Sim']['BackupTool']={'%1': %2}").arg(operation, knobs)))
             return IOSDevice();
         return device;
     }
@@ -108,29 +123,65 @@ private slots:
 
     void outputDecides_data()
     {
+        QTest::addColumn<int>("operation");
         QTest::addColumn<QString>("knobs");
         QTest::addColumn<QString>("error"); // empty: the run succeeds
-        QTest::newRow("ERROR on stderr") << "{'Stdout': 'done', 'Stderr': 'ERROR: broken'}"
+        const int backup = backup2tool_backup;
+        QTest::newRow("ERROR on stderr") << backup << "{'Stdout': 'done', 'Stderr': 'ERROR: broken'}"
                                          << "ERROR: broken\ndone";
-        QTest::newRow("Error on stdout, exit 0") << "{'Stdout': 'Error in step 2'}"
+        QTest::newRow("Error on stdout, exit 0") << backup << "{'Stdout': 'Error in step 2'}"
                                                  << "\nError in step 2";
-        QTest::newRow("failure knob") << "{'Fail': 'device locked'}"
+        QTest::newRow("failure knob") << backup << "{'Fail': 'device locked'}"
                                       << "ERROR: device locked\n\n";
-        QTest::newRow("empty output") << "{'Stdout': ''}"
+        QTest::newRow("empty output") << backup << "{'Stdout': ''}"
                                       << "";
-        QTest::newRow("exit code alone") << "{'Stdout': 'fine', 'ExitCode': 3}"
-                                         << "";
-        QTest::newRow("a NUL ends the text") << "{'Stdout': b'ok\\x00 error'}"
-                                             << "";
+        QTest::newRow("exit code with output") << backup << "{'Stdout': 'fine', 'ExitCode': 3}"
+                                               << "\nfine";
+        QTest::newRow("exit code, nothing printed") << backup << "{'Stdout': '', 'ExitCode': 1}"
+                                                    << "AppleMobileBackup failed (exit 1)";
+        QTest::newRow("restore that exits 1")
+            << int(backup2tool_restore) << "{'Stdout': 'Restore failed: device busy', 'ExitCode': 1}"
+            << "\nRestore failed: device busy";
+        QTest::newRow("error after a NUL, exit 0") << backup << "{'Stdout': b'ok\\x00 error'}"
+                                                   << "\nok";
+        QTest::newRow("exit 5, ERROR after a NUL") << backup << "{'Stdout': b'\\x00ERROR: disk full', 'ExitCode': 5}"
+                                                   << "AppleMobileBackup failed (exit 5)";
     }
     void outputDecides()
     {
+        QFETCH(int, operation);
         QFETCH(QString, knobs);
         QFETCH(QString, error);
-        IOSDevice device = plugIn(knobs);
+        const bool restore = operation == backup2tool_restore;
+        IOSDevice device = plugIn(knobs, restore ? "Restore" : "Backup");
         QVERIFY(device.handle);
         backup2tool tool(device.handle, device.uniqueDeviceId, backupRoot());
-        QCOMPARE(runOnWorker(tool, backup2tool_backup).value_or(QString()), error);
+        if (restore)
+            QCOMPARE(runOnWorker(tool, backup2tool_backup), std::nullopt);
+        QCOMPARE(runOnWorker(tool, operation).value_or(QString()), error);
+    }
+
+    // A tool of our own that prints 10 MB between two marks and exits 2.
+    void longOutputKeepsItsEnds()
+    {
+        IOSDevice device = plugIn({});
+        QVERIFY(device.handle);
+        QTemporaryDir programFiles;
+        const QString toolFolder = programFiles.filePath("Apple/Mobile Device Support");
+        QVERIFY(QDir().mkpath(toolFolder));
+        QFile script(toolFolder + QLatin1Char('/') + QLatin1String(backupToolName));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf FIRST; head -c 10000000 /dev/zero | tr '\\0' x; printf LAST; exit 2\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
+        backup2tool tool(device.handle, device.uniqueDeviceId, backupRoot());
+        // The debug log gets the whole kept output, too much for the test's own.
+        QLoggingCategory::setFilterRules(QStringLiteral("ios.debug=false"));
+        const QString error = runWithToolsIn(programFiles.path(), tool, backup2tool_backup).value_or(QString());
+        QLoggingCategory::setFilterRules(QString());
+        const qsizetype kept = 64 * 1024;
+        const QString leftOut = QStringLiteral("\n[... %1 bytes of output left out ...]\n").arg(10000009 - 2 * kept);
+        QCOMPARE(error, "\nFIRST" + QString(kept - 5, 'x') + leftOut + QString(kept - 4, 'x') + "LAST");
     }
 
     // The phone leaves while the tool waits on it: the tool fails, leaves its backup
@@ -173,15 +224,10 @@ private slots:
         IOSDevice device = plugIn({});
         QVERIFY(device.handle);
         QTemporaryDir empty;
-        const QByteArray saved = qgetenv("CommonProgramFiles");
-        qputenv("CommonProgramFiles", QFile::encodeName(empty.path()));
         backup2tool tool(device.handle, device.uniqueDeviceId, backupRoot());
         QElapsedTimer timer;
         timer.start();
-        const std::optional<QString> error = runOnWorker(tool, backup2tool_backup);
-        qputenv("CommonProgramFiles", saved);
-        if (saved.isNull())
-            qunsetenv("CommonProgramFiles");
+        const std::optional<QString> error = runWithToolsIn(empty.path(), tool, backup2tool_backup);
         QCOMPARE(error, QStringLiteral("can not start AppleMobileBackup process."));
         QVERIFY(timer.elapsed() < 5000);
     }

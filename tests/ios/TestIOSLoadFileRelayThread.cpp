@@ -5,12 +5,18 @@
 
 #include "FileRelayPhone.h"
 #include "SimPhoneArrivals.h"
+#include "support/FileSizeLimit.h"
 #include "support/FolderSnapshot.h"
 #include "support/WorkerHarness.h"
 
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <optional>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -55,11 +61,36 @@ bool hasStagedLeftovers(const QMap<QString, QByteArray>& snapshot)
     return false;
 }
 
-RecordedRun download(IOSDevice& device)
+RecordedRun download(IOSDevice& device, qint64 sizeLimit = FileRelayUnpacker::defaultSizeLimit)
 {
     ProgressForm form(QString(), nullptr);
-    IOSLoadFileRelayThread worker(&device, &form);
+    IOSLoadFileRelayThread worker(&device, &form, nullptr, sizeLimit);
     return runRecorded(worker, form);
+}
+
+// The soft limit of open descriptors lowered for the length of a scope.
+class DescriptorLimit
+{
+public:
+    explicit DescriptorLimit(rlim_t count)
+    {
+        getrlimit(RLIMIT_NOFILE, &previous);
+        rlimit lowered = previous;
+        lowered.rlim_cur = std::min(count, previous.rlim_max);
+        setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &previous); }
+    Q_DISABLE_COPY_MOVE(DescriptorLimit)
+
+private:
+    rlimit previous{};
+};
+
+// The SMS database entry: an archive without one is refused, so every archive that should
+// load carries one.
+QJsonObject smsDbEntry()
+{
+    return QJsonObject{{"name", "var/mobile/Library/SMS/sms.db"}, {"data", "messages"}};
 }
 
 } // namespace
@@ -300,6 +331,130 @@ private slots:
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), QByteArray("kept"));
         QVERIFY(!QFileInfo(archiveOf(device)).isSymLink());
+    }
+
+    // Decompressors that libarchive would run as programs are put first on PATH: none of
+    // them may start, whatever the phone sends.
+    void onlyCpioAsPhonesSendItIsRead_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("cpio without compression") << "none" << true;
+        QTest::newRow("gzip-compressed cpio") << "gzip" << true;
+        QTest::newRow("bzip2-compressed cpio") << "bzip2" << false;
+        QTest::newRow("xz-compressed cpio") << "xz" << false;
+        QTest::newRow("lrzip header") << "lrzip" << false;
+        QTest::newRow("tar archive") << "tar" << false;
+    }
+    void onlyCpioAsPhonesSendItIsRead()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, accepted);
+        IOSDevice device = plugInPhone();
+        QVERIFY(device.handle);
+        const QString archive = m_phones.folder(device.uniqueDeviceId) + "/sent";
+        if (kind == "lrzip") {
+            QFile file(archive);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray("LRZI\x00\x06", 6) + QByteArray(64, '\0'));
+        } else if (kind == "tar") {
+            QCOMPARE(python("import io,sys,tarfile;t=tarfile.open(sys.argv[1],'w');i=tarfile.TarInfo('sent.txt');"
+                            "i.size=4;t.addfile(i,io.BytesIO(b'sent'));t.close()",
+                            {archive})
+                         .exitCode,
+                     0);
+        } else {
+            QVERIFY(makeCpio(archive, QJsonArray{QJsonObject{{"name", "sent.txt"}, {"data", "sent"}}, smsDbEntry()},
+                             kind));
+        }
+        QVERIFY(setFileRelayKnobs(device, "{'ArchiveFile': 'sent'}"));
+        const QString programs = m_dir.filePath("programs-" + kind);
+        const QString started = programs + "/started";
+        QVERIFY(QDir().mkpath(programs));
+        for (const char* program : {"lrzip", "lzop", "grzip", "lz4", "zstd", "bzip2", "xz", "gzip"}) {
+            QFile script(programs + "/" + program);
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\necho \"$0\" >> '" + started.toUtf8() + "'\nexit 1\n");
+            script.close();
+            QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
+        }
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(programs) + ":" + path);
+        const RecordedRun run = download(device);
+        qputenv("PATH", path);
+
+        QVERIFY2(!QFileInfo::exists(started), started.toUtf8().constData());
+        if (accepted) {
+            QCOMPARE(run.outcome.result, WorkerOutcome::Succeeded);
+            QCOMPARE(sha1Hex(device.cacheDir().absoluteFilePath("file-relay/sent.txt")),
+                     QCryptographicHash::hash("sent", QCryptographicHash::Sha1).toHex());
+        } else {
+            QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
+            QCOMPARE(run.outcome.error, QStringLiteral("open %1(-30) error.").arg(archiveOf(device)));
+        }
+    }
+
+    void manyFilesLoadUnderTheUsualDescriptorLimit()
+    {
+        constexpr int count = 1500;
+        QJsonArray entries{smsDbEntry()};
+        for (int i = 0; i < count; ++i)
+            entries.append(QJsonObject{{"name", QStringLiteral("many/file%1").arg(i)}, {"data", QString::number(i)}});
+        IOSDevice device = plugInPhone();
+        QVERIFY(device.handle);
+        QVERIFY(makeCpio(m_phones.folder(device.uniqueDeviceId) + "/many.cpio", entries));
+        QVERIFY(setFileRelayKnobs(device, "{'ArchiveFile': 'many.cpio'}"));
+        std::optional<RecordedRun> run;
+        {
+            DescriptorLimit limit(1024);
+            run = download(device);
+        }
+        QCOMPARE(run->outcome.error, QString());
+        QCOMPARE(run->outcome.result, WorkerOutcome::Succeeded);
+        const QDir many(device.cacheDir().absoluteFilePath("file-relay/many"));
+        QCOMPARE(many.entryList(QDir::Files).size(), count);
+        QCOMPARE(sha1Hex(many.filePath("file1499")),
+                 QCryptographicHash::hash("1499", QCryptographicHash::Sha1).toHex());
+    }
+
+    // The archive below unpacks to 3 MB from a few kilobytes.
+    void spaceFailuresRemoveWhatTheRunWrote_data()
+    {
+        QTest::addColumn<qint64>("sizeLimit");
+        QTest::addColumn<qint64>("fileSizeLimit"); // 0: none
+        QTest::addColumn<QString>("error");        // a pattern; %1: the download
+        QTest::newRow("files past the size limit")
+            << qint64(1 << 20) << qint64(0) << "extract %1 error. Its files take more than 1048576 bytes.";
+        QTest::newRow("a full disk names its reason")
+            << FileRelayUnpacker::defaultSizeLimit << qint64(1000000) << "write .* error. File too large";
+    }
+    void spaceFailuresRemoveWhatTheRunWrote()
+    {
+        QFETCH(qint64, sizeLimit);
+        QFETCH(qint64, fileSizeLimit);
+        QFETCH(QString, error);
+        IOSDevice device = plugInPhone();
+        QVERIFY(device.handle);
+        QCOMPARE(download(device).outcome.result, WorkerOutcome::Succeeded);
+        const QMap<QString, QByteArray> before = cacheSnapshot(device);
+        QVERIFY(makeCpio(m_phones.folder(device.uniqueDeviceId) + "/bomb.cpio",
+                         QJsonArray{QJsonObject{{"name", smsDbPath}, {"data", "not the cached database"}},
+                                    QJsonObject{{"name", "new/folders/big"}, {"size", 3000000}}}));
+        QVERIFY(setFileRelayKnobs(device, "{'ArchiveFile': 'bomb.cpio'}"));
+
+        std::optional<RecordedRun> run;
+        {
+            std::optional<FileSizeLimit> full;
+            if (fileSizeLimit > 0)
+                full.emplace(rlim_t(fileSizeLimit));
+            run = download(device, sizeLimit);
+        }
+        QCOMPARE(run->outcome.result, WorkerOutcome::Failed);
+        const QRegularExpression expected(
+            QRegularExpression::anchoredPattern(error.arg(QRegularExpression::escape(archiveOf(device)))));
+        QVERIFY2(expected.match(run->outcome.error).hasMatch(), qPrintable(run->outcome.error));
+        QCOMPARE(cacheSnapshot(device), before);
+        QVERIFY(!QFileInfo::exists(archiveOf(device)));
     }
 
     void cancelDuringASlowStreamEndsQuietly()
