@@ -3,11 +3,11 @@
 // the model gives them) written with a plain QTextStream (text, CSV, HTML) or drawn with
 // one QPainter::drawText per message (PDF). So the ratio is what the exporters add: their
 // layout, quoting, escaping and page breaks. Prints the ratios; exits 1 when one is above 3.
-#include "ui/ExportMessagesCsv.h"
-#include "ui/ExportMessagesTxt.h"
-#include "ui/ExportSMSHtml.h"
-#include "ui/ExportSMSPdf.h"
-#include "ui/MessageHeadings.h"
+#include "actions/export/ExportMessagesCsv.h"
+#include "actions/export/ExportMessagesTxt.h"
+#include "actions/export/ExportSMSHtml.h"
+#include "actions/export/ExportSMSPdf.h"
+#include "actions/export/MessageHeadings.h"
 
 #include "model/MsgSetPtr.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/ActionFrontEnd.h"
+#include "actions/ActionFrontEnd.h"
 
 class QWidget;
 

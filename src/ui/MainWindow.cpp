@@ -2,6 +2,7 @@
 
 #include "ui_MainWindow.h"
 
+#include "actions/RemoveLocalDbFolder.h"
 #include "android/AndroidMonitor.h"
 #include "android/DeviceManager.h"
 #include "frame/DataFolder.h"
@@ -16,7 +17,6 @@
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 #include "ui/MessageListColumns.h"
-#include "ui/RemoveLocalDbFolder.h"
 
 #include <QDebug>
 #include <QDesktopServices>

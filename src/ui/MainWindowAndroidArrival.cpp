@@ -1,5 +1,7 @@
 #include "ui/MainWindow.h"
 
+#include "actions/AndroidMessageLoad.h"
+#include "actions/CountryCodeCheck.h"
 #include "android/AndroidConnectWithUSBThread.h"
 #include "android/AndroidWIFIForm.h"
 #include "frame/ErrorMarkup.h"
@@ -7,8 +9,6 @@
 #include "frame/ProgressForm.h"
 #include "frame/RunWorker.h"
 #include "msgdb/AbsMessageDb.h"
-#include "ui/AndroidMessageLoad.h"
-#include "ui/CountryCodeCheck.h"
 #include "ui/CountrySelForm.h"
 #include "ui/DialogFrontEnd.h"
 #include "ui/ItemModelMain.h"

@@ -2,14 +2,14 @@
 
 #include "ui_MainWindow.h"
 
+#include "actions/LocalDbMessageDeletion.h"
+#include "actions/RemoveLocalDbFolder.h"
 #include "frame/DataFolder.h"
 #include "frame/MessageBox.h"
 #include "msgdb/IOS6MessageDb.h"
 #include "ui/DialogFrontEnd.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
-#include "ui/LocalDbMessageDeletion.h"
-#include "ui/RemoveLocalDbFolder.h"
 
 namespace {
 

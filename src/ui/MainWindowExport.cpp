@@ -2,12 +2,12 @@
 
 #include "ui_MainWindow.h"
 
+#include "actions/export/ExportFormat.h"
+#include "actions/export/ExportSMSThread.h"
 #include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "frame/ProgressForm.h"
 #include "frame/RunWorker.h"
-#include "ui/ExportFormat.h"
-#include "ui/ExportSMSThread.h"
 #include "ui/ItemModelSms.h"
 #include "ui/SMSPrinter.h"
 

@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "actions/IPhoneMessageDbLoad.h"
 #include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "ios/IOSDevice.h"
@@ -8,7 +9,6 @@
 #include "msgdb/AbsIOSMessageDb.h"
 #include "ui/CountrySelForm.h"
 #include "ui/DialogFrontEnd.h"
-#include "ui/IPhoneMessageDbLoad.h"
 #include "ui/ItemModelMain.h"
 
 #include <QtDebug>

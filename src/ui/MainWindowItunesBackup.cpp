@@ -1,15 +1,15 @@
 #include "ui/MainWindow.h"
 
+#include "actions/BackupSteps.h"
+#include "actions/ItunesBackupExport.h"
+#include "actions/ItunesBackupImport.h"
 #include "frame/MessageBox.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/LoadItunesBackupDlg.h"
 #include "itunes/PasscodeDlg.h"
-#include "ui/BackupSteps.h"
 #include "ui/DialogFrontEnd.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
-#include "ui/ItunesBackupExport.h"
-#include "ui/ItunesBackupImport.h"
 
 #include <QtDebug>
 

@@ -1,5 +1,7 @@
 #include "ui/MainWindow.h"
 
+#include "actions/LocalDbNames.h"
+#include "actions/SaveIntoLocalDb.h"
 #include "frame/DataFolder.h"
 #include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
@@ -7,9 +9,7 @@
 #include "ui/DialogFrontEnd.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
-#include "ui/LocalDbNames.h"
 #include "ui/LocalDbSelForm.h"
-#include "ui/SaveIntoLocalDb.h"
 
 #include <exception>
 

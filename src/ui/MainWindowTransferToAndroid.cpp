@@ -2,6 +2,7 @@
 
 #include "ui_MainWindow.h"
 
+#include "actions/SendToAndroid.h"
 #include "frame/ErrorMarkup.h"
 #include "frame/MessageBox.h"
 #include "msgdb/AbsMessageDb.h"
@@ -9,7 +10,6 @@
 #include "ui/DialogFrontEnd.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
-#include "ui/SendToAndroid.h"
 
 #include <exception>
 

@@ -1,10 +1,10 @@
 #include "ui/MainWindow.h"
 
+#include "actions/TransferToIPhone.h"
 #include "ui/DataSourceSelForm.h"
 #include "ui/DialogFrontEnd.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
-#include "ui/TransferToIPhone.h"
 
 #include <QCoreApplication>
 

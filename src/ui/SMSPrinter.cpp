@@ -1,7 +1,7 @@
 #include "ui/SMSPrinter.h"
 
-#include "ui/ExportSMSPdf.h"
-#include "ui/MessagePagePainter.h"
+#include "actions/export/ExportSMSPdf.h"
+#include "actions/export/MessagePagePainter.h"
 
 #include <QPrintPreviewDialog>
 #include <QPrinter>

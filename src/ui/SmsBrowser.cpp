@@ -1,9 +1,9 @@
 #include "ui/SmsBrowser.h"
 
+#include "actions/export/HtmlEscapeText.h"
 #include "frame/DataFolder.h"
 #include "frame/ShellOpen.h"
 #include "model/MsgMessage.h"
-#include "ui/HtmlEscapeText.h"
 #include "ui/ItemModelSms.h"
 
 #include <QCoreApplication>

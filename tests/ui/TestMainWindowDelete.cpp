@@ -4,11 +4,11 @@
 #include "msgdb/LocalDbFixture.h"
 #include "support/ModalResponder.h"
 
+#include "actions/RemoveLocalDbFolder.h"
 #include "frame/DataFolder.h"
 #include "model/MsgMessage.h"
 #include "msgdb/IOS6MessageDb.h"
 #include "ui/MyTreeView.h"
-#include "ui/RemoveLocalDbFolder.h"
 
 #include <QItemSelectionModel>
 #include <QLabel>

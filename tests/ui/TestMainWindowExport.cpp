@@ -7,9 +7,9 @@
 #include "support/FolderSnapshot.h"
 #include "support/MessageBoxAnswerer.h"
 
+#include "actions/export/ExportFormat.h"
+#include "actions/export/ExportSMSPdf.h"
 #include "frame/DataFolder.h"
-#include "ui/ExportFormat.h"
-#include "ui/ExportSMSPdf.h"
 #include "ui/MyTreeView.h"
 
 #include <QFileDialog>

@@ -1,7 +1,7 @@
 #include "ui/MainWindow.h"
 
-#include "ItunesBackupFixture.h"
 #include "MainWindowFixture.h"
+#include "actions/ItunesBackupFixture.h"
 #include "msgdb/LocalDbFixture.h"
 #include "support/ModalResponder.h"
 

@@ -1,7 +1,7 @@
 #include "ui/SMSPrinter.h"
 
-#include "ui/ExportFixture.h"
-#include "ui/ExportSMSPdf.h"
+#include "actions/export/ExportFixture.h"
+#include "actions/export/ExportSMSPdf.h"
 
 #include <QApplication>
 #include <QPrintPreviewDialog>

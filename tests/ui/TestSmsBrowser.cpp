@@ -1,4 +1,4 @@
-#include "ui/HtmlEscapeText.h"
+#include "actions/export/HtmlEscapeText.h"
 #include "ui/SmsBrowser.h"
 
 #include "MessageFixture.h"

@@ -2,11 +2,11 @@
 #include "MessageDbAtPath.h"
 #include "RunWorkerOrThrow.h"
 
+#include "actions/export/ExportFormat.h"
+#include "actions/export/ExportSMSThread.h"
 #include "model/MsgChat.h"
 #include "model/SafeSort.h"
 #include "model/SortPredicates.h"
-#include "ui/ExportFormat.h"
-#include "ui/ExportSMSThread.h"
 
 #include <QFileInfo>
 #include <QJsonArray>

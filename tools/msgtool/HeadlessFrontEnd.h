@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/ActionFrontEnd.h"
+#include "actions/ActionFrontEnd.h"
 
 // msgtool's side of an action: steps run with a HeadlessReport, questions are
 // answered Yes, and what a box would show goes to stderr. The caller turns the action's

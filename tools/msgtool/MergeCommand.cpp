@@ -4,14 +4,14 @@
 #include "PasswordOption.h"
 #include "RunWorkerOrThrow.h"
 
+#include "actions/BackupSteps.h"
+#include "actions/ItunesBackupExport.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/MbdbRecord.h"
 #include "itunes/PublishJournal.h"
 #include "model/SafeSort.h"
 #include "model/SortPredicates.h"
 #include "sqlite/Sqlite3DB.h"
-#include "ui/BackupSteps.h"
-#include "ui/ItunesBackupExport.h"
 
 #include <QJsonObject>
 #include <QUrl>

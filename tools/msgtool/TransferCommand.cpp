@@ -4,11 +4,11 @@
 #include "MessageDbAtPath.h"
 #include "RunWorkerOrThrow.h"
 
+#include "actions/IPhoneMessageDbLoad.h"
+#include "actions/TransferToIPhone.h"
 #include "model/MsgChat.h"
 #include "model/SafeSort.h"
 #include "model/SortPredicates.h"
-#include "ui/IPhoneMessageDbLoad.h"
-#include "ui/TransferToIPhone.h"
 
 #include <QJsonObject>
 #include <QSet>

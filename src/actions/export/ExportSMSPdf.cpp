@@ -1,0 +1,58 @@
+#include "actions/export/ExportSMSPdf.h"
+
+#include <QFile>
+#include <QPageLayout>
+#include <QPageSize>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr double marginPoints = 20;
+
+// The writer's last bytes; the file is whole only when they are there.
+bool endsWithPdfTrailer(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 16)
+        return false;
+    file.seek(file.size() - 16);
+    return file.read(16).trimmed().endsWith("%%EOF");
+}
+
+} // namespace
+
+void setMessagePageLayout(QPrinter& printer)
+{
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageMargins(QMarginsF(marginPoints, marginPoints, marginPoints, marginPoints), QPageLayout::Point);
+}
+
+ExportSMSPdf::ExportSMSPdf(const QString& path)
+    : path(path)
+    , printer(QPrinter::ScreenResolution)
+{
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    setMessagePageLayout(printer);
+    pages.begin(&printer);
+}
+
+void ExportSMSPdf::begin()
+{
+    if (!pages.isActive())
+        throw std::runtime_error(QStringLiteral("can not create %1.").arg(path).toStdString());
+}
+
+void ExportSMSPdf::write(const _MsgMessage& m)
+{
+    pages.drawMessage(m);
+}
+
+void ExportSMSPdf::end()
+{
+    pages.end();
+    if (!endsWithPdfTrailer(path))
+        throw std::runtime_error(QStringLiteral("can not write %1.").arg(path).toStdString());
+}
