@@ -18,7 +18,6 @@
 namespace {
 
 constexpr int sessionLimitMs = 10000;
-constexpr int helloKeywordLength = 7; // "$hello:"
 constexpr int usbConnectLimitMs = 5000;
 constexpr int usbReadyLimitMs = 5000;
 constexpr int launcherLimitMs = 10000;
@@ -165,7 +164,7 @@ std::unique_ptr<QTcpSocket> AndroidDevice::openUsbSession(const QString& request
             continue;
         }
         try {
-            simpleprotocol::expectReply(socket.get(), QStringLiteral("$ready:"), usbReadyLimitMs, cancel);
+            simpleprotocol::expectReply(socket.get(), simpleprotocol::keyword::ready, usbReadyLimitMs, cancel);
             return socket;
         } catch (const simpleprotocol::SocketDataTransferException&) {
             qCDebug(lcAndroid, "connect %s failed, try again...", qPrintable(url));
@@ -194,7 +193,7 @@ std::unique_ptr<QTcpSocket> AndroidDevice::openWifiSession(const QString& url, i
     auto socket = std::make_unique<QTcpSocket>();
     if (!connectSocket(*socket, host, QUrl(url).port(), timeLimitMs, cancel))
         fail(QStringLiteral("connec %1 failed.").arg(url));
-    simpleprotocol::expectReply(socket.get(), QStringLiteral("$ready:"), timeLimitMs, cancel);
+    simpleprotocol::expectReply(socket.get(), simpleprotocol::keyword::ready, timeLimitMs, cancel);
     return socket;
 }
 
@@ -203,9 +202,9 @@ QString AndroidDevice::readDeviceInfo(simpleprotocol::CancelFlag cancel) const
     const std::unique_ptr<QTcpSocket> session =
         openSession(deviceSessionUrl(session_port_next()), sessionLimitMs, cancel);
     // The keyword is not checked: whatever the first line, its first 7 characters go.
-    const QString payload =
-        simpleprotocol::readCommand(session.get(), simpleprotocol::silenceLimitMs(), cancel).mid(helloKeywordLength);
-    simpleprotocol::writeCommand(session.get(), QStringLiteral("$bye:"), QString(), true,
+    const QString payload = simpleprotocol::readCommand(session.get(), simpleprotocol::silenceLimitMs(), cancel)
+                                .mid(simpleprotocol::keyword::hello.size());
+    simpleprotocol::writeCommand(session.get(), simpleprotocol::keyword::bye, QString(), true,
                                  simpleprotocol::silenceLimitMs(), cancel);
     session->disconnectFromHost();
     return payload;

@@ -83,17 +83,17 @@ void AndroidLoadSMSThread::run()
             for (;;) {
                 const QString line =
                     simpleprotocol::readCommand(socket.get(), simpleprotocol::silenceLimitMs(), cancel);
-                if (line.startsWith(QLatin1String("$bye:")))
+                if (line.startsWith(simpleprotocol::keyword::bye))
                     break;
-                if (line.startsWith(QLatin1String("$count:"))) {
-                    total = line.mid(7).toInt();
+                if (line.startsWith(simpleprotocol::keyword::count)) {
+                    total = line.mid(simpleprotocol::keyword::count.size()).toInt();
                     if (total == 0)
                         total = -1;
-                } else if (line.startsWith(QLatin1String("$batch:"))) {
+                } else if (line.startsWith(simpleprotocol::keyword::batch)) {
                     readBatch(socket.get());
                 }
             }
-            simpleprotocol::writeCommand(socket.get(), QStringLiteral("$bye:"), QString(), true,
+            simpleprotocol::writeCommand(socket.get(), simpleprotocol::keyword::bye, QString(), true,
                                          simpleprotocol::silenceLimitMs(), cancel);
             socket->disconnectFromHost();
             exporter.end();
@@ -127,16 +127,16 @@ void AndroidLoadSMSThread::readBatch(QTcpSocket* socket)
         if (form->rejected)
             throw simpleprotocol::CancelledException();
         const QString line = simpleprotocol::readCommand(socket, simpleprotocol::silenceLimitMs(), cancel);
-        if (line.startsWith(QLatin1String("$end:")))
+        if (line.startsWith(simpleprotocol::keyword::end))
             break;
-        if (!line.startsWith(QLatin1String("$sms:")))
+        if (!line.startsWith(simpleprotocol::keyword::sms))
             continue;
         ++count;
         form->postProgress(QString(), loadProgress(count, total), QStringLiteral("sms: %1/%2").arg(count).arg(total));
-        parseSms(line.mid(5));
+        parseSms(line.mid(simpleprotocol::keyword::sms.size()));
     }
-    simpleprotocol::writeCommand(socket, QStringLiteral("$batch:"), QString(), true, simpleprotocol::silenceLimitMs(),
-                                 cancel);
+    simpleprotocol::writeCommand(socket, simpleprotocol::keyword::batch, QString(), true,
+                                 simpleprotocol::silenceLimitMs(), cancel);
 }
 
 void AndroidLoadSMSThread::parseSms(const QString& payload)

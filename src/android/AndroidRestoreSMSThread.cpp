@@ -79,7 +79,7 @@ void AndroidRestoreSMSThread::run()
             socket = device->openSession(restoreSessionUrl(session_port_next()), sessionLimitMs, cancel);
             waitUntilDefaultSmsApp(socket.get());
             sendBatches(socket.get());
-            simpleprotocol::writeCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1, cancel);
+            simpleprotocol::writeCommand(socket.get(), simpleprotocol::keyword::bye, QString(), true, -1, cancel);
             socket->disconnectFromHost();
             socket.reset();
             keepAcknowledged();
@@ -99,9 +99,9 @@ void AndroidRestoreSMSThread::waitUntilDefaultSmsApp(QTcpSocket* socket)
     const simpleprotocol::CancelFlag cancel = &form->rejected;
     // The phone answers this at once; only the acknowledgements keep no limit, as the first
     // may wait for the person to answer the phone's question.
-    const QString line =
-        simpleprotocol::expectReply(socket, QStringLiteral("$defsmsapp:"), simpleprotocol::silenceLimitMs(), cancel);
-    if (line.mid(11).toInt() == 0)
+    const QString line = simpleprotocol::expectReply(socket, simpleprotocol::keyword::defaultSmsApp,
+                                                     simpleprotocol::silenceLimitMs(), cancel);
+    if (line.mid(simpleprotocol::keyword::defaultSmsApp.size()).toInt() == 0)
         return;
     form->postTipsWait(tr("Please click \"YES\" to temporarily set our Veltrominex app as your default SMS app when "
                           "the message pops out on your Android's screen. Then click the \"OK\" button to start "
@@ -109,7 +109,7 @@ void AndroidRestoreSMSThread::waitUntilDefaultSmsApp(QTcpSocket* socket)
                           "Messaging app settings after transferring messages to Android."));
     form->waitForTips();
     checkCancel();
-    simpleprotocol::writeCommand(socket, QStringLiteral("$defsmsapp:"), QString(), true, -1, cancel);
+    simpleprotocol::writeCommand(socket, simpleprotocol::keyword::defaultSmsApp, QString(), true, -1, cancel);
 }
 
 void AndroidRestoreSMSThread::sendBatches(QTcpSocket* socket)
@@ -120,7 +120,7 @@ void AndroidRestoreSMSThread::sendBatches(QTcpSocket* socket)
         return;
     checkCancel();
     for (;;) {
-        simpleprotocol::writeCommand(socket, QStringLiteral("$batch:"), QString(), true, -1, cancel);
+        simpleprotocol::writeCommand(socket, simpleprotocol::keyword::batch, QString(), true, -1, cancel);
         const int batchSize = std::min(n - handled, batchLimit);
         exporter.messageDb.executeThrow(batchSavepoint);
         batchOpen = true;
@@ -131,7 +131,7 @@ void AndroidRestoreSMSThread::sendBatches(QTcpSocket* socket)
             ++handled;
             form->postProgress(QString(), int(double(handled) / n * 100), tr("SMS: %1/%2").arg(handled).arg(n));
             if (!exporter.messageDb.findMessageByLogicHash(message)) {
-                simpleprotocol::writeCommand(socket, QStringLiteral("$sms:"), restoreRecord(message), false, -1,
+                simpleprotocol::writeCommand(socket, simpleprotocol::keyword::sms, restoreRecord(message), false, -1,
                                              cancel);
                 ++sent;
             }
@@ -139,8 +139,8 @@ void AndroidRestoreSMSThread::sendBatches(QTcpSocket* socket)
             if (i + 1 < batchSize)
                 checkCancel();
         }
-        simpleprotocol::writeCommand(socket, QStringLiteral("$end:"), QString(), true, -1, cancel);
-        simpleprotocol::expectReply(socket, QStringLiteral("$batch:"), -1, cancel);
+        simpleprotocol::writeCommand(socket, simpleprotocol::keyword::end, QString(), true, -1, cancel);
+        simpleprotocol::expectReply(socket, simpleprotocol::keyword::batch, -1, cancel);
         exporter.messageDb.executeThrow(releaseBatch);
         batchOpen = false;
         if (handled >= n)

@@ -40,12 +40,12 @@ void waitOn(QIODevice* device, WaitFor what, int timeLimitMs, CancelFlag cancel)
                                                       .arg(timeLimitMs / 1000.0));
             slice = int(std::min<qint64>(slice, left));
         }
-        const bool ready = what == WaitFor::Readable ? device->waitForReadyRead(slice)
-                                                     : device->waitForBytesWritten(slice);
+        const bool ready =
+            what == WaitFor::Readable ? device->waitForReadyRead(slice) : device->waitForBytesWritten(slice);
         if (ready)
             return;
         const bool onlySliceOver = socket && socket->state() == QAbstractSocket::ConnectedState
-            && socket->error() == QAbstractSocket::SocketTimeoutError;
+                                   && socket->error() == QAbstractSocket::SocketTimeoutError;
         if (!onlySliceOver)
             throw SocketDataTransferException(device->errorString());
     }
@@ -70,8 +70,7 @@ std::string utf8(const QString& text)
 LocalException::LocalException(QIODevice* peer, const QString& text)
     : std::runtime_error(utf8(text))
 {
-    writeCommand(peer, QStringLiteral("$error:"), QString::fromLatin1(text.toUtf8().toBase64()), true,
-                 errorLineLimitMs);
+    writeCommand(peer, keyword::error, QString::fromLatin1(text.toUtf8().toBase64()), true, errorLineLimitMs);
 }
 
 RemoteException::RemoteException(const QString& text)
@@ -123,9 +122,8 @@ QString readCommand(QIODevice* device, int timeLimitMs, CancelFlag cancel)
     const QString line = readLine(device, timeLimitMs, cancel);
     if (line.isEmpty())
         throw SocketDataTransferException(QStringLiteral("Null command."));
-    static const QLatin1String errorKeyword("$error:");
-    if (line.startsWith(errorKeyword))
-        throw RemoteException(QString::fromUtf8(QByteArray::fromBase64(line.mid(errorKeyword.size()).toLatin1())));
+    if (line.startsWith(keyword::error))
+        throw RemoteException(QString::fromUtf8(QByteArray::fromBase64(line.mid(keyword::error.size()).toLatin1())));
     return line;
 }
 

@@ -19,6 +19,29 @@ namespace simpleprotocol {
 
 using CancelFlag = const std::atomic<bool>*;
 
+// The keywords, each with what follows it on its line.
+namespace keyword {
+// app: the session is open. Nothing follows.
+inline const QString ready = QStringLiteral("$ready:");
+// app, first line of a device-information session: "key=value;" pairs (model, imei, uid, ...).
+inline const QString hello = QStringLiteral("$hello:");
+// app: how many messages the phone holds, in decimal.
+inline const QString count = QStringLiteral("$count:");
+// Either way: a batch of "$sms:" lines follows; sent back empty, it acknowledges one.
+inline const QString batch = QStringLiteral("$batch:");
+// Either way: one message, "date ms,direction,Base64(address),Base64(text)".
+inline const QString sms = QStringLiteral("$sms:");
+// Either way: the batch is complete. Nothing follows.
+inline const QString end = QStringLiteral("$end:");
+// app: 1 when it must first ask to become the default SMS app, else 0; sent back empty
+// once the person has been told to say yes.
+inline const QString defaultSmsApp = QStringLiteral("$defsmsapp:");
+// Either way: the session ends. Nothing follows.
+inline const QString bye = QStringLiteral("$bye:");
+// Either way: the sender failed; Base64 of the UTF-8 text that says why.
+inline const QString error = QStringLiteral("$error:");
+} // namespace keyword
+
 // Sends "$error:" + Base64(text) to the peer, flushed, before the exception exists; when
 // that send fails, the SocketDataTransferException of the send is thrown in its place.
 class LocalException : public std::runtime_error
