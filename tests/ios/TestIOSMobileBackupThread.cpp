@@ -241,7 +241,9 @@ private slots:
         const QString phoneFolder = m_phones.folder(device.uniqueDeviceId);
         ProgressForm form(QString(), nullptr);
         IOSMobileBackupThread worker(&device, &form);
-        CancelWhen cancel(form, [&] { return backupToolPid(phoneFolder) > 0; });
+        // Once the tool has begun the backup: it names its process before it writes anything.
+        const QString status = root() + "/" + device.uniqueDeviceId + "/Status.plist";
+        CancelWhen cancel(form, [&] { return backupToolPid(phoneFolder) > 0 && QFileInfo::exists(status); });
         const RecordedRun run = runRecorded(worker, form);
         QCOMPARE(run.outcome.result, WorkerOutcome::Cancelled);
         QCOMPARE(run.boxes, QStringList());
@@ -250,8 +252,7 @@ private slots:
         QVERIFY(pid > 0);
         QCOMPARE(::kill(pid, 0), -1);
         // The killed backup is not finished: the next one starts afresh.
-        QCOMPARE(python("import plistlib,sys;print(plistlib.load(open(sys.argv[1],'rb'))['SnapshotState'])",
-                        {root() + "/" + device.uniqueDeviceId + "/Status.plist"})
+        QCOMPARE(python("import plistlib,sys;print(plistlib.load(open(sys.argv[1],'rb'))['SnapshotState'])", {status})
                      .out.trimmed(),
                  "new");
     }
