@@ -21,6 +21,14 @@ WorkerOutcome failed(const QString& text)
     return WorkerOutcome{WorkerOutcome::Failed, text};
 }
 
+// A failure outside the workers, told through the front end.
+WorkerOutcome told(ActionFrontEnd& frontEnd, const std::exception& e)
+{
+    const QString text = errorMarkup(e);
+    frontEnd.fail(text);
+    return failed(text);
+}
+
 } // namespace
 
 BackupSteps::BackupSteps(ActionFrontEnd& frontEnd)
@@ -47,9 +55,7 @@ WorkerOutcome BackupSteps::openForWriting(BackupManifest& manifest,
         lock = lockBackupForWriting(manifest.folder);
         manifest.loadPlist();
     } catch (const std::exception& e) {
-        const QString text = errorMarkup(e);
-        frontEnd.fail(text);
-        return failed(text);
+        return told(frontEnd, e);
     }
     if (manifest.isEncrypted && encryptedRefusal) {
         frontEnd.refuse(encryptedRefusal->text, encryptedRefusal->picture);
@@ -60,9 +66,7 @@ WorkerOutcome BackupSteps::openForWriting(BackupManifest& manifest,
     try {
         manifest.loadMbdb();
     } catch (const std::exception& e) {
-        const QString text = errorMarkup(e);
-        frontEnd.fail(text);
-        return failed(text);
+        return told(frontEnd, e);
     }
     return WorkerOutcome{WorkerOutcome::Succeeded, QString()};
 }
@@ -95,9 +99,7 @@ WorkerOutcome BackupSteps::merge(const QString& countryCode, QList<_MsgMessage*>
         }
         mergeCounts.messagesBefore = cachedMessageCount(cached);
     } catch (const std::exception& e) {
-        const QString text = errorMarkup(e);
-        frontEnd.fail(text);
-        return failed(text);
+        return told(frontEnd, e);
     }
     IOS6MessageDb cachedDb(cached, countryCode, false);
     const std::unique_ptr<ActionStep> step = frontEnd.newStep();
