@@ -88,8 +88,7 @@ QString BackupSteps::onlyIos6Refusal()
     return QStringLiteral("Failed to recover. Only iOS 6 or above is supported.");
 }
 
-WorkerOutcome BackupSteps::merge(const QString& countryCode, QList<_MsgMessage*>& messages,
-                                 const BackupManifest& manifest)
+WorkerOutcome BackupSteps::checkCached()
 {
     mergeCounts = BackupMergeCounts();
     try {
@@ -101,6 +100,12 @@ WorkerOutcome BackupSteps::merge(const QString& countryCode, QList<_MsgMessage*>
     } catch (const std::exception& e) {
         return told(frontEnd, e);
     }
+    return WorkerOutcome{WorkerOutcome::Succeeded, QString()};
+}
+
+WorkerOutcome BackupSteps::merge(const QString& countryCode, QList<_MsgMessage*>& messages,
+                                 const BackupManifest& manifest)
+{
     IOS6MessageDb cachedDb(cached, countryCode, false);
     const std::unique_ptr<ActionStep> step = frontEnd.newStep();
     IOS6RestoreMessagesThread thread(countryCode, &messages, &cachedDb, manifest.folder, &step->report());

@@ -49,6 +49,9 @@ public:
     WorkerOutcome cache(BackupManifest& manifest, const std::optional<QDir>& cacheFolder = std::nullopt);
     QDir cachedFolder() const { return cached; }
 
+    // Refuses a cached database not of the iOS 6 schema, and counts its messages for
+    // counts(); for a backup whose phone has not been read before.
+    WorkerOutcome checkCached();
     // Merges the messages into the backup through the cached database, which must be of
     // the iOS 6 schema. counts() tells what it did, also after a failure.
     WorkerOutcome merge(const QString& countryCode, QList<_MsgMessage*>& messages, const BackupManifest& manifest);

@@ -25,6 +25,8 @@ WorkerOutcome exportToItunesBackup(BackupManifest& manifest, QList<_MsgMessage*>
     if (outcome.result == WorkerOutcome::Succeeded)
         outcome = steps.cache(manifest);
     if (outcome.result == WorkerOutcome::Succeeded)
+        outcome = steps.checkCached();
+    if (outcome.result == WorkerOutcome::Succeeded)
         outcome = steps.merge(QString(), messages, manifest);
     counts = steps.counts();
     if (outcome.result != WorkerOutcome::Succeeded)

@@ -2,6 +2,7 @@
 
 #include "msgdb/IOS5MessageDb.h"
 #include "msgdb/IOS6MessageDb.h"
+#include "msgdb/ReadOnlyDatabaseSource.h"
 #include "sqlite/Sqlite3DB.h"
 
 #include <QFileInfo>
@@ -25,8 +26,11 @@ qint64 cachedMessageCount(const QDir& cacheFolder)
     const QString file = cacheFolder.absoluteFilePath(cachedSmsDbPath);
     if (!QFileInfo(file).isFile())
         return 0;
+    // Counted without a trace beside the file: a -wal or -shm left there would travel with
+    // the cached database into the next merge.
+    ReadOnlyDatabaseSource source(file);
     Sqlite3DB db;
-    db.openThrow(file, Sqlite3DB::ReadOnly);
+    source.open(db);
     Sqlite3Cursor cursor = db.queryThrow(QStringLiteral("select count(*) from message"));
     return cursor.moveNext() ? cursor.getInt64(0) : 0;
 }
