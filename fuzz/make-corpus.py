@@ -74,15 +74,11 @@ def keybags(out):
     write(bag + wrapped_file_key, out, "keybag", "classes-1-to-4")
 
 
-# Shared data lives beside the checkout: next to the main one, or one level up from a worktree.
 def forensic_corpus():
-    folder = os.path.dirname(HERE)
-    for _ in range(3):
-        folder = os.path.dirname(folder)
-        candidate = os.path.join(folder, "shared", "fixtures", "sqlite-forensic-corpus")
-        if os.path.isdir(candidate):
-            return candidate
-    sys.exit("make-corpus.py: the SQLite forensic corpus (shared/fixtures) was not found")
+    folder = os.path.join(FIXTURES, "sqlite-forensic-corpus")
+    if not os.path.isdir(folder):
+        sys.exit("make-corpus.py: the SQLite forensic corpus is missing from " + folder)
+    return folder
 
 
 def databases(out, work):
