@@ -8,10 +8,11 @@
 
 namespace {
 
-// The script's words, as markup that keeps its lines.
+// The script's words, as markup that keeps its lines as the script broke them: the box
+// wrapping them again at its own width would leave every other line short.
 QString saidMarkup(const QString& said)
 {
-    return said.trimmed().toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br/>"));
+    return QStringLiteral("<p style=\"white-space:pre\">%1</p>").arg(said.trimmed().toHtmlEscaped());
 }
 
 } // namespace

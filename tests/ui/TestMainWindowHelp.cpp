@@ -13,8 +13,12 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 
 namespace {
 
@@ -275,10 +279,29 @@ void TestMainWindowHelp::deviceManagerLink()
     QTemporaryDir noAdb;
     if (!adbOnPath)
         qputenv("PATH", QFile::encodeName(noAdb.path())); // the script's shell needs nothing more to say so
+    // The box shows the script's lines as it broke them, each on one line of its own (an
+    // error box adds wrapped words of its own around them).
+    int shownLines = 0;
+    int saidLines = 0;
+    answerer.inspect = [&](QMessageBox* box) {
+        if (box->icon() != QMessageBox::Information)
+            return;
+        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QTextDocument shown;
+        shown.setDefaultFont(label->font());
+        shown.setDocumentMargin(0);
+        shown.setHtml(label->text());
+        shown.setTextWidth(label->contentsRect().width());
+        shown.size(); // lays the text out
+        for (QTextBlock block = shown.begin(); block.isValid(); block = block.next())
+            shownLines += block.layout()->lineCount();
+        saidLines = int(shown.toPlainText().count(QChar::LineSeparator) + shown.toPlainText().count('\n')) + 1;
+    };
     const int boxesBefore = int(answerer.texts.size());
     QVERIFY(QDesktopServices::openUrl(QUrl(QStringLiteral("veltrominex-device-manager:run"))));
     qputenv("PATH", path);
     QCOMPARE(answerer.texts.size(), boxesBefore + 1);
+    QCOMPARE(shownLines, saidLines);
     QCOMPARE(answerer.icons.last(), icon);
     QVERIFY2(answerer.texts.last().contains(said), qPrintable(answerer.texts.last()));
 }
