@@ -48,7 +48,7 @@ void ExportMessagesCsv::begin()
     stream << "date,send,person,number,content\n";
 }
 
-void ExportMessagesCsv::write(const _MsgMessage& m)
+void ExportMessagesCsv::writeMessage(const _MsgMessage& m)
 {
     QString person;
     QString number;

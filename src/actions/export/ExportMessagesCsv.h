@@ -12,7 +12,9 @@ public:
     using TextFileExport::TextFileExport;
 
     void begin() override;
-    void write(const _MsgMessage& m) override;
+
+private:
+    void writeMessage(const _MsgMessage& m) override;
 };
 
 // The text as one CSV field: quoted, with its quotes doubled, when it holds a comma, a

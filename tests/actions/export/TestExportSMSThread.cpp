@@ -80,7 +80,8 @@ private slots:
     void cancelRemovesOnlyThisRunsOutput();
     void failureRemovesOnlyThisRunsOutput_data();
     void failureRemovesOnlyThisRunsOutput();
-    void cutShortFileIsAFailure();
+    void cutShortFileKeepsWhatWasThere_data();
+    void cutShortFileKeepsWhatWasThere();
     void descendingOrderOfEqualDatesKeepsChatsApart();
 
 private:
@@ -194,6 +195,7 @@ void TestExportSMSThread::cancelRemovesOnlyThisRunsOutput_data()
         << ExportFormat::Html << "sms-html" << QStringList{"sms-html/keep.txt", "sms-html/files/mine.png"};
     QTest::newRow("pdf into a folder with files") << ExportFormat::Pdf << "sms-pdf" << QStringList{"sms-pdf/keep.txt"};
     QTest::newRow("txt") << ExportFormat::Text << "sms.txt" << QStringList{"keep.txt"};
+    QTest::newRow("csv onto an earlier file") << ExportFormat::Csv << "sms.csv" << QStringList{"sms.csv"};
 }
 
 void TestExportSMSThread::cancelRemovesOnlyThisRunsOutput()
@@ -228,9 +230,9 @@ void TestExportSMSThread::failureRemovesOnlyThisRunsOutput_data()
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QString>("error");
     QTest::newRow("txt below a file") << ExportFormat::Text << "file/sms.txt" << QStringList{"file"}
-                                      << "Not a directory";
+                                      << "can not create %1. Not a directory";
     QTest::newRow("csv onto a folder") << ExportFormat::Csv << "sms.csv" << QStringList{"sms.csv/keep.txt"}
-                                       << "Is a directory";
+                                       << "can not create %1. Is a directory";
     QTest::newRow("pdf folder where a file is")
         << ExportFormat::Pdf << "sms-pdf" << QStringList{"sms-pdf"} << "can not create %1.";
     QTest::newRow("html below a file") << ExportFormat::Html << "file/sms-html" << QStringList{"file"}
@@ -258,22 +260,44 @@ void TestExportSMSThread::failureRemovesOnlyThisRunsOutput()
         QCOMPARE(readFile(dir.filePath(file)), QByteArray("earlier"));
 }
 
-void TestExportSMSThread::cutShortFileIsAFailure()
+void TestExportSMSThread::cutShortFileKeepsWhatWasThere_data()
 {
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("before"); // a file that was there before, relative to the folder
+    QTest::newRow("txt onto an earlier file") << ExportFormat::Text << "old.txt"
+                                              << "old.txt";
+    QTest::newRow("csv onto an earlier file") << ExportFormat::Csv << "old.csv"
+                                              << "old.csv";
+    QTest::newRow("html into a folder with files") << ExportFormat::Html << "sms-html"
+                                                   << "sms-html/keep.txt";
+    QTest::newRow("pdf into a folder with files") << ExportFormat::Pdf << "sms-pdf"
+                                                  << "sms-pdf/keep.txt";
+}
+
+// A full disk takes the first bytes and refuses the rest; so does a file size limit.
+void TestExportSMSThread::cutShortFileKeepsWhatWasThere()
+{
+    QFETCH(ExportFormat, format);
+    QFETCH(QString, target);
+    QFETCH(QString, before);
     qputenv("XDG_DATA_DIRS", installed.path().toUtf8());
     ExportFixture f;
     QList<_MsgMessage*> list = f.list;
     for (int i = 0; i < 400; ++i)
         list << f.b.message(1000 + i, f.list[i % 2 ? 0 : 3]->chat, nullptr, 2000 + i, QString(100, 'x'));
     QTemporaryDir dir;
-    const QString folder = dir.filePath("sms-html");
-    writeFile(folder + "/keep.txt", "earlier");
+    writeFile(dir.filePath(before), "earlier");
+    const QStringList earlier = tree(dir.path());
 
     const FileSizeLimit full(8192);
-    const Run run = exportRecorded(list, folder, ExportFormat::Html);
+    const Run run = exportRecorded(list, dir.filePath(target), format);
     QCOMPARE(run.recorded.outcome.result, WorkerOutcome::Failed);
-    QVERIFY2(run.recorded.outcome.error.startsWith("can not write " + folder), qPrintable(run.recorded.outcome.error));
-    QCOMPARE(tree(dir.path()), QStringList({"sms-html", "sms-html/keep.txt"}));
+    const QString& error = run.recorded.outcome.error;
+    QVERIFY2(error.startsWith("can not write " + dir.filePath(target)) && error.endsWith(". File too large"),
+             qPrintable(error));
+    QCOMPARE(tree(dir.path()), earlier);
+    QCOMPARE(readFile(dir.filePath(before)), QByteArray("earlier"));
 }
 
 void TestExportSMSThread::descendingOrderOfEqualDatesKeepsChatsApart()
