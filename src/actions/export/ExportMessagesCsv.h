@@ -19,6 +19,6 @@ private:
 
 // The text as one CSV field: quoted, with its quotes doubled, when it holds a comma, a
 // quote, a CR or an LF; otherwise as it is. A text a spreadsheet would evaluate (one that
-// starts with =, @, a tab, a CR, or with + or - unless it is a plain phone number) gets a
-// leading apostrophe so that it stays text.
+// starts, before or after trimming, with =, @, a tab, a CR, or with + or - unless it is a
+// plain phone number) gets a leading apostrophe so that it stays text.
 QString csvField(const QString& text);

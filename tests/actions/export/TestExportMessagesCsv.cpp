@@ -96,6 +96,10 @@ void TestExportMessagesCsv::csvFieldKeepsFormulasAsText_data()
                                                            << "+1 (555) 123-45.67";
     QTest::newRow("equals later in the text") << "1+1=2"
                                               << "1+1=2";
+    QTest::newRow("blanks before equals") << "  =cmd|' /C calc'!A0"
+                                          << "'  =cmd|' /C calc'!A0";
+    QTest::newRow("blanks before a number") << " +15551234567"
+                                            << " +15551234567";
 }
 
 void TestExportMessagesCsv::csvFieldKeepsFormulasAsText()
