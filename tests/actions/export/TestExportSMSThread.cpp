@@ -152,19 +152,21 @@ void TestExportSMSThread::perChatFilesNeverReplaceEachOther()
          << b.message(32, oneToOne(32, "+15550000032", "Same"), nullptr, 920, "second same")
          << b.message(33, oneToOne(33, "Mixed@Example.com", "Mixed"), nullptr, 930, "upper")
          << b.message(34, oneToOne(34, "mixed@example.com", "Mixed"), nullptr, 940, "lower")
-         << b.message(35, oneToOne(35, "+15550000035", QString(300, QChar(0x00e9))), nullptr, 950, "long");
+         << b.message(35, oneToOne(35, "+15550000035", QString(300, QChar(0x00e9))), nullptr, 950, "long")
+         << b.message(36, oneToOne(36, "+15550000036", "../up"), nullptr, 960, "parent")
+         << b.message(37, oneToOne(37, "+15550000037", ". .hidden"), nullptr, 970, "hidden");
     QTemporaryDir dir;
     const QString folder = dir.filePath("sms-html");
     writeFile(folder + "/Alice (+15551234567).html", "earlier export");
 
     const Run run = exportRecorded(list, folder, ExportFormat::Html);
     QCOMPARE(run.recorded.outcome.result, WorkerOutcome::Succeeded);
-    QCOMPARE(run.recorded.boxes, QStringList{"Successfully exported 12 SMS."});
+    QCOMPARE(run.recorded.boxes, QStringList{"Successfully exported 14 SMS."});
     const QString shortened = QString(100, QChar(0x00e9)) + ".html"; // 200 bytes of UTF-8
     QStringList names = fileNames(run.files);
     names.sort();
     QCOMPARE(names, QStringList({"Alice (+15551234567) (2).html", "Mixed.html", "Same (2).html", "Same.html", "ab.html",
-                                 groupId + ".html", "unknown-chat.html", shortened}));
+                                 groupId + ".html", "hidden.html", "unknown-chat.html", "up.html", shortened}));
     QCOMPARE(readFile(folder + "/Alice (+15551234567).html"), QByteArray("earlier export"));
     QCOMPARE(readFile(folder + "/Alice (+15551234567) (2).html").count("<a name="), 3);
     const QByteArray mixed = readFile(folder + "/Mixed.html");
