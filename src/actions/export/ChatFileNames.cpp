@@ -10,11 +10,16 @@ namespace {
 // Linux refuses names over 255 bytes; this leaves room for " (n)" and the extension.
 constexpr qsizetype maxBaseBytes = 200;
 
+// Without the leading dots (and blanks between them) that would hide the file.
 QString baseNameOf(const _MsgChat* chat)
 {
     if (!chat)
         return QString();
-    return sanitizeFileName(chat->isGroupChat() ? chat->chat_identifier : chat->displayName(true));
+    const QString name = sanitizeFileName(chat->isGroupChat() ? chat->chat_identifier : chat->displayName(true));
+    qsizetype start = 0;
+    while (start < name.size() && (name.at(start) == QLatin1Char('.') || name.at(start).isSpace()))
+        ++start;
+    return name.mid(start);
 }
 
 // Whole characters (a surrogate pair is one) as long as their UTF-8 form fits.

@@ -17,8 +17,8 @@ public:
 
     // The absolute path for the next file of chat (null for messages without a chat): a
     // group chat is named by its identifier, any other by its name with ids; characters
-    // file systems refuse are dropped, an overlong name is shortened, and what is left
-    // empty becomes "unknown-chat".
+    // file systems refuse and leading dots are dropped, an overlong name is shortened, and
+    // what is left empty becomes "unknown-chat".
     QString pathFor(const _MsgChat* chat);
 
 private:

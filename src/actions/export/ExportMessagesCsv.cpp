@@ -31,7 +31,9 @@ bool startsLikeFormula(const QString& text)
 
 QString csvField(const QString& text)
 {
-    const QString cell = startsLikeFormula(text) ? QLatin1Char('\'') + text : text;
+    // Judged trimmed too: spreadsheets that trim a cell would find the formula behind the blanks.
+    const bool formula = startsLikeFormula(text) || startsLikeFormula(text.trimmed());
+    const QString cell = formula ? QLatin1Char('\'') + text : text;
     // A lone CR must be quoted too: readers end a record at any line break.
     const bool needsQuotes = cell.contains(QLatin1Char(',')) || cell.contains(QLatin1Char('"'))
                              || cell.contains(QLatin1Char('\r')) || cell.contains(QLatin1Char('\n'));
@@ -48,7 +50,7 @@ void ExportMessagesCsv::begin()
     stream << "date,send,person,number,content\n";
 }
 
-void ExportMessagesCsv::write(const _MsgMessage& m)
+void ExportMessagesCsv::writeMessage(const _MsgMessage& m)
 {
     QString person;
     QString number;

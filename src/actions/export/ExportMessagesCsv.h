@@ -12,11 +12,13 @@ public:
     using TextFileExport::TextFileExport;
 
     void begin() override;
-    void write(const _MsgMessage& m) override;
+
+private:
+    void writeMessage(const _MsgMessage& m) override;
 };
 
 // The text as one CSV field: quoted, with its quotes doubled, when it holds a comma, a
 // quote, a CR or an LF; otherwise as it is. A text a spreadsheet would evaluate (one that
-// starts with =, @, a tab, a CR, or with + or - unless it is a plain phone number) gets a
-// leading apostrophe so that it stays text.
+// starts, before or after trimming, with =, @, a tab, a CR, or with + or - unless it is a
+// plain phone number) gets a leading apostrophe so that it stays text.
 QString csvField(const QString& text);

@@ -17,7 +17,7 @@ void ExportMessagesTxt::begin()
     writeColumns(QStringLiteral("Date"), QStringLiteral("Flag"), QStringLiteral("Name"), QStringLiteral("Message"));
 }
 
-void ExportMessagesTxt::write(const _MsgMessage& m)
+void ExportMessagesTxt::writeMessage(const _MsgMessage& m)
 {
     QString text = m.displayText();
     text.remove(QLatin1Char('\r'));

@@ -12,8 +12,8 @@ public:
     using TextFileExport::TextFileExport;
 
     void begin() override;
-    void write(const _MsgMessage& m) override;
 
 private:
+    void writeMessage(const _MsgMessage& m) override;
     void writeColumns(const QString& date, const QString& flag, const QString& name, const QString& text);
 };

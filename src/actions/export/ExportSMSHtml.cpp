@@ -17,7 +17,7 @@ void ExportSMSHtml::begin()
            << QCoreApplication::translate("QObject", "Veltrominex Message Transfer") << "</title></head><body>";
 }
 
-void ExportSMSHtml::write(const _MsgMessage& m)
+void ExportSMSHtml::writeMessage(const _MsgMessage& m)
 {
     // Concatenated, never filled in with chained arg(): a name holding "%1" must stay as
     // written and must not take the place of the text.

@@ -12,6 +12,8 @@ public:
     using TextFileExport::TextFileExport;
 
     void begin() override;
-    void write(const _MsgMessage& m) override;
     void end() override;
+
+private:
+    void writeMessage(const _MsgMessage& m) override;
 };

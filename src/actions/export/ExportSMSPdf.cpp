@@ -34,14 +34,14 @@ ExportSMSPdf::ExportSMSPdf(const QString& path)
     , printer(QPrinter::ScreenResolution)
 {
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
     setMessagePageLayout(printer);
-    pages.begin(&printer);
 }
 
 void ExportSMSPdf::begin()
 {
-    if (!pages.isActive())
+    file.emplace(path);
+    printer.setOutputFileName(file->stagedPath());
+    if (!pages.begin(&printer))
         throw std::runtime_error(QStringLiteral("can not create %1.").arg(path).toStdString());
 }
 
@@ -52,7 +52,11 @@ void ExportSMSPdf::write(const _MsgMessage& m)
 
 void ExportSMSPdf::end()
 {
-    pages.end();
-    if (!endsWithPdfTrailer(path))
+    if (!pages.end() || !endsWithPdfTrailer(file->stagedPath())) {
+        // The PDF writer keeps its write errors to itself. One byte more at the end of what
+        // it left meets the same refusal (a full disk, a size limit) and names the cause.
+        file->write("\n");
         throw std::runtime_error(QStringLiteral("can not write %1.").arg(path).toStdString());
+    }
+    file->commit();
 }

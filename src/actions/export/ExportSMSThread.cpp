@@ -73,7 +73,7 @@ public:
         const QString key = chatFileKey(m);
         if (!exporter || key != currentKey) {
             if (exporter)
-                exporter->end();
+                endFile();
             currentKey = key;
             if (format == ExportFormat::Html && !resourcesCopied) {
                 copyHtmlResources(QDir(path), created);
@@ -87,10 +87,10 @@ public:
     void finish()
     {
         if (exporter)
-            exporter->end();
+            endFile();
     }
 
-    // Closes the open file without finishing it, then takes back what the run created.
+    // Drops the file being written, then takes back what the run put on disk.
     void abandon()
     {
         exporter.reset();
@@ -106,9 +106,15 @@ private:
         exporter.reset();
         exporter = makeExporter(format, file);
         exporter->begin();
-        // Only now: a file that could not be opened was not touched, so it is not ours.
-        created.addFile(file);
         files.append(file);
+    }
+
+    // Only a file put in place is ours to take back: until then the path holds what it
+    // held before.
+    void endFile()
+    {
+        exporter->end();
+        created.addFile(files.last());
     }
 
     const QString path;

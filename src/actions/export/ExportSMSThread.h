@@ -13,8 +13,9 @@ class WorkerReport;
 
 // Exports messages to files: one text or CSV file for the whole list, in the list's order,
 // or a folder with one PDF or HTML file per chat (HTML with its images beside it), chats
-// and messages in date order. Reports only through its report. A cancel or a failure
-// removes what this run created and nothing else. The records and the report belong to
+// and messages in date order. Reports only through its report. Each file takes its place
+// only when whole: a cancel or a failure leaves a file the run was replacing as it was,
+// and removes what this run created and nothing else. The records and the report belong to
 // the caller and must outlive the thread; the records are only read.
 class ExportSMSThread : public QThread
 {

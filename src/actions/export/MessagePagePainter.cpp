@@ -132,10 +132,9 @@ void MessagePagePainter::drawMessage(const _MsgMessage& m)
     y += messageGap;
 }
 
-void MessagePagePainter::end()
+bool MessagePagePainter::end()
 {
-    if (painter.isActive())
-        painter.end();
+    return painter.isActive() && painter.end();
 }
 
 int MessagePagePainter::textHeight(const QString& text, int width)

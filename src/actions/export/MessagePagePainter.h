@@ -26,8 +26,9 @@ public:
     // Starts a new page when the rest of the current one is lower than height.
     void ensureSpace(int height);
     void drawMessage(const _MsgMessage& m);
-    // Ends painting. For a PDF, the file is complete only after this.
-    void end();
+    // Ends painting; false when the painter was not active or could not finish. For a PDF,
+    // the file is complete only after this.
+    bool end();
     bool isActive() const { return painter.isActive(); }
 
     // In device pixels of the painter, whose origin is the top-left of the page rectangle.

@@ -1,31 +1,38 @@
 #include "actions/export/TextFileExport.h"
 
-#include "frame/FullWrite.h"
+namespace {
 
-#include <QStringConverter>
+// In characters: sent in blocks, so a long export is never held whole in memory.
+constexpr qsizetype blockSize = 64 * 1024;
 
-#include <stdexcept>
+} // namespace
 
 TextFileExport::TextFileExport(const QString& path)
-    : file(path)
+    : path(path)
 {
 }
 
 void TextFileExport::openStream()
 {
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        throw std::runtime_error(file.errorString().toStdString());
-    stream.setDevice(&file);
-    stream.setEncoding(QStringConverter::Utf8);
-    stream.setGenerateByteOrderMark(false);
+    file.emplace(path);
+    stream.setString(&pending, QIODevice::WriteOnly);
+}
+
+void TextFileExport::write(const _MsgMessage& m)
+{
+    writeMessage(m);
+    if (pending.size() >= blockSize)
+        send();
 }
 
 void TextFileExport::end()
 {
-    stream.flush();
-    const bool written = stream.status() == QTextStream::Ok && flushFully(file);
-    const QString error = file.errorString();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError)
-        throw std::runtime_error(QStringLiteral("can not write %1. %2").arg(file.fileName(), error).toStdString());
+    send();
+    file->commit();
+}
+
+void TextFileExport::send()
+{
+    file->write(pending.toUtf8());
+    pending.clear();
 }

@@ -1,31 +1,45 @@
 #pragma once
 
+#include "frame/StagedFile.h"
 #include "model/MsgMessage.h"
 #include "msgdb/AbsFormatExport.h"
 
-#include <QFile>
 #include <QString>
 #include <QTextStream>
 
+#include <optional>
+
 // The part the text, CSV and HTML exporters share: a UTF-8 text file (no byte order mark,
-// LF line ends on Linux) that replaces any file at the path. Destroying the exporter
-// without end() closes the file with what was written so far.
+// LF line ends) written beside the path and put in its place by end(), so a file already
+// there stays whole until the new one is. Destroying the exporter without end() leaves
+// the path as it was.
 class TextFileExport : public AbsFormatExport<_MsgMessage>
 {
 public:
     explicit TextFileExport(const QString& path);
 
-    // Flushes and closes; throws std::runtime_error when any of the file could not be
-    // written (a full disk, a device error), so a cut-short file is never taken as done.
+    // Hands the message to writeMessage and sends the text on to the file in blocks;
+    // throws std::runtime_error "can not write <path>. <cause>" as soon as the file
+    // refuses bytes (a full disk, a device error).
+    void write(const _MsgMessage& m) final;
+    // Writes the rest and puts the file in place; throws as write() does, the file at the
+    // path untouched.
     void end() override;
 
 private:
-    QFile file; // declared first, so the stream is destroyed (and flushed) before it
+    QString pending; // the stream's text not yet sent to the file; declared before the stream
 
 protected:
-    // Opens the file; throws std::runtime_error with the file's error string, having
-    // written nothing, when it cannot be opened.
+    // Creates the file beside the path; throws std::runtime_error "can not create <path>.
+    // <cause>", having touched nothing at the path, when it cannot.
     void openStream();
+    virtual void writeMessage(const _MsgMessage& m) = 0;
 
     QTextStream stream;
+
+private:
+    void send();
+
+    QString path;
+    std::optional<StagedFile> file;
 };

@@ -6,6 +6,7 @@
 #include "model/AppleTime.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -43,7 +44,7 @@ private slots:
     void exportedCellsNeverStartAFormula();
     void pythonReadsEveryFieldBack();
     void beginIntoMissingFolderThrowsAndWritesNothing();
-    void fullDiskFailsAtEnd();
+    void fullDiskFailsAtEndKeepingTheOldFile();
 };
 
 void TestExportMessagesCsv::csvFieldQuotesWhatReadersSplit_data()
@@ -95,6 +96,10 @@ void TestExportMessagesCsv::csvFieldKeepsFormulasAsText_data()
                                                            << "+1 (555) 123-45.67";
     QTest::newRow("equals later in the text") << "1+1=2"
                                               << "1+1=2";
+    QTest::newRow("blanks before equals") << "  =cmd|' /C calc'!A0"
+                                          << "'  =cmd|' /C calc'!A0";
+    QTest::newRow("blanks before a number") << " +15551234567"
+                                            << " +15551234567";
 }
 
 void TestExportMessagesCsv::csvFieldKeepsFormulasAsText()
@@ -166,24 +171,38 @@ void TestExportMessagesCsv::beginIntoMissingFolderThrowsAndWritesNothing()
         csv.begin();
         QFAIL("begin succeeded");
     } catch (const std::runtime_error& e) {
-        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("No such file or directory"));
+        QCOMPARE(QString::fromUtf8(e.what()), "can not create " + path + ". No such file or directory");
     }
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
-void TestExportMessagesCsv::fullDiskFailsAtEnd()
+void TestExportMessagesCsv::fullDiskFailsAtEndKeepingTheOldFile()
 {
     ExportFixture f;
     QTemporaryDir dir;
     const QString path = dir.filePath("out.csv");
-    ExportMessagesCsv csv(path);
-    csv.begin();
-    for (int i = 0; i < 2000; ++i)
-        csv.write(*f.list.first());
     {
-        const FileSizeLimit full(4096);
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, csv.end());
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("earlier") == 7);
     }
+    {
+        ExportMessagesCsv csv(path);
+        csv.begin();
+        for (int i = 0; i < 2000; ++i)
+            csv.write(*f.list.first());
+        const FileSizeLimit full(4096);
+        try {
+            csv.end();
+            QFAIL("end succeeded");
+        } catch (const std::runtime_error& e) {
+            QCOMPARE(QString::fromUtf8(e.what()), "can not write " + path + ". File too large");
+        }
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"out.csv"});
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("earlier"));
 }
 
 QTEST_GUILESS_MAIN(TestExportMessagesCsv)

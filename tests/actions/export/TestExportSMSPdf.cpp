@@ -4,6 +4,7 @@
 #include "actions/export/MessagePagePainter.h"
 #include "support/FileSizeLimit.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -267,7 +268,7 @@ void TestExportSMSPdf::uncreatableFileFailsAtBegin()
         pdf.begin();
         QFAIL("begin succeeded");
     } catch (const std::runtime_error& e) {
-        QCOMPARE(QString::fromUtf8(e.what()), "can not create " + path + ".");
+        QCOMPARE(QString::fromUtf8(e.what()), "can not create " + path + ". Not a directory");
     }
 }
 
@@ -275,12 +276,21 @@ void TestExportSMSPdf::cutShortFileFailsAtEnd()
 {
     ExportFixture f;
     QTemporaryDir dir;
-    ExportSMSPdf pdf(dir.filePath("chat.pdf"));
-    pdf.begin();
-    for (int i = 0; i < 200; ++i)
-        pdf.write(*f.list[i % f.list.size()]);
-    const FileSizeLimit full(2048);
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error, pdf.end());
+    const QString path = dir.filePath("chat.pdf");
+    {
+        ExportSMSPdf pdf(path);
+        pdf.begin();
+        for (int i = 0; i < 200; ++i)
+            pdf.write(*f.list[i % f.list.size()]);
+        const FileSizeLimit full(2048);
+        try {
+            pdf.end();
+            QFAIL("end succeeded");
+        } catch (const std::runtime_error& e) {
+            QCOMPARE(QString::fromUtf8(e.what()), "can not write " + path + ". File too large");
+        }
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_MAIN(TestExportSMSPdf)

@@ -80,7 +80,8 @@ private slots:
     void cancelRemovesOnlyThisRunsOutput();
     void failureRemovesOnlyThisRunsOutput_data();
     void failureRemovesOnlyThisRunsOutput();
-    void cutShortFileIsAFailure();
+    void cutShortFileKeepsWhatWasThere_data();
+    void cutShortFileKeepsWhatWasThere();
     void descendingOrderOfEqualDatesKeepsChatsApart();
 
 private:
@@ -151,19 +152,21 @@ void TestExportSMSThread::perChatFilesNeverReplaceEachOther()
          << b.message(32, oneToOne(32, "+15550000032", "Same"), nullptr, 920, "second same")
          << b.message(33, oneToOne(33, "Mixed@Example.com", "Mixed"), nullptr, 930, "upper")
          << b.message(34, oneToOne(34, "mixed@example.com", "Mixed"), nullptr, 940, "lower")
-         << b.message(35, oneToOne(35, "+15550000035", QString(300, QChar(0x00e9))), nullptr, 950, "long");
+         << b.message(35, oneToOne(35, "+15550000035", QString(300, QChar(0x00e9))), nullptr, 950, "long")
+         << b.message(36, oneToOne(36, "+15550000036", "../up"), nullptr, 960, "parent")
+         << b.message(37, oneToOne(37, "+15550000037", ". .hidden"), nullptr, 970, "hidden");
     QTemporaryDir dir;
     const QString folder = dir.filePath("sms-html");
     writeFile(folder + "/Alice (+15551234567).html", "earlier export");
 
     const Run run = exportRecorded(list, folder, ExportFormat::Html);
     QCOMPARE(run.recorded.outcome.result, WorkerOutcome::Succeeded);
-    QCOMPARE(run.recorded.boxes, QStringList{"Successfully exported 12 SMS."});
+    QCOMPARE(run.recorded.boxes, QStringList{"Successfully exported 14 SMS."});
     const QString shortened = QString(100, QChar(0x00e9)) + ".html"; // 200 bytes of UTF-8
     QStringList names = fileNames(run.files);
     names.sort();
     QCOMPARE(names, QStringList({"Alice (+15551234567) (2).html", "Mixed.html", "Same (2).html", "Same.html", "ab.html",
-                                 groupId + ".html", "unknown-chat.html", shortened}));
+                                 groupId + ".html", "hidden.html", "unknown-chat.html", "up.html", shortened}));
     QCOMPARE(readFile(folder + "/Alice (+15551234567).html"), QByteArray("earlier export"));
     QCOMPARE(readFile(folder + "/Alice (+15551234567) (2).html").count("<a name="), 3);
     const QByteArray mixed = readFile(folder + "/Mixed.html");
@@ -194,6 +197,7 @@ void TestExportSMSThread::cancelRemovesOnlyThisRunsOutput_data()
         << ExportFormat::Html << "sms-html" << QStringList{"sms-html/keep.txt", "sms-html/files/mine.png"};
     QTest::newRow("pdf into a folder with files") << ExportFormat::Pdf << "sms-pdf" << QStringList{"sms-pdf/keep.txt"};
     QTest::newRow("txt") << ExportFormat::Text << "sms.txt" << QStringList{"keep.txt"};
+    QTest::newRow("csv onto an earlier file") << ExportFormat::Csv << "sms.csv" << QStringList{"sms.csv"};
 }
 
 void TestExportSMSThread::cancelRemovesOnlyThisRunsOutput()
@@ -228,9 +232,9 @@ void TestExportSMSThread::failureRemovesOnlyThisRunsOutput_data()
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QString>("error");
     QTest::newRow("txt below a file") << ExportFormat::Text << "file/sms.txt" << QStringList{"file"}
-                                      << "Not a directory";
+                                      << "can not create %1. Not a directory";
     QTest::newRow("csv onto a folder") << ExportFormat::Csv << "sms.csv" << QStringList{"sms.csv/keep.txt"}
-                                       << "Is a directory";
+                                       << "can not create %1. Is a directory";
     QTest::newRow("pdf folder where a file is")
         << ExportFormat::Pdf << "sms-pdf" << QStringList{"sms-pdf"} << "can not create %1.";
     QTest::newRow("html below a file") << ExportFormat::Html << "file/sms-html" << QStringList{"file"}
@@ -258,22 +262,44 @@ void TestExportSMSThread::failureRemovesOnlyThisRunsOutput()
         QCOMPARE(readFile(dir.filePath(file)), QByteArray("earlier"));
 }
 
-void TestExportSMSThread::cutShortFileIsAFailure()
+void TestExportSMSThread::cutShortFileKeepsWhatWasThere_data()
 {
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("before"); // a file that was there before, relative to the folder
+    QTest::newRow("txt onto an earlier file") << ExportFormat::Text << "old.txt"
+                                              << "old.txt";
+    QTest::newRow("csv onto an earlier file") << ExportFormat::Csv << "old.csv"
+                                              << "old.csv";
+    QTest::newRow("html into a folder with files") << ExportFormat::Html << "sms-html"
+                                                   << "sms-html/keep.txt";
+    QTest::newRow("pdf into a folder with files") << ExportFormat::Pdf << "sms-pdf"
+                                                  << "sms-pdf/keep.txt";
+}
+
+// A full disk takes the first bytes and refuses the rest; so does a file size limit.
+void TestExportSMSThread::cutShortFileKeepsWhatWasThere()
+{
+    QFETCH(ExportFormat, format);
+    QFETCH(QString, target);
+    QFETCH(QString, before);
     qputenv("XDG_DATA_DIRS", installed.path().toUtf8());
     ExportFixture f;
     QList<_MsgMessage*> list = f.list;
     for (int i = 0; i < 400; ++i)
         list << f.b.message(1000 + i, f.list[i % 2 ? 0 : 3]->chat, nullptr, 2000 + i, QString(100, 'x'));
     QTemporaryDir dir;
-    const QString folder = dir.filePath("sms-html");
-    writeFile(folder + "/keep.txt", "earlier");
+    writeFile(dir.filePath(before), "earlier");
+    const QStringList earlier = tree(dir.path());
 
     const FileSizeLimit full(8192);
-    const Run run = exportRecorded(list, folder, ExportFormat::Html);
+    const Run run = exportRecorded(list, dir.filePath(target), format);
     QCOMPARE(run.recorded.outcome.result, WorkerOutcome::Failed);
-    QVERIFY2(run.recorded.outcome.error.startsWith("can not write " + folder), qPrintable(run.recorded.outcome.error));
-    QCOMPARE(tree(dir.path()), QStringList({"sms-html", "sms-html/keep.txt"}));
+    const QString& error = run.recorded.outcome.error;
+    QVERIFY2(error.startsWith("can not write " + dir.filePath(target)) && error.endsWith(". File too large"),
+             qPrintable(error));
+    QCOMPARE(tree(dir.path()), earlier);
+    QCOMPARE(readFile(dir.filePath(before)), QByteArray("earlier"));
 }
 
 void TestExportSMSThread::descendingOrderOfEqualDatesKeepsChatsApart()
