@@ -248,6 +248,8 @@ PublishJournal::Outcome PublishJournal::recover()
 
 PublishJournal::Outcome PublishJournal::settle(const QString& path, bool keyedByPath)
 {
+    // A record cut off before its rename: the run went no further, by the record as it was.
+    removeIfPresent(durableTemporaryPath(path));
     if (!loadRecord(path, keyedByPath))
         return NothingToDo;
     try {

@@ -345,6 +345,35 @@ private slots:
         }
     }
 
+    // A kill while the record itself was being written, before its rename, leaves the
+    // record's temporary file: the next settle removes it and goes by the record as it was.
+    void recordCutOffBeforeItsRenameIsRemoved_data()
+    {
+        QTest::addColumn<QString>("killedStep");
+        QTest::addColumn<int>("outcome");
+        QTest::newRow("the first record") << "write the intent record" << int(PublishJournal::NothingToDo);
+        QTest::newRow("the record of the staged files") << "record the staged files" << int(PublishJournal::RolledBack);
+    }
+    void recordCutOffBeforeItsRenameIsRemoved()
+    {
+        QFETCH(QString, killedStep);
+        QFETCH(int, outcome);
+        FaultFixture f;
+        QVERIFY(f.make());
+        const int step = int(publishSteps(f).indexOf(killedStep)) + 1;
+        QVERIFY(step > 0);
+        QVERIFY(killPublishAt(f, step));
+        struct stat info;
+        QCOMPARE(::stat(QFile::encodeName(f.backup).constData(), &info), 0);
+        const QString record = appDataDir().filePath(
+            QStringLiteral("backup_journal/folder-%1-%2.json").arg(quint64(info.st_dev)).arg(quint64(info.st_ino)));
+        QVERIFY(write(record + ".tmp", "{\"folder\": \"cut off"));
+
+        QCOMPARE(int(PublishJournal(QDir(f.backup)).recover()), outcome);
+        QVERIFY(journalIsEmpty());
+        QCOMPARE(f.state(), "old");
+    }
+
     // A merge killed between its renames, then a merge through a symbolic link to the
     // folder: the second settles the first's record before it reads the backup, so a
     // later look through the first path finds nothing left to undo.
