@@ -374,6 +374,39 @@ private slots:
         QCOMPARE(f.state(), "old");
     }
 
+    // The kept sms.db is a hard link to the live one, which another writer then changed in
+    // place: the log says so rather than name it among the previous files.
+    void keptLinkChangedInPlaceIsNotReportedAsKept()
+    {
+        FaultFixture f;
+        QVERIFY(f.make());
+        // Killed at the step after the last keep.
+        const QStringList steps = publishSteps(f);
+        int afterKeeps = 0;
+        for (int i = 0; i < steps.size(); ++i) {
+            if (steps[i].startsWith("keep "))
+                afterKeeps = i + 2;
+        }
+        QVERIFY(afterKeeps > 0);
+        QVERIFY(killPublishAt(f, afterKeeps));
+        const QString smsKept = f.inBackup(QString(smsDbBackupName) + "-1500000000");
+        const QString manifestKept = f.inBackup("Manifest.mbdb-1500000000");
+        QVERIFY(QFileInfo::exists(smsKept));
+        QFile live(f.inBackup(smsDbBackupName));
+        QVERIFY(live.open(QIODevice::ReadWrite));
+        QVERIFY(live.write("changed in place") > 0);
+        live.close();
+
+        const QString sms = QRegularExpression::escape(smsKept);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("left as it is, and its previous files are kept as (?:(?!" + sms
+                                                + ")[^;])*" + QRegularExpression::escape(manifestKept)
+                                                + "[^;]*; these no longer hold its previous files, as another writer "
+                                                  "changed them in place: "
+                                                + sms + "$"));
+        QCOMPARE(PublishJournal(QDir(f.backup)).recover(), PublishJournal::Superseded);
+    }
+
     // A merge killed between its renames, then a merge through a symbolic link to the
     // folder: the second settles the first's record before it reads the backup, so a
     // later look through the first path finds nothing left to undo.
