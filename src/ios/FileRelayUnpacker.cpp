@@ -31,6 +31,14 @@ const QString smsDbEntryPath = QStringLiteral("var/mobile/Library/SMS/sms.db");
 
 using ArchiveReader = std::unique_ptr<archive, decltype(&archive_read_free)>;
 
+// The error code libarchive gives bytes that are no archive of the formats it was told to
+// read: its public header leaves the name undefined, and its sources define it so.
+#ifdef EFTYPE
+constexpr int unrecognisedFormat = EFTYPE;
+#else
+constexpr int unrecognisedFormat = EILSEQ;
+#endif
+
 QDateTime entryTime(time_t seconds, long nanoseconds)
 {
     return QDateTime::fromMSecsSinceEpoch(qint64(seconds) * 1000 + nanoseconds / 1000000, Qt::UTC);
@@ -82,6 +90,13 @@ ArchiveReader openArchive(const QString& archivePath)
     }
     if (result == ARCHIVE_OK)
         result = archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(), bufferSize);
+    if (result != ARCHIVE_OK && archive_errno(reader.get()) == unrecognisedFormat) {
+        const char* reason = archive_error_string(reader.get());
+        qCWarning(lcIos).noquote() << "file_relay:" << archivePath << "is no archive read here:"
+                                   << (reason ? reason : "no reason given");
+        throw std::runtime_error("The iPhone sent its files in an archive of a format this program does not read; "
+                                 "the messages loaded before are kept.");
+    }
     if (result != ARCHIVE_OK)
         throw std::runtime_error(QStringLiteral("open %1(%2) error.").arg(archivePath).arg(result).toStdString());
     return reader;

@@ -131,13 +131,18 @@ void writeNewFileDurably(const QString& path, const QByteArray& data)
 
 void replaceFileDurably(const QString& path, const QByteArray& data)
 {
-    const QString temporary = path + QStringLiteral(".tmp");
+    const QString temporary = durableTemporaryPath(path);
     const int fd = ::open(native(temporary).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
         fail(QStringLiteral("cannot create %1").arg(temporary), errno);
     writeAndSync(fd, data, temporary);
     renameReplacing(temporary, path);
     syncFolder(QFileInfo(path).absolutePath());
+}
+
+QString durableTemporaryPath(const QString& path)
+{
+    return path + QStringLiteral(".tmp");
 }
 
 QByteArray fileSha1Hex(const QString& path)

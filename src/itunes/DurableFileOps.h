@@ -25,5 +25,8 @@ void writeNewFileDurably(const QString& path, const QByteArray& data);
 // Replaces path with data through a flushed temporary file beside it and a rename; the
 // folder is flushed too.
 void replaceFileDurably(const QString& path, const QByteArray& data);
+// The temporary file replaceFileDurably writes for path. One that a killed process left
+// never took path's place and holds nothing that counts.
+QString durableTemporaryPath(const QString& path);
 // Hex SHA-1 of the file's content; empty when it cannot be read.
 QByteArray fileSha1Hex(const QString& path);

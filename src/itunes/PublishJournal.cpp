@@ -248,6 +248,8 @@ PublishJournal::Outcome PublishJournal::recover()
 
 PublishJournal::Outcome PublishJournal::settle(const QString& path, bool keyedByPath)
 {
+    // A record cut off before its rename: the run went no further, by the record as it was.
+    removeIfPresent(durableTemporaryPath(path));
     if (!loadRecord(path, keyedByPath))
         return NothingToDo;
     try {
@@ -396,12 +398,22 @@ void PublishJournal::rollBackReplace(const PublishedFile& f)
 QString PublishJournal::keptFilesText() const
 {
     QStringList kept;
+    QStringList changed;
     for (const PublishedFile& f : files) {
-        if (!f.kept.isEmpty() && pathExists(inFolder(f.kept)))
-            kept << inFolder(f.kept);
+        const QString path = inFolder(f.kept);
+        if (f.kept.isEmpty() || !pathExists(path))
+            continue;
+        // Where the file system has hard links, a kept file is a second name of the live
+        // one: a writer that changed the live file in place changed it too.
+        (fileSha1Hex(path) == f.oldDigest ? kept : changed) << path;
     }
-    return kept.isEmpty() ? QStringLiteral("no kept file was found")
-                          : QStringLiteral("its previous files are kept as %1").arg(kept.join(QStringLiteral(", ")));
+    QStringList parts;
+    if (!kept.isEmpty())
+        parts << QStringLiteral("its previous files are kept as %1").arg(kept.join(QStringLiteral(", ")));
+    if (!changed.isEmpty())
+        parts << QStringLiteral("these no longer hold its previous files, as another writer changed them in place: %1")
+                     .arg(changed.join(QStringLiteral(", ")));
+    return parts.isEmpty() ? QStringLiteral("no kept file was found") : parts.join(QStringLiteral("; "));
 }
 
 void PublishJournal::failInconsistent(const QString& reason) const

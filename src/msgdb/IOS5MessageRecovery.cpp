@@ -5,6 +5,7 @@
 #include "model/MsgIdentity.h"
 #include "msgdb/DeletedRecordScan.h"
 #include "msgdb/IOS5MessageDb.h"
+#include "msgdb/SqliteSerialType.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -95,6 +96,19 @@ public:
     int integer(const char* name) const { return value(name).toInt(); }
     qint64 integer64(const char* name) const { return value(name).toLongLong(); }
     QString text(const char* name) const { return value(name).toString(); }
+    // Its content was overwritten: the value read is no value the record held.
+    bool lost(const char* name) const { return row.lost.value(layout.indexOf(QLatin1String(name))); }
+    qint64 serialType(const char* name) const { return row.serialTypes.value(layout.indexOf(QLatin1String(name))); }
+
+    // The reader's rule, sent by the owner once delivered, on what survives of the record.
+    // A delivery date whose bytes a newer cell took still shows in its serial type whether
+    // it was 0; one that was not lies after 2001, as every date a phone writes.
+    bool sentByOwner() const
+    {
+        if (lost("madrid_date_delivered"))
+            return sqlite_serial_type_excludes_zero(serialType("madrid_date_delivered"));
+        return appleSecondsFromStored(integer64("madrid_date_delivered")) > 0;
+    }
 
     // An SMS row as phones write it: nothing in the iMessage columns but 0.
     bool hasNoMadridValues() const
@@ -225,8 +239,9 @@ bool IOS5MessageRecovery::messageFromRow(const _SqliteRow& row, const IOS5Messag
         m.error = v.integer("madrid_error");
         date = v.integer64("date");
         m.date_read = appleSecondsFromStored(v.integer64("madrid_date_read"));
+        // Read as 0 when its bytes are lost: when it was delivered is then unknown.
         m.date_delivered = appleSecondsFromStored(v.integer64("madrid_date_delivered"));
-        m.is_from_me = m.date_delivered > 0 ? 1 : 0;
+        m.is_from_me = v.sentByOwner() ? 1 : 0;
         m.handle = c.canonicalizePhoneNumber(v.text("madrid_handle"));
         const QString room = v.text("madrid_roomname");
         m.chat_identifier = room.isEmpty() ? m.handle : room;
@@ -269,12 +284,13 @@ void IOS5MessageRecovery::recoverDeletedMessages(WorkerReport* form)
     // An SMS has a new guid every time it is decoded: the store finds it again by its
     // date, direction and text. A phone writes the owner's iMessage undelivered and
     // rewrites it once delivered, so free space may hold both versions, met in any order:
-    // the delivered one settles the direction, as the reader settles it.
+    // the delivered one settles the direction, as the reader settles it, and its date
+    // where that survives.
     auto store = [&recycle](const _RecycledMessage& m) {
         const qint64 stored = recycle.findMessage(m);
         if (stored == 0)
             recycle.insertMessage(m, m.chat_identifier, m.handle, m.rowid);
-        else if (m.service == QLatin1String("iMessage") && m.date_delivered > 0)
+        else if (m.service == QLatin1String("iMessage") && m.is_from_me)
             recycle.settleDelivery(stored, m.date_delivered, m.is_from_me);
     };
 

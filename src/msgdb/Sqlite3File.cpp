@@ -377,7 +377,7 @@ _SqliteRow Sqlite3File::rowData(const _SqliteCell& cell) const
     }
     row.values.reserve(types.size());
     for (qint64 type : types)
-        row.values.append(sqlite_serial_type_value(type, pos, end));
+        sqlite_serial_type_append(row, type, pos, end);
     return row;
 }
 

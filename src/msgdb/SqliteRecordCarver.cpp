@@ -197,15 +197,10 @@ qint64 SqliteRecordCarver::tryCandidate(const uchar* pos, const uchar* end, std:
     row.rowid = probeRowid(pos, headerEnd);
     row.fileOffset = pos - m_file.data();
     row.values.reserve(qsizetype(types.size()) + 1);
-    if (m_leadBytes > 0) {
-        const qint64 lead = qMin(m_leadBytes, qint64(bodyEnd - value));
-        row.values.append(QByteArray(reinterpret_cast<const char*>(value), lead));
-        value += lead;
-    } else {
-        row.values.append(QVariant());
-    }
+    // Column 0: the lead bytes as a blob, or the row-id alias's NULL.
+    sqlite_serial_type_append(row, m_leadBytes > 0 ? 12 + 2 * m_leadBytes : 0, value, bodyEnd);
     for (qint64 type : types)
-        row.values.append(sqlite_serial_type_value(type, value, bodyEnd));
+        sqlite_serial_type_append(row, type, value, bodyEnd);
     if (m_filter && !m_filter(row))
         return 0;
     // Past the local body and the overflow page number that may follow it.

@@ -14,6 +14,12 @@ struct _SqliteRow
     // Byte offset in the file where the record was found: the payload of a decoded cell,
     // the first scanned serial type of a carved record.
     qint64 fileOffset = -1;
+    // The serial type each value was stored with, one per value of a decoded record.
+    QList<qint64> serialTypes;
+    // Per value: its content lay, wholly or in part, past the bytes that survive (the end
+    // of a freed block that a newer cell took, a broken overflow chain), so the value read
+    // as 0 or was cut short; its serial type still says what was stored.
+    QList<bool> lost;
 };
 
 // Decides whether a row belongs in a result; a null filter accepts every row.

@@ -62,3 +62,16 @@ QVariant sqlite_serial_type_value(qint64 type, const uchar*& pos, const uchar* e
     }
     return QVariant();
 }
+
+void sqlite_serial_type_append(_SqliteRow& row, qint64 type, const uchar*& pos, const uchar* end)
+{
+    const uchar* start = pos;
+    row.values.append(sqlite_serial_type_value(type, pos, end));
+    row.serialTypes.append(type);
+    row.lost.append(pos - start < sqlite_serial_type_size(type));
+}
+
+bool sqlite_serial_type_excludes_zero(qint64 type)
+{
+    return (type >= 2 && type <= 6) || type == 9;
+}

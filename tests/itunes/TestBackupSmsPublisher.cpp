@@ -345,6 +345,68 @@ private slots:
         }
     }
 
+    // A kill while the record itself was being written, before its rename, leaves the
+    // record's temporary file: the next settle removes it and goes by the record as it was.
+    void recordCutOffBeforeItsRenameIsRemoved_data()
+    {
+        QTest::addColumn<QString>("killedStep");
+        QTest::addColumn<int>("outcome");
+        QTest::newRow("the first record") << "write the intent record" << int(PublishJournal::NothingToDo);
+        QTest::newRow("the record of the staged files") << "record the staged files" << int(PublishJournal::RolledBack);
+    }
+    void recordCutOffBeforeItsRenameIsRemoved()
+    {
+        QFETCH(QString, killedStep);
+        QFETCH(int, outcome);
+        FaultFixture f;
+        QVERIFY(f.make());
+        const int step = int(publishSteps(f).indexOf(killedStep)) + 1;
+        QVERIFY(step > 0);
+        QVERIFY(killPublishAt(f, step));
+        struct stat info;
+        QCOMPARE(::stat(QFile::encodeName(f.backup).constData(), &info), 0);
+        const QString record = appDataDir().filePath(
+            QStringLiteral("backup_journal/folder-%1-%2.json").arg(quint64(info.st_dev)).arg(quint64(info.st_ino)));
+        QVERIFY(write(record + ".tmp", "{\"folder\": \"cut off"));
+
+        QCOMPARE(int(PublishJournal(QDir(f.backup)).recover()), outcome);
+        QVERIFY(journalIsEmpty());
+        QCOMPARE(f.state(), "old");
+    }
+
+    // The kept sms.db is a hard link to the live one, which another writer then changed in
+    // place: the log says so rather than name it among the previous files.
+    void keptLinkChangedInPlaceIsNotReportedAsKept()
+    {
+        FaultFixture f;
+        QVERIFY(f.make());
+        // Killed at the step after the last keep.
+        const QStringList steps = publishSteps(f);
+        int afterKeeps = 0;
+        for (int i = 0; i < steps.size(); ++i) {
+            if (steps[i].startsWith("keep "))
+                afterKeeps = i + 2;
+        }
+        QVERIFY(afterKeeps > 0);
+        QVERIFY(killPublishAt(f, afterKeeps));
+        const QString smsKept = f.inBackup(QString(smsDbBackupName) + "-1500000000");
+        const QString manifestKept = f.inBackup("Manifest.mbdb-1500000000");
+        QVERIFY(QFileInfo::exists(smsKept));
+        QFile live(f.inBackup(smsDbBackupName));
+        QVERIFY(live.open(QIODevice::ReadWrite));
+        QVERIFY(live.write("changed in place") > 0);
+        live.close();
+
+        const QString sms = QRegularExpression::escape(smsKept);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("left as it is, and its previous files are kept as (?:(?!" + sms
+                                                + ")[^;])*" + QRegularExpression::escape(manifestKept)
+                                                + "[^;]*; these no longer hold its previous files, as another writer "
+                                                  "changed them in place: "
+                                                + sms + "$"));
+        QCOMPARE(PublishJournal(QDir(f.backup)).recover(), PublishJournal::Superseded);
+    }
+
     // A merge killed between its renames, then a merge through a symbolic link to the
     // folder: the second settles the first's record before it reads the backup, so a
     // later look through the first path finds nothing left to undo.

@@ -8,6 +8,8 @@
 #include "support/RecordingReport.h"
 
 #include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -76,6 +78,26 @@ _SqliteRow madridRow(const QString& room = QString(), const QString& service = Q
     return row;
 }
 
+// The iMessage row with the bytes of its last numbers overwritten by a newer cell, from
+// madrid_flags (3 bytes, as 36869) on: those values read 0 and their serial types survive.
+// deliveredType: the serial type of madrid_date_delivered.
+_SqliteRow madridRowWithLostTail(qint64 deliveredType)
+{
+    _SqliteRow row = madridRow();
+    row.serialTypes = QList<qint64>(row.values.size(), 0);
+    row.lost = QList<bool>(row.values.size(), false);
+    const auto overwrite = [&row](int column, qint64 type) {
+        row.serialTypes[column] = type;
+        row.lost[column] = type >= 1 && type <= 6;
+        row.values[column] = type == 9 ? 1 : 0;
+    };
+    overwrite(25, 3);
+    overwrite(30, 8);
+    overwrite(31, deliveredType);
+    row.serialTypes[29] = 9;
+    return row;
+}
+
 QString recyclePath(const QTemporaryDir& dir)
 {
     return dir.filePath(QStringLiteral("recycle.db"));
@@ -108,7 +130,7 @@ private slots:
         QTest::newRow("32 values are an SMS") << smsRow(32) << true << "SMS" << 1 << smsDate << number;
         QTest::newRow("17 values are an SMS") << smsRow(17) << true << "SMS" << 1 << smsDate << number;
         QTest::newRow("16 values are no message") << smsRow(16) << false << "" << 0 << 0 << "";
-        QTest::newRow("only NULLs") << _SqliteRow{0, QList<QVariant>(33), 0} << false << "" << 0 << 0 << "";
+        QTest::newRow("only NULLs") << _SqliteRow{0, QList<QVariant>(33), 0, {}, {}} << false << "" << 0 << 0 << "";
         QTest::newRow("read 2") << smsRowWith(16, 2) << false << "" << 0 << 0 << "";
         QTest::newRow("UIFlags 1") << smsRowWith(10, 1) << false << "" << 0 << 0 << "";
         QTest::newRow("is_madrid 2") << smsRowWith(29, 2) << false << "" << 0 << 0 << "";
@@ -169,6 +191,79 @@ private slots:
             QCOMPARE(m.date_delivered, 347200002);
             QCOMPARE(m.account_guid, "ACCOUNT-GUID");
         }
+    }
+
+    // The reader's rule, sent once delivered, on what survives: the delivery date's serial
+    // type tells a stored 0 from a date whose bytes a newer cell took.
+    void directionOfAnIMessageWithItsTailOverwritten_data()
+    {
+        QTest::addColumn<qint64>("deliveredType");
+        QTest::addColumn<int>("fromMe");
+        QTest::newRow("a 4-byte date, lost, is no 0: sent") << qint64(4) << 1;
+        QTest::newRow("a 6-byte date, lost: sent") << qint64(6) << 1;
+        QTest::newRow("stored 0 takes no bytes and is never lost: received") << qint64(8) << 0;
+        QTest::newRow("NULL: received") << qint64(0) << 0;
+        // Files of the legacy format write 0 in one byte.
+        QTest::newRow("a 1-byte value, lost, may have been 0: received") << qint64(1) << 0;
+    }
+    void directionOfAnIMessageWithItsTailOverwritten()
+    {
+        QFETCH(qint64, deliveredType);
+        QFETCH(int, fromMe);
+        QTemporaryDir dir;
+        IOS5MessageDb db(QDir(dir.path()), QString());
+        _RecycledMessage m;
+        QVERIFY(IOS5MessageRecovery(db, QString()).messageFromRow(madridRowWithLostTail(deliveredType), m));
+        QCOMPARE(m.is_from_me, fromMe);
+        // When it was delivered is lost with the bytes.
+        QCOMPARE(m.date_delivered, 0);
+        QCOMPARE(m.guid, "11111111-2222-3333-4444-555555555555");
+    }
+
+    // SQLite's own bytes: a newer row took the end of each deleted record's freed cell.
+    void overwrittenTailKeepsTheDirection_data()
+    {
+        QTest::addColumn<bool>("undeliveredCopyStored");
+        QTest::newRow("nothing stored before") << false;
+        // The owner's message as first written, undelivered, found in free space before.
+        QTest::newRow("an undelivered copy stored before") << true;
+    }
+    void overwrittenTailKeepsTheDirection()
+    {
+        QFETCH(bool, undeliveredCopyStored);
+        QTemporaryDir dir;
+        const CliResult made = runCli(QStringLiteral("python3"),
+                                      {QStringLiteral(FIXTURES_DIR "/msgdb/ios5_overwritten_tail.py"),
+                                       smsDbPathIn(dir.path())});
+        QVERIFY2(made.exitCode == 0, made.err.constData());
+        QStringList expected;
+        for (const QJsonValue& m : QJsonDocument::fromJson(made.out).array())
+            expected << QStringLiteral("%1|%2|%3|%4|0")
+                            .arg(m["text"].toString(), m["guid"].toString())
+                            .arg(m["date"].toInteger())
+                            .arg(m["from_me"].toInt());
+        QCOMPARE(expected.size(), 2);
+        {
+            IOS5MessageDb db(QDir(dir.path()), QString());
+            if (undeliveredCopyStored) {
+                const QJsonObject sent = QJsonDocument::fromJson(made.out).array().first().toObject();
+                _RecycledMessage undelivered;
+                undelivered.guid = sent["guid"].toString();
+                undelivered.text = sent["text"].toString();
+                undelivered.date = qint32(sent["date"].toInteger());
+                undelivered.service = QStringLiteral("iMessage");
+                undelivered.is_from_me = 0;
+                undelivered.date_delivered = 0;
+                db.recycleDb()->insertMessage(undelivered, "+14155552671", "+14155552671", 2);
+            }
+            IOS5MessageRecovery(db, QString()).recoverDeletedMessages(nullptr);
+        }
+        QStringList stored = sqliteColumn(
+            recyclePath(dir),
+            "select text || '|' || guid || '|' || date || '|' || is_from_me || '|' || date_delivered from message");
+        stored.sort();
+        expected.sort();
+        QCOMPARE(stored, expected);
     }
 
     void recoversDeletedMessagesOnce_data()

@@ -47,16 +47,22 @@ QByteArray filePages(const QList<QByteArray>& pages)
     return file;
 }
 
+// A value whose content was cut shows "?" and the serial type it was stored with.
 QString render(const _SqliteRow& row)
 {
     QStringList parts{QString::number(row.rowid)};
-    for (const QVariant& v : row.values) {
+    for (qsizetype i = 0; i < row.values.size(); ++i) {
+        const QVariant& v = row.values[i];
+        QString part;
         if (v.isNull())
-            parts << "NULL";
+            part = "NULL";
         else if (v.typeId() == QMetaType::QByteArray)
-            parts << "x" + v.toByteArray().toHex();
+            part = "x" + v.toByteArray().toHex();
         else
-            parts << v.toString();
+            part = v.toString();
+        if (row.lost.value(i))
+            part += "?" + QString::number(row.serialTypes.value(i));
+        parts << part;
     }
     return parts.join('|');
 }
@@ -124,7 +130,11 @@ private slots:
         QTest::newRow("blob refused for a text column")
             << record({22, 1}, "\x02\x02\x02\x02\x02\x05") << pageSize << QStringList();
         QTest::newRow("body cut at the end of the range")
-            << noise + hello << int(noise.size() + hello.size() - 3) << QStringList{"0|NULL|hel|0"};
+            << noise + hello << int(noise.size() + hello.size() - 3) << QStringList{"0|NULL|hel?23|0?1"};
+        // The integer 1 of type 9 takes no byte of the body.
+        const QByteArray helloOne = record({23, 9}, "hello");
+        QTest::newRow("a value without content is whole after the cut")
+            << noise + helloOne << int(noise.size() + helloOne.size() - 2) << QStringList{"0|NULL|hel?23|1"};
         QTest::newRow("zeros are no records") << QByteArray(64, '\0') << pageSize << QStringList();
     }
     void carveRange()
@@ -299,7 +309,7 @@ c.commit()
         QTest::addColumn<QStringList>("rows");
         // The next record's second serial type lies past the range: read as NULL, which the
         // integer column takes, with an empty text cut at the range's end.
-        QTest::newRow("from byte 0") << 0 << QStringList{"0|NULL|head|1", "0|NULL||NULL"};
+        QTest::newRow("from byte 0") << 0 << QStringList{"0|NULL|head|1", "0|NULL|?23|NULL"};
         QTest::newRow("from byte 8, into the last page's first bytes")
             << 8 << QStringList{"0|NULL|spill|2"};
     }
