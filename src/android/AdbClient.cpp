@@ -53,12 +53,16 @@ QList<AdbDevice> parseAdbDevices(const QString& output)
             headerSeen = line.compare(QLatin1String("List of devices attached"), Qt::CaseInsensitive) == 0;
             continue;
         }
-        // Split at white space so that network serials ("192.168.1.5:5555") stay whole.
-        static const QRegularExpression blanks(QStringLiteral("\\s+"));
-        const QStringList tokens = line.split(blanks, Qt::SkipEmptyParts);
-        if (tokens.size() < 2)
+        // adb ends the serial with a tab: a serial may hold spaces, and network serials
+        // ("192.168.1.5:5555") colons. The state is the first word after it.
+        const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+        if (tab <= 0)
             continue;
-        devices.append({line, tokens[0], tokens[1]});
+        static const QRegularExpression blanks(QStringLiteral("\\s+"));
+        const QStringList words = line.mid(tab + 1).split(blanks, Qt::SkipEmptyParts);
+        if (words.isEmpty())
+            continue;
+        devices.append({line, line.left(tab), words.first()});
     }
     return devices;
 }

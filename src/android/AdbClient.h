@@ -54,7 +54,7 @@ private:
 // adb's own encoding (serials, paths and its messages may go beyond ASCII), up to its first
 // NUL; judged text is what adb_run returns.
 QString utf8UpToNul(const QByteArray& bytes);
-// The lines after "List of devices attached" that hold a serial and a state.
+// The lines after "List of devices attached" that hold a serial, a tab and a state.
 QList<AdbDevice> parseAdbDevices(const QString& output);
 // The names after "package:" (pm -l).
 QSet<QString> parseAdbPackages(const QString& judged);

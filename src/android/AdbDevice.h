@@ -8,7 +8,7 @@
 struct AdbDevice
 {
     QString line;  // the whole line, trimmed
-    QString devid; // the serial, first token of the line
+    QString devid; // the serial, everything before the line's first tab
     QString state; // adb's word for it: "device", "offline", "unauthorized" ...
 
     bool isReady() const;

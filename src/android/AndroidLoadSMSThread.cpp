@@ -4,6 +4,7 @@
 #include "android/AndroidLog.h"
 #include "android/simpleprotocol.h"
 
+#include "frame/FileSwap.h"
 #include "frame/ReportedRun.h"
 #include "frame/WorkerReport.h"
 #include "model/AppleTime.h"
@@ -23,6 +24,36 @@ namespace {
 
 constexpr int sessionLimitMs = 10000;
 constexpr int recordFields = 6;
+
+// The database and the files where SQLite keeps its journal or log.
+QStringList databaseFiles(const QString& database)
+{
+    return {database, database + QStringLiteral("-journal"), database + QStringLiteral("-wal"),
+            database + QStringLiteral("-shm")};
+}
+
+bool entryExists(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+// Deletes the database and its side files. Returns the first that stays, after logging
+// why; empty when all are gone.
+QString removeDatabaseFiles(const QString& database)
+{
+    for (const QString& path : databaseFiles(database)) {
+        if (!entryExists(path))
+            continue;
+        QFile file(path);
+        if (!file.remove()) {
+            qCWarning(lcAndroid, "AndroidLoadSMSThread: cannot remove %s. %s", qUtf8Printable(path),
+                      qUtf8Printable(file.errorString()));
+            return path;
+        }
+    }
+    return QString();
+}
 
 QString decodeField(const QString& field)
 {
@@ -56,8 +87,12 @@ AndroidLoadSMSThread::AndroidLoadSMSThread(AndroidDevice* device, WorkerReport* 
     , device(device)
     , form(form)
     , exporter(device->cacheDir(), device->mmc)
+    , cachePath(exporter.messageDb.databasePath())
+    , stagedPath(cachePath + QStringLiteral(".loading"))
+    , keptPath(cachePath + QStringLiteral(".replaced"))
     , country(device->mmc)
 {
+    exporter.messageDb.setDbPath(stagedPath);
 }
 
 AndroidLoadSMSThread::~AndroidLoadSMSThread() = default;
@@ -74,9 +109,9 @@ void AndroidLoadSMSThread::run()
     runReported(
         *form,
         [&] {
-            // Before the old cache goes: another phone's messages must not replace it.
+            // Before anything is written: another phone's messages must not replace the cache.
             device->confirmIdentity(cancel);
-            removeOldCache();
+            clearLeftovers();
             exporter.begin();
             const std::unique_ptr<QTcpSocket> socket =
                 device->openSession(backupSessionUrl(session_port_next()), sessionLimitMs, cancel);
@@ -97,27 +132,49 @@ void AndroidLoadSMSThread::run()
                                          simpleprotocol::silenceLimitMs(), cancel);
             socket->disconnectFromHost();
             exporter.end();
+            putInPlace();
             form->postSucceed(QString());
         },
-        [this] { exporter.abandon(); });
+        [this] {
+            exporter.abandon();
+            removeDatabaseFiles(stagedPath);
+        });
 }
 
-void AndroidLoadSMSThread::removeOldCache()
+void AndroidLoadSMSThread::clearLeftovers()
 {
-    // A log left beside a new file of the same name would be replayed into it.
-    const QString database = exporter.messageDb.databasePath();
-    for (const QString& path : {database, database + QStringLiteral("-journal"), database + QStringLiteral("-wal"),
-                                database + QStringLiteral("-shm")}) {
-        const QFileInfo info(path);
-        if (!info.exists() && !info.isSymLink())
-            continue;
-        QFile file(path);
-        if (!file.remove()) {
-            qCWarning(lcAndroid, "AndroidLoadSMSThread: cannot remove %s. %s", qUtf8Printable(path),
-                      qUtf8Printable(file.errorString()));
-            throw std::runtime_error(tr("can not overwrite %1.").arg(path.toHtmlEscaped()).toStdString());
+    for (const QString& database : {stagedPath, keptPath}) {
+        const QString stays = removeDatabaseFiles(database);
+        if (!stays.isEmpty())
+            throw std::runtime_error(tr("can not overwrite %1.").arg(stays.toHtmlEscaped()).toStdString());
+    }
+}
+
+void AndroidLoadSMSThread::putInPlace()
+{
+    // A journal still beside the staged file means it was not closed cleanly; the file
+    // must not move without it.
+    for (const QString& path : databaseFiles(stagedPath).mid(1)) {
+        if (entryExists(path)) {
+            qCWarning(lcAndroid, "AndroidLoadSMSThread: %s is still there after the close", qUtf8Printable(path));
+            throw std::runtime_error(tr("can not close %1.").arg(stagedPath.toHtmlEscaped()).toStdString());
         }
     }
+    // The old logs go aside first, then the old file: a log must never meet another database.
+    const QStringList cacheFiles = databaseFiles(cachePath);
+    const QStringList keptFiles = databaseFiles(keptPath);
+    FileSwap swap;
+    for (qsizetype i = 1; i < cacheFiles.size(); ++i)
+        swap.add(cacheFiles[i], QString(), keptFiles[i]);
+    swap.add(cachePath, stagedPath, keptPath);
+    try {
+        swap.commit();
+    } catch (const std::exception&) {
+        // FileSwap has logged the reason.
+        throw std::runtime_error(tr("can not overwrite %1.").arg(cachePath.toHtmlEscaped()).toStdString());
+    }
+    // Left over, they are cleared before the next load.
+    removeDatabaseFiles(keptPath);
 }
 
 void AndroidLoadSMSThread::readBatch(QTcpSocket* socket)

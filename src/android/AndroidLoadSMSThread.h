@@ -11,8 +11,9 @@ class QTcpSocket;
 struct AndroidDevice;
 
 // Reads every text message of a phone through the companion app's reading session into
-// the phone's cache database, which each run replaces. The device and the report belong
-// to the caller and must outlive the thread. A cancel or an error commits nothing.
+// a new database beside the phone's cache database, which takes the cache's place, whole,
+// only when the load succeeded. A cancel or an error leaves the cache as it was and removes
+// the new file. The device and the report belong to the caller and must outlive the thread.
 class AndroidLoadSMSThread : public QThread
 {
     Q_OBJECT
@@ -28,9 +29,12 @@ protected:
     void run() override;
 
 private:
-    // Deletes the old cache database and its -journal, -wal and -shm; throws for the first
-    // that stays.
-    void removeOldCache();
+    // Clears what a run that died left at the names a load writes; throws for the first
+    // file that stays.
+    void clearLeftovers();
+    // Puts the closed staged database in the cache's place, and the old cache with its
+    // -journal, -wal and -shm aside; throws, with everything as before, when it cannot.
+    void putInPlace();
     void readBatch(QTcpSocket* socket);
     void parseSms(const QString& payload);
 
@@ -40,6 +44,9 @@ private:
     int count = 0;  // "$sms:" lines received
     int skipped = 0;
     ExportMessagesDb exporter;
+    const QString cachePath;  // the cache database
+    const QString stagedPath; // the load's database until it succeeds
+    const QString keptPath;   // the replaced cache until it is removed
     // The exporter's country, for the canonical form of addresses.
     CountryLibDb country;
 };

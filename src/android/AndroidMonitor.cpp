@@ -17,8 +17,9 @@ constexpr int stopCheckMs = 100;
 
 } // namespace
 
-AndroidMonitor::AndroidMonitor(QObject* parent)
+AndroidMonitor::AndroidMonitor(QObject* parent, AdbTimeLimits adbLimits)
     : QThread(parent)
+    , adbLimits(adbLimits)
 {
 }
 
@@ -30,7 +31,7 @@ AndroidMonitor::~AndroidMonitor()
     // A server that someone else started serves them too.
     if (startedServer) {
         try {
-            AdbClient().adb_kill_server();
+            AdbClient(adbLimits).adb_kill_server();
         } catch (const std::exception& e) {
             qCWarning(lcAndroid, "adb kill-server: %s", e.what());
         }
@@ -66,8 +67,7 @@ void AndroidMonitor::monitor()
         emit adbUnavailable(text);
     }
     while (!stopFlag) {
-        pollOnce();
-        emit passDone();
+        emit passDone(pollOnce());
         if (!pause())
             break;
     }
@@ -77,7 +77,7 @@ bool AndroidMonitor::startServer()
 {
     QString said;
     try {
-        said = AdbClient().adb_run({QStringLiteral("start-server")}, false);
+        said = AdbClient(adbLimits).adb_run({QStringLiteral("start-server")}, false);
     } catch (const std::exception& e) {
         qCWarning(lcAndroid, "adb start-server: %s", e.what());
         return false;
@@ -103,13 +103,13 @@ void AndroidMonitor::runDeviceManager()
         startedServer = true;
 }
 
-void AndroidMonitor::pollOnce()
+QString AndroidMonitor::pollOnce()
 {
     QList<AdbDevice> devices;
     try {
-        devices = AdbClient().adb_devices();
-    } catch (const std::exception&) {
-        return; // a failed pass changes nothing; the next one comes soon
+        devices = AdbClient(adbLimits).adb_devices();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what()); // the next pass comes soon
     }
     QSet<QString> seen;
     for (const AdbDevice& device : std::as_const(devices)) {
@@ -128,6 +128,7 @@ void AndroidMonitor::pollOnce()
         knownCount = int(knownDevices.size());
         emit deviceDisconnected(devid);
     }
+    return QString();
 }
 
 bool AndroidMonitor::pause()

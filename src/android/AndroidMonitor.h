@@ -1,5 +1,6 @@
 #pragma once
 
+#include "android/AdbClient.h"
 #include "android/AdbDevice.h"
 
 #include <QFuture>
@@ -17,7 +18,8 @@ class AndroidMonitor : public QThread
     Q_OBJECT
 
 public:
-    explicit AndroidMonitor(QObject* parent);
+    // adbLimits: how long each adb call may run; tests shorten it.
+    explicit AndroidMonitor(QObject* parent, AdbTimeLimits adbLimits = {});
     // Waits for the running pass and stops the adb server when this monitor started it.
     ~AndroidMonitor() override;
 
@@ -33,8 +35,9 @@ signals:
     void deviceDisconnected(const QString& devid);
     // Once, after the start: no adb on PATH, so no phone can be found.
     void adbUnavailable(const QString& text);
-    // After each pass over adb's device list, failed or not, and the signals it sent.
-    void passDone();
+    // After each pass over adb's device list and the signals it sent. failure: empty when
+    // adb listed the phones, else why it did not; a failed pass changes nothing.
+    void passDone(const QString& failure);
 
 private:
     void monitor();
@@ -42,10 +45,12 @@ private:
     bool startServer();
     // Runs it for at most 5 s and logs what it says.
     void runDeviceManager();
-    void pollOnce();
+    // Returns the failure, empty when adb listed the phones.
+    QString pollOnce();
     // Returns false when the stop flag was set meanwhile.
     bool pause();
 
+    const AdbTimeLimits adbLimits;
     std::atomic<bool> stopFlag{false};
     QSet<QString> knownDevices; // pool thread only
     std::atomic<int> knownCount{0};

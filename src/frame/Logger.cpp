@@ -57,12 +57,6 @@ void openLogFile(LogState& s)
 
 } // namespace
 
-void consolePrint(const char* text)
-{
-    std::printf("%s\n", text);
-    std::fflush(stdout);
-}
-
 void installLogger(const QString& folder, int keep)
 {
     LogState& s = state();
@@ -83,9 +77,6 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext&, const QString&
         return;
     }
     insideHandler = true;
-
-    if (type == QtDebugMsg || type == QtInfoMsg)
-        consolePrint(message.toUtf8().constData());
 
     const QString line = QStringLiteral("(%1 %2) %3\n")
                              .arg(QLatin1Char(typeLetter(type)))

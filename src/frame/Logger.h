@@ -6,7 +6,7 @@
 class QMessageLogContext;
 
 // Routes Qt's messages into "log-yyyyMMdd.txt" in folder, after deleting all but
-// the `keep` files with the greatest names there.
+// the `keep` files with the greatest names there. Only the file gets them: the terminal
+// that started the program is not a log.
 void installLogger(const QString& folder, int keep);
 void logMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message);
-void consolePrint(const char* text);

@@ -89,6 +89,7 @@ void TestAdbClient::judging_data()
     devices("no header", "emulator-5554\tdevice\n", "", "");
     devices("header in lower case", "list of devices attached\nX1\toffline\n", "", "X1 offline");
     devices("network serial stays whole", header + "192.168.1.5:5555\tdevice\n", "", "192.168.1.5:5555 device");
+    devices("serial holding a space ends at the tab", header + "a b\tdevice\n", "", "a b device");
     devices("serial beyond ASCII", header + QString::fromUtf8("téléphone-1\tdevice\n"), "", "téléphone-1 device");
     devices("one token skipped, state is the next token",
             header + "lonely\n  S1\tno permissions (user in plugdev group)\n", "", "S1 no");

@@ -1,9 +1,13 @@
 #include "android/AndroidLoadSMSThread.h"
 
 #include "AndroidPhoneFixture.h"
+#include "support/FolderSnapshot.h"
 #include "support/WorkerHarness.h"
 
 #include <QTest>
+#include <QTimer>
+
+#include <optional>
 
 namespace {
 
@@ -23,10 +27,11 @@ void writeInbox(const FakeAdb& fake, const QJsonArray& inbox)
     file.write(QJsonDocument(inbox).toJson());
 }
 
-QJsonArray numberedInbox(int count)
+// Texts first, first + 1, ... a second apart.
+QJsonArray numberedInbox(int count, int first = 0)
 {
     QJsonArray inbox;
-    for (int n = 0; n < count; ++n)
+    for (int n = first; n < first + count; ++n)
         inbox.append(QJsonArray{1700000000000LL + n * 1000, n % 2, "+4917612345678", "", QString::number(n), ""});
     return inbox;
 }
@@ -35,6 +40,27 @@ QByteArray messageCount(const AndroidDevice& device)
 {
     return sqliteCli(cacheDatabase(device), QStringLiteral("select count(*) from message"));
 }
+
+QByteArray messageTexts(const AndroidDevice& device)
+{
+    return sqliteCli(cacheDatabase(device),
+                     QStringLiteral("select group_concat(text, ' ') from (select text from message order by date)"));
+}
+
+QStringList smsFolderEntries(const AndroidDevice& device)
+{
+    return QDir(QFileInfo(cacheDatabase(device)).path())
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+bool loads(AndroidDevice& device)
+{
+    ProgressForm form(QString(), nullptr);
+    AndroidLoadSMSThread thread(&device, &form, nullptr);
+    return runRecorded(thread, form).outcome.result == WorkerOutcome::Succeeded;
+}
+
+enum class MidLoad { Nothing, Unplug, Cancel };
 
 } // namespace
 
@@ -50,13 +76,12 @@ private slots:
     void loadsAFewHundred();
     void totalAnnounced_data();
     void totalAnnounced();
-    void phoneFails_data();
-    void phoneFails();
+    void reloadReplacesCacheOnlyWhenWhole_data();
+    void reloadReplacesCacheOnlyWhenWhole();
     void cancelBeforeSecondBatch();
     void reloadRemovesOldLogs();
-    void unremovableLogStopsReload();
+    void unremovableLeftoverStopsReload();
     void datesBeyondRecordsSkipped();
-    void silentPhoneEndsLoad();
     void anotherPhoneAnsweringKeepsCache_data();
     void anotherPhoneAnsweringKeepsCache();
 };
@@ -197,32 +222,81 @@ void TestAndroidLoadSMSThread::totalAnnounced()
     QCOMPARE(messageCount(device), QByteArray("3"));
 }
 
-void TestAndroidLoadSMSThread::phoneFails_data()
+void TestAndroidLoadSMSThread::reloadReplacesCacheOnlyWhenWhole_data()
 {
     QTest::addColumn<QJsonObject>("scenario");
+    QTest::addColumn<int>("silenceMs");
+    QTest::addColumn<MidLoad>("midLoad");
+    QTest::addColumn<WorkerOutcome::Result>("result");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<QByteArray>("texts");
+    const QByteArray earlier("0 1 2");
+    // Each phone pauses before its second batch, so the test can act after the first.
+    const QJsonObject pauses{{"batch_size", 2}, {"batch_pause", 30}};
+    QTest::newRow("success: the new messages only")
+        << QJsonObject{{"batch_size", 2}} << 60000 << MidLoad::Nothing << WorkerOutcome::Succeeded << QString()
+        << QByteArray("100 101 102 103 104");
     QTest::newRow("$error: after batch 1")
-        << QJsonObject{{"batch_size", 2}, {"fail_after_batch", 1}, {"fail_text", "Speicher gesperrt ✋"}}
-        << "Speicher gesperrt ✋";
-    QTest::newRow("closed after batch 1") << QJsonObject{{"batch_size", 2}, {"fail_after_batch", 1}}
-                                          << "The remote host closed the connection";
+        << QJsonObject{{"batch_size", 2}, {"fail_after_batch", 1}, {"fail_text", "Speicher gesperrt ✋"}} << 60000
+        << MidLoad::Nothing << WorkerOutcome::Failed << "Speicher gesperrt ✋" << earlier;
+    QTest::newRow("closed after batch 1")
+        << QJsonObject{{"batch_size", 2}, {"fail_after_batch", 1}} << 60000 << MidLoad::Nothing
+        << WorkerOutcome::Failed << "The remote host closed the connection" << earlier;
+    QTest::newRow("phone leaves adb after batch 1") << pauses << 60000 << MidLoad::Unplug << WorkerOutcome::Failed
+                                                    << "The remote host closed the connection" << earlier;
+    // msgtool has no Cancel: a phone that falls silent must end the load by itself.
+    QTest::newRow("phone silent after batch 1") << pauses << 1500 << MidLoad::Nothing << WorkerOutcome::Failed
+                                                << "The phone sent nothing for 1.5 seconds." << earlier;
+    QTest::newRow("cancel after batch 1")
+        << pauses << 60000 << MidLoad::Cancel << WorkerOutcome::Cancelled << QString() << earlier;
 }
 
-// Nothing of a failed load is kept, and the phone's own words reach the user.
-void TestAndroidLoadSMSThread::phoneFails()
+// A phone loaded once and loaded again: the cache is the new load's, whole, or the
+// earlier one untouched, and nothing of the failed load stays beside it.
+void TestAndroidLoadSMSThread::reloadReplacesCacheOnlyWhenWhole()
 {
     QFETCH(QJsonObject, scenario);
+    QFETCH(int, silenceMs);
+    QFETCH(MidLoad, midLoad);
+    QFETCH(WorkerOutcome::Result, result);
     FakeAdb fake;
-    addPhone(fake, scenario);
-    writeInbox(fake, numberedInbox(5));
+    addPhone(fake);
+    writeInbox(fake, numberedInbox(3));
     AndroidDevice device = phoneRecord();
+    QVERIFY(loads(device));
+    const QMap<QString, QByteArray> before = folderSnapshot(device.cacheDir().path());
+    QVERIFY(QFile::remove(fake.phoneFolder(phoneSerial) + QStringLiteral("/phone.log")));
+
+    addPhone(fake, scenario);
+    writeInbox(fake, numberedInbox(5, 100));
+    simpleprotocol::setSilenceLimit(silenceMs);
+    const auto firstBatchAcknowledged = [&fake] {
+        return phoneLines(fake, "in").contains(QStringLiteral("$batch:"));
+    };
     ProgressForm form(QString(), nullptr);
+    std::optional<CancelWhen> cancel;
+    QTimer unplug;
+    if (midLoad == MidLoad::Cancel)
+        cancel.emplace(form, firstBatchAcknowledged);
+    if (midLoad == MidLoad::Unplug) {
+        connect(&unplug, &QTimer::timeout, &form, [&] {
+            if (firstBatchAcknowledged()) {
+                unplug.stop();
+                fake.unplugAll();
+            }
+        });
+        unplug.start(20);
+    }
     AndroidLoadSMSThread thread(&device, &form, nullptr);
     const RecordedRun run = runRecorded(thread, form);
-    QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
+
+    QCOMPARE(run.outcome.result, result);
     QTEST(run.outcome.error, "error");
-    QCOMPARE(run.boxes.size(), 1);
-    QCOMPARE(messageCount(device), QByteArray("0"));
+    QCOMPARE(run.boxes.size(), result == WorkerOutcome::Failed ? 1 : 0);
+    QTEST(messageTexts(device), "texts");
+    QCOMPARE(smsFolderEntries(device), QStringList({"sms.db"}));
+    if (result != WorkerOutcome::Succeeded)
+        QCOMPARE(folderSnapshot(device.cacheDir().path()), before);
 }
 
 void TestAndroidLoadSMSThread::cancelBeforeSecondBatch()
@@ -239,7 +313,7 @@ void TestAndroidLoadSMSThread::cancelBeforeSecondBatch()
     QVERIFY2(cancel.sinceClick.elapsed() < 2000, qPrintable(QString::number(cancel.sinceClick.elapsed())));
     QCOMPARE(run.outcome.result, WorkerOutcome::Cancelled);
     QVERIFY(run.boxes.isEmpty());
-    QCOMPARE(messageCount(device), QByteArray("0"));
+    QCOMPARE(smsFolderEntries(device), QStringList());
 }
 
 // Logs of an older database must not meet the new file.
@@ -265,20 +339,26 @@ void TestAndroidLoadSMSThread::reloadRemovesOldLogs()
     QCOMPARE(messageCount(device), QByteArray("2"));
 }
 
-void TestAndroidLoadSMSThread::unremovableLogStopsReload()
+// A run that died left its database; one that cannot be cleared stops the next load
+// before the phone is read.
+void TestAndroidLoadSMSThread::unremovableLeftoverStopsReload()
 {
     FakeAdb fake;
     addPhone(fake);
     writeInbox(fake, numberedInbox(2));
     AndroidDevice device = phoneRecord();
+    QVERIFY(loads(device));
+    QVERIFY(QFile::remove(fake.phoneFolder(phoneSerial) + QStringLiteral("/phone.log")));
     const QString db = cacheDatabase(device);
-    QVERIFY(QDir().mkpath(db + QStringLiteral("-wal/held")));
+    const QString leftover = db + QStringLiteral(".loading-journal");
+    QVERIFY(QDir().mkpath(leftover + QStringLiteral("/held")));
+    const QMap<QString, QByteArray> before = folderSnapshot(device.cacheDir().path());
     ProgressForm form(QString(), nullptr);
     AndroidLoadSMSThread thread(&device, &form, nullptr);
     const RecordedRun run = runRecorded(thread, form);
     QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
-    QCOMPARE(run.outcome.error, QStringLiteral("can not overwrite %1-wal.").arg(db));
-    QVERIFY(!QFileInfo::exists(db));
+    QCOMPARE(run.outcome.error, QStringLiteral("can not overwrite %1.").arg(leftover));
+    QCOMPARE(folderSnapshot(device.cacheDir().path()), before);
     QVERIFY(fake.phoneLog(phoneSerial).isEmpty());
 }
 
@@ -303,21 +383,6 @@ void TestAndroidLoadSMSThread::datesBeyondRecordsSkipped()
     QCOMPARE(sqliteCli(cacheDatabase(device), "select date, date_read, date_delivered from message order by date"),
              QByteArray("-2147483648|-2147483648|-2147483648\n0|0|0\n2147483647|2147483647|2147483647"));
     QCOMPARE(thread.skippedCount(), 5);
-}
-
-// msgtool has no Cancel: a phone that stops after "$ready:" must end the load by itself.
-void TestAndroidLoadSMSThread::silentPhoneEndsLoad()
-{
-    simpleprotocol::setSilenceLimit(1500);
-    FakeAdb fake;
-    addPhone(fake, {{"silent", "session"}});
-    writeInbox(fake, numberedInbox(2));
-    AndroidDevice device = phoneRecord();
-    ProgressForm form(QString(), nullptr);
-    AndroidLoadSMSThread thread(&device, &form, nullptr);
-    const RecordedRun run = runRecorded(thread, form);
-    QCOMPARE(run.outcome.result, WorkerOutcome::Failed);
-    QCOMPARE(run.outcome.error, QStringLiteral("The phone sent nothing for 1.5 seconds."));
 }
 
 void TestAndroidLoadSMSThread::anotherPhoneAnsweringKeepsCache_data()

@@ -58,6 +58,7 @@ private slots:
     void sendAddsEachMessageOnce();
     void phonesWithoutImeiLoadIntoCachesOfTheirOwn();
     void sessionCountersStartApartInEachProcess();
+    void serialWithASpaceLoads();
 };
 
 void TestMsgtoolAndroid::loadBringsEveryTextMessageOnce()
@@ -170,6 +171,23 @@ void TestMsgtoolAndroid::sessionCountersStartApartInEachProcess()
     for (const QString& call : broadcasts)
         counters.insert(sessionPort.match(call).captured(1).toInt() % 100);
     QVERIFY2(counters.size() > 1, qPrintable(QString::number(*counters.begin())));
+}
+
+// adb lists "a b\tdevice": the serial is all of "a b".
+void TestMsgtoolAndroid::serialWithASpaceLoads()
+{
+    FakeAdb fake;
+    const QString serial = QStringLiteral("a b");
+    addPhones(fake, {serial});
+    QVERIFY(writeMmssmsDb(fake, serial, 0));
+    QVERIFY(sqliteCli(fake.phoneFolder(serial) + QStringLiteral("/mmssms.db"),
+                      QStringLiteral("insert into sms (address, date, type, body) values "
+                                     "('+4917612345678', 1700000000000, 1, 'eins'), "
+                                     "('+4917612345678', 1700000060000, 2, 'zwei'); select changes()"))
+            == "2");
+    const CliResult result = msgtool({QStringLiteral("android-load"), serial});
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    QCOMPARE(QJsonDocument::fromJson(result.out).object()["messages"].toInt(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestMsgtoolAndroid)

@@ -42,13 +42,7 @@ public:
         }
         // A session left idle would hold its port for half a minute, and a later test that
         // drew the same port would talk to this test's phone.
-        QFile pids(state.filePath(QStringLiteral("sessions.pid")));
-        if (pids.open(QIODevice::ReadOnly)) {
-            for (const QByteArray& line : pids.readAll().split('\n')) {
-                if (const pid_t pid = pid_t(line.toLongLong()); pid > 0)
-                    ::kill(pid, SIGKILL);
-            }
-        }
+        killSessions();
         qputenv("PATH", oldPath);
         qunsetenv("FAKE_ADB_DIR");
     }
@@ -75,6 +69,14 @@ public:
     void setScenario(const QJsonObject& scenario)
     {
         writeJson(state.filePath(QStringLiteral("scenario.json")), QJsonDocument(scenario));
+    }
+
+    // The cable is pulled: adb lists no phone any more, and every session a phone served
+    // breaks at once.
+    void unplugAll()
+    {
+        setDevices({});
+        killSessions();
     }
 
     // As if someone else had started the adb server already.
@@ -128,6 +130,17 @@ public:
     }
 
 private:
+    void killSessions() const
+    {
+        QFile pids(state.filePath(QStringLiteral("sessions.pid")));
+        if (!pids.open(QIODevice::ReadOnly))
+            return;
+        for (const QByteArray& line : pids.readAll().split('\n')) {
+            if (const pid_t pid = pid_t(line.toLongLong()); pid > 0)
+                ::kill(pid, SIGKILL);
+        }
+    }
+
     static void writeJson(const QString& path, const QJsonDocument& document)
     {
         QSaveFile file(path);

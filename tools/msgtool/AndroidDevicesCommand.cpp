@@ -28,13 +28,15 @@ int waitSeconds(const QStringList& args)
 // Runs the monitor as the window does, with queued signals on this thread's event loop,
 // and lists the phones it announced and had not withdrawn when the wait ended. The wait
 // starts after the first pass, so that starting the adb server does not eat it. Without
-// adb it fails at once, where the window only logs.
+// adb, or when adb cannot list the phones at the first pass, it fails, where the window
+// only logs or tries again: an empty list would say that no phone is there.
 QJsonValue androidDevices(const QStringList& args)
 {
     const int seconds = waitSeconds(args);
     qRegisterMetaType<AdbDevice>("AdbDevice");
     QMap<QString, QString> present; // serial -> state it was announced in
     QString unavailable;
+    QString firstPassFailure;
     {
         AndroidMonitor monitor(nullptr);
         QEventLoop loop;
@@ -48,13 +50,22 @@ QJsonValue androidDevices(const QStringList& args)
         });
         QObject::connect(
             &monitor, &AndroidMonitor::passDone, &loop,
-            [&loop, seconds] { QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit); },
+            [&loop, &firstPassFailure, seconds](const QString& failure) {
+                firstPassFailure = failure;
+                if (!failure.isEmpty())
+                    loop.quit();
+                else
+                    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+            },
             Qt::SingleShotConnection);
         monitor.start();
         loop.exec();
     }
     if (!unavailable.isEmpty())
         throw std::runtime_error(unavailable.toStdString());
+    if (!firstPassFailure.isEmpty())
+        throw std::runtime_error(
+            QStringLiteral("adb could not list the phones. %1").arg(firstPassFailure.trimmed()).toStdString());
     QJsonArray phones;
     for (auto it = present.cbegin(); it != present.cend(); ++it)
         phones.append(QJsonObject{{"serial", it.key()}, {"state", it.value()}});

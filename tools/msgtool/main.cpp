@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHashFunctions>
+#include <QLoggingCategory>
 
 #include <cstdio>
 #include <exception>
@@ -48,6 +49,9 @@ int main(int argc, char** argv)
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication& app = *application;
+    // The window writes debug lines to its log file only; msgtool keeps no log, and its
+    // stderr carries errors and what a box would show. QT_LOGGING_RULES still overrides.
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     installEnglishTexts(app);
     setHeadlessMessageBoxes(true);
 
