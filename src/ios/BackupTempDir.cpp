@@ -2,16 +2,21 @@
 
 #include "frame/DataFolder.h"
 #include "frame/FileOps.h"
+#include "ios/IosLog.h"
 #include "ios/backup2tool.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
 #include <QStorageInfo>
 
+#include <cerrno>
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -60,13 +65,17 @@ void remember(const QString& base)
         file.write(base.toUtf8() + '\0' + volumeOf(base));
 }
 
-// The remembered base while it still stands where it was remembered, else empty.
+// The remembered base while it still stands where it was remembered, and is still the
+// cache folder or a private one (a volume's root remembered by an earlier version is
+// shared by everyone), else empty.
 QString standingBase(const RememberedBase& remembered)
 {
     if (remembered.path.isEmpty())
         return QString();
     const QByteArray volume = volumeOf(remembered.path);
     if (volume.isEmpty() || (!remembered.volume.isEmpty() && volume != remembered.volume))
+        return QString();
+    if (QDir(remembered.path) != QDir(cacheFolder()) && !isPrivateFolder(remembered.path))
         return QString();
     if (remembered.volume.isEmpty())
         remember(remembered.path);
@@ -110,6 +119,28 @@ BackupVolume probe(const QString& path)
     return {path, usable, usable ? disk_free_bytes(QDir(path)) : -1};
 }
 
+// A volume shared with others stands as this user's folder at its root. Probing makes no
+// such folder: only the volume chosen gets one.
+BackupVolume probeUserFolder(const QString& volumeRoot)
+{
+    const QString folder = QDir(volumeRoot).absoluteFilePath(userBackupBaseName());
+    struct stat st;
+    const bool exists = ::lstat(QFile::encodeName(folder).constData(), &st) == 0;
+    const bool usable = exists ? isPrivateFolder(folder) && passesWriteTest(folder) : passesWriteTest(volumeRoot);
+    return {folder, usable, usable ? disk_free_bytes(QDir(volumeRoot)) : -1, true};
+}
+
+// mkdir leaves a folder that is already there as it is, so whatever is there is checked.
+bool makePrivateFolder(const QString& path)
+{
+    if (::mkdir(QFile::encodeName(path).constData(), S_IRWXU) != 0 && errno != EEXIST)
+        return false;
+    if (isPrivateFolder(path))
+        return true;
+    qCWarning(lcIos).noquote() << "iPhone backup: not a private folder of this user, passed over:" << path;
+    return false;
+}
+
 } // namespace
 
 bool isFixedVolume(quint64 blockDevice, const QString& sysFolder)
@@ -125,29 +156,57 @@ bool isFixedVolume(quint64 blockDevice, const QString& sysFolder)
     return removable.open(QIODevice::ReadOnly) && removable.readAll().trimmed() == "0";
 }
 
+bool isPrivateFolder(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()
+           && (st.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
+
+QString userBackupBaseName()
+{
+    return QStringLiteral("__veltrominex_iosbk_%1").arg(::geteuid());
+}
+
 QList<BackupVolume> probeBackupVolumes(const QString& sysFolder)
 {
-    QList<BackupVolume> volumes{probe(cacheFolder())};
+    const QString cache = cacheFolder();
+    QList<BackupVolume> volumes{probe(cache)};
+    // Free space read twice from one volume differs by whatever was written meanwhile: a
+    // volume counted twice would win or lose at random.
+    QSet<QByteArray> seen{volumeOf(cache)};
     for (const QStorageInfo& storage : QStorageInfo::mountedVolumes()) {
-        if (storage.isValid() && storage.isReady() && !storage.isReadOnly() && storage.device().startsWith("/dev/")
-            && isFixedVolume(blockDeviceOf(storage.device()), sysFolder))
-            volumes.append(probe(storage.rootPath()));
+        if (!storage.isValid() || !storage.isReady() || storage.isReadOnly() || !storage.device().startsWith("/dev/")
+            || !isFixedVolume(blockDeviceOf(storage.device()), sysFolder))
+            continue;
+        const QByteArray volume = volumeOf(storage.rootPath());
+        if (volume.isEmpty() || seen.contains(volume))
+            continue;
+        seen.insert(volume);
+        volumes.append(probeUserFolder(storage.rootPath()));
     }
     return volumes;
 }
 
 QString chooseBackupBase(const QList<BackupVolume>& volumes, const QString& fallback)
 {
-    QString chosen = fallback;
-    qint64 best = 0;
-    for (const BackupVolume& volume : volumes) {
-        // A volume whose free space is unknown is not taken for the largest.
-        if (volume.usable && volume.freeBytes > best) {
-            chosen = volume.path;
-            best = volume.freeBytes;
+    QList<BackupVolume> left = volumes;
+    for (;;) {
+        int best = -1;
+        qint64 bestFree = 0;
+        for (int i = 0; i < left.size(); ++i) {
+            // A volume whose free space is unknown is not taken for the largest.
+            if (left[i].usable && left[i].freeBytes > bestFree) {
+                best = i;
+                bestFree = left[i].freeBytes;
+            }
         }
+        if (best < 0)
+            return fallback;
+        if (!left[best].userFolder || makePrivateFolder(left[best].path))
+            return left[best].path;
+        left[best].usable = false;
     }
-    return chosen;
 }
 
 QDir chooseBackupTempDir()

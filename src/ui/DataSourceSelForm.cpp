@@ -32,8 +32,11 @@ AbsTreeItemModel::_ItemNode* DataSourceSelForm::select(const QString& prompt, co
 {
     ui->lbSelDevice->setText(prompt);
     growToText(*this);
+    // With nothing to choose, Confirm could only say that a device is needed, under the
+    // text saying there is none.
     if (items.isEmpty())
         ui->cbDevice->setPlaceholderText(noneText);
+    ui->btnOK->setEnabled(!items.isEmpty());
     for (const DataSourceItem& item : items)
         ui->cbDevice->addItem(QIcon(item.iconPath), item.name, QVariant::fromValue(reinterpret_cast<quintptr>(item.node)));
     // With several devices nothing is chosen, so that OK cannot pick one by accident.

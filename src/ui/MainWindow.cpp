@@ -183,8 +183,16 @@ void MainWindow::clearMessageList()
     ui->lbSMSCount->setText(tr("Messages: 0"));
 }
 
+void MainWindow::showUnlisted()
+{
+    currentNodeUnlisted = true;
+    clearMessageList();
+    updateActions();
+}
+
 void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemSelection&)
 {
+    currentNodeUnlisted = false;
     updateActions();
     if (selected.isEmpty() || selected.first().indexes().isEmpty())
         return;
@@ -206,8 +214,10 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
                 database->db->chats(database->msgSet);
                 treeModel->loadChatSessions(database);
                 queueTreeViewCall(treeModel->indexOfNode(database), &QTreeView::expand);
-                if (database->children.isEmpty())
+                if (database->children.isEmpty()) {
+                    showUnlisted();
                     break;
+                }
                 database->db->messages(database->msgSet, 0);
             }
             showMessages(database->msgSet.messages());
@@ -225,6 +235,8 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
             clearMessageList();
         }
     } catch (const std::exception& e) {
+        // Before the box: while it is open, the list must not show another source's messages.
+        showUnlisted();
         showError(errorMarkup(e));
     }
 }

@@ -188,6 +188,10 @@ private:
     void createMenus();
     // Enables the six File actions for the current node.
     void updateActions();
+    // The current node's messages cannot be shown (its database cannot be read, or holds
+    // no conversation): empties the list, and turns off the actions that take messages
+    // until another node is selected, so that none takes those of the node listed before.
+    void showUnlisted();
     // In the order of the list's sort indicator.
     void sortAsListed(QList<_MsgMessage*>& list) const;
     // The node behind the tree's current index, null without one.
@@ -253,6 +257,7 @@ private:
     QAction* actDel = nullptr;
     AndroidMonitor* androidMonitor = nullptr;
 
+    bool currentNodeUnlisted = false; // see showUnlisted
     int deviceEventDeferrals = 0;
     QList<std::function<void()>> deferredDeviceEvents;
     QLabel* advLinkLabel = nullptr;

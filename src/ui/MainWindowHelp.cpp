@@ -12,8 +12,45 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QEvent>
+#include <QPointer>
+
+#include <functional>
+#include <utility>
 
 namespace {
+
+// Queues a call to the context once the box closes: when it hides, or at the latest when
+// it goes. Lives as the box's child.
+class AfterBoxCloses : public QObject
+{
+public:
+    AfterBoxCloses(QWidget* box, QObject* context, std::function<void()> call)
+        : QObject(box)
+        , context(context)
+        , call(std::move(call))
+    {
+        box->installEventFilter(this);
+    }
+    ~AfterBoxCloses() override { queueCall(); }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide)
+            queueCall();
+        return false;
+    }
+
+private:
+    void queueCall()
+    {
+        if (call && context)
+            QMetaObject::invokeMethod(context, std::exchange(call, {}), Qt::QueuedConnection);
+    }
+
+    QPointer<QObject> context;
+    std::function<void()> call;
+};
 
 QString androidTipsText()
 {
@@ -66,8 +103,10 @@ void MainWindow::androidUsbTips()
     if (androidMonitor && androidMonitor->knownDeviceCount() > 0)
         return;
     // Another box (a phone's arrival, an action's progress) holds the user: tips stacked
-    // on top of it would hide what it asks.
-    if (QApplication::activeModalWidget())
+    // on top of it would hide what it asks, so they wait until it closes, and ask adb again.
+    if (QWidget* box = QApplication::activeModalWidget()) {
+        new AfterBoxCloses(box, this, [this] { androidUsbTips(); });
         return;
+    }
     showInfo(androidTipsText());
 }

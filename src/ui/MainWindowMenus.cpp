@@ -167,13 +167,15 @@ void MainWindow::updateActions()
     const int kind = ownerKind(currentTreeNode());
     const bool iphoneListed = treeModel->deviceRoot->childCountOfKind(IOSDeviceKind) > 0;
     const bool androidListed = treeModel->deviceRoot->childCountOfKind(AndroidDeviceKind) > 0;
-    const bool android = kind == AndroidDeviceKind;
+    // Deleting a database takes the database itself, whether its messages could be read or not.
+    const bool android = kind == AndroidDeviceKind && !currentNodeUnlisted;
     const bool localDb = kind == LocalDbKind;
+    const bool localDbListed = localDb && !currentNodeUnlisted;
     actBackup->setEnabled(android);
     actA2I->setEnabled(android && androidListed && iphoneListed);
-    actDb2I->setEnabled(localDb && iphoneListed);
-    actExport->setEnabled(android || localDb);
-    actPrint->setEnabled(android || localDb);
+    actDb2I->setEnabled(localDbListed && iphoneListed);
+    actExport->setEnabled(android || localDbListed);
+    actPrint->setEnabled(android || localDbListed);
     actDel->setEnabled(localDb);
 }
 

@@ -20,11 +20,13 @@ const QString attachmentDevicePath = QStringLiteral("var/mobile/Library/SMS/Atta
 // SHA-1 of "HomeDomain-Library/SMS/sms.db": the name the backup stores the database under.
 const QString smsDbStoredName = QStringLiteral("3d0d7e5fb2ce288813306e4d4636395e047a3d28");
 
-// A remembered base is used without a test: device backups then go below base.
+// A remembered base of this user alone is used without a test: device backups then go
+// below base.
 inline bool keepBackupsBelow(const QString& base)
 {
     QFile memory(appDataDir().absoluteFilePath(QLatin1String(backupTempMemoryName)));
-    return QDir().mkpath(base) && memory.open(QIODevice::WriteOnly | QIODevice::Truncate)
+    return QDir().mkpath(base) && QFile::setPermissions(base, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)
+           && memory.open(QIODevice::WriteOnly | QIODevice::Truncate)
            && memory.write(base.toUtf8()) == base.toUtf8().size();
 }
 

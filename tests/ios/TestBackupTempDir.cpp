@@ -6,11 +6,14 @@
 #include "frame/DataFolder.h"
 
 #include <QFile>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -30,6 +33,45 @@ QByteArray readMemory()
 {
     QFile file(memoryFile());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The volume as the memory file writes it.
+QByteArray volumeOf(const QString& path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QByteArray();
+    return QByteArray::number(major(st.st_dev)) + ':' + QByteArray::number(minor(st.st_dev));
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Lays out one kind of folder at path (inside a temporary folder); false when it cannot.
+bool makeFolder(const QString& path, const QString& kind)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (kind == "missing")
+        return true;
+    if (kind == "file")
+        return QFile(path).open(QIODevice::WriteOnly);
+    if (kind == "link to a private folder")
+        return ::mkdir(QFile::encodeName(path + ".target").constData(), 0700) == 0
+               && QFile::link(path + ".target", path);
+    if (kind == "parent is a file")
+        return QFile(QFileInfo(path).path()).open(QIODevice::WriteOnly);
+    const mode_t mode = kind == "private" || kind == "another user's" ? 0700
+                        : kind == "group may enter"                   ? 0750
+                        : kind == "group may write"                   ? 0770
+                                                                      : 0703;
+    if (!QDir().mkpath(QFileInfo(path).path()) || ::mkdir(name.constData(), mode) != 0
+        || ::chmod(name.constData(), mode) != 0)
+        return false;
+    // Only root can give a folder away; anyone else skips that case.
+    return kind != "another user's" || ::chown(name.constData(), ::geteuid() + 1, -1) == 0;
 }
 
 } // namespace
@@ -62,6 +104,45 @@ private slots:
         QCOMPARE(chooseBackupBase(volumes, "/fallback"), chosen);
     }
 
+    void userFolderIsChosenOnlyWhenPrivate_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("chosen");
+        QTest::newRow("missing: made private") << "missing" << true;
+        QTest::newRow("private already") << "private" << true;
+        QTest::newRow("group may enter") << "group may enter" << false;
+        QTest::newRow("group may write") << "group may write" << false;
+        QTest::newRow("others may write") << "others may write" << false;
+        QTest::newRow("another user's") << "another user's" << false;
+        QTest::newRow("a link to a private folder") << "link to a private folder" << false;
+        QTest::newRow("a file") << "file" << false;
+        QTest::newRow("cannot be made") << "parent is a file" << false;
+    }
+    void userFolderIsChosenOnlyWhenPrivate()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, chosen);
+        QTemporaryDir cache;
+        QTemporaryDir volume;
+        const QString folder =
+            volume.filePath(kind == "parent is a file" ? "root/" + userBackupBaseName() : userBackupBaseName());
+        if (!makeFolder(folder, kind))
+            QSKIP("this case cannot be laid out by this user");
+        const mode_t before = modeOf(folder);
+        QCOMPARE(isPrivateFolder(folder), kind == "private");
+
+        const QList<BackupVolume> volumes{{cache.path(), true, 10}, {folder, true, 20, true}};
+        QCOMPARE(chooseBackupBase(volumes, "/fallback"), chosen ? folder : cache.path());
+        if (chosen) {
+            QVERIFY(isPrivateFolder(folder));
+            QCOMPARE(modeOf(folder), mode_t(0700));
+        } else {
+            QCOMPARE(modeOf(folder), before); // what is there is left as it is
+        }
+        // A user folder that cannot be used is not the fallback either.
+        QCOMPARE(chooseBackupBase({{folder, true, 20, true}}, "/fallback"), chosen ? folder : "/fallback");
+    }
+
     void rememberedBaseIsReusedUntested()
     {
         QTemporaryDir base;
@@ -83,6 +164,8 @@ private slots:
         QTest::newRow("folder gone") << QByteArray("/no/such/volume");
         QTest::newRow("folder gone, volume remembered") << QByteArray("/no/such/volume\0" "8:1");
         QTest::newRow("another volume there now") << QByteArray("/\0" "4095:1048575");
+        // What an earlier version chose: a folder every user of the volume shares.
+        QTest::newRow("the root of a volume") << QByteArray("/\0" + volumeOf("/"));
     }
     void aBaseNoLongerStandingIsChosenAgain()
     {
@@ -90,6 +173,7 @@ private slots:
         writeMemory(memory);
         const QString root = chooseBackupTempDir().absolutePath();
         QVERIFY(!root.startsWith("/no/such/volume"));
+        QVERIFY(root != "/__veltrominex_iosbk_temp");
         const QList<QByteArray> fields = readMemory().split('\0');
         QVERIFY(fields.size() == 2 && fields[1] != "4095:1048575");
         QCOMPARE(QDir(QString::fromUtf8(fields[0])).absoluteFilePath("__veltrominex_iosbk_temp"), root);
@@ -147,7 +231,6 @@ private slots:
         const QString root = chooseBackupTempDir().absolutePath();
         QVERIFY(root.startsWith('/'));
         QVERIFY(root.endsWith("/__veltrominex_iosbk_temp"));
-        // The base may be "/" itself when the root volume has the most room.
         QCOMPARE(QDir(QString::fromUtf8(readMemory().split('\0').first())).absoluteFilePath("__veltrominex_iosbk_temp"),
                  root);
     }
@@ -162,6 +245,16 @@ private slots:
         QVERIFY(volumes.first().freeBytes > 0);
         // The write test removed its own folder only: the cache folder it made stays, empty.
         QCOMPARE(QDir(cache).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        // Each other volume once, as this user's folder at its root, and never the cache
+        // folder's volume again.
+        QSet<QByteArray> seen{volumeOf(cache)};
+        for (const BackupVolume& volume : volumes.mid(1)) {
+            QVERIFY(volume.userFolder);
+            QCOMPARE(QFileInfo(volume.path).fileName(), userBackupBaseName());
+            const QByteArray id = volumeOf(QFileInfo(volume.path).path());
+            QVERIFY2(!seen.contains(id), qPrintable(volume.path));
+            seen.insert(id);
+        }
     }
 
     void removalTakesEveryBackupAndTheMemory()

@@ -13,6 +13,7 @@
 #include "ui/MyTreeView.h"
 #include "ui/SmsBrowser.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -64,6 +65,7 @@ private slots:
     void everySlotInvocableByName_data();
     void everySlotInvocableByName();
     void selectingNodesListsTheirMessages();
+    void aSourceThatCannotBeListedShowsNoOtherSourcesMessages();
     void sortOnOtherColumnGivesNewestFirst();
     // Last: it loads the device libraries into the process.
     void subscribesToIosArrivalOnlyWithTheLibrary();
@@ -316,6 +318,67 @@ void TestMainWindow::selectingNodesListsTheirMessages()
     QCOMPARE(count->text(), QStringLiteral("SMS: 0"));
     QVERIFY(child<SmsBrowser>(window, "txtSMS")->toPlainText().isEmpty());
     QVERIFY(answerer.texts.isEmpty());
+}
+
+void TestMainWindow::aSourceThatCannotBeListedShowsNoOtherSourcesMessages()
+{
+    const QString damaged = localDatabasesDir().filePath(QStringLiteral("Damaged"));
+    const QString empty = localDatabasesDir().filePath(QStringLiteral("Empty"));
+    writeFile(smsDbPathIn(damaged), brokenBytes);
+    {
+        ExportMessagesDb exporter{QDir(empty), QString()};
+        exporter.begin();
+        exporter.end();
+    }
+    const auto removeBoth = qScopeGuard([&] {
+        QDir(damaged).removeRecursively();
+        QDir(empty).removeRecursively();
+    });
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    auto* list = child<MyTreeView>(window, "treeViewSMS");
+    auto* count = child<QLabel>(window, "lbSMSCount");
+    auto* view = child<SmsBrowser>(window, "txtSMS");
+    int rowsUnderTheBox = -1;
+    answerer.inspect = [&](QMessageBox*) { rowsUnderTheBox = list->model()->rowCount(); };
+    // The tool bar holds Backup, A2I, Db2I, a separator, Export, Print and Delete.
+    const QList<QAction*> tools = child<QToolBar>(window, "mainToolBar")->actions();
+    const auto enabledTools = [&] {
+        QList<int> enabled;
+        for (int i = 0; i < tools.size(); ++i)
+            if (!tools.at(i)->isSeparator() && tools.at(i)->isEnabled())
+                enabled << i;
+        return enabled;
+    };
+
+    for (const QString& database : {QStringLiteral("Damaged"), QStringLiteral("Empty")}) {
+        selectTreeRow(window, QStringLiteral("Devices/VA1"));
+        QCOMPARE(list->model()->rowCount(), 4);
+        list->selectAll();
+        answerer.texts.clear();
+
+        selectTreeRow(window, QStringLiteral("Local Databases/") + database);
+        QCOMPARE(list->model()->rowCount(), 0);
+        QCOMPARE(count->text(), QStringLiteral("SMS: 0"));
+        QVERIFY(view->toPlainText().isEmpty());
+        QCOMPARE(answerer.texts.size(), database == "Damaged" ? 1 : 0);
+        if (database == "Damaged") {
+            QVERIFY(answerer.texts.first().contains(QStringLiteral("not a database")));
+            QCOMPARE(rowsUnderTheBox, 0);
+        }
+        // Only Delete, which takes the database itself, not the messages listed before.
+        QCOMPARE(enabledTools(), QList<int>{6});
+        QCOMPARE(window.actionForm(), MainWindow::ActionForm::All);
+        answerer.texts.clear();
+        QVERIFY(window.messagesOfForm(MainWindow::ActionForm::All).isEmpty());
+        QCOMPARE(answerer.texts.size(), database == "Damaged" ? 1 : 0);
+    }
+    // Listed again, a source has its actions back.
+    selectTreeRow(window, QStringLiteral("Devices/VA1"));
+    QCOMPARE(enabledTools(), (QList<int>{0, 1, 4, 5}));
+    selectTreeRow(window, QStringLiteral("Local Databases/a"));
+    QCOMPARE(count->text(), QStringLiteral("SMS: 4"));
+    QCOMPARE(enabledTools(), (QList<int>{2, 4, 5, 6}));
 }
 
 void TestMainWindow::sortOnOtherColumnGivesNewestFirst()

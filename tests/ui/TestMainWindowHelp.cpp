@@ -210,18 +210,23 @@ void TestMainWindowHelp::connectionTips_data()
 {
     QTest::addColumn<QList<QStringList>>("devices");
     QTest::addColumn<bool>("otherBoxOpen");
+    QTest::addColumn<QList<QStringList>>("devicesOnceClosed"); // adb's list once the other box closes
     QTest::addColumn<bool>("tips");
-    QTest::newRow("no phone") << QList<QStringList>() << false << true;
-    QTest::newRow("no phone, another box open") << QList<QStringList>() << true << false;
-    QTest::newRow("unauthorised phone") << QList<QStringList>{{"SER1", "unauthorized"}} << false << false;
-    QTest::newRow("offline phone") << QList<QStringList>{{"SER2", "offline"}} << false << false;
-    QTest::newRow("phone") << QList<QStringList>{{"SER3", "device"}} << false << false;
+    const QList<QStringList> none;
+    QTest::newRow("no phone") << none << false << none << true;
+    QTest::newRow("no phone, another box open: after it") << none << true << none << true;
+    QTest::newRow("a phone while another box is open")
+        << none << true << QList<QStringList>{{"SER4", "unauthorized"}} << false;
+    QTest::newRow("unauthorised phone") << QList<QStringList>{{"SER1", "unauthorized"}} << false << none << false;
+    QTest::newRow("offline phone") << QList<QStringList>{{"SER2", "offline"}} << false << none << false;
+    QTest::newRow("phone") << QList<QStringList>{{"SER3", "device"}} << false << none << false;
 }
 
 void TestMainWindowHelp::connectionTips()
 {
     QFETCH(QList<QStringList>, devices);
     QFETCH(bool, otherBoxOpen);
+    QFETCH(QList<QStringList>, devicesOnceClosed);
     QFETCH(bool, tips);
     fixture->adb.setDevices(devices);
     const int passesBefore = devicePasses(fixture->adb);
@@ -235,8 +240,22 @@ void TestMainWindowHelp::connectionTips()
     otherBox.setModal(true);
     otherBox.setVisible(otherBoxOpen);
     QVERIFY(QMetaObject::invokeMethod(&window, "androidUsbTips"));
+    if (otherBoxOpen) {
+        QCOMPARE(answerer.texts.size(), boxesBefore);
+        if (!devicesOnceClosed.isEmpty()) {
+            const int passesNow = devicePasses(fixture->adb);
+            fixture->adb.setDevices(devicesOnceClosed);
+            QTRY_VERIFY_WITH_TIMEOUT(devicePasses(fixture->adb) >= passesNow + 2, 10000);
+        }
+        otherBox.hide();
+        QCoreApplication::processEvents(); // the tips come from the event loop
+    }
     if (!tips) {
-        QCOMPARE(answerer.texts.mid(boxesBefore), QStringList());
+        // The phone's own arrival shows its boxes; no tips come among them.
+        const QStringList after = answerer.texts.mid(boxesBefore);
+        QVERIFY2(!after.join('\n').contains(QStringLiteral("Android device not found")), qPrintable(after.join('\n')));
+        if (devicesOnceClosed.isEmpty())
+            QCOMPARE(after, QStringList());
         return;
     }
     QCOMPARE(boxesBefore, 0);
