@@ -42,6 +42,9 @@ public:
 
     QSharedPointer<AbsMessageDb> db;
     MsgSetPtr msgSet;
+    // The caches the user cleared held its database: opening it would make an empty one,
+    // so nothing reads it until the phone is read again (as a new node).
+    bool cacheCleared = false;
 };
 
 class _IOSDeviceItemNode : public _AbsDBItemNode
