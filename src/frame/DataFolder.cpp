@@ -1,5 +1,8 @@
 #include "frame/DataFolder.h"
 
+#include "frame/FrameLog.h"
+#include "frame/PrivateFolder.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -21,6 +24,29 @@ void createMakerFolder()
     QFile::setPermissions(maker, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+struct DataFolderChoice
+{
+    QString path;
+    bool redirected = false;
+    QString unusedRedirect; // why a redirect file present was not followed
+};
+
+// Workers call this from their own threads: the one-time initialisation of a local
+// static is the only write, and the language makes it safe when first calls race.
+const DataFolderChoice& dataFolderChoice()
+{
+    static const DataFolderChoice choice = [] {
+        DataFolderChoice c;
+        QString base = redirectedDataBaseDir(&c.unusedRedirect);
+        c.redirected = !base.isEmpty();
+        if (!c.redirected)
+            base = defaultDataBaseDir();
+        c.path = QDir(base).absoluteFilePath(QLatin1String(productId));
+        return c;
+    }();
+    return choice;
+}
+
 } // namespace
 
 QString defaultDataBaseDir()
@@ -29,37 +55,59 @@ QString defaultDataBaseDir()
     return QDir(base).absoluteFilePath(QLatin1String(makerFolderName));
 }
 
-QString redirectedDataBaseDir()
+QString redirectedDataBaseDir(QString* whyNot)
 {
+    QString reason;
+    QString path;
     QFile file(redirectFilePath());
-    if (!file.open(QIODevice::ReadOnly))
+    if (file.open(QIODevice::ReadOnly)) {
+        QByteArray bytes = file.readAll();
+        const int nul = int(bytes.indexOf('\0'));
+        if (nul >= 0)
+            bytes.truncate(nul);
+        // What echo and most editors write after the path.
+        while (bytes.endsWith('\n') || bytes.endsWith('\r'))
+            bytes.chop(1);
+        path = QString::fromUtf8(bytes);
+        // Only an existing folder can hold the data folder; a file or a relative path would
+        // send every database somewhere unexpected.
+        if (path.isEmpty())
+            reason = QStringLiteral("it names no folder");
+        else if (!QDir::isAbsolutePath(path))
+            reason = QStringLiteral("\"%1\" is not an absolute path").arg(path);
+        else if (!QFileInfo(path).isDir())
+            reason = QStringLiteral("\"%1\" is not an existing folder").arg(path);
+    } else if (QFileInfo::exists(file.fileName())) {
+        reason = QStringLiteral("it cannot be read: %1").arg(file.errorString());
+    } else {
         return QString();
-    QByteArray bytes = file.readAll();
-    const int nul = int(bytes.indexOf('\0'));
-    if (nul >= 0)
-        bytes.truncate(nul);
-    const QString path = QString::fromUtf8(bytes);
-    // Only an existing folder can hold the data folder; a file or a relative path would
-    // send every database somewhere unexpected.
-    if (path.isEmpty() || !QDir::isAbsolutePath(path) || !QFileInfo(path).isDir())
-        return QString();
-    return path;
+    }
+    if (whyNot)
+        *whyNot = reason;
+    return reason.isEmpty() ? path : QString();
+}
+
+QString appDataPath()
+{
+    return dataFolderChoice().path;
 }
 
 QDir appDataDir()
 {
-    // Workers call this from their own threads: the one-time initialisation of a local
-    // static is the only write, and the language makes it safe when first calls race.
-    static const QString path = [] {
-        QString base = redirectedDataBaseDir();
-        if (base.isEmpty()) {
-            createMakerFolder();
-            base = defaultDataBaseDir();
-        }
-        return QDir(base).absoluteFilePath(QLatin1String(productId));
+    const DataFolderChoice& choice = dataFolderChoice();
+    // Told at the first call, not when the path is computed: the log's own folder lies in
+    // the data folder, so the log can only be set up after the path is known.
+    [[maybe_unused]] static const bool told = [&choice] {
+        if (!choice.unusedRedirect.isEmpty())
+            qCWarning(lcFrame).noquote() << "the data folder redirect" << redirectFilePath()
+                                         << "is not followed:" << choice.unusedRedirect << "- the data folder is"
+                                         << choice.path;
+        return true;
     }();
-    QDir().mkpath(path);
-    return QDir(path);
+    if (!choice.redirected)
+        createMakerFolder();
+    makePrivateFolder(choice.path);
+    return QDir(choice.path);
 }
 
 QDir localDatabasesDir()

@@ -316,6 +316,10 @@ void BackupManifest::extractFile(const BackupFileNode* node, const QString& dest
     QSaveFile dest(destPath);
     if (!dest.open(QIODevice::WriteOnly))
         throwFileError(QStringLiteral("Cannot create"), destPath, dest);
+    // Decrypted or not, a backup's files are private messages: the copy is the user's alone,
+    // whatever mode an earlier copy at the destination had.
+    if (!dest.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
+        throwFileError(QStringLiteral("Cannot create"), destPath, dest);
 
     const QByteArray fileKey =
         isEncrypted ? keyBag.unwrapFileKey(record.protectionClass, record.encryptionKey.bytes.mid(4)) : QByteArray();

@@ -1,6 +1,7 @@
 #include "itunes/ITunesCacheSMSThread.h"
 
 #include "frame/FileOps.h"
+#include "frame/PrivateFolder.h"
 #include "frame/ReportedRun.h"
 #include "frame/WorkerReport.h"
 #include "itunes/BackupManifest.h"
@@ -105,6 +106,12 @@ void ITunesCacheSMSThread::run()
             takenPaths.clear();
             cacheDbExisted = QFileInfo::exists(cacheDb.path());
             copying = true;
+            // Decrypted messages go in: a folder an older version left open is closed first.
+            if (!closeFolderToOthers(cacheFolder.absolutePath()))
+                throw std::runtime_error(
+                    QStringLiteral("Other users could read the cache folder %1, and it cannot be closed to them.")
+                        .arg(cacheFolder.absolutePath())
+                        .toStdString());
             const QString target = cacheFolder.absoluteFilePath(libraryPath);
             written.makePath(target);
             cacheBackupDir(*sms, QDir(target), smsFolderName);

@@ -15,7 +15,7 @@ bool WrittenPaths::makePath(const QString& path)
             break;
     }
     for (const QString& folder : missing) {
-        if (!QDir().mkdir(folder))
+        if (!QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
             return false;
         m_folders.append(folder);
     }

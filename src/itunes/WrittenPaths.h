@@ -8,7 +8,8 @@
 class WrittenPaths
 {
 public:
-    // Creates the folder and its missing parents, remembering each folder it created.
+    // Creates the folder and its missing parents, remembering each folder it created. What
+    // is written there is private: each new folder is its owner's alone.
     // False when the folder does not exist afterwards.
     bool makePath(const QString& path);
     // Remembers a file about to be written, new or overwritten.

@@ -16,4 +16,6 @@ public:
     // Adds the messages of one chat (0 for every chat) after calling chats(set);
     // what a non-zero key means belongs to the schema.
     virtual void messages(MsgSetPtr& set, qint64 chatKey) = 0;
+    // The file it reads, whether it exists yet or not.
+    virtual QString databasePath() const = 0;
 };

@@ -39,7 +39,7 @@ public:
     void messages(MsgSetPtr& set, qint64 chatKey) override;
     int iosVersion() override { return 5; }
 
-    const QString& databasePath() const { return dbPath; }
+    QString databasePath() const override { return dbPath; }
     // Reads the sms.db at path instead of the one below the folder; takes effect only
     // before the file is first opened.
     void setDbPath(const QString& path) { dbPath = path; }

@@ -39,7 +39,7 @@ public:
 
     const QDir& workFolder() const { return folder; }
     const QDir& fileRelayFolder() const { return fileRelayDir; }
-    const QString& databasePath() const { return dbPath; }
+    QString databasePath() const override { return dbPath; }
     // Takes effect only before the file is first opened.
     void setDbPath(const QString& path) { dbPath = path; }
     // Reads the file at path without ever changing it or anything beside it (a file someone

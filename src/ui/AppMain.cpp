@@ -4,6 +4,7 @@
 #include "frame/EnglishTexts.h"
 #include "frame/Logger.h"
 #include "frame/MessageBox.h"
+#include "frame/PrivateFolder.h"
 #include "frame/ProgressForm.h"
 #include "frame/RunWorker.h"
 #include "ios/mobiledevice_library.h"
@@ -34,6 +35,7 @@ bool convertOldLocalDatabases()
 int appMain(int argc, char** argv)
 {
     QHashSeed::setDeterministicGlobalSeed();
+    keepNewFilesPrivate();
     QApplication app(argc, argv);
     setHeadlessMessageBoxes(qEnvironmentVariableIsSet(headlessBoxesVariable) && qgetenv(headlessBoxesVariable) != "0");
 
@@ -44,7 +46,9 @@ int appMain(int argc, char** argv)
         return 1;
     }
 
-    installLogger(appDataDir().absoluteFilePath(QStringLiteral("qlogs")), keptLogFiles);
+    // The log first: making the data folder may have something to say.
+    installLogger(QDir(appDataPath()).absoluteFilePath(QStringLiteral("qlogs")), keptLogFiles);
+    appDataDir();
 
     QString loadError;
     mobiledevice_load_frameworks(loadError);

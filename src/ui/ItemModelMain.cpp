@@ -9,7 +9,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QCoreApplication>
-#include <QImage>
+#include <QPixmap>
 #include <QSize>
 
 namespace {
@@ -17,53 +17,36 @@ namespace {
 // Chats the recycle store brings back carry row ids below this; the tree draws them red.
 constexpr qint64 recoveredChatRowIdLimit = -1947483646;
 
-QImage resourceImage(const char* path)
-{
-    return QImage(QString::fromLatin1(path)).scaledToWidth(18, Qt::FastTransformation);
-}
-
-QImage contactPhoto(const QByteArray& bytes)
-{
-    QImage photo;
-    if (bytes.isEmpty())
-        return photo;
-    if (!photo.loadFromData(bytes, "JPG"))
-        photo.loadFromData(bytes, "PNG");
-    return photo;
-}
-
-QVariant chatPicture(const _ChatGroup& group)
+QVariant chatPicture(const _ChatGroup& group, RowPictures& pictures)
 {
     if (group.chats.isEmpty())
         return QVariant();
     const _MsgChat* chat = group.chats.first();
     if (chat->handles.size() == 1) {
-        const QImage photo = contactPhoto(chat->handles.begin().value()->_photo);
+        const QPixmap photo = RowPictures::photo(chat->handles.begin().value()->_photo);
         if (!photo.isNull())
-            return photo.scaledToHeight(18, Qt::FastTransformation);
+            return photo;
     } else if (chat->handles.size() > 1) {
-        return resourceImage(":/res/group.png");
+        return pictures.resource(":/res/group.png");
     }
-    return resourceImage(":/res/contact.png");
+    return pictures.resource(":/res/contact.png");
 }
 
-QVariant nodePicture(const AbsTreeItemModel::_ItemNode& node)
+const char* kindPicture(int kind)
 {
-    switch (node.kind) {
+    switch (kind) {
     case RootDeviceKind:
-        return resourceImage(":/res/devices.png");
+        return ":/res/devices.png";
     case RootLocalDbKind:
-        return resourceImage(":/res/databases.png");
+        return ":/res/databases.png";
     case IOSDeviceKind:
-        return resourceImage(":/res/iphone.png");
+        return ":/res/iphone.png";
     case AndroidDeviceKind:
-        return resourceImage(":/res/android.png");
+        return ":/res/android.png";
     case LocalDbKind:
-        return resourceImage(":/res/database.png");
-    case ChatSessionKind:
-        return chatPicture(static_cast<const _ChatSessionItemNode&>(node).group);
+        return ":/res/database.png";
     default:
-        return QVariant();
+        return nullptr;
     }
 }
 
@@ -179,6 +162,18 @@ int ItemModelMain::columnCount(const QModelIndex&) const
 QVariant ItemModelMain::headerData(int, Qt::Orientation, int) const
 {
     return QVariant();
+}
+
+QVariant ItemModelMain::nodePicture(const _ItemNode& node) const
+{
+    if (node.kind != ChatSessionKind) {
+        const char* path = kindPicture(node.kind);
+        return path ? QVariant(pictures.resource(path)) : QVariant();
+    }
+    const auto& chat = static_cast<const _ChatSessionItemNode&>(node);
+    if (!chat.picture)
+        chat.picture = chatPicture(chat.group, pictures);
+    return *chat.picture;
 }
 
 QVariant ItemModelMain::data(const QModelIndex& index, int role) const

@@ -5,8 +5,12 @@
 #include "ios/IOSDevice.h"
 #include "model/ChatGroup.h"
 #include "model/MsgSetPtr.h"
+#include "ui/RowPictures.h"
 
 #include <QSharedPointer>
+#include <QVariant>
+
+#include <optional>
 
 class AbsMessageDb;
 
@@ -42,6 +46,9 @@ public:
 
     QSharedPointer<AbsMessageDb> db;
     MsgSetPtr msgSet;
+    // The caches the user cleared held its database: opening it would make an empty one,
+    // so nothing reads it until the phone is read again (as a new node).
+    bool cacheCleared = false;
 };
 
 class _IOSDeviceItemNode : public _AbsDBItemNode
@@ -70,6 +77,8 @@ class _ChatSessionItemNode : public AbsTreeItemModel::_ItemNode
 public:
     _ChatSessionItemNode(_ItemNode* parentNode, const _ChatGroup& group);
     _ChatGroup group;
+    // Made on first use: decoded and scaled once, however often the row is drawn.
+    mutable std::optional<QVariant> picture;
 };
 
 // The tree on the left of the main window: "Devices" with the phones, "Local Databases"
@@ -100,4 +109,7 @@ public:
 private:
     template<class Node>
     Node* appendChild(_ItemNode* parentNode, Node* node);
+    QVariant nodePicture(const _ItemNode& node) const;
+
+    mutable RowPictures pictures;
 };

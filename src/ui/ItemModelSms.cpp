@@ -19,12 +19,11 @@ namespace {
 
 constexpr int columns = 4;
 
-QPixmap directionIcon(const _MsgMessage& m)
+const char* directionPicture(const _MsgMessage& m)
 {
     const bool imessage = m.service.compare(QLatin1String("iMessage"), Qt::CaseInsensitive) == 0;
-    const char* path = imessage ? (m.is_from_me ? ":/res/imsg-send.png" : ":/res/imsg-rec.png")
-                                : (m.is_from_me ? ":/res/icon_sms-sent.png" : ":/res/icon_sms-receive.png");
-    return QPixmap(QString::fromLatin1(path)).scaledToWidth(18, Qt::FastTransformation);
+    return imessage ? (m.is_from_me ? ":/res/imsg-send.png" : ":/res/imsg-rec.png")
+                    : (m.is_from_me ? ":/res/icon_sms-sent.png" : ":/res/icon_sms-receive.png");
 }
 
 QString cellText(const _MsgMessage& m, int column)
@@ -135,7 +134,7 @@ QVariant ItemModelSms::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         return plainToolTip(cellText(m, index.column()));
     case Qt::DecorationRole:
-        return index.column() == 0 ? QVariant(directionIcon(m)) : QVariant();
+        return index.column() == 0 ? QVariant(pictures.resource(directionPicture(m))) : QVariant();
     case Qt::BackgroundRole:
         return QBrush(m.is_from_me ? QColor(245, 255, 226) : QColor(255, 255, 255));
     case Qt::ForegroundRole:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/RowPictures.h"
+
 #include <QAbstractItemModel>
 #include <QList>
 #include <QStringList>
@@ -33,6 +35,7 @@ public:
 
 private:
     QList<_MsgMessage*> list;
+    mutable RowPictures pictures;
 };
 
 // Local date and time in the system locale's short format, as lists and pages show them.

@@ -204,6 +204,10 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
         case IOSDeviceKind:
         case AndroidDeviceKind: {
             auto* device = static_cast<_AbsDBItemNode*>(node);
+            if (toldCacheCleared(*device)) {
+                clearMessageList();
+                break;
+            }
             device->db->messages(device->msgSet, 0);
             showMessages(device->msgSet.messages());
             break;

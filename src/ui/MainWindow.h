@@ -240,6 +240,9 @@ private:
     void removeAndroidDeviceNode(const QString& devId);
     // Empties the list first when it shows the node's records, which go with the node.
     void removeDeviceNode(_AbsDBItemNode* node);
+    // True, once the user has been told what to do, when the node's database went with
+    // the caches.
+    static bool toldCacheCleared(const _AbsDBItemNode& node);
     // The status-bar link, showing the one saved by an earlier run.
     void createAdvLinkLabel();
     // At most once a day: asks the maker's server for a newer version and for the link.

@@ -62,6 +62,12 @@ void MainWindow::miClearCache()
     if (!removeBackupTempDir())
         left << backupRoot;
     removeDataSubFolder("android_cache", left);
+    // The phones stay listed; reading one whose database went would create it empty.
+    for (AbsTreeItemModel::_ItemNode* device : treeModel->deviceRoot->children) {
+        auto* node = static_cast<_AbsDBItemNode*>(device);
+        if (node->db && !QFileInfo::exists(node->db->databasePath()))
+            node->cacheCleared = true;
+    }
 
     if (left.isEmpty()) {
         showInfo(tr("IDS_SUC_CLEAR_CACHE"));
@@ -71,4 +77,14 @@ void MainWindow::miClearCache()
     for (const QString& path : left)
         lines << path.toHtmlEscaped();
     showWarning(QStringLiteral("Some cache files could not be removed:<br/>") + lines.join(QStringLiteral("<br/>")));
+}
+
+bool MainWindow::toldCacheCleared(const _AbsDBItemNode& node)
+{
+    if (!node.cacheCleared)
+        return false;
+    showInfo(QStringLiteral("The cache files of %1 were cleared. Unplug the phone and plug it in again, or connect "
+                            "it again, to read its messages.")
+                 .arg(node.name.toHtmlEscaped()));
+    return true;
 }

@@ -83,6 +83,8 @@ QList<_MsgMessage*> MainWindow::currentNodeMessages()
     if (!node || (node->kind != IOSDeviceKind && node->kind != AndroidDeviceKind && node->kind != LocalDbKind))
         return {};
     auto* source = static_cast<_AbsDBItemNode*>(node);
+    if (toldCacheCleared(*source))
+        return {};
     try {
         source->db->messages(source->msgSet, 0);
     } catch (const std::exception& e) {

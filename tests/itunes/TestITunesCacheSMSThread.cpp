@@ -473,12 +473,19 @@ con.close()
         QVERIFY2(run.outcome.error.startsWith("cannot decrypt Library/SMS/sms.db"), qPrintable(run.outcome.error));
         QVERIFY(!QFileInfo::exists(locked)); // nothing cached, nothing recorded
 
+        // Left open to others by an older version.
         const QString cache = dir.filePath("cache");
+        QVERIFY(QDir().mkpath(cache));
+        QVERIFY(QFile::setPermissions(cache, QFile::Permissions(0x7755)));
         run = runCache(*loadBackup(backup, "pw"), cache);
         QCOMPARE(run.outcome.result, WorkerOutcome::Succeeded);
         QCOMPARE(readAll(cache + "/" + lib("SMS/sms.db")), readAll(smsDb));
         QCOMPARE(sqliteCli(cache + "/" + lib("SMS/sms.db"), "select count(*) from message"), "3");
         QCOMPARE(readAll(cache + "/" + lib("AddressBook/AddressBook.sqlitedb")), readAll(addressBookDb));
+        // Whatever this process's umask: the folder is closed, and what the run made is private.
+        for (const QString& path : {QString(), QStringLiteral("file-relay"), lib("SMS"), lib("SMS/sms.db"),
+                                    lib("AddressBook/AddressBook.sqlitedb")})
+            QVERIFY2(!(QFileInfo(cache + "/" + path).permissions() & 0x0077), qPrintable(path));
     }
 
     void msgtoolCachesIntoTheDataFolder()
@@ -506,6 +513,56 @@ con.close()
         r = msgtool({"cache", backup, "--password", "pw"});
         QCOMPARE(QJsonDocument::fromJson(r.out).object().value("copied").toArray(), QJsonArray());
         QCOMPARE(msgtool({"cache"}).exitCode, 2);
+    }
+
+    // Decrypted messages are the user's alone, also when the data folder was made open to
+    // others beforehand (by an older version, or by hand), and where it is redirected.
+    void decryptedCacheIsTheUsersAlone_data()
+    {
+        QTest::addColumn<bool>("redirected");
+        QTest::newRow("default data folder") << false;
+        QTest::newRow("redirected data folder") << true;
+    }
+    void decryptedCacheIsTheUsersAlone()
+    {
+        QFETCH(bool, redirected);
+        QTemporaryDir dir;
+        // A phone's own schema, which the program reads afterwards as it lists a backup.
+        const QString phoneSmsDb = dir.filePath("sms.db");
+        QCOMPARE(runCli("python3", {FIXTURES_DIR "/msgdb/device_smsdb.py", phoneSmsDb}).exitCode, 0);
+        const QString backup = dir.filePath("backup");
+        makeBackup(backup,
+                   {folder("Library"), folder("Library/SMS"), file("Library/SMS/sms.db", phoneSmsDb),
+                    folder("Library/SMS/Attachments"), folder("Library/SMS/Attachments/0a"),
+                    text("Library/SMS/Attachments/0a/photo.jpg", "picture")},
+                   "pw");
+        const QString share = dir.filePath("share");
+        const QString base = redirected ? dir.filePath("alt") : share + "/Veltrominex";
+        const QString data = base + "/7D2E91C4A6B84ec3B05F1A8E39D6C2F7";
+        QVERIFY(QDir().mkpath(data));
+        QVERIFY(QDir().mkpath(share + "/Veltrominex"));
+        QVERIFY(QFile::setPermissions(data, QFile::Permissions(0x7755)));
+        if (redirected)
+            QVERIFY(writeAll(share + "/Veltrominex/7D2E91C4A6B84ec3B05F1A8E39D6C2F7.redirect", base.toUtf8()));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", share);
+
+        CliResult r = msgtool({"cache", backup, "--password", "pw"}, env);
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        const QString cache = QJsonDocument::fromJson(r.out).object().value("cache").toString();
+        QVERIFY2(cache.startsWith(data + "/"), qPrintable(cache));
+        r = msgtool({"dump", cache}, env);
+        QVERIFY2(r.exitCode == 0 && r.out.contains("\"text\""), r.err.constData());
+        QVERIFY(QFileInfo::exists(cache + "/" + lib("SMS/Attachments/0a/photo.jpg")));
+
+        QStringList open;
+        QDirIterator entries(data, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                             QDirIterator::Subdirectories);
+        for (QString path = data; !path.isEmpty(); path = entries.hasNext() ? entries.next() : QString()) {
+            if (QFileInfo(path).permissions() & 0x0077)
+                open << path;
+        }
+        QCOMPARE(open, QStringList());
     }
 };
 

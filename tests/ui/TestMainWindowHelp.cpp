@@ -96,6 +96,7 @@ private slots:
     void viewCache();
     void clearingClosesListedDatabasesAndRemovesEveryCache();
     void clearingSaysWhatStays();
+    void phonesListedAfterClearingAreNotReadFromAnEmptyCache();
     void connectionTips_data();
     void connectionTips();
     void deviceManagerLink_data();
@@ -204,6 +205,36 @@ void TestMainWindowHelp::clearingSaysWhatStays()
                                          + appDataDir().absoluteFilePath(QStringLiteral("itunes_cache"))});
     QVERIFY(!QFileInfo::exists(appDataDir().absoluteFilePath(QStringLiteral("ios_cache"))));
     QDir(appDataDir().absoluteFilePath(QStringLiteral("itunes_cache"))).removeRecursively();
+}
+
+// Their databases went with the caches: selecting or exporting them creates no empty one.
+void TestMainWindowHelp::phonesListedAfterClearingAreNotReadFromAnEmptyCache()
+{
+    MessageBoxAnswerer answerer;
+    MainWindow window(nullptr);
+    listPhones(window);
+    ItemModelMain& model = treeModel(window);
+    auto* tree = child<MyTreeView>(window, "treeViewDS");
+    tree->setCurrentIndex(model.indexOfNode(model.deviceRoot->children.first()));
+    QCOMPARE(child<QLabel>(window, "lbSMSCount")->text(), QStringLiteral("SMS: 4"));
+    QVERIFY(QMetaObject::invokeMethod(&window, "miClearCache"));
+
+    for (AbsTreeItemModel::_ItemNode* node : model.deviceRoot->children) {
+        answerer.texts.clear();
+        tree->setCurrentIndex(QModelIndex());
+        tree->setCurrentIndex(model.indexOfNode(node));
+        const QString refusal = QStringLiteral("The cache files of %1 were cleared. Unplug the phone and plug it in "
+                                               "again, or connect it again, to read its messages.")
+                                    .arg(node->name);
+        QCOMPARE(answerer.texts, QStringList{refusal});
+        QCOMPARE(child<QLabel>(window, "lbSMSCount")->text(), QStringLiteral("SMS: 0"));
+        // An action on all of its messages finds none to act on.
+        QVERIFY(QMetaObject::invokeMethod(&window, "miExport"));
+        QCOMPARE(answerer.texts, QStringList(2, refusal));
+    }
+    for (const char* cache : {"ios_cache", "android_cache"})
+        QVERIFY2(!QFileInfo::exists(appDataDir().absoluteFilePath(QLatin1String(cache))), cache);
+    QCOMPARE(model.deviceRoot->children.size(), 2);
 }
 
 void TestMainWindowHelp::connectionTips_data()

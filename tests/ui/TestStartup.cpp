@@ -87,10 +87,14 @@ void TestStartup::logsTrimmedBeforeTheWindow()
         QFile file(logs.filePath(old.last()));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
+    // Left open to other users by an older version: closed, and said in the log.
+    QVERIFY(QFile::setPermissions(run.dataFolder(), QFile::Permissions(0x7755)));
     run.start();
     // The window is up once the Android monitor has asked adb for its devices.
     QTRY_VERIFY_WITH_TIMEOUT(adb.calls().size() >= 2, 30000);
     QCOMPARE(run.process.state(), QProcess::Running);
+    QCOMPARE(int(QFileInfo(run.dataFolder()).permissions() & 0x0077), 0);
+    QVERIFY2(run.readLog().contains("closed \"" + run.dataFolder().toUtf8() + "\" to other users"), run.readLog());
 
     QStringList expected = old.mid(2);
     expected << QFileInfo(run.todaysLog()).fileName();

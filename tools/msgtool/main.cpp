@@ -3,6 +3,7 @@
 
 #include "frame/EnglishTexts.h"
 #include "frame/MessageBox.h"
+#include "frame/PrivateFolder.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -37,6 +38,7 @@ void printJson(const QJsonValue& value)
 int main(int argc, char** argv)
 {
     QHashSeed::setDeterministicGlobalSeed();
+    keepNewFilesPrivate();
     // msgtool runs without a person and without widgets: workers report through
     // HeadlessReport, and the few boxes the device layers show answer themselves; both
     // write what a box would show to stderr. Errors are never reported to the maker.
