@@ -307,6 +307,8 @@ private slots:
         event->item_type = 1;
         messages.append(event);
         r.attachment(messages[2], "ATT-NEW", "~/" + newAttachmentPath, photo);
+        // As read from a phone: the flag says attachments, and none were loaded.
+        messages[0]->cache_has_attachments = 1;
 
         int merged = -1;
         int skipped = -1;
@@ -333,6 +335,8 @@ private slots:
                         "message_attachment_join j join attachment a on a.rowid = j.attachment_id "
                         "join message m on m.rowid = j.message_id order by a.rowid"),
                  QByteArray("1:ATT-OLD-OLD-3 2:ATT-NEW-NEW-C"));
+        QCOMPARE(listed(db, "guid || ':' || cache_has_attachments", "message where guid like 'NEW-%' order by guid"),
+                 QByteArray("NEW-A:0 NEW-B:0 NEW-C:1"));
         QCOMPARE(sql(db, "select last_addressed_handle from chat where rowid = 2"), QByteArray("+15550002"));
         QCOMPARE(sql(db, "pragma integrity_check"), QByteArray("ok"));
         QCOMPARE(rowsWithTypes(db), backupRowsBefore);
