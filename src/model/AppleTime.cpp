@@ -5,7 +5,7 @@
 
 QDateTime dateTimeFromAppleTime(qint32 seconds)
 {
-    return QDateTime::fromSecsSinceEpoch(quint32(qint64(seconds) + appleEpochUnixSeconds));
+    return QDateTime::fromSecsSinceEpoch(qint64(seconds) + appleEpochUnixSeconds);
 }
 
 bool isNanosecondDate(qint64 stored)

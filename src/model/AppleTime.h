@@ -16,6 +16,5 @@ inline constexpr qint64 nanosecondsPerSecond = 1000000000;
 qint32 appleSecondsFromStored(qint64 stored);
 bool isNanosecondDate(qint64 stored);
 
-// Local time. The Unix time is taken as an unsigned 32-bit count, as the phones'
-// databases were read from the start, so dates before 1970 wrap.
+// Local time, dates before 1970 included.
 QDateTime dateTimeFromAppleTime(qint32 seconds);

@@ -5,6 +5,13 @@
 
 #include <limits>
 
+namespace {
+
+constexpr qint32 largest = std::numeric_limits<qint32>::max();
+constexpr qint32 smallest = std::numeric_limits<qint32>::min();
+
+} // namespace
+
 class TestAppleTime : public QObject
 {
     Q_OBJECT
@@ -14,11 +21,16 @@ private slots:
     {
         QTest::addColumn<qint32>("seconds");
         QTest::addColumn<QDateTime>("expected");
-        QTest::newRow("the epoch") << 0 << QDateTime(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
-        QTest::newRow("after 2038") << 1200000000
-                                    << QDateTime(QDate(2039, 1, 10), QTime(21, 20), QTimeZone::utc());
-        QTest::newRow("before 1970 wraps as unsigned")
-            << -978307201 << QDateTime(QDate(2106, 2, 7), QTime(6, 28, 15), QTimeZone::utc());
+        const auto utc = [](int y, int mo, int d, int h, int mi, int s) {
+            return QDateTime(QDate(y, mo, d), QTime(h, mi, s), QTimeZone::utc());
+        };
+        QTest::newRow("the epoch") << 0 << utc(2001, 1, 1, 0, 0, 0);
+        QTest::newRow("a second before the epoch") << -1 << utc(2000, 12, 31, 23, 59, 59);
+        QTest::newRow("after 2038") << 1200000000 << utc(2039, 1, 10, 21, 20, 0);
+        QTest::newRow("a second before 1970") << -978307201 << utc(1969, 12, 31, 23, 59, 59);
+        QTest::newRow("1950") << qint32(-1609459200) << utc(1950, 1, 1, 0, 0, 0);
+        QTest::newRow("the last date a record holds") << largest << utc(2069, 1, 19, 3, 14, 7);
+        QTest::newRow("the first date a record holds") << smallest << utc(1932, 12, 13, 20, 45, 52);
     }
     void dateTimeFromAppleTime()
     {
