@@ -45,7 +45,7 @@ QList<BackupMessageRow> readBackupRows(IOS6MessageDb& source)
     QList<BackupMessageRow> rows;
     Sqlite3Cursor cursor = source.queryThrow("select rowid, date, guid from message");
     while (cursor.moveNext())
-        rows.append({cursor.getInt64(0), appleSecondsFromStored(cursor.getInt64(1)), cursor.getText(2)});
+        rows.append({cursor.getInt64(0), appleSecondsForOrdering(cursor.getInt64(1)), cursor.getText(2)});
     return rows;
 }
 

@@ -5,6 +5,7 @@
 #include "model/MsgIdentity.h"
 #include "msgdb/DeletedRecordScan.h"
 #include "msgdb/IOS5MessageDb.h"
+#include "msgdb/MessageRowDates.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -224,8 +225,11 @@ bool IOS5MessageRecovery::messageFromRow(const _SqliteRow& row, const IOS5Messag
         m.account_guid = v.text("madrid_account_guid");
         m.error = v.integer("madrid_error");
         date = v.integer64("date");
-        m.date_read = appleSecondsFromStored(v.integer64("madrid_date_read"));
-        m.date_delivered = appleSecondsFromStored(v.integer64("madrid_date_delivered"));
+        MessageRowDates dates;
+        m.date_read = dates.take(v.integer64("madrid_date_read"));
+        m.date_delivered = dates.take(v.integer64("madrid_date_delivered"));
+        if (!dates.allHeld())
+            return false;
         m.is_from_me = m.date_delivered > 0 ? 1 : 0;
         m.handle = c.canonicalizePhoneNumber(v.text("madrid_handle"));
         const QString room = v.text("madrid_roomname");
