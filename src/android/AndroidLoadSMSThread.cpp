@@ -15,7 +15,6 @@
 #include <QTcpSocket>
 
 #include <exception>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -69,10 +68,7 @@ std::optional<qint32> appleSecondsFromUnixMs(const QString& field)
     const qint64 ms = field.toLongLong(&isNumber);
     if (!isNumber)
         return std::nullopt;
-    const qint64 seconds = ms / 1000 - appleEpochUnixSeconds;
-    if (seconds < std::numeric_limits<qint32>::min() || seconds > std::numeric_limits<qint32>::max())
-        return std::nullopt;
-    return qint32(seconds);
+    return appleSecondsInRange(ms / 1000 - appleEpochUnixSeconds);
 }
 
 } // namespace

@@ -7,6 +7,6 @@
 struct BackupMessageRow
 {
     qint64 rowid = 0;
-    qint32 date = 0; // seconds since 2001-01-01 UTC
+    qint32 date = 0; // seconds since 2001-01-01 UTC, held within 32 bits: a key to order by
     QString guid;
 };

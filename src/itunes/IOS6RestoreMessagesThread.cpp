@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QtDebug>
 
 #include <stdexcept>
@@ -44,7 +45,7 @@ QList<BackupMessageRow> readBackupRows(IOS6MessageDb& source)
     QList<BackupMessageRow> rows;
     Sqlite3Cursor cursor = source.queryThrow("select rowid, date, guid from message");
     while (cursor.moveNext())
-        rows.append({cursor.getInt64(0), appleSecondsFromStored(cursor.getInt64(1)), cursor.getText(2)});
+        rows.append({cursor.getInt64(0), appleSecondsForOrdering(cursor.getInt64(1)), cursor.getText(2)});
     return rows;
 }
 
@@ -120,8 +121,9 @@ const char* const mergeOrderJoins[] = {
 
 // The statements that copy the backup rows whose places lie between two bounds, each in
 // the merge order. A row gets the copy's next row id and keeps the value and storage
-// class of every other column. A row whose GUID a new message earlier in the order
-// brought in adds no row: its joins go to the message row of its GUID, as every row's do.
+// class of every other column. A row whose GUID an earlier row brought in (a file without
+// the schema's unique GUIDs) adds no row: its joins go to the message row of its GUID, as
+// every row's do.
 QStringList runCopySql(IOS6MessageDb& copy)
 {
     QStringList columns;
@@ -158,8 +160,8 @@ void copyBackupRun(IOS6MessageDb& copy, const QStringList& statements, qsizetype
         copy.executeThrow(Sqlite3Sql(statement).addInt64Param(first).addInt64Param(last));
 }
 
-// A message whose GUID the copy holds adds no row, but still its chat, its sender's
-// handle and join, the group's last addressed handle and its attachment joins.
+// A message whose GUID an earlier new message brought in adds no row, but still its chat,
+// its sender's handle and join, the group's last addressed handle and its attachment joins.
 void writeNewMessage(IOS6MessageDb& copy, const _MsgMessage& message)
 {
     const _MsgChat& chat = *message.chat;
@@ -358,8 +360,12 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
     const QList<BackupMessageRow> backupRows = readBackupRows(*database);
     QList<_MergeEntry> entries;
     entries.reserve(backupRows.size() + messages->size());
-    for (const BackupMessageRow& row : backupRows)
+    QSet<QString> backupGuids;
+    backupGuids.reserve(backupRows.size());
+    for (const BackupMessageRow& row : backupRows) {
         entries.append(_MergeEntry::fromBackupRow(row));
+        backupGuids.insert(row.guid);
+    }
 
     QList<const _MsgMessage*> withAttachments;
     const bool copyHasItemType = copy.hasItemType();
@@ -373,6 +379,10 @@ QList<const _MsgMessage*> IOS6RestoreMessagesThread::rebuild(const QString& copy
         if (message->item_type != 0 && !copyHasItemType)
             continue;
         ++taken;
+        // The backup's own row stays exactly as it is, whichever copy the merge order
+        // would put first: an incoming copy may lack values the row holds.
+        if (backupGuids.contains(message->guid))
+            continue;
         if (!message->attachments.isEmpty())
             withAttachments.append(message);
         entries.append(_MergeEntry::fromNewMessage(*message));

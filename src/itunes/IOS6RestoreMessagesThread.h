@@ -17,7 +17,8 @@ struct _MsgMessage;
 // Merges new messages into an iTunes backup: rebuilds a copy of the backup's sms.db (taken
 // from the backup cache) with the backup's messages and the new ones in one message
 // order, then puts it into the backup folder with the new attachment files and a
-// rewritten Manifest.mbdb. Reports only through the form; the caller learns the outcome
+// rewritten Manifest.mbdb. A message whose GUID the backup holds is not written: the
+// backup's row stays as it was. Reports only through the form; the caller learns the outcome
 // from the report. On failure or cancel the backup folder is left as it was.
 // The run holds the backup's lock: the one handed in by setBackupLock(), or its own.
 // It refuses a cache whose sms.db (or log) records no longer match the backup's.

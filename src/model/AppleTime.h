@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <optional>
+
 // Stored dates count whole seconds from 2001-01-01 00:00:00 UTC; subtract this from
 // a Unix time to get one.
 inline constexpr qint64 appleEpochUnixSeconds = 978307200;
@@ -11,11 +13,16 @@ inline constexpr qint64 appleEpochUnixSeconds = 978307200;
 inline constexpr qint64 nanosecondDateThreshold = 100000000000;
 inline constexpr qint64 nanosecondsPerSecond = 1000000000;
 
+// A count of seconds since 2001 as a record holds it: 32 bits, from 1932-12-13 20:45:52 to
+// 2069-01-19 03:14:07 UTC. Empty beyond, where any other value would be another date.
+std::optional<qint32> appleSecondsInRange(qint64 seconds);
 // Seconds since 2001 of a date as a message database stores it, in seconds or in
-// nanoseconds; held at the ends of the 32-bit range where the value lies beyond it.
-qint32 appleSecondsFromStored(qint64 stored);
+// nanoseconds; empty where the date lies beyond what a record holds.
+std::optional<qint32> appleSecondsFromStored(qint64 stored);
+// appleSecondsFromStored held at the ends of the 32-bit range: a key to order by, never a
+// date to store or show.
+qint32 appleSecondsForOrdering(qint64 stored);
 bool isNanosecondDate(qint64 stored);
 
-// Local time. The Unix time is taken as an unsigned 32-bit count, as the phones'
-// databases were read from the start, so dates before 1970 wrap.
+// Local time, dates before 1970 included.
 QDateTime dateTimeFromAppleTime(qint32 seconds);

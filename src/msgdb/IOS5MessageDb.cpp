@@ -5,12 +5,15 @@
 #include "model/MsgSetPtr.h"
 #include "model/PlistValue.h"
 #include "msgdb/CachedMessageDb.h"
+#include "msgdb/MessageRowDates.h"
 #include "msgdb/MsgDbLog.h"
 #include "msgdb/ReadOnlyDatabaseSource.h"
 
 #include <QtDebug>
 
 #include <sqlite3.h>
+
+#include <memory>
 
 namespace {
 
@@ -47,28 +50,28 @@ void setCommonFields(_MsgMessage& message, const Sqlite3Cursor& row)
 }
 
 // SMS rows keep their date in Unix seconds.
-void setSmsFields(_MsgMessage& message, const Sqlite3Cursor& row)
+void setSmsFields(_MsgMessage& message, const Sqlite3Cursor& row, MessageRowDates& dates)
 {
     message.guid = newMessageGuid();
     message.service = QStringLiteral("SMS");
     message.account = QStringLiteral("e:");
-    message.date = appleSecondsFromStored(row.getInt64("date") - unixTo2001);
+    message.date = dates.take(row.getInt64("date") - unixTo2001);
     message.date_read = message.date;
     message.date_delivered = message.date;
     message.is_from_me = row.getInt("flags") == 3 ? 1 : 0;
 }
 
 // iMessage rows keep their dates in seconds since 2001, as the records do.
-void setIMessageFields(_MsgMessage& message, const Sqlite3Cursor& row)
+void setIMessageFields(_MsgMessage& message, const Sqlite3Cursor& row, MessageRowDates& dates)
 {
     message.guid = row.getText("madrid_guid");
     message.service = QStringLiteral("iMessage");
     message.account = row.getText("madrid_account");
     message.account_guid = row.getText("madrid_account_guid");
     message.error = row.getInt("madrid_error");
-    message.date = appleSecondsFromStored(row.getInt64("date"));
-    message.date_read = appleSecondsFromStored(row.getInt64("madrid_date_read"));
-    message.date_delivered = appleSecondsFromStored(row.getInt64("madrid_date_delivered"));
+    message.date = dates.take(row.getInt64("date"));
+    message.date_read = dates.take(row.getInt64("madrid_date_read"));
+    message.date_delivered = dates.take(row.getInt64("madrid_date_delivered"));
     message.is_from_me = message.date_delivered > 0 ? 1 : 0;
 }
 
@@ -141,7 +144,8 @@ void IOS5MessageDb::readSmsChats(MsgSetPtr& set)
         auto* chat = new _MsgChat;
         data->chats.insert(rowid, chat);
         chat->rowid = rowid;
-        chat->lastDate = appleSecondsFromStored(row.getInt64("last_date"));
+        // Orders the chat list, and is never stored.
+        chat->lastDate = appleSecondsForOrdering(row.getInt64("last_date"));
         chat->guid = QStringLiteral("SMS;-;") + QString::number(row.getInt("hash"));
         chat->chat_identifier = QStringLiteral("unknown");
     }
@@ -243,7 +247,7 @@ void IOS5MessageDb::readMadridLastDates(const QHash<QString, _MsgChat*>& chatsBy
         Sqlite3Cursor row = queryThrow(pass.sql);
         while (row.moveNext()) {
             if (_MsgChat* chat = chatsByIdentifier.value(row.getText(QLatin1String(pass.column))))
-                chat->lastDate = appleSecondsFromStored(row.getInt64("last_date"));
+                chat->lastDate = appleSecondsForOrdering(row.getInt64("last_date"));
         }
     }
 }
@@ -274,23 +278,27 @@ void IOS5MessageDb::messages(MsgSetPtr& set, qint64 chatKey)
     Sqlite3Cursor row = queryThrow(sql);
     while (row.moveNext()) {
         const qint64 rowid = row.getInt64("rowid");
-        if (data->messages.contains(rowid))
+        if (data->messages.contains(rowid) || data->undatableMessages.contains(rowid))
             continue;
-        auto* message = new _MsgMessage;
-        data->messages.insert(rowid, message);
-        setCommonFields(*message, row);
+        auto read = std::make_unique<_MsgMessage>();
+        setCommonFields(*read, row);
 
+        MessageRowDates dates;
         _MsgChat* chat = nullptr;
         if (row.getInt("is_madrid") != 0) {
-            setIMessageFields(*message, row);
+            setIMessageFields(*read, row, dates);
             const QString roomname = row.getText("madrid_roomname");
             const QString identifier =
                 roomname.isEmpty() ? home.canonicalizePhoneNumber(row.getText("madrid_handle")) : roomname;
             chat = iMessageChats.value(identifier, otherChats.value(identifier));
         } else {
-            setSmsFields(*message, row);
+            setSmsFields(*read, row, dates);
             chat = data->chats.value(row.getInt("group_id"));
         }
+        if (!dates.keepIn(*data, rowid, "IOS5MessageDb"))
+            continue;
+        _MsgMessage* message = read.release();
+        data->messages.insert(rowid, message);
         if (!chat)
             continue;
         message->chat = chat;

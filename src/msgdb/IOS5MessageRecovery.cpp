@@ -5,6 +5,7 @@
 #include "model/MsgIdentity.h"
 #include "msgdb/DeletedRecordScan.h"
 #include "msgdb/IOS5MessageDb.h"
+#include "msgdb/MessageRowDates.h"
 #include "msgdb/SqliteSerialType.h"
 
 #include <QDateTime>
@@ -107,7 +108,7 @@ public:
     {
         if (lost("madrid_date_delivered"))
             return sqlite_serial_type_excludes_zero(serialType("madrid_date_delivered"));
-        return appleSecondsFromStored(integer64("madrid_date_delivered")) > 0;
+        return appleSecondsFromStored(integer64("madrid_date_delivered")).value_or(0) > 0;
     }
 
     // An SMS row as phones write it: nothing in the iMessage columns but 0.
@@ -238,9 +239,12 @@ bool IOS5MessageRecovery::messageFromRow(const _SqliteRow& row, const IOS5Messag
         m.account_guid = v.text("madrid_account_guid");
         m.error = v.integer("madrid_error");
         date = v.integer64("date");
-        m.date_read = appleSecondsFromStored(v.integer64("madrid_date_read"));
+        MessageRowDates dates;
+        m.date_read = dates.take(v.integer64("madrid_date_read"));
         // Read as 0 when its bytes are lost: when it was delivered is then unknown.
-        m.date_delivered = appleSecondsFromStored(v.integer64("madrid_date_delivered"));
+        m.date_delivered = dates.take(v.integer64("madrid_date_delivered"));
+        if (!dates.allHeld())
+            return false;
         m.is_from_me = v.sentByOwner() ? 1 : 0;
         m.handle = c.canonicalizePhoneNumber(v.text("madrid_handle"));
         const QString room = v.text("madrid_roomname");

@@ -1,5 +1,6 @@
 // The read side of IOS6MessageDb: chats, handles and messages into a message set.
 #include "msgdb/IOS6MessageDb.h"
+#include "msgdb/MessageRowDates.h"
 #include "msgdb/MsgDbLog.h"
 
 #include "model/AppleTime.h"
@@ -9,18 +10,20 @@
 #include <QtDebug>
 
 #include <exception>
+#include <memory>
 
 namespace {
 
-// Seconds since 2001 of a date column, whichever unit the phone stored it in.
-qint32 dateColumn(const Sqlite3Cursor& row, const QString& column)
+// A chat's last date orders the chat list and is never stored: a date beyond what a
+// record holds keeps its place at the end.
+qint32 lastDateColumn(const Sqlite3Cursor& row, const QString& column)
 {
-    return appleSecondsFromStored(row.getInt64(column));
+    return appleSecondsForOrdering(row.getInt64(column));
 }
 
-qint32 dateColumn(Sqlite3RowReader& row, const char* column)
+qint32 lastDateColumn(Sqlite3RowReader& row, const char* column)
 {
-    return appleSecondsFromStored(row.int64(column));
+    return appleSecondsForOrdering(row.int64(column));
 }
 
 const QString chatLastDatesSql = QStringLiteral(
@@ -46,7 +49,7 @@ _MsgChat* readChat(Sqlite3RowReader& row)
     chat->is_archived = row.integer("is_archived");
     chat->last_addressed_handle = row.text("last_addressed_handle");
     chat->display_name = row.text("display_name");
-    chat->lastDate = dateColumn(row, "_last");
+    chat->lastDate = lastDateColumn(row, "_last");
     chat->group_id = row.text("group_id");
     return chat;
 }
@@ -64,7 +67,9 @@ _MsgHandle* readHandle(Sqlite3RowReader& row)
     return handle;
 }
 
-void readMessage(Sqlite3RowReader& row, _MsgMessage& m)
+// Whichever unit the phone stored the dates in; the dates leave out a message whose
+// date no record can hold.
+void readMessage(Sqlite3RowReader& row, _MsgMessage& m, MessageRowDates& dates)
 {
     m.rowid = row.int64("rowid");
     m.guid = row.text("guid");
@@ -81,9 +86,9 @@ void readMessage(Sqlite3RowReader& row, _MsgMessage& m)
     m.account = row.text("account");
     m.account_guid = row.text("account_guid");
     m.error = row.integer("error");
-    m.date = dateColumn(row, "date");
-    m.date_read = dateColumn(row, "date_read");
-    m.date_delivered = dateColumn(row, "date_delivered");
+    m.date = dates.take(row.int64("date"));
+    m.date_read = dates.take(row.int64("date_read"));
+    m.date_delivered = dates.take(row.int64("date_delivered"));
     m.is_delivered = row.integer("is_delivered");
     m.is_finished = row.integer("is_finished");
     m.is_emote = row.integer("is_emote");
@@ -107,7 +112,7 @@ void readMessage(Sqlite3RowReader& row, _MsgMessage& m)
     // Columns of later iOS versions; an older file reads them as 0.
     m.is_audio_message = row.integer("is_audio_message");
     m.is_played = row.integer("is_played");
-    m.date_played = dateColumn(row, "date_played");
+    m.date_played = dates.take(row.int64("date_played"));
     m.item_type = row.integer("item_type");
     m.other_handle = row.integer("other_handle");
     m.group_title = row.text("group_title");
@@ -144,7 +149,7 @@ void IOS6MessageDb::chats(MsgSetPtr& set)
         Sqlite3Cursor lastDates = queryThrow(chatLastDatesSql);
         while (lastDates.moveNext()) {
             if (_MsgChat* chat = records->chats.value(lastDates.getInt64("chat_id")))
-                chat->lastDate = dateColumn(lastDates, QStringLiteral("last"));
+                chat->lastDate = lastDateColumn(lastDates, QStringLiteral("last"));
         }
     }
 
@@ -209,10 +214,16 @@ void IOS6MessageDb::messages(MsgSetPtr& set, qint64 chatKey)
         const qint64 chatId = rows.int64("chat_id");
         _MsgMessage* message = records->messages.value(rowid);
         if (!message) {
-            message = new _MsgMessage;
+            if (records->undatableMessages.contains(rowid))
+                continue;
+            auto read = std::make_unique<_MsgMessage>();
+            MessageRowDates dates;
+            readMessage(rows, *read, dates);
+            if (!dates.keepIn(*records, rowid, "IOS6MessageDb"))
+                continue;
+            message = read.release();
             records->messages.insert(rowid, message);
             message->seq = rowid;
-            readMessage(rows, *message);
         }
         if (_MsgHandle* sender = records->handles.value(message->handle_id)) {
             message->handle = sender;

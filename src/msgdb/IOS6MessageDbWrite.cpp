@@ -73,7 +73,9 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 handleRowId, qi
     row.add("is_forward", m.is_forward);
     row.add("was_downgraded", m.was_downgraded);
     row.add("is_archive", m.is_archive);
-    row.add("cache_has_attachments", m.cache_has_attachments);
+    // The writers join every attachment of the message after its row, and only those: the
+    // readers load none, so the record's own flag may claim files the row never gets.
+    row.add("cache_has_attachments", m.attachments.isEmpty() ? 0 : 1);
     row.add("cache_roomnames", m.cache_roomnames);
     row.add("was_data_detected", m.was_data_detected);
     row.add("was_deduplicated", m.was_deduplicated);

@@ -1,12 +1,12 @@
 #include "msgdb/IOS6MessageRecovery.h"
 
-#include "model/AppleTime.h"
 #include "model/MessageRecycleDb.h"
 #include "model/MsgChat.h"
 #include "model/MsgHandle.h"
 #include "model/MsgMessage.h"
 #include "msgdb/DeletedRecordScan.h"
 #include "msgdb/IOS6MessageDb.h"
+#include "msgdb/MessageRowDates.h"
 
 #include <QHash>
 
@@ -21,11 +21,6 @@ QVariant value(const _SqliteRow& row, int i)
 QString text(const _SqliteRow& row, int i)
 {
     return value(row, i).toString();
-}
-
-qint32 storedDate(const _SqliteRow& row, int i)
-{
-    return appleSecondsFromStored(value(row, i).toLongLong());
 }
 
 bool isMessageService(const QString& service)
@@ -196,17 +191,20 @@ bool IOS6MessageRecovery::messageFromRow(const _SqliteRow& row, _MsgMessage& m)
     int i = firstMessageInteger;
     for (qint32 _MsgMessage::*field : messageIntegers)
         m.*field = value(row, i++).toInt();
-    // Later phones store the dates in nanoseconds, beyond what toInt() keeps.
-    m.date = storedDate(row, 15);
-    m.date_read = storedDate(row, 16);
-    m.date_delivered = storedDate(row, 17);
+    // Later phones store the dates in nanoseconds, beyond what toInt() keeps. A row with a
+    // date no record can hold is no message the store can keep.
+    MessageRowDates dates;
+    const auto date = [&](int column) { return dates.take(value(row, column).toLongLong()); };
+    m.date = date(15);
+    m.date_read = date(16);
+    m.date_delivered = date(17);
     m.cache_roomnames = text(row, 35);
     m.was_data_detected = value(row, 36).toInt();
     m.was_deduplicated = value(row, 37).toInt();
     if (row.values.size() >= laterMessageColumnCount) {
         m.is_audio_message = value(row, 38).toInt();
         m.is_played = value(row, 39).toInt();
-        m.date_played = storedDate(row, 40);
+        m.date_played = date(40);
         m.item_type = value(row, 41).toInt();
         m.other_handle = value(row, 42).toInt();
         m.group_title = text(row, 43);
@@ -217,7 +215,7 @@ bool IOS6MessageRecovery::messageFromRow(const _SqliteRow& row, _MsgMessage& m)
         m.expire_state = value(row, 48).toInt();
         m.message_action_type = value(row, 49).toInt();
     }
-    return true;
+    return dates.allHeld();
 }
 
 bool IOS6MessageRecovery::handleFromRow(const _SqliteRow& row, _MsgHandle& h)

@@ -445,6 +445,30 @@ private slots:
         QCOMPARE(m->is_delivered, 0);
     }
 
+    // A date no record can hold leaves its message out, counted once however often the
+    // file is read: an SMS row's Unix date after 2069, an iMessage row's delivery date.
+    void datesBeyondRecordsLeaveTheMessageOut()
+    {
+        // The file's triggers call the phone's read(flags).
+        const CliResult changed = python("import sqlite3, sys\n"
+                                         "db = sqlite3.connect(sys.argv[1])\n"
+                                         "db.create_function('read', 1, lambda flags: int(flags != 0))\n"
+                                         "db.execute('update message set date = 3155760000 where rowid = 5')\n"
+                                         "db.execute('update message set madrid_date_delivered = 3124137600 "
+                                         "where rowid = 11')\n"
+                                         "db.commit()\n",
+                                         {smsDbPath(*folder)});
+        QVERIFY2(changed.exitCode == 0, changed.err.constData());
+        IOS5MessageDb db(QDir(folder->path()), usMcc);
+        MsgSetPtr set;
+        db.messages(set, 0);
+        db.messages(set, 0);
+        QCOMPARE(set.data()->undatableMessages, (QSet<qint64>{5, 11}));
+        QVERIFY(!set.data()->messages.contains(5));
+        QVERIFY(!set.data()->messages.contains(11));
+        QVERIFY(set.data()->messages.contains(4));
+    }
+
     void repeatedLoadingAddsNothing()
     {
         IOS5MessageDb db(QDir(folder->path()), usMcc);

@@ -148,6 +148,9 @@ private slots:
         QTest::newRow("iMessage in a room") << madridRow("chat123456789012345678") << true << "iMessage" << 1
                                             << 347200000 << "chat123456789012345678";
         QTest::newRow("iMessage of another service") << madridRow(QString(), "madrid") << false << "" << 0 << 0 << "";
+        _SqliteRow deliveredAfter2069 = madridRow();
+        deliveredAfter2069.values[31] = qlonglong(3124137600);
+        QTest::newRow("iMessage delivered after 2069") << deliveredAfter2069 << false << "" << 0 << 0 << "";
     }
 
     void messageFromRow()

@@ -183,6 +183,33 @@ private slots:
         QCOMPARE(chat->handles.size(), 1);
     }
 
+    // A date no record can hold, in any date column and either unit, leaves its message
+    // out, counted once however often the file is read; the last second held is kept.
+    void datesBeyondRecordsLeaveTheMessageOut()
+    {
+        QTemporaryDir dir;
+        const QString path = smsDbPathIn(dir.path());
+        QVERIFY(makeDeviceDb(path, {QStringLiteral("--later")}));
+        QCOMPARE(sqliteCli(path, "update message set date = 2177452800 where rowid = 1;"
+                                 "update message set date_read = 3124137600 where rowid = 2;"
+                                 "update message set date = 3124137600000000000 where rowid = 3;"
+                                 "update message set date_played = 2147483648 where rowid = 5;"
+                                 "update message set date = 2147483647 where rowid = 4;"
+                                 "update message set date = -978307201 where rowid = 6;"
+                                 "select changes()"),
+                 QByteArray("1"));
+        IOS6MessageDb db(QDir(dir.path()), QString(), false);
+        MsgSetPtr set;
+        db.messages(set, 0);
+        db.messages(set, 1);
+        QCOMPARE(set.data()->undatableMessages, (QSet<qint64>{1, 2, 3, 5}));
+        for (const char* guid : {"MSG-GUID-0001", "MSG-GUID-0002", "MSG-GUID-0003", "MSG-GUID-0005"})
+            QVERIFY2(!messageByGuid(set, guid), guid);
+        QCOMPARE(messageByGuid(set, "MSG-GUID-0004")->date, 2147483647);
+        QCOMPARE(messageByGuid(set, "MSG-GUID-0006")->date, -978307201);
+        QCOMPARE(set.data()->messages.size(), 6);
+    }
+
     void localFileKeepsStoredValues()
     {
         QTemporaryDir dir;

@@ -131,6 +131,27 @@ private slots:
         QVERIFY(!m.deleted);
     }
 
+    // A carved date no record can hold is refused, never stored as another date.
+    void messageFromRowRefusesDatesBeyondRecords_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<qlonglong>("stored");
+        QTest::newRow("date in 2070, in seconds") << 15 << qlonglong(2177452800);
+        QTest::newRow("date_delivered in 2100, in nanoseconds") << 17 << qlonglong(3124137600) * 1000000000;
+        QTest::newRow("date_played in 2070") << 40 << qlonglong(2177452800);
+    }
+    void messageFromRowRefusesDatesBeyondRecords()
+    {
+        QFETCH(int, column);
+        QFETCH(qlonglong, stored);
+        _SqliteRow row = messageRow(50);
+        row.values[column] = stored;
+        _MsgMessage m;
+        QVERIFY(!IOS6MessageRecovery::messageFromRow(row, m));
+        row.values[column] = 2147483647;
+        QVERIFY(IOS6MessageRecovery::messageFromRow(row, m));
+    }
+
     void handleFromRow_data()
     {
         QTest::addColumn<_SqliteRow>("row");

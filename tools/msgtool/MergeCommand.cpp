@@ -82,7 +82,7 @@ QJsonValue merge(const QStringList& arguments)
     BackupMergeCounts counts;
     throwUnlessSucceeded(exportToItunesBackup(manifest, messages, frontEnd, counts));
     return QJsonObject{{"merged", counts.merged},
-                       {"skipped", counts.skipped},
+                       {"skipped", counts.skipped + set.data()->undatableMessages.size()},
                        {"written", messageRowsOfBackup(backupFolder) - counts.messagesBefore}};
 }
 

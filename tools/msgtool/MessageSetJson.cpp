@@ -143,6 +143,7 @@ void writeMessageSetJson(std::FILE* out, const MsgSetPtr& set, int iosVersion, c
         handleArray.append(handleJson(*h));
     QJsonObject head = extra;
     head.insert(QStringLiteral("ios_version"), iosVersion);
+    head.insert(QStringLiteral("skipped"), set.data()->undatableMessages.size());
     head.insert(QStringLiteral("chats"), chatArray);
     head.insert(QStringLiteral("handles"), handleArray);
     // The head's closing brace gives way to the messages, streamed one by one.

@@ -110,7 +110,8 @@ QJsonValue transfer(const QStringList& arguments)
     throwUnlessSucceeded(load.fetch(frontEnd));
     TransferToIPhone action(device, load.open(), set, messages);
     throwUnlessSucceeded(action.run(frontEnd));
-    return QJsonObject{{"merged", action.mergedCount()}, {"skipped", action.skippedCount()}};
+    return QJsonObject{{"merged", action.mergedCount()},
+                       {"skipped", action.skippedCount() + set.data()->undatableMessages.size()}};
 }
 
 } // namespace

@@ -17,5 +17,6 @@ QJsonObject writeAllMessages(const QStringList& args,
     const qint64 before = cachedMessageCount(QDir(args[1]));
     writeInto(messages, QDir(args[1]));
     const qint64 written = cachedMessageCount(QDir(args[1])) - before;
-    return QJsonObject{{"written", written}, {"skipped", qint64(messages.size()) - written}};
+    const qint64 unread = set.data()->undatableMessages.size();
+    return QJsonObject{{"written", written}, {"skipped", qint64(messages.size()) + unread - written}};
 }

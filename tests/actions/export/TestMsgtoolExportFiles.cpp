@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +42,7 @@ private slots:
     void htmlAndPdfWriteOneFilePerChat();
     void chatOptionExportsThatChatOnly();
     void badArgumentsAndUnwritableTargets();
+    void datesAtTheEdgesOfWhatARecordHolds();
 
 private:
     QTemporaryDir dir;
@@ -137,6 +139,39 @@ void TestMsgtoolExportFiles::badArgumentsAndUnwritableTargets()
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(QDir(target.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"file"});
     }
+}
+
+// A date before 1970 is shown as it is; one after 2069-01-19 03:14:07 UTC, beyond what a
+// record holds, is left out and counted instead of shown as another date.
+void TestMsgtoolExportFiles::datesAtTheEdgesOfWhatARecordHolds()
+{
+    const QString edges = dir.filePath("edges.db");
+    QJsonArray messages;
+    for (const qint64 date : {qint64(-978307201), qint64(-1), qint64(2147483647), qint64(2177452800),
+                              qint64(3124137600)}) {
+        messages.append(QJsonObject{{"guid", QString::number(date)}, {"date", date}, {"handle", 1},
+                                    {"chats", QJsonArray{1}}});
+    }
+    const QJsonObject description{
+        {"handles", QJsonArray{QJsonArray{1, "+15550001", "SMS"}}},
+        {"chats", QJsonArray{QJsonObject{{"rowid", 1}, {"guid", "SMS;-;+15550001"}, {"identifier", "+15550001"},
+                                         {"handles", QJsonArray{1}}}}},
+        {"messages", messages}};
+    QCOMPARE(runCli("python3", {FIXTURES_DIR "/itunes/smsbackup.py", "smsdb", edges},
+                    QJsonDocument(description).toJson())
+                 .exitCode,
+             0);
+    QCOMPARE(QJsonDocument::fromJson(msgtool({"dump", edges}).out).object().value("skipped").toInt(), 2);
+
+    QProcessEnvironment utc = QProcessEnvironment::systemEnvironment();
+    utc.insert("TZ", "UTC");
+    const QString target = dir.filePath("edges.csv");
+    QCOMPARE(msgtool({"export-files", edges, target, "--format", "csv"}, utc).exitCode, 0);
+    const CliResult dates = python("import csv, sys\n"
+                                   "for row in list(csv.reader(open(sys.argv[1], newline='', encoding='utf-8')))[1:]:\n"
+                                   "    print(row[0])\n",
+                                   {target});
+    QCOMPARE(dates.out, QByteArray("1969-12-31 23:59:59\n2000-12-31 23:59:59\n2069-01-19 03:14:07\n"));
 }
 
 QTEST_GUILESS_MAIN(TestMsgtoolExportFiles)
