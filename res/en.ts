@@ -102,6 +102,10 @@
         <translation>Successfully Backup %1 SMS to local Database.</translation>
     </message>
     <message>
+        <source>IDS_ALL_MESSAGES_ALREADY_IN_LOCAL_DB</source>
+        <translation>No SMS was added: the local database already has all of them.</translation>
+    </message>
+    <message>
         <source>Unknown error.</source>
         <translation>Unknown error.</translation>
     </message>

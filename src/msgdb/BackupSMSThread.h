@@ -12,9 +12,10 @@
 class WorkerReport;
 
 // Saves messages into the local database below a folder, in message order and in one
-// transaction, through its own connection. Duplicates are skipped by the exporter but
-// counted in the success text. A cancel or an error commits nothing. The records and
-// the report belong to the caller and must outlive the thread; the records are only read.
+// transaction, through its own connection. Duplicates are skipped by the exporter; the
+// success text counts the messages added. A cancel or an error commits nothing. The
+// records and the report belong to the caller and must outlive the thread; the records
+// are only read.
 class BackupSMSThread : public QThread
 {
     Q_OBJECT
@@ -24,6 +25,9 @@ public:
     BackupSMSThread(QList<_MsgMessage*> messages, const QDir& folder, const QString& mcc, WorkerReport* form,
                     QObject* parent);
     ~BackupSMSThread() override;
+
+    // The messages this save added, once it succeeded.
+    qint64 addedCount() const { return exporter.addedMessages(); }
 
 protected:
     void run() override;

@@ -33,7 +33,7 @@ class TestBackupSMSThread : public QObject
 private slots:
     void reportsEachStep_data();
     void reportsEachStep();
-    void savingTwiceAddsNoCopy();
+    void savingAgainAddsOnlyWhatIsMissing();
     void cancelCommitsNothing_data();
     void cancelCommitsNothing();
     void errorCommitsNothing();
@@ -66,27 +66,34 @@ void TestBackupSMSThread::reportsEachStep()
     QCOMPARE(report.run(worker).result, WorkerOutcome::Succeeded);
 
     QTEST(report.progress, "steps");
-    QCOMPARE(report.successes, QStringList{QStringLiteral("IDS_SUC_BACKUP_%1_SMS").arg(count)});
+    QCOMPARE(report.successes, QStringList{count ? QStringLiteral("IDS_SUC_BACKUP_%1_SMS").arg(count)
+                                                 : QStringLiteral("IDS_ALL_MESSAGES_ALREADY_IN_LOCAL_DB")});
     QVERIFY(QFileInfo(smsDbPathIn(target)).isFile());
     QTEST(sqliteCli(smsDbPathIn(target), "select text from message order by rowid"), "texts");
     QVERIFY(writableByOthers(target));
 }
 
-void TestBackupSMSThread::savingTwiceAddsNoCopy()
+// The success text counts the messages this save added, not those handed in.
+void TestBackupSMSThread::savingAgainAddsOnlyWhatIsMissing()
 {
     QTemporaryDir dir;
     ThreeMessages messages;
-    QByteArray afterFirst;
-    for (int round = 0; round < 2; ++round) {
+    const QList<QList<_MsgMessage*>> saves{messages.list.mid(1, 1), messages.list, messages.list};
+    const QStringList texts{"IDS_SUC_BACKUP_1_SMS", "IDS_SUC_BACKUP_2_SMS", "IDS_ALL_MESSAGES_ALREADY_IN_LOCAL_DB"};
+    const QList<qint64> added{1, 2, 0};
+    QByteArray afterSecond;
+    for (int round = 0; round < saves.size(); ++round) {
         RecordingReport report;
-        BackupSMSThread worker(messages.list, QDir(dir.path()), QString(), &report, nullptr);
+        BackupSMSThread worker(saves[round], QDir(dir.path()), QString(), &report, nullptr);
         QCOMPARE(report.run(worker).result, WorkerOutcome::Succeeded);
-        QCOMPARE(report.successes, QStringList{"IDS_SUC_BACKUP_3_SMS"});
-        if (round == 0)
-            afterFirst = dumpDb(dir.path());
+        QCOMPARE(report.successes, QStringList{texts[round]});
+        QCOMPARE(worker.addedCount(), added[round]);
+        if (round == 1)
+            afterSecond = dumpDb(dir.path());
     }
-    QCOMPARE(dumpDb(dir.path()), afterFirst);
-    QCOMPARE(sqliteCli(smsDbPathIn(dir.path()), "select count(*) from message"), "3");
+    QCOMPARE(dumpDb(dir.path()), afterSecond);
+    QCOMPARE(sqliteCli(smsDbPathIn(dir.path()), "select text from message order by rowid"),
+             QByteArray("first\nsecond\nthird"));
 }
 
 void TestBackupSMSThread::cancelCommitsNothing_data()

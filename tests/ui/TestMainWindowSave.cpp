@@ -74,6 +74,7 @@ private slots:
         QCOMPARE(proposed, QString("Sim Phone 7_Backup"));
         QCOMPARE(dumpDb(localDatabasesDir().filePath("Sim Phone 7_Backup")), firstDump);
         QCOMPARE(localDbRows(window), QStringList{"Sim Phone 7_Backup"});
+        QCOMPARE(responder.boxTexts.last(), "No SMS was added: the local database already has all of them.");
         QVERIFY(responder.unexpected.isEmpty());
     }
 

@@ -9,8 +9,8 @@
 
 #include <functional>
 
-// For the subcommands taking SRC DST: reads every message of SRC, hands them to writeInto
-// with the folder DST, and counts the message rows that became new ("written") and all the
-// others ("skipped").
+// For the subcommands taking SRC DST: reads every message of SRC and hands them to writeInto
+// with the folder DST, which returns the message rows it inserted itself ("written"); the
+// others are "skipped".
 QJsonObject writeAllMessages(const QStringList& args,
-                             const std::function<void(QList<_MsgMessage*> messages, const QDir& target)>& writeInto);
+                             const std::function<qint64(QList<_MsgMessage*> messages, const QDir& target)>& writeInto);
