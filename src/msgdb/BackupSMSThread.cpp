@@ -37,6 +37,8 @@ void BackupSMSThread::run()
                 exporter.write(*message);
             }
             exporter.end();
+            if (lastStep)
+                lastStep();
             const qint64 added = exporter.addedMessages();
             form->postSucceed(added ? tr("IDS_SUC_BACKUP_%1_SMS").arg(added)
                                     : tr("IDS_ALL_MESSAGES_ALREADY_IN_LOCAL_DB"));

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QThread>
 
+#include <functional>
+
 class WorkerReport;
 
 // Saves messages into the local database below a folder, in message order and in one
@@ -28,6 +30,9 @@ public:
 
     // The messages this save added, once it succeeded.
     qint64 addedCount() const { return exporter.addedMessages(); }
+    // Runs on the worker's thread once the messages are committed and the connection
+    // closed, before the success is told; when it throws, the save fails with its text.
+    void setLastStep(std::function<void()> step) { lastStep = std::move(step); }
 
 protected:
     void run() override;
@@ -36,4 +41,5 @@ private:
     QList<_MsgMessage*> messages;
     WorkerReport* form;
     ExportMessagesDb exporter;
+    std::function<void()> lastStep;
 };
