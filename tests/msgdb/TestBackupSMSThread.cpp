@@ -34,6 +34,7 @@ private slots:
     void reportsEachStep_data();
     void reportsEachStep();
     void savingAgainAddsOnlyWhatIsMissing();
+    void twoSavesAtOnceEachCountTheirOwn();
     void cancelCommitsNothing_data();
     void cancelCommitsNothing();
     void errorCommitsNothing();
@@ -94,6 +95,41 @@ void TestBackupSMSThread::savingAgainAddsOnlyWhatIsMissing()
     QCOMPARE(dumpDb(dir.path()), afterSecond);
     QCOMPARE(sqliteCli(smsDbPathIn(dir.path()), "select text from message order by rowid"),
              QByteArray("first\nsecond\nthird"));
+}
+
+// Two connections write into one database at the same time: the second waits for the
+// first, and each tells only the messages it added.
+void TestBackupSMSThread::twoSavesAtOnceEachCountTheirOwn()
+{
+    QTemporaryDir dir;
+    makeLocalDb(dir.path());
+    RecordBuilder b;
+    QList<_MsgMessage*> lists[2];
+    for (int i = 0; i < 2; ++i) {
+        const QString number = QStringLiteral("+4930123456%1").arg(i);
+        _MsgHandle* handle = b.handle(20 + i, number);
+        _MsgChat* chat = b.chat(20 + i, "SMS;-;" + number, {handle});
+        for (int m = 0; m < 50; ++m)
+            lists[i] << b.message(1000 * (i + 1) + m, chat, handle, 5000 + m, QStringLiteral("text %1").arg(m));
+    }
+
+    RecordingReport reports[2];
+    BackupSMSThread first(lists[0], QDir(dir.path()), QString(), &reports[0], nullptr);
+    BackupSMSThread second(lists[1], QDir(dir.path()), QString(), &reports[1], nullptr);
+    JoinedThread firstThread(first);
+    JoinedThread secondThread(second);
+    firstThread.start();
+    secondThread.start();
+    firstThread.join();
+    secondThread.join();
+
+    for (const RecordingReport& report : reports) {
+        QCOMPARE(report.errors, QStringList());
+        QCOMPARE(report.successes, QStringList{"IDS_SUC_BACKUP_50_SMS"});
+    }
+    QCOMPARE(first.addedCount(), 50);
+    QCOMPARE(second.addedCount(), 50);
+    QCOMPARE(sqliteCli(smsDbPathIn(dir.path()), "select count(*) from message"), QByteArray("104"));
 }
 
 void TestBackupSMSThread::cancelCommitsNothing_data()
