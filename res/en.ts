@@ -102,6 +102,10 @@
         <translation>Successfully Backup %1 SMS to local Database.</translation>
     </message>
     <message>
+        <source>IDS_ALL_MESSAGES_ALREADY_IN_LOCAL_DB</source>
+        <translation>No SMS was added: the local database already has all of them.</translation>
+    </message>
+    <message>
         <source>Unknown error.</source>
         <translation>Unknown error.</translation>
     </message>
@@ -289,6 +293,10 @@
         <source>IDS_INVALID_LOCALDB_NAME</source>
         <translation>Invalid Local Database name(can&apos;t contain \ / : * ? &quot; &amp;lt; &amp;gt; |).</translation>
     </message>
+    <message>
+        <source>IDS_LOCALDB_NAME_TOO_LONG_%1</source>
+        <translation>The Local Database name is too long: a folder name holds at most %1 bytes.</translation>
+    </message>
 </context>
 <context>
     <name>LocalDbUpdateThread</name>
@@ -314,6 +322,10 @@
     <message>
         <source>MainWindow</source>
         <translation>MainWindow</translation>
+    </message>
+    <message>
+        <source>IDS_CANNOT_CREATE_LOCALDB_%1_%2</source>
+        <translation>Cannot create the local database &quot;%1&quot;: %2.</translation>
     </message>
     <message>
         <source>Running Veltrominex Device Manager...</source>

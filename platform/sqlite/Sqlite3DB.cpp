@@ -53,7 +53,10 @@ void Sqlite3DB::close()
 
 void Sqlite3DB::beginTran()
 {
-    executeThrow("BEGIN");
+    // Every transaction here writes. A deferred one that has read gets no busy wait when
+    // it upgrades to a write while another connection writes: it fails at once with
+    // "database is locked". Taking the write lock first makes a second writer wait.
+    executeThrow("BEGIN IMMEDIATE");
 }
 
 void Sqlite3DB::commitTran()

@@ -30,6 +30,7 @@ public:
     // Closes at once; statements still alive keep SQLite's connection until they end.
     void close();
 
+    // Takes the write lock at once, waiting up to the busy timeout for another writer.
     void beginTran();
     void commitTran();
     void rollbackTran();

@@ -67,12 +67,17 @@ bool removeLocalDbFolder(Sqlite3DB& db, const QString& folder)
 void removeFoldersSetAside(const QDir& localDatabases)
 {
     const QFileInfoList entries =
-        localDatabases.entryInfoList({setAsidePrefix + QLatin1Char('*')},
+        localDatabases.entryInfoList({setAsidePrefix + QLatin1Char('*'), stagedLocalDbPrefix() + QLatin1Char('*')},
                                      QDir::Dirs | QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& entry : entries) {
         if (!removeTree(entry.absoluteFilePath()))
             qWarning("Local database folder set aside as %s could not be deleted", qUtf8Printable(entry.filePath()));
     }
+}
+
+QString stagedLocalDbPrefix()
+{
+    return QStringLiteral(".saving:");
 }
 
 void setFolderRemovalSteps(const FolderRemovalSteps& replacement)

@@ -14,8 +14,13 @@ class Sqlite3DB;
 // removeFoldersSetAside.
 bool removeLocalDbFolder(Sqlite3DB& db, const QString& folder);
 
-// Deletes the folders that deletions set aside below localDatabases and left behind.
+// Deletes the folders that deletions set aside below localDatabases and left behind, and
+// those that saves into new databases began but never put in place.
 void removeFoldersSetAside(const QDir& localDatabases);
+
+// The start of the name of a folder a save into a new database writes before it takes the
+// database's name: hidden, and with a ':' that no database name may hold.
+QString stagedLocalDbPrefix();
 
 // The two file-system steps of a deletion. Tests replace them to make one fail, since
 // file modes stop nothing for root; an empty member stands for the real step.

@@ -20,7 +20,10 @@ namespace {
 constexpr int sessionLimitMs = 10000;
 constexpr int usbConnectLimitMs = 5000;
 constexpr int usbReadyLimitMs = 5000;
+// For each step with the Wi-Fi launcher (connecting, sending the URL, its whole reply).
 constexpr int launcherLimitMs = 10000;
+// The reply is "1", or "0" and the Base64 of a short text.
+constexpr qsizetype launcherReplyLimit = 64 * 1024;
 // Between two USB tries: a forwarded port the app does not serve yet accepts and closes
 // at once, which would otherwise spin.
 constexpr int usbRetryPauseMs = 200;
@@ -79,6 +82,18 @@ QString startForwardedSession(const QString& serial, QString url)
         next.setPort(session_port_next());
         url = next.toString();
     }
+}
+
+// A reply shown in an error text: at most 60 characters, control characters as "?".
+QString printable(const QString& reply)
+{
+    constexpr qsizetype shown = 60;
+    QString text = reply.left(shown);
+    for (QChar& c : text) {
+        if (!c.isPrint())
+            c = QLatin1Char('?');
+    }
+    return reply.size() > shown ? text + QStringLiteral("...") : text;
 }
 
 void pauseBeforeRetry(simpleprotocol::CancelFlag cancel)
@@ -182,17 +197,26 @@ std::unique_ptr<QTcpSocket> AndroidDevice::openWifiSession(const QString& url, i
         if (!connectSocket(launcher, host, port, launcherLimitMs, cancel))
             fail(QStringLiteral("can not connect %1:%2.").arg(host).arg(port));
         simpleprotocol::writeCommand(&launcher, url, QString(), true, launcherLimitMs, cancel);
-        // A host that accepts and stays silent must not hold the worker.
-        reply = simpleprotocol::readCommand(&launcher, launcherLimitMs, cancel);
+        // A host that stays silent, or trickles its reply, must not hold the worker.
+        reply = simpleprotocol::readShortLine(&launcher, launcherReplyLimit, launcherLimitMs, cancel);
         launcher.disconnectFromHost();
     }
+    if (reply.isEmpty())
+        fail(QStringLiteral("The phone at %1:%2 sent an empty reply.").arg(host).arg(port));
     if (reply.startsWith(QLatin1Char('0'))) {
         const QString why = QString::fromUtf8(QByteArray::fromBase64(reply.mid(1).toLatin1()));
         fail(QStringLiteral("start %1 failed.%2").arg(url, why));
     }
+    const int sessionPort = QUrl(url).port();
     auto socket = std::make_unique<QTcpSocket>();
-    if (!connectSocket(*socket, host, QUrl(url).port(), timeLimitMs, cancel))
-        fail(QStringLiteral("connec %1 failed.").arg(url));
+    if (!connectSocket(*socket, host, sessionPort, timeLimitMs, cancel)) {
+        // Any other reply means the session listens; a garbled one is the likely cause.
+        fail(QStringLiteral("The phone at %1 did not answer on port %2 for the session; its Wi-Fi launcher "
+                            "replied \"%3\".")
+                 .arg(host)
+                 .arg(sessionPort)
+                 .arg(printable(reply)));
+    }
     simpleprotocol::expectReply(socket.get(), simpleprotocol::keyword::ready, timeLimitMs, cancel);
     return socket;
 }

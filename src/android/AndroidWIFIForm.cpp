@@ -29,9 +29,16 @@ AndroidWIFIForm::~AndroidWIFIForm() = default;
 
 QString wifiHostFromInput(const QString& typed)
 {
-    static const QRegularExpression address(
-        QRegularExpression::anchoredPattern(QStringLiteral("(\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3})")));
-    return address.match(typed.trimmed()).captured(1);
+    static const QRegularExpression address(QRegularExpression::anchoredPattern(
+        QStringLiteral("(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})")));
+    const QRegularExpressionMatch match = address.match(typed.trimmed());
+    if (!match.hasMatch())
+        return QString();
+    for (int group = 1; group <= 4; ++group) {
+        if (match.captured(group).toInt() > 255)
+            return QString();
+    }
+    return match.captured(0);
 }
 
 void AndroidWIFIForm::onBtnConnect()

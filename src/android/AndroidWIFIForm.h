@@ -34,6 +34,5 @@ private:
 };
 
 // The IPv4 address in what the user typed, blanks around it ignored; empty when the text
-// is not four groups of one to three digits. Groups above 255 pass: such an address fails
-// when the connection is tried.
+// is not four groups of one to three digits, each at most 255.
 QString wifiHostFromInput(const QString& typed);

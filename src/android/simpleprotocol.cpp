@@ -21,8 +21,9 @@ std::atomic<int> silenceLimit{60000};
 enum class WaitFor { Readable, Written };
 
 // Returns once the device has something to read (or has written some bytes); raises on
-// a closed or broken connection, on the time limit and on a cancel.
-void waitOn(QIODevice* device, WaitFor what, int timeLimitMs, CancelFlag cancel)
+// a closed or broken connection, on the time limit (with timeoutText when given) and on a
+// cancel.
+void waitOn(QIODevice* device, WaitFor what, int timeLimitMs, CancelFlag cancel, const QString& timeoutText = {})
 {
     auto* socket = qobject_cast<QAbstractSocket*>(device);
     QElapsedTimer clock;
@@ -33,6 +34,8 @@ void waitOn(QIODevice* device, WaitFor what, int timeLimitMs, CancelFlag cancel)
         int slice = waitSliceMs;
         if (timeLimitMs >= 0) {
             const qint64 left = timeLimitMs - clock.elapsed();
+            if (left <= 0 && !timeoutText.isEmpty())
+                throw SocketDataTransferException(timeoutText);
             if (left <= 0)
                 throw SocketDataTransferException((what == WaitFor::Readable
                                                        ? QStringLiteral("The phone sent nothing for %1 seconds.")
@@ -113,6 +116,32 @@ QString readLine(QIODevice* device, int timeLimitMs, CancelFlag cancel)
             continue;
         if (line.size() >= maxLineLength)
             throw SocketDataTransferException(QStringLiteral("line too long."));
+        line.append(QChar(uchar(c)));
+    }
+}
+
+QString readShortLine(QIODevice* device, qsizetype maxLength, int timeLimitMs, CancelFlag cancel)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QString line;
+    for (;;) {
+        char c = 0;
+        if (!device->getChar(&c)) {
+            const QString timeoutText =
+                line.isEmpty() ? QStringLiteral("The phone sent nothing for %1 seconds.")
+                               : QStringLiteral("The phone's reply was still incomplete after %1 seconds.");
+            waitOn(device, WaitFor::Readable, int(std::max<qint64>(0, timeLimitMs - clock.elapsed())), cancel,
+                   timeoutText.arg(timeLimitMs / 1000.0));
+            continue;
+        }
+        if (c == '\n')
+            return line;
+        if (c == '\r')
+            continue;
+        if (line.size() >= maxLength)
+            throw SocketDataTransferException(
+                QStringLiteral("The phone's reply is longer than %1 bytes.").arg(maxLength));
         line.append(QChar(uchar(c)));
     }
 }

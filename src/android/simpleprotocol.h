@@ -78,6 +78,9 @@ int silenceLimitMs();
 void setSilenceLimit(int ms);
 
 QString readLine(QIODevice* device, int timeLimitMs, CancelFlag cancel = nullptr);
+// A short reply: the whole line must come within timeLimitMs and hold at most maxLength
+// characters; the failure says which bound it passed.
+QString readShortLine(QIODevice* device, qsizetype maxLength, int timeLimitMs, CancelFlag cancel = nullptr);
 // Raises RemoteException for "$error:" lines and "Null command." for empty ones.
 QString readCommand(QIODevice* device, int timeLimitMs, CancelFlag cancel = nullptr);
 // A line that does not begin with keyword raises LocalException.

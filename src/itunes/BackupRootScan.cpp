@@ -10,14 +10,23 @@
 
 #include <exception>
 
+QString missingBackupFile(const QDir& folder)
+{
+    for (const QString name : {QStringLiteral("Manifest.plist"), QStringLiteral("Manifest.mbdb")}) {
+        const QString path = folder.absoluteFilePath(name);
+        if (!QFile::exists(path))
+            return path;
+    }
+    return QString();
+}
+
 void scanBackupRoot(const QDir& root, ItemModelLoadBk& model, const BackupLoadFailure& failed)
 {
     const QFileInfoList folders =
         root.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time | QDir::Reversed);
     for (const QFileInfo& info : folders) {
         const QDir folder(info.absoluteFilePath());
-        if (!QFile::exists(folder.absoluteFilePath(QStringLiteral("Manifest.mbdb")))
-            || !QFile::exists(folder.absoluteFilePath(QStringLiteral("Manifest.plist"))))
+        if (!missingBackupFile(folder).isEmpty())
             continue;
         const QString path = folder.absolutePath();
         try {

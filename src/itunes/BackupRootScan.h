@@ -11,6 +11,10 @@ class ItemModelLoadBk;
 // for the user.
 using BackupLoadFailure = std::function<void(const QString& folderPath, const QString& error)>;
 
+// The path of the first of Manifest.plist and Manifest.mbdb that folder lacks; empty when
+// it holds both, as every backup folder does.
+QString missingBackupFile(const QDir& folder);
+
 // Inserts into the model every folder directly below root that holds both Manifest.mbdb
 // and Manifest.plist, visiting the oldest-modified first. A folder whose Manifest.plist
 // cannot be read is left out and handed to failed, and the scan goes on. A missing root

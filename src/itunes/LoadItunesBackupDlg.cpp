@@ -89,6 +89,12 @@ void LoadItunesBackupDlg::btnAddOtherClicked(const QString&)
         showWarning(tr("IDS_LOAD_BK_EXISTS"));
         return;
     }
+    // The scan of the backup folder would never list it, and loading it would fail.
+    const QString missing = missingBackupFile(QDir(path));
+    if (!missing.isEmpty()) {
+        reportLoadFailure(path, QStringLiteral("Cannot find %1").arg(missing));
+        return;
+    }
     try {
         manifest->loadPlist();
         ItemModelLoadBk::_BKItemNode* node = model.insertBackup(manifest);

@@ -7,7 +7,9 @@
 #include <plist/plist.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -23,6 +25,46 @@ using MallocPtr = std::unique_ptr<char, FreeDeleter>;
 QString nonNull(const QString& text)
 {
     return text.isNull() ? QStringLiteral("") : text;
+}
+
+quint64 bigEndian(const char* bytes, int size)
+{
+    quint64 value = 0;
+    for (int i = 0; i < size; ++i)
+        value = value << 8 | quint8(bytes[i]);
+    return value;
+}
+
+// Seconds since the Apple epoch, in full. plist_get_date_val hands them out in 32 bits,
+// which wraps a date past 2069 or before 1933 (9999-12-31 became 1932); libplist keeps
+// the date as a double, which its binary form carries as it is: a marker 0x33 and eight
+// big-endian bytes, found through the trailer's offset table. NaN when that fails.
+double appleSecondsOf(plist_t date)
+{
+    char* raw = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(date, &raw, &length);
+    const MallocPtr bytes(raw);
+    constexpr int trailerSize = 32;
+    if (!bytes || length < 8 + trailerSize)
+        return std::numeric_limits<double>::quiet_NaN();
+    const char* trailer = bytes.get() + length - trailerSize;
+    const quint64 end = length - trailerSize;
+    const int offsetSize = quint8(trailer[6]);
+    const quint64 objects = bigEndian(trailer + 8, 8);
+    const quint64 top = bigEndian(trailer + 16, 8);
+    const quint64 table = bigEndian(trailer + 24, 8);
+    if (offsetSize < 1 || offsetSize > 8 || top >= objects || objects > end || table > end
+        || (top + 1) * quint64(offsetSize) > end - table)
+        return std::numeric_limits<double>::quiet_NaN();
+    const quint64 object = bigEndian(bytes.get() + table + top * quint64(offsetSize), offsetSize);
+    if (object > end || end - object < 9 || quint8(bytes.get()[object]) != 0x33)
+        return std::numeric_limits<double>::quiet_NaN();
+    const quint64 bits = bigEndian(bytes.get() + object + 1, 8);
+    double seconds = 0;
+    static_assert(sizeof seconds == sizeof bits);
+    std::memcpy(&seconds, &bits, sizeof seconds);
+    return seconds;
 }
 
 bool isAncestorOrSelf(plist_t candidate, plist_t node)
@@ -198,11 +240,13 @@ QDateTime PlistValue::toDateTime() const
 {
     if (!isDate())
         return QDateTime();
-    int32_t seconds = 0;
-    int32_t microseconds = 0;
-    plist_get_date_val(node(), &seconds, &microseconds);
-    return QDateTime::fromMSecsSinceEpoch(appleEpochUnixSeconds * 1000 + qint64(seconds) * 1000
-                                          + microseconds / 1000);
+    // Beyond a million years either way a date is no date; the bound keeps the milliseconds
+    // within 64 bits.
+    constexpr double farthestSeconds = 1e6 * 366 * 86400;
+    const double seconds = appleSecondsOf(node());
+    if (!(std::fabs(seconds) <= farthestSeconds))
+        return QDateTime();
+    return QDateTime::fromMSecsSinceEpoch(appleEpochUnixSeconds * 1000 + qint64(std::floor(seconds * 1000)));
 }
 
 int PlistValue::arraySize() const

@@ -37,7 +37,11 @@ void BackupSMSThread::run()
                 exporter.write(*message);
             }
             exporter.end();
-            form->postSucceed(tr("IDS_SUC_BACKUP_%1_SMS").arg(handedIn));
+            if (lastStep)
+                lastStep();
+            const qint64 added = exporter.addedMessages();
+            form->postSucceed(added ? tr("IDS_SUC_BACKUP_%1_SMS").arg(added)
+                                    : tr("IDS_ALL_MESSAGES_ALREADY_IN_LOCAL_DB"));
         },
         [this] { exporter.abandon(); });
 }

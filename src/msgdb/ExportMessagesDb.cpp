@@ -23,6 +23,7 @@ ExportMessagesDb::~ExportMessagesDb() = default;
 
 void ExportMessagesDb::begin()
 {
+    added = 0;
     messageDb.beginTransaction();
 }
 
@@ -65,6 +66,7 @@ void ExportMessagesDb::write(const _MsgMessage& message)
         messageRow = messageDb.insertMessage(message, handleRow, otherHandleRow, fingerprint);
         messageDb.joinChatMessage(chatRow, messageRow);
         messageDb.updateChatLast(chatRow, message.date);
+        ++added;
     }
 
     if (chat.isGroupChat() && message.handle)

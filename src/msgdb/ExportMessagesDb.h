@@ -31,6 +31,9 @@ public:
     void end() override;
     // Drops everything written since begin and closes the connection; never throws.
     void abandon() noexcept;
+    // The message rows this exporter inserted since begin; another writer's rows are not
+    // among them.
+    qint64 addedMessages() const { return added; }
 
     // Public so that callers can look rows up between begin and end.
     IOS6MessageDb messageDb;
@@ -40,4 +43,6 @@ private:
     qint64 joinedHandle(qint64 chatRow, const _MsgHandle& handle);
     void writeAttachment(qint64 messageRow, const _MsgAttachment& attachment);
     void copyAttachmentFile(const _MsgAttachment& attachment);
+
+    qint64 added = 0;
 };

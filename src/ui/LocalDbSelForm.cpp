@@ -1,5 +1,6 @@
 #include "ui/LocalDbSelForm.h"
 
+#include "actions/LocalDbNames.h"
 #include "frame/MessageBox.h"
 #include "frame/GrowToText.h"
 #include "frame/StyleSheet.h"
@@ -50,13 +51,18 @@ QString LocalDbSelForm::select()
 
 void LocalDbSelForm::onBtnOkPress()
 {
-    dbName = ui->cbLocalDbNames->currentText();
-    if (dbName.trimmed().isEmpty()) {
+    // "Alpha " would be a second database that reads "Alpha" in the tree.
+    dbName = ui->cbLocalDbNames->currentText().trimmed();
+    if (dbName.isEmpty()) {
         showWarning(tr("IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME"));
         return;
     }
     if (!isUsableFolderName(dbName)) {
         showWarning(tr("IDS_INVALID_LOCALDB_NAME"));
+        return;
+    }
+    if (!fitsLocalDbFolderName(dbName)) {
+        showWarning(tr("IDS_LOCALDB_NAME_TOO_LONG_%1").arg(maxLocalDbNameBytes));
         return;
     }
     accept();

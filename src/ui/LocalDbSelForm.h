@@ -16,9 +16,9 @@ class LocalDbSelForm;
 // by the user. Usage, on the caller's stack:
 //   LocalDbSelForm form(namesOfTheLocalDatabases, proposedName, mainWindow);
 //   const QString name = form.select();  // empty: cancelled
-// The name comes back exactly as typed, blanks included; whether it names an existing
-// database (the caller compares ignoring case) is the caller's decision. It never holds
-// a path separator or one of \ / : * ? " < > |, and is never only dots and blanks.
+// The name comes back without blanks around it; whether it names an existing database
+// (the caller compares ignoring case) is the caller's decision. It never holds a path
+// separator or one of \ / : * ? " < > |, is never only dots, and fits in a folder name.
 class LocalDbSelForm : public QDialog
 {
     Q_OBJECT

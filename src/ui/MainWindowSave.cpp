@@ -60,19 +60,24 @@ void MainWindow::backupToLocalDb(const QString& proposedName, const QList<_MsgMe
     if (name.isEmpty())
         return;
     const int existing = indexOfLocalDbName(names, name);
+    DialogFrontEnd frontEnd(this);
     _AbsDBItemNode* node = nullptr;
+    QSharedPointer<AbsMessageDb> db;
     if (existing >= 0) {
         node = static_cast<_AbsDBItemNode*>(treeModel->localDbRoot->children.at(existing));
+        db = node->db;
+        const QDir folder(localDatabasesDir().absoluteFilePath(node->name));
+        // The node is looked for by address alone: it may have gone while the dialogs ran.
+        if (!saveIntoLocalDb(*db, folder, messages, frontEnd) || !treeModel->allNodes().contains(node))
+            return;
     } else {
+        // The tree shows the new database only once its folder is there.
         const QDir folder(localDatabasesDir().absoluteFilePath(name));
-        node = treeModel->addLocalDb(QSharedPointer<AbsMessageDb>(new IOS6MessageDb(folder, QString(), true)), name);
+        if (!saveIntoNewLocalDb(folder, messages, frontEnd))
+            return;
+        db.reset(new IOS6MessageDb(folder, QString(), true));
+        node = treeModel->addLocalDb(db, name);
     }
-    const QSharedPointer<AbsMessageDb> db = node->db;
-    const QDir folder(localDatabasesDir().absoluteFilePath(node->name));
-    // The node is looked for by address alone: it may have gone while the dialogs ran.
-    DialogFrontEnd frontEnd(this);
-    if (!saveIntoLocalDb(*db, folder, messages, frontEnd) || !treeModel->allNodes().contains(node))
-        return;
     try {
         treeModel->removeChildren(node);
         db->messages(node->msgSet, 0);

@@ -86,7 +86,7 @@ private slots:
     }
 
     // The deletion stops after removing the database: the rest goes at the next start,
-    // and only what a deletion set aside.
+    // and only what a deletion set aside or a save into a new database left unfinished.
     void leftoversGoAtTheNextStart()
     {
         setFolderRemovalSteps({{}, [](const QString& path) {
@@ -101,6 +101,7 @@ private slots:
         setFolderRemovalSteps({});
         makeLocalDb(dir->filePath("Other"));
         QVERIFY(QDir(databases).mkdir(".config"));
+        makeLocalDb(QDir(databases).filePath(stagedLocalDbPrefix() + "1"));
         removeFoldersSetAside(QDir(databases));
         QCOMPARE(entriesOf(databases), (QStringList{".config", "Other"}));
     }

@@ -78,6 +78,55 @@ private slots:
         QCOMPARE(answerer.icons, QList<QMessageBox::Icon>{QMessageBox::Critical});
     }
 
+    // A new database is written beside and takes its name only when whole: whatever goes
+    // wrong leaves the folder of local databases as it was.
+    void newDatabaseIsThereOnlyWhenSaved_data()
+    {
+        QTest::addColumn<QString>("there"); // what holds the name before: "", "file" or "folder"
+        QTest::addColumn<bool>("badMessage");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("saved") << "" << false << true;
+        QTest::newRow("a message the database cannot hold") << "" << true << false;
+        QTest::newRow("a file of that name") << "file" << false << false;
+        QTest::newRow("an empty folder of that name made meanwhile") << "folder" << false << false;
+    }
+    void newDatabaseIsThereOnlyWhenSaved()
+    {
+        QFETCH(QString, there);
+        QFETCH(bool, badMessage);
+        QFETCH(bool, saved);
+        QTemporaryDir dir;
+        const MsgSetPtr set = sourceMessages(dir.filePath("source"));
+        QList<_MsgMessage*> messages = set.messages();
+        RecordBuilder b;
+        if (badMessage) {
+            _MsgHandle* dave = b.handle(6, "+14155550199");
+            messages.append(b.message(60, b.chat(8, "MMS;-;+14155550199", {dave}, "MMS"), dave, 1500, "picture"));
+        }
+        const QDir databases(dir.filePath("local_databases"));
+        QVERIFY(databases.mkpath("."));
+        const QString target = databases.filePath("Phone_Backup");
+        if (there == "file")
+            QVERIFY(QFile(target).open(QIODevice::WriteOnly));
+        if (there == "folder")
+            QVERIFY(databases.mkdir("Phone_Backup"));
+
+        MessageBoxAnswerer answerer;
+        QCOMPARE(saveIntoNewLocalDb(QDir(target), messages, frontEnd), saved);
+
+        const QStringList entries = databases.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QCOMPARE(entries, there.isEmpty() && !saved ? QStringList() : QStringList{"Phone_Backup"});
+        QCOMPARE(answerer.icons.size(), 1);
+        QCOMPARE(answerer.icons.first() == QMessageBox::Critical, !saved);
+        if (saved)
+            QCOMPARE(sqliteCli(smsDbPathIn(target), "select count(*) from message"), QByteArray("4"));
+        else if (there == "file")
+            QVERIFY2(answerer.texts.first().contains("IDS_CANNOT_CREATE_LOCALDB_Phone_Backup_File exists"),
+                     qPrintable(answerer.texts.first()));
+        if (there == "folder")
+            QVERIFY(QDir(target).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    }
+
 private:
     DialogFrontEnd frontEnd{nullptr};
 };

@@ -82,6 +82,7 @@ private slots:
     void usbFailures_data();
     void usbFailures();
     void wifiSessionOnTypedAddress();
+    void wifiFailures_data();
     void wifiFailures();
 };
 
@@ -313,17 +314,34 @@ void TestAndroidDevice::wifiSessionOnTypedAddress()
                           QStringLiteral("127.0.0.2:%1 out $ready:").arg(port)}));
 }
 
+void TestAndroidDevice::wifiFailures_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QJsonObject>("scenario");
+    QTest::addColumn<QString>("error"); // %1: the session URL, %2: its port
+    QTest::newRow("the launcher refuses") << "127.0.0.4" << QJsonObject{{"launcher_error", "denied"}}
+                                          << "start %1 failed.denied";
+    QTest::newRow("no launcher") << "127.0.0.9" << QJsonObject() << "can not connect 127.0.0.9:44441.";
+    QTest::newRow("a garbled reply") << "127.0.0.41" << QJsonObject{{"launcher_reply", "\u0001garbage\u0007"}}
+                                     << "The phone at 127.0.0.41 did not answer on port %2 for the session; "
+                                        "its Wi-Fi launcher replied \"?garbage?\".";
+    QTest::newRow("a reply of 70000 bytes") << "127.0.0.42" << QJsonObject{{"launcher_reply", QString(70000, 'x')}}
+                                            << "The phone's reply is longer than 65536 bytes.";
+}
+
 void TestAndroidDevice::wifiFailures()
 {
+    QFETCH(QString, address);
+    QFETCH(QJsonObject, scenario);
+    QFETCH(QString, error);
     FakeAdb fake;
-    const QString address = QStringLiteral("127.0.0.4");
-    fake.setPhone(serial, {{"scenario", QJsonObject{{"launcher_error", "denied"}}}});
-    QVERIFY(fake.startWifiLauncher(address, serial));
-    const QString url = deviceSessionUrl(session_port_next());
+    fake.setPhone(serial, {{"scenario", scenario}});
+    if (address != "127.0.0.9")
+        QVERIFY(fake.startWifiLauncher(address, serial));
+    const int port = session_port_next();
+    const QString url = deviceSessionUrl(port);
     QCOMPARE(failure([&] { wifiPhone(address).openWifiSession(url, 10000); }),
-             QStringLiteral("start %1 failed.denied").arg(url));
-    QCOMPARE(failure([&] { wifiPhone(QStringLiteral("127.0.0.9")).openWifiSession(url, 10000); }),
-             QStringLiteral("can not connect 127.0.0.9:44441."));
+             QString(error).replace("%1", url).replace("%2", QString::number(port)));
 }
 
 void TestAndroidDevice::identityConfirmedOnlyForAKnownUid_data()

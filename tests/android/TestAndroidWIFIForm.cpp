@@ -66,7 +66,9 @@ void TestAndroidWIFIForm::address_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("host");
     QTest::newRow("blanks around") << " 127.0.0.2 " << "127.0.0.2";
-    QTest::newRow("groups above 255 pass") << "300.1.1.1" << "300.1.1.1";
+    QTest::newRow("every group at 255") << "255.255.255.255" << "255.255.255.255";
+    QTest::newRow("first group above 255") << "999.1.1.1" << "";
+    QTest::newRow("last group above 255") << "10.1.1.256" << "";
     QTest::newRow("with a port") << "192.168.1.5:44441" << "";
     QTest::newRow("three groups") << "10.1.1" << "";
     QTest::newRow("four digits in a group") << "1.1.1.1000" << "";

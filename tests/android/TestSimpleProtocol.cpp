@@ -101,6 +101,8 @@ private slots:
     void sessionPorts_data();
     void sessionPorts();
     void timeLimitPerWaitNotPerLine();
+    void shortLineBoundedAsAWhole_data();
+    void shortLineBoundedAsAWhole();
     void cancelEndsSilentWait();
 };
 
@@ -220,6 +222,36 @@ void TestSimpleProtocol::timeLimitPerWaitNotPerLine()
     // Each pause is shorter than the limit, the whole line is not.
     QCOMPARE(simpleprotocol::readLine(&peer.socket, 700), QStringLiteral("$abcdef"));
     QVERIFY_THROWS_EXCEPTION(simpleprotocol::SocketDataTransferException, simpleprotocol::readLine(&peer.socket, 700));
+}
+
+void TestSimpleProtocol::shortLineBoundedAsAWhole_data()
+{
+    QTest::addColumn<QStringList>("script"); // SlowPeer's
+    QTest::addColumn<QString>("result");     // the line, or the error
+    QStringList trickle;
+    for (int i = 0; i < 6; ++i)
+        trickle << "1" << "sleep:0.3";
+    QTest::newRow("in time") << QStringList{"1", "2\n"} << "12";
+    QTest::newRow("a byte at a time, past the limit in all")
+        << (trickle << "\n") << "The phone's reply was still incomplete after 0.7 seconds.";
+    QTest::newRow("nothing") << QStringList() << "The phone sent nothing for 0.7 seconds.";
+    QTest::newRow("longer than allowed") << QStringList{QString(65, 'a')}
+                                         << "The phone's reply is longer than 64 bytes.";
+    QTest::newRow("the longest allowed") << QStringList{QString(64, 'a') + "\n"} << QString(64, 'a');
+}
+
+void TestSimpleProtocol::shortLineBoundedAsAWhole()
+{
+    QFETCH(QStringList, script);
+    SlowPeer peer(script);
+    QCOMPARE(peer.socket.state(), QAbstractSocket::ConnectedState);
+    QString result;
+    try {
+        result = simpleprotocol::readShortLine(&peer.socket, 64, 700);
+    } catch (const simpleprotocol::SocketDataTransferException& e) {
+        result = QString::fromUtf8(e.what());
+    }
+    QTEST(result, "result");
 }
 
 void TestSimpleProtocol::cancelEndsSilentWait()

@@ -240,19 +240,33 @@ private slots:
         QCOMPARE(column(dlg.findChild<QTreeView*>("listBackups"), 0), QStringList{"One"});
     }
 
+    void addingAFolderWithoutManifestReportsIt_data()
+    {
+        QTest::addColumn<QString>("kept"); // the one manifest file the folder holds, if any
+        QTest::addColumn<QString>("missing");
+        QTest::newRow("an empty folder") << "" << "Manifest.plist";
+        QTest::newRow("without Manifest.plist") << "Manifest.mbdb" << "Manifest.plist";
+        QTest::newRow("without Manifest.mbdb") << "Manifest.plist" << "Manifest.mbdb";
+    }
     void addingAFolderWithoutManifestReportsIt()
     {
+        QFETCH(QString, kept);
+        QFETCH(QString, missing);
         QVERIFY(place("one", inRoot("one")));
-        const QString other = elsewhere.filePath("not-a-backup");
+        QTemporaryDir scratch;
+        const QString other = scratch.filePath("not-a-backup");
         QVERIFY(QDir().mkpath(other));
+        if (!kept.isEmpty())
+            QVERIFY(QFile::copy(inRoot("one/" + kept), QDir(other).filePath(kept)));
         MessageBoxAnswerer boxes;
         FolderChooserAnswerer chooser(other);
         LoadItunesBackupDlg dlg;
         emit dlg.findChild<QLabel*>("lbAddOther")->linkActivated("#");
         QCOMPARE(boxes.texts.size(), 1);
         const QString expected = QStringLiteral("load %1 error. Cannot find %2")
-                                     .arg(QDir(other).absolutePath(), QDir(other).absoluteFilePath("Manifest.plist"));
+                                     .arg(QDir(other).absolutePath(), QDir(other).absoluteFilePath(missing));
         QVERIFY2(boxes.texts.value(0).contains(expected), qPrintable(boxes.texts.value(0)));
+        QCOMPARE(boxes.icons.value(0), QMessageBox::Critical);
         QCOMPARE(column(dlg.findChild<QTreeView*>("listBackups"), 0), QStringList{"One"});
     }
 

@@ -251,6 +251,28 @@ private slots:
         QCOMPARE(PlistValue::fromData(xml).dictItem("d").toDateTime(), appleEpoch);
     }
 
+    // Dates outside 32 bits of seconds from 2001, in both forms a backup's lists come in.
+    void farDatesReadWhole_data()
+    {
+        QTest::addColumn<QDateTime>("when");
+        QTest::newRow("9999-12-31") << QDateTime(QDate(9999, 12, 31), QTime(0, 0), QTimeZone::utc());
+        QTest::newRow("2070-01-01") << QDateTime(QDate(2070, 1, 1), QTime(0, 0), QTimeZone::utc());
+        QTest::newRow("1800-01-01") << QDateTime(QDate(1800, 1, 1), QTime(0, 0), QTimeZone::utc());
+    }
+    void farDatesReadWhole()
+    {
+        QFETCH(QDateTime, when);
+        const QString utc = when.toString("yyyy-MM-ddThh:mm:ss");
+        const QByteArray xml = "<plist><dict><key>d</key><date>" + utc.toLatin1() + "Z</date></dict></plist>";
+        QCOMPARE(PlistValue::fromData(xml).dictItem("d").toDateTime(), when);
+        const CliResult binary = python("import plistlib,datetime,sys;"
+                                        "sys.stdout.buffer.write(plistlib.dumps({'d': datetime.datetime.fromisoformat("
+                                        "sys.argv[1])}, fmt=plistlib.FMT_BINARY))",
+                                        {utc});
+        QVERIFY2(binary.exitCode == 0, binary.err.constData());
+        QCOMPARE(PlistValue::fromData(binary.out).dictItem("d").toDateTime(), when);
+    }
+
     void navigationOutOfRangeGivesNone()
     {
         PlistValue array = PlistValue::newArray();

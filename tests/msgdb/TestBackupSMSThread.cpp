@@ -33,7 +33,8 @@ class TestBackupSMSThread : public QObject
 private slots:
     void reportsEachStep_data();
     void reportsEachStep();
-    void savingTwiceAddsNoCopy();
+    void savingAgainAddsOnlyWhatIsMissing();
+    void twoSavesAtOnceEachCountTheirOwn();
     void cancelCommitsNothing_data();
     void cancelCommitsNothing();
     void errorCommitsNothing();
@@ -66,27 +67,69 @@ void TestBackupSMSThread::reportsEachStep()
     QCOMPARE(report.run(worker).result, WorkerOutcome::Succeeded);
 
     QTEST(report.progress, "steps");
-    QCOMPARE(report.successes, QStringList{QStringLiteral("IDS_SUC_BACKUP_%1_SMS").arg(count)});
+    QCOMPARE(report.successes, QStringList{count ? QStringLiteral("IDS_SUC_BACKUP_%1_SMS").arg(count)
+                                                 : QStringLiteral("IDS_ALL_MESSAGES_ALREADY_IN_LOCAL_DB")});
     QVERIFY(QFileInfo(smsDbPathIn(target)).isFile());
     QTEST(sqliteCli(smsDbPathIn(target), "select text from message order by rowid"), "texts");
     QVERIFY(writableByOthers(target));
 }
 
-void TestBackupSMSThread::savingTwiceAddsNoCopy()
+// The success text counts the messages this save added, not those handed in.
+void TestBackupSMSThread::savingAgainAddsOnlyWhatIsMissing()
 {
     QTemporaryDir dir;
     ThreeMessages messages;
-    QByteArray afterFirst;
-    for (int round = 0; round < 2; ++round) {
+    const QList<QList<_MsgMessage*>> saves{messages.list.mid(1, 1), messages.list, messages.list};
+    const QStringList texts{"IDS_SUC_BACKUP_1_SMS", "IDS_SUC_BACKUP_2_SMS", "IDS_ALL_MESSAGES_ALREADY_IN_LOCAL_DB"};
+    const QList<qint64> added{1, 2, 0};
+    QByteArray afterSecond;
+    for (int round = 0; round < saves.size(); ++round) {
         RecordingReport report;
-        BackupSMSThread worker(messages.list, QDir(dir.path()), QString(), &report, nullptr);
+        BackupSMSThread worker(saves[round], QDir(dir.path()), QString(), &report, nullptr);
         QCOMPARE(report.run(worker).result, WorkerOutcome::Succeeded);
-        QCOMPARE(report.successes, QStringList{"IDS_SUC_BACKUP_3_SMS"});
-        if (round == 0)
-            afterFirst = dumpDb(dir.path());
+        QCOMPARE(report.successes, QStringList{texts[round]});
+        QCOMPARE(worker.addedCount(), added[round]);
+        if (round == 1)
+            afterSecond = dumpDb(dir.path());
     }
-    QCOMPARE(dumpDb(dir.path()), afterFirst);
-    QCOMPARE(sqliteCli(smsDbPathIn(dir.path()), "select count(*) from message"), "3");
+    QCOMPARE(dumpDb(dir.path()), afterSecond);
+    QCOMPARE(sqliteCli(smsDbPathIn(dir.path()), "select text from message order by rowid"),
+             QByteArray("first\nsecond\nthird"));
+}
+
+// Two connections write into one database at the same time: the second waits for the
+// first, and each tells only the messages it added.
+void TestBackupSMSThread::twoSavesAtOnceEachCountTheirOwn()
+{
+    QTemporaryDir dir;
+    makeLocalDb(dir.path());
+    RecordBuilder b;
+    QList<_MsgMessage*> lists[2];
+    for (int i = 0; i < 2; ++i) {
+        const QString number = QStringLiteral("+4930123456%1").arg(i);
+        _MsgHandle* handle = b.handle(20 + i, number);
+        _MsgChat* chat = b.chat(20 + i, "SMS;-;" + number, {handle});
+        for (int m = 0; m < 50; ++m)
+            lists[i] << b.message(1000 * (i + 1) + m, chat, handle, 5000 + m, QStringLiteral("text %1").arg(m));
+    }
+
+    RecordingReport reports[2];
+    BackupSMSThread first(lists[0], QDir(dir.path()), QString(), &reports[0], nullptr);
+    BackupSMSThread second(lists[1], QDir(dir.path()), QString(), &reports[1], nullptr);
+    JoinedThread firstThread(first);
+    JoinedThread secondThread(second);
+    firstThread.start();
+    secondThread.start();
+    firstThread.join();
+    secondThread.join();
+
+    for (const RecordingReport& report : reports) {
+        QCOMPARE(report.errors, QStringList());
+        QCOMPARE(report.successes, QStringList{"IDS_SUC_BACKUP_50_SMS"});
+    }
+    QCOMPARE(first.addedCount(), 50);
+    QCOMPARE(second.addedCount(), 50);
+    QCOMPARE(sqliteCli(smsDbPathIn(dir.path()), "select count(*) from message"), QByteArray("104"));
 }
 
 void TestBackupSMSThread::cancelCommitsNothing_data()

@@ -74,10 +74,18 @@ private slots:
         QCOMPARE(proposed, QString("Sim Phone 7_Backup"));
         QCOMPARE(dumpDb(localDatabasesDir().filePath("Sim Phone 7_Backup")), firstDump);
         QCOMPARE(localDbRows(window), QStringList{"Sim Phone 7_Backup"});
+        QCOMPARE(responder.boxTexts.last(), "No SMS was added: the local database already has all of them.");
+
+        // Blanks around a name name the same database too.
+        responder.onDialog("LocalDbSelForm", chooseDatabase(" Sim Phone 7_Backup ", proposed));
+        QVERIFY(QMetaObject::invokeMethod(&window, "miBackup"));
+        QCOMPARE(localDbRows(window), QStringList{"Sim Phone 7_Backup"});
+        QCOMPARE(localDatabasesDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"Sim Phone 7_Backup"});
         QVERIFY(responder.unexpected.isEmpty());
     }
 
-    void newDatabaseStaysWhenTheSaveFails()
+    void failedSaveShowsNoNewDatabase()
     {
         // A file where the database's folder would go.
         QVERIFY(QFile(localDatabasesDir().filePath("Blocked")).open(QIODevice::WriteOnly));
@@ -89,7 +97,12 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(&window, "miBackupAll"));
 
         QCOMPARE(responder.boxIcons, QList<QMessageBox::Icon>{QMessageBox::Critical});
-        QCOMPARE(localDbRows(window), QStringList{"Blocked"});
+        QCOMPARE(responder.boxTexts.size(), 1);
+        QVERIFY2(responder.boxTexts.first().contains("Cannot create the local database &quot;Blocked&quot;: File exists."),
+                 qPrintable(responder.boxTexts.first()));
+        QVERIFY(localDbRows(window).isEmpty());
+        QCOMPARE(localDatabasesDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"Blocked"});
         QVERIFY(QFileInfo(localDatabasesDir().filePath("Blocked")).isFile());
     }
 

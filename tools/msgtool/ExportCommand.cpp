@@ -21,6 +21,7 @@ QJsonValue exportMessages(const QStringList& args)
             exporter.abandon();
             throw;
         }
+        return exporter.addedMessages();
     });
 }
 

@@ -12,6 +12,7 @@ QJsonValue save(const QStringList& args)
         HeadlessReport report;
         BackupSMSThread worker(messages, target, QString(), &report, nullptr);
         runWorkerOrThrow(worker, report);
+        return worker.addedCount();
     });
 }
 

@@ -2,10 +2,9 @@
 
 #include "Command.h"
 #include "MessageDbAtPath.h"
-#include "msgdb/CachedMessageDb.h"
 
 QJsonObject writeAllMessages(const QStringList& args,
-                             const std::function<void(QList<_MsgMessage*> messages, const QDir& target)>& writeInto)
+                             const std::function<qint64(QList<_MsgMessage*> messages, const QDir& target)>& writeInto)
 {
     if (args.size() != 2)
         throw UsageError("expected SRC and DST");
@@ -14,9 +13,7 @@ QJsonObject writeAllMessages(const QStringList& args,
     source->messages(set, 0);
     const QList<_MsgMessage*> messages = set.messages();
 
-    const qint64 before = cachedMessageCount(QDir(args[1]));
-    writeInto(messages, QDir(args[1]));
-    const qint64 written = cachedMessageCount(QDir(args[1])) - before;
+    const qint64 written = writeInto(messages, QDir(args[1]));
     const qint64 unread = set.data()->undatableMessages.size();
     return QJsonObject{{"written", written}, {"skipped", qint64(messages.size()) + unread - written}};
 }

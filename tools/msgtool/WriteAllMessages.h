@@ -9,8 +9,8 @@
 
 #include <functional>
 
-// For the subcommands taking SRC DST: reads every message of SRC, hands them to writeInto
-// with the folder DST, and counts the message rows that became new ("written") and all the
-// others ("skipped"), those the reader left out for a date no record can hold included.
+// For the subcommands taking SRC DST: reads every message of SRC and hands them to writeInto
+// with the folder DST, which returns the message rows it inserted itself ("written"); all the
+// others are "skipped", those the reader left out for a date no record can hold included.
 QJsonObject writeAllMessages(const QStringList& args,
-                             const std::function<void(QList<_MsgMessage*> messages, const QDir& target)>& writeInto);
+                             const std::function<qint64(QList<_MsgMessage*> messages, const QDir& target)>& writeInto);

@@ -5,10 +5,13 @@
 #include "support/Cli.h"
 
 #include <QFileInfo>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sqlite3.h>
+
+#include <thread>
 
 class TestSqlite3DB : public QObject
 {
@@ -280,6 +283,53 @@ private slots:
         Sqlite3Cursor c = db.queryThrow("select twice(21) as v");
         QVERIFY(c.moveNext());
         QCOMPARE(c.getInt("v"), 42);
+    }
+
+    // The second writer reads before it writes, as the exporter does: it must wait for the
+    // first one's commit, not fail with "database is locked".
+    void secondWriterWaitsForTheFirst()
+    {
+        const QString path = m_dir.filePath("writers.db");
+        Sqlite3DB first;
+        first.openThrow(path, Sqlite3DB::ReadWriteCreate);
+        first.executeThrow("CREATE TABLE t(v TEXT)");
+        first.beginTran();
+        first.executeThrow("INSERT INTO t VALUES ('first')");
+
+        Sqlite3DB second;
+        second.openThrow(path, Sqlite3DB::ReadWrite);
+        // Stands in for the busy timeout, and tells once the second writer is kept waiting.
+        QSemaphore waiting;
+        auto busy = [](void* semaphore, int tries) {
+            if (tries == 0)
+                static_cast<QSemaphore*>(semaphore)->release();
+            sqlite3_sleep(5);
+            return 1;
+        };
+        QCOMPARE(sqlite3_busy_handler(second.handle(), busy, &waiting), SQLITE_OK);
+        std::string error;
+        std::thread writer([&] {
+            try {
+                second.beginTran();
+                {
+                    Sqlite3Cursor count = second.queryThrow("SELECT count(*) FROM t");
+                    count.moveNext();
+                }
+                second.executeThrow("INSERT INTO t VALUES ('second')");
+                second.commitTran();
+            } catch (const std::exception& e) {
+                error = e.what();
+                // Lets the first writer commit.
+                second.close();
+            }
+        });
+        const bool waited = waiting.tryAcquire(1, 10000);
+        first.commitTran();
+        writer.join();
+
+        QCOMPARE(QString::fromStdString(error), QString());
+        QVERIFY(waited);
+        QCOMPARE(sqliteCli(path, "select v from t order by rowid"), QByteArray("first\nsecond"));
     }
 
 private:
