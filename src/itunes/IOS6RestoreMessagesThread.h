@@ -20,7 +20,8 @@ struct _MsgMessage;
 // rewritten Manifest.mbdb. Reports only through the form; the caller learns the outcome
 // from the report. On failure or cancel the backup folder is left as it was.
 // The run holds the backup's lock: the one handed in by setBackupLock(), or its own.
-// It refuses a cache whose sms.db (or log) records no longer match the backup's.
+// It refuses a cache whose sms.db (or log) is not the version the backup holds
+// (BackupCacheDb::isCurrent).
 class IOS6RestoreMessagesThread : public QThread
 {
     Q_OBJECT
