@@ -284,6 +284,7 @@ void IOS6RestoreMessagesThread::run()
             if (!publisher.publish(copyPath, mediaFiles(withAttachments), QDateTime::currentSecsSinceEpoch(),
                                    form->rejected))
                 throw RunCancelled();
+            forgetCachedSmsDb();
             // The kept sms.db in the backup folder is the user's copy of the old state.
             removeWorkingCopy(copyPath);
             form->postSucceed(QString());
@@ -321,6 +322,17 @@ void IOS6RestoreMessagesThread::checkCacheIsCurrent(const BackupSmsPublisher& pu
                                          .toStdString());
         }
     }
+}
+
+// The cached sms.db now holds the backup as it was before this merge. Left recorded as
+// current, it could be the start of a later merge, which would drop from the backup what
+// this one added.
+void IOS6RestoreMessagesThread::forgetCachedSmsDb() const
+{
+    BackupCacheDb cacheDb(cacheDbPathOf(*database));
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
+        cacheDb.remove(backupFileHash(homeDomain, smsDbRelativePath + suffix));
+    cacheDb.commit();
 }
 
 // The cached sms.db's path with the time appended (sms.db1354982400); the next second

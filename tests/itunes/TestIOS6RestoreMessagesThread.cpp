@@ -334,6 +334,8 @@ private slots:
         QVERIFY(records.contains(photoName));
         // The working copy goes once the publish is durable; the kept file is the old state.
         QCOMPARE(f.cacheSmsFolder(), QStringList{"sms.db"});
+        // The cached sms.db is the backup's old one now: the next run must copy it again.
+        QCOMPARE(f.cacheDb().recorded(smsDbBackupName), std::nullopt);
     }
 
     void publishedFileKeepsItsOwnSchema_data()
