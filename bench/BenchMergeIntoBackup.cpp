@@ -98,7 +98,8 @@ std::optional<PairMs> mergeOnce(const QString& root, int backupCount)
     if (!QFile::copy(cachedDb, backup.filePath(smsDbName)))
         return std::nullopt;
     // As the cache notes it when it copies the backup's sms.db.
-    BackupCacheDb(cache.filePath(QStringLiteral("manifest.db"))).setLastDate(smsDbName, smsRecord.modificationTime);
+    BackupCacheDb(cache.filePath(QStringLiteral("manifest.db")))
+        .record(smsDbName, BackupFileState::of(smsRecord, backup.filePath(smsDbName)));
 
     std::list<_MsgHandle> handles;
     std::list<_MsgChat> chats;

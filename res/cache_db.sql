@@ -1,1 +1,1 @@
-CREATE TABLE manifest (file_name VARCHAR PRIMARY KEY, last_date INTEGER NOT NULL);
+CREATE TABLE manifest (file_name VARCHAR PRIMARY KEY, last_date INTEGER NOT NULL, size INTEGER, digest TEXT);

@@ -33,10 +33,12 @@ void BackupCacheDb::open()
     if (m_db.isOpen())
         return;
     try {
-        if (QFileInfo::exists(m_path))
+        if (QFileInfo::exists(m_path)) {
             m_db.openThrow(m_path, Sqlite3DB::ReadWrite);
-        else
+            addStateColumns();
+        } else {
             create();
+        }
     } catch (...) {
         m_db.close();
         throw;
@@ -62,34 +64,57 @@ void BackupCacheDb::create()
         throw std::runtime_error(error.toStdString());
 }
 
-std::optional<qint64> BackupCacheDb::lastDate(const QString& fileName)
+void BackupCacheDb::addStateColumns()
+{
+    const SqliteTableInfo table = m_db.tbInfo(QStringLiteral("manifest"));
+    if (!table.contains(QStringLiteral("size")))
+        m_db.executeThrow("alter table manifest add column size INTEGER");
+    if (!table.contains(QStringLiteral("digest")))
+        m_db.executeThrow("alter table manifest add column digest TEXT");
+}
+
+std::optional<BackupFileState> BackupCacheDb::recorded(const QString& fileName)
 {
     try {
         open();
         Sqlite3Cursor cursor = m_db.queryThrow(
-            Sqlite3Sql("select last_date from manifest where file_name like ?").addTextParam(fileName));
-        if (cursor.moveNext())
-            return cursor.getInt64(QStringLiteral("last_date"));
+            Sqlite3Sql("select last_date, size, digest from manifest where file_name like ?").addTextParam(fileName));
+        if (cursor.moveNext()) {
+            const QString size = QStringLiteral("size");
+            return BackupFileState{cursor.getInt64(QStringLiteral("last_date")),
+                                   cursor.isNull(size) ? -1 : cursor.getInt64(size),
+                                   cursor.getText(QStringLiteral("digest")).toLatin1()};
+        }
     } catch (const std::exception& e) {
         qCWarning(lcITunes).noquote() << "cache database" << m_path << "not read:" << e.what();
     }
     return std::nullopt;
 }
 
-void BackupCacheDb::setLastDate(const QString& fileName, qint64 date)
+bool BackupCacheDb::isCurrent(const QString& fileName, const BackupFileState& inBackup)
+{
+    return !inBackup.digest.isEmpty() && recorded(fileName) == inBackup;
+}
+
+void BackupCacheDb::record(const QString& fileName, const BackupFileState& state)
 {
     try {
-        const std::optional<qint64> stored = lastDate(fileName);
-        if (stored == date)
+        const std::optional<BackupFileState> stored = recorded(fileName);
+        if (stored == state)
             return;
+        const QString digest = QString::fromLatin1(state.digest);
         if (stored) {
-            m_db.executeThrow(Sqlite3Sql("update manifest set last_date=? where file_name like ?")
-                                  .addInt64Param(date)
+            m_db.executeThrow(Sqlite3Sql("update manifest set last_date=?, size=?, digest=? where file_name like ?")
+                                  .addInt64Param(state.modificationTime)
+                                  .addInt64Param(state.size)
+                                  .addTextParam(digest)
                                   .addTextParam(fileName));
         } else {
-            m_db.executeThrow(Sqlite3Sql("insert into manifest(file_name,last_date) values(?,?)")
+            m_db.executeThrow(Sqlite3Sql("insert into manifest(file_name,last_date,size,digest) values(?,?,?,?)")
                                   .addTextParam(fileName)
-                                  .addInt64Param(date));
+                                  .addInt64Param(state.modificationTime)
+                                  .addInt64Param(state.size)
+                                  .addTextParam(digest));
         }
     } catch (const std::exception& e) {
         qCWarning(lcITunes).noquote() << "cache database" << m_path << "not written:" << e.what();

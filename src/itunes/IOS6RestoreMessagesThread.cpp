@@ -2,6 +2,7 @@
 
 #include "itunes/AttachmentBackupPath.h"
 #include "itunes/BackupCacheDb.h"
+#include "itunes/BackupFileState.h"
 #include "itunes/BackupRecovery.h"
 #include "itunes/BackupSmsPublisher.h"
 #include "itunes/ITunesLog.h"
@@ -36,6 +37,8 @@ namespace {
 constexpr qint64 unknownChatRowId = -2047483647;
 
 const QString messageTable = QStringLiteral("message");
+const QString homeDomain = QStringLiteral("HomeDomain");
+const QString smsDbRelativePath = QStringLiteral("Library/SMS/sms.db");
 // The name under which the copy's connection reaches the backup's database; the merge's
 // statements below name it as it stands.
 const QString backupSchema = QStringLiteral("backup");
@@ -229,6 +232,11 @@ QList<BackupMediaFile> mediaFiles(const QList<const _MsgMessage*>& messagesWithA
     return files;
 }
 
+QString cacheDbPathOf(const IOS6MessageDb& cachedDb)
+{
+    return cachedDb.workFolder().absoluteFilePath(QStringLiteral("manifest.db"));
+}
+
 void removeWorkingCopy(const QString& path)
 {
     for (const QString& suffix : {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")})
@@ -278,6 +286,7 @@ void IOS6RestoreMessagesThread::run()
             if (!publisher.publish(copyPath, mediaFiles(withAttachments), QDateTime::currentSecsSinceEpoch(),
                                    form->rejected))
                 throw RunCancelled();
+            forgetCachedSmsDb();
             // The kept sms.db in the backup folder is the user's copy of the old state.
             removeWorkingCopy(copyPath);
             form->postSucceed(QString());
@@ -291,30 +300,41 @@ void IOS6RestoreMessagesThread::run()
         QStringLiteral("The messages could not be merged into the backup."));
 }
 
-// The merge rebuilds the cached sms.db: it must be the version the backup lists now. The
-// cached file itself cannot tell, since closing it folds its log in; the modification
-// times the cache recorded when it copied the files can.
+// The merge rebuilds the cached sms.db: it must be the version the backup holds now. The
+// cached file itself cannot tell, since closing it folds its log in; what the cache
+// recorded of the backup's files when it copied them can.
 void IOS6RestoreMessagesThread::checkCacheIsCurrent(const BackupSmsPublisher& publisher) const
 {
-    const QString cacheDbPath = database->workFolder().absoluteFilePath(QStringLiteral("manifest.db"));
+    const QString cacheDbPath = cacheDbPathOf(*database);
     const bool haveCacheDb = QFileInfo::exists(cacheDbPath);
     BackupCacheDb cacheDb(cacheDbPath);
-    for (const char* path : {"Library/SMS/sms.db", "Library/SMS/sms.db-wal"}) {
-        const QString name = backupFileHash(QStringLiteral("HomeDomain"), QLatin1String(path));
+    for (const QString& path : {smsDbRelativePath, smsDbRelativePath + QStringLiteral("-wal")}) {
+        const QString name = backupFileHash(homeDomain, path);
+        const QString stored = backupFolder.absoluteFilePath(name);
         const auto record = publisher.records().constFind(name);
-        const bool cached = record != publisher.records().cend() && !record->isDir()
-                         && QFileInfo::exists(backupFolder.absoluteFilePath(name));
+        const bool cached = record != publisher.records().cend() && !record->isDir() && QFileInfo::exists(stored);
         if (!cached)
             continue;
-        if (!haveCacheDb || cacheDb.lastDate(name) != qint64(record->modificationTime)) {
+        if (!haveCacheDb || !cacheDb.isCurrent(name, BackupFileState::of(*record, stored))) {
             qCWarning(lcITunes, "IOS6RestoreMessagesThread: the cache of %s is stale for %s",
-                      qUtf8Printable(backupFolder.absolutePath()), path);
+                      qUtf8Printable(backupFolder.absolutePath()), qUtf8Printable(path));
             throw std::runtime_error(QStringLiteral("The backup %1 changed after its messages were read. Load the "
                                                     "backup again, then retry.")
                                          .arg(backupFolder.absolutePath())
                                          .toStdString());
         }
     }
+}
+
+// The cached sms.db now holds the backup as it was before this merge. Left recorded as
+// current, it could be the start of a later merge, which would drop from the backup what
+// this one added.
+void IOS6RestoreMessagesThread::forgetCachedSmsDb() const
+{
+    BackupCacheDb cacheDb(cacheDbPathOf(*database));
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
+        cacheDb.remove(backupFileHash(homeDomain, smsDbRelativePath + suffix));
+    cacheDb.commit();
 }
 
 // The cached sms.db's path with the time appended (sms.db1354982400); the next second

@@ -21,7 +21,9 @@ struct _MsgMessage;
 // backup's row stays as it was. Reports only through the form; the caller learns the outcome
 // from the report. On failure or cancel the backup folder is left as it was.
 // The run holds the backup's lock: the one handed in by setBackupLock(), or its own.
-// It refuses a cache whose sms.db (or log) records no longer match the backup's.
+// It refuses a cache whose sms.db (or log) is not the version the backup holds
+// (BackupCacheDb::isCurrent), and once it has published, the cache no longer counts its
+// sms.db as current.
 class IOS6RestoreMessagesThread : public QThread
 {
     Q_OBJECT
@@ -47,6 +49,7 @@ protected:
 private:
     QString workingCopyPath() const;
     void checkCacheIsCurrent(const BackupSmsPublisher& publisher) const;
+    void forgetCachedSmsDb() const;
     // Returns the new messages taken in that have attachments, in the caller's order.
     QList<const _MsgMessage*> rebuild(const QString& copyPath);
     void checkCancelled() const;

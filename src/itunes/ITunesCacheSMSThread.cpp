@@ -167,41 +167,43 @@ void ITunesCacheSMSThread::cacheFile(const BackupFileNode& node, const QDir& fol
     if (!backupHolds(node) || !takeCachePath(node, folder.absoluteFilePath(name)))
         return;
 
-    QList<std::pair<const BackupFileNode*, QString>> files{{&node, folder.absoluteFilePath(name)}};
+    QList<CachedCopy> files{{&node, folder.absoluteFilePath(name), {}}};
     QStringList absentSuffixes; // companions the backup lacks
     bool current = true;
     for (const QString& suffix : companionSuffixes) {
         const QString destPath = folder.absoluteFilePath(name + suffix);
         const BackupFileNode* companion = siblingFile(node, node.name + suffix);
         if (companion && isSafe(*companion) && backupHolds(*companion) && takeCachePath(*companion, destPath)) {
-            files.append({companion, destPath});
+            files.append({companion, destPath, {}});
         } else {
             absentSuffixes << suffix;
             current = current && !QFileInfo::exists(destPath);
         }
     }
-    for (const auto& [file, destPath] : std::as_const(files))
-        current = current && isCurrent(*file, destPath);
+    // Read before any copy: a file that changes during its copy then reads as changed next time.
+    for (CachedCopy& file : files) {
+        file.inBackup = BackupFileState::of(file.node->record, storedPath(*file.node));
+        current = current && isCurrent(file);
+    }
     if (current)
         return;
 
-    for (const auto& [file, destPath] : std::as_const(files))
-        copyFile(*file, destPath);
+    for (const CachedCopy& file : std::as_const(files))
+        copyFile(file);
     for (const QString& suffix : std::as_const(absentSuffixes)) {
         QFile::remove(folder.absoluteFilePath(name + suffix));
         cacheDb.remove(backupFileHash(node.record.domain.toString(), node.record.path.toString() + suffix));
     }
 }
 
-bool ITunesCacheSMSThread::isCurrent(const BackupFileNode& node, const QString& destPath)
+bool ITunesCacheSMSThread::isCurrent(const CachedCopy& file)
 {
-    return cacheDb.lastDate(node.record.fileHash()) == qint64(node.record.modificationTime)
-        && QFileInfo::exists(destPath);
+    return cacheDb.isCurrent(file.node->record.fileHash(), file.inBackup) && QFileInfo::exists(file.destPath);
 }
 
-void ITunesCacheSMSThread::copyFile(const BackupFileNode& node, const QString& destPath)
+void ITunesCacheSMSThread::copyFile(const CachedCopy& file)
 {
-    const MbdbRecord& record = node.record;
+    const MbdbRecord& record = file.node->record;
     // The manifest would copy such a file unchanged: ciphertext is no message database.
     if (manifest->isEncrypted && record.encryptionKey.hasData()
         && manifest->keyBag.unwrapFileKey(record.protectionClass, record.encryptionKey.bytes.mid(4)).isEmpty()) {
@@ -212,14 +214,19 @@ void ITunesCacheSMSThread::copyFile(const BackupFileNode& node, const QString& d
                 .arg(record.path.toString())
                 .toStdString());
     }
-    written.addFile(destPath);
-    manifest->extractFile(&node, destPath);
-    cacheDb.setLastDate(record.fileHash(), record.modificationTime);
+    written.addFile(file.destPath);
+    manifest->extractFile(file.node, file.destPath);
+    cacheDb.record(record.fileHash(), file.inBackup);
+}
+
+QString ITunesCacheSMSThread::storedPath(const BackupFileNode& node) const
+{
+    return manifest->folder.absoluteFilePath(node.record.fileHash());
 }
 
 bool ITunesCacheSMSThread::backupHolds(const BackupFileNode& node) const
 {
-    return QFileInfo::exists(manifest->folder.absoluteFilePath(node.record.fileHash()));
+    return QFileInfo::exists(storedPath(node));
 }
 
 // False, with a log line, when another record of this run already maps to destPath.

@@ -18,10 +18,11 @@ class WorkerReport;
 // Copies the "Library/SMS" and "Library/AddressBook" folders of a loaded (and, when
 // encrypted, unlocked) backup into a cache folder laid out like a file_relay download:
 // "file-relay/var/mobile/Library/SMS/sms.db" and so on, with "manifest.db" beside
-// "file-relay". A file is copied only when its record's modification time differs from
-// the one recorded at its last copy, or its copy is missing. A database travels with its
-// "-wal" and "-shm" files. Reports through the form; a run that fails or is cancelled
-// takes back the files, folders and records it wrote, and nothing else in the folder.
+// "file-relay". A file is copied unless its copy is there and the cache database recorded
+// for it the state the backup holds now (BackupCacheDb::isCurrent). A database travels
+// with its "-wal" and "-shm" files. Reports through the form; a run that fails or is
+// cancelled takes back the files, folders and records it wrote, and nothing else in the
+// folder.
 // The manifest and the form belong to the caller, who leaves the manifest alone while
 // the thread runs and destroys the thread object afterwards. The run holds the backup's
 // lock: the one handed in by setBackupLock(), or its own. A record whose name changes under
@@ -49,10 +50,19 @@ protected:
     void run() override;
 
 private:
+    // A file of the backup, where its copy goes, and its state in the backup.
+    struct CachedCopy
+    {
+        const BackupFileNode* node;
+        QString destPath;
+        BackupFileState inBackup;
+    };
+
     void cacheBackupDir(const BackupFileNode& node, const QDir& folder, const QString& name);
     void cacheFile(const BackupFileNode& node, const QDir& folder);
-    bool isCurrent(const BackupFileNode& node, const QString& destPath);
-    void copyFile(const BackupFileNode& node, const QString& destPath);
+    bool isCurrent(const CachedCopy& file);
+    void copyFile(const CachedCopy& file);
+    QString storedPath(const BackupFileNode& node) const;
     bool backupHolds(const BackupFileNode& node) const;
     bool takeCachePath(const BackupFileNode& node, const QString& destPath);
     void takeBackRun();

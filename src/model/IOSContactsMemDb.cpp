@@ -3,7 +3,7 @@
 #include "model/CountryLibDb.h"
 #include "model/ModelLog.h"
 
-#include <QDateTime>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -19,20 +19,19 @@ namespace {
 constexpr char addressBookFolder[] = "file-relay/var/mobile/Library/AddressBook";
 constexpr char cacheSchema[] = "CREATE TABLE person(  rowid INTEGER PRIMARY KEY,  first TEXT,  last TEXT,  middle TEXT,  "
                                "photo BLOB);CREATE TABLE tel(  person_id INTEGER,  number TEXT,  UNIQUE(person_id, "
-                               "number));CREATE INDEX index_tel_number on tel(number);";
+                               "number));CREATE INDEX index_tel_number on tel(number);"
+                               "CREATE TABLE source(digest TEXT);";
 
 std::runtime_error createError(const QString& detail)
 {
     return std::runtime_error(QStringLiteral("create IOSContactsMemDb error. %1").arg(detail).toStdString());
 }
 
-void setFileTimes(const QString& path, qint64 secondsSince1970)
+// The files the cache is built from, each with its log.
+QStringList sourceFiles(const QString& addressBook, const QString& images)
 {
-    QFile file(path);
-    const QDateTime time = QDateTime::fromSecsSinceEpoch(secondsSince1970, Qt::UTC);
-    if (!file.open(QIODevice::ReadWrite) || !file.setFileTime(time, QFileDevice::FileAccessTime)
-        || !file.setFileTime(time, QFileDevice::FileModificationTime))
-        throw createError(file.errorString());
+    const QString wal = QStringLiteral("-wal");
+    return {addressBook, addressBook + wal, images, images + wal};
 }
 
 } // namespace
@@ -42,6 +41,11 @@ IOSContactsMemDb::IOSContactsMemDb(const QDir& workFolder, const QString& mcc) :
 QString IOSContactsMemDb::addressBookPath() const
 {
     return m_workFolder.filePath(QLatin1String(addressBookFolder) + QStringLiteral("/AddressBook.sqlitedb"));
+}
+
+QString IOSContactsMemDb::imagesPath() const
+{
+    return m_workFolder.filePath(QLatin1String(addressBookFolder) + QStringLiteral("/AddressBookImages.sqlitedb"));
 }
 
 QString IOSContactsMemDb::cachePath() const
@@ -57,15 +61,45 @@ void IOSContactsMemDb::initDb()
     if (!QFileInfo::exists(addressBook))
         return;
 
-    // The write-ahead log holds the newest changes, so its time is the address book's.
-    const QString wal = addressBook + QStringLiteral("-wal");
-    const qint64 sourceTime = fileMTime(QFileInfo::exists(wal) ? wal : addressBook);
-    if (fileMTime(cachePath()) < sourceTime)
-        rebuildCache(sourceTime);
+    // Times cannot tell: a copy keeps its record's whole second, which a change can share,
+    // and an older address book can replace a newer one.
+    const QByteArray digest = sourceDigest();
+    if (digest.isEmpty() || builtFrom() != digest)
+        rebuildCache(digest);
     openThrow(cachePath(), ReadOnly);
 }
 
-void IOSContactsMemDb::rebuildCache(qint64 sourceTime)
+QByteArray IOSContactsMemDb::sourceDigest() const
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (const QString& path : sourceFiles(addressBookPath(), imagesPath())) {
+        QFile file(path);
+        // Each file's size goes first, so that a missing file and an empty one differ.
+        const QByteArray size = QByteArray::number(file.open(QIODevice::ReadOnly) ? file.size() : -1);
+        hash.addData(size + '\n');
+        if (file.isOpen() && !hash.addData(&file))
+            return QByteArray();
+    }
+    return hash.result().toHex();
+}
+
+QByteArray IOSContactsMemDb::builtFrom() const
+{
+    if (!QFileInfo::exists(cachePath()))
+        return QByteArray();
+    try {
+        Sqlite3DB cache;
+        cache.openThrow(cachePath(), ReadOnly);
+        Sqlite3Cursor cursor = cache.queryThrow("select digest from source");
+        return cursor.moveNext() ? cursor.getText(0).toLatin1() : QByteArray();
+    } catch (const std::exception& e) {
+        // A cache from before its source was noted, or a damaged one: built again.
+        qCDebug(lcModel, "IOSContactsMemDb: %s", e.what());
+        return QByteArray();
+    }
+}
+
+void IOSContactsMemDb::rebuildCache(const QByteArray& digest)
 {
     qCDebug(lcModel, "rebuild IOSContactsMemDb.");
     QTemporaryFile partial(cachePath() + QStringLiteral(".XXXXXX"));
@@ -80,9 +114,11 @@ void IOSContactsMemDb::rebuildCache(qint64 sourceTime)
         if (cache.exec(QString::fromLatin1(cacheSchema), error) != 0)
             throw createError(error);
         fillCache(cache);
+        // The digest read before the address book was: a change meanwhile reads as a change.
+        // An empty one, of a file that could not be read, never matches.
+        cache.executeThrow(
+            Sqlite3Sql("insert into source(digest) values(?)").addTextParam(QString::fromLatin1(digest)));
     }
-    // The cache carries the address book's time: that is how its freshness is judged.
-    setFileTimes(partial.fileName(), sourceTime);
     if (std::rename(QFile::encodeName(partial.fileName()).constData(), QFile::encodeName(cachePath()).constData()) != 0)
         throw createError(QString::fromLocal8Bit(std::strerror(errno)));
     partial.setAutoRemove(false);
@@ -116,11 +152,9 @@ void IOSContactsMemDb::fillCache(Sqlite3DB& cache)
     }
     addressBook.close();
 
-    const QString imagesPath = m_workFolder.filePath(QLatin1String(addressBookFolder)
-                                                     + QStringLiteral("/AddressBookImages.sqlitedb"));
-    if (QFileInfo::exists(imagesPath)) {
+    if (QFileInfo::exists(imagesPath())) {
         Sqlite3DB images;
-        images.openThrow(imagesPath, ReadWrite);
+        images.openThrow(imagesPath(), ReadWrite);
         // A person with several images keeps the last one the query yields.
         Sqlite3Cursor thumbnails = images.queryThrow("select record_id, data from ABThumbnailImage");
         while (thumbnails.moveNext()) {
@@ -146,10 +180,4 @@ _ContactPerson IOSContactsMemDb::findContactByNumber(const QString& canonicalNum
         person.photo = cursor.getBlob("photo");
     }
     return person;
-}
-
-qint64 fileMTime(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() ? info.lastModified().toSecsSinceEpoch() : 0;
 }

@@ -8,7 +8,8 @@
 
 // Contact names of one iPhone, from the address book that file_relay downloaded into
 // its work folder. The numbers are kept in international form in the cache
-// "ct-phone.db" beside it, which is rebuilt only when the address book is newer.
+// "ct-phone.db" beside it, which notes a digest of the address book, the images
+// database and their logs as it read them, and is rebuilt whenever they differ.
 class IOSContactsMemDb : public AbsDb
 {
 public:
@@ -24,15 +25,17 @@ public:
 
 private:
     QString addressBookPath() const;
+    QString imagesPath() const;
     QString cachePath() const;
+    // Hex SHA-1 over the source files; empty when one of them cannot be read.
+    QByteArray sourceDigest() const;
+    // The digest the cache noted; empty when there is no cache or it noted none.
+    QByteArray builtFrom() const;
     // Writes the whole cache beside the old one and renames it into place, so a
     // rebuild that fails leaves no cache that looks current.
-    void rebuildCache(qint64 sourceTime);
+    void rebuildCache(const QByteArray& digest);
     void fillCache(Sqlite3DB& cache);
 
     QDir m_workFolder;
     QString m_mcc;
 };
-
-// Seconds since 1970-01-01 UTC of the file's last modification; 0 when it cannot be read.
-qint64 fileMTime(const QString& path);

@@ -14,6 +14,9 @@
 #include "msgdb/IOS6MessageDb.h"
 #include "support/MessageBoxAnswerer.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -258,6 +261,42 @@ private slots:
         QCOMPARE(transfer.mergedCount(), 0);
         QCOMPARE(again.boxes.last(), "information: No SMS was added: iPhone already has all of them.");
         QCOMPARE(sqliteCli(phone.smsDb, "select count(*) from message"), count);
+    }
+
+    // The phone's database changes but keeps the second the transfer's cache saw, as a
+    // merge's publish and a message arriving within that second leave it: every transfer
+    // still starts from what the phone holds, and takes nothing off it.
+    void changeWithinTheCachedSecondIsKept()
+    {
+        const Phone phone = arrive();
+        QVERIFY(phone.db);
+        const int oldCount = sqliteCli(phone.smsDb, "select count(*) from message").toInt();
+        const QDateTime cachedSecond = QFileInfo(phone.smsDb).lastModified();
+        auto transfer = [&](const QStringList& guids) {
+            QFile file(phone.smsDb);
+            if (!file.open(QIODevice::ReadWrite) || !file.setFileTime(cachedSecond, QFileDevice::FileModificationTime))
+                return -1;
+            file.close();
+            ScriptedFrontEnd frontEnd;
+            TransferToIPhone action(phone.device, phone.db, m_sourceSet,
+                                    sourceMessages([&](const _MsgMessage* m) { return guids.contains(m->guid); }));
+            return action.run(frontEnd).result == WorkerOutcome::Succeeded ? action.mergedCount() : -1;
+        };
+
+        QCOMPARE(transfer({"SRC-GUID-0007"}), 1);
+        sqliteCli(phone.smsDb, "insert into message (guid, text, handle_id, service, date) select 'ARRIVED', "
+                               "'arrived', handle_id, service, date + 1 from message where guid = 'MSG-GUID-0001';"
+                               "insert into chat_message_join (chat_id, message_id) select chat_id, (select ROWID "
+                               "from message where guid = 'ARRIVED') from chat_message_join where message_id = "
+                               "(select ROWID from message where guid = 'MSG-GUID-0001')");
+        QCOMPARE(transfer({"SRC-GUID-0100"}), 1);
+        QCOMPARE(transfer({"SRC-GUID-0007", "SRC-GUID-0100"}), 0);
+
+        QCOMPARE(sqliteCli(phone.smsDb, "select count(*), count(distinct guid) from message"),
+                 QByteArray::number(oldCount + 3) + "|" + QByteArray::number(oldCount + 3));
+        QCOMPARE(sqliteCli(phone.smsDb, "select group_concat(guid) from (select guid from message where guid in "
+                                        "('ARRIVED', 'SRC-GUID-0007', 'SRC-GUID-0100') order by guid)"),
+                 "ARRIVED,SRC-GUID-0007,SRC-GUID-0100");
     }
 
     // Each refusal comes before any question or backup, and leaves the phone as it was.

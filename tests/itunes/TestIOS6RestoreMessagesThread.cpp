@@ -72,19 +72,21 @@ struct Fixture
     {
         return makeSmsBackup(backup, {{"sms", description}, {"records", records}}) && recache();
     }
-    // The backup's sms.db copied to where the cache keeps it, with the modification time
-    // of its record noted as the cache notes it.
+    // The backup's sms.db copied to where the cache keeps it, with its state noted as the
+    // cache notes it.
     bool recache()
     {
         const QString cached = QDir(cache).filePath(cachedSmsDb);
         QFile::remove(cached);
-        const qint64 mtime =
-            readManifest(inBackup("Manifest.mbdb")).value(smsDbBackupName)["mtime"].toInteger(-1);
+        const QJsonObject record = readManifest(inBackup("Manifest.mbdb")).value(smsDbBackupName);
+        const qint64 mtime = record["mtime"].toInteger(-1);
         if (mtime < 0 || !QDir().mkpath(QFileInfo(cached).path()))
             return false;
-        BackupCacheDb(QDir(cache).filePath("manifest.db")).setLastDate(smsDbBackupName, mtime);
+        cacheDb().record(smsDbBackupName,
+                         {mtime, record["size"].toInteger(), sha1Hex(inBackup(smsDbBackupName))});
         return QFile::copy(inBackup(smsDbBackupName), cached);
     }
+    BackupCacheDb cacheDb() const { return BackupCacheDb(QDir(cache).filePath("manifest.db")); }
     QString inBackup(const QString& name) const { return QDir(backup).filePath(name); }
     QString mergedDb() const { return inBackup(smsDbBackupName); }
     QStringList cacheSmsFolder() const
@@ -353,6 +355,8 @@ private slots:
         QVERIFY(records.contains(photoName));
         // The working copy goes once the publish is durable; the kept file is the old state.
         QCOMPARE(f.cacheSmsFolder(), QStringList{"sms.db"});
+        // The cached sms.db is the backup's old one now: the next run must copy it again.
+        QCOMPARE(f.cacheDb().recorded(smsDbBackupName), std::nullopt);
     }
 
     void publishedFileKeepsItsOwnSchema_data()
@@ -567,24 +571,35 @@ private slots:
     // refused: publishing would throw the other writer's work away.
     void changedBackupIsRefused_data()
     {
-        QTest::addColumn<bool>("duringTheMerge");
+        QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("error");
-        QTest::newRow("since the cache read it") << false
-                                                 << "The backup %1 changed after its messages were read. "
-                                                    "Load the backup again, then retry.";
-        QTest::newRow("while the merge runs") << true
+        const QString sinceRead = "The backup %1 changed after its messages were read. Load the backup again, "
+                                  "then retry.";
+        QTest::newRow("other time since the cache read it") << "time" << sinceRead;
+        // The record keeps its time and size, as a change within the merge's second leaves it.
+        QTest::newRow("other content in the same second") << "content" << sinceRead;
+        QTest::newRow("cached by a version that noted only the time") << "times only" << sinceRead;
+        QTest::newRow("while the merge runs") << "during the merge"
                                               << "The backup %1 was changed by another program during the "
                                                  "merge; nothing was written into it. Try again.";
     }
     void changedBackupIsRefused()
     {
-        QFETCH(bool, duringTheMerge);
+        QFETCH(QString, change);
         QFETCH(QString, error);
         Fixture f;
         QVERIFY(f.make(backupDescription()));
-        if (!duringTheMerge) {
-            const qint64 mtime = readManifest(f.inBackup("Manifest.mbdb")).value(smsDbBackupName)["mtime"].toInteger();
-            BackupCacheDb(QDir(f.cache).filePath("manifest.db")).setLastDate(smsDbBackupName, mtime - 1);
+        const std::optional<BackupFileState> cached = f.cacheDb().recorded(smsDbBackupName);
+        QVERIFY(cached);
+        if (change == "time") {
+            f.cacheDb().record(smsDbBackupName, {cached->modificationTime - 1, cached->size, cached->digest});
+        } else if (change == "content") {
+            QFile stored(f.mergedDb());
+            QVERIFY(stored.open(QIODevice::ReadWrite) && stored.seek(stored.size() - 1));
+            const char last = stored.peek(1).at(0);
+            QVERIFY(stored.write(QByteArray(1, char(last ^ 0x5a))) == 1);
+        } else if (change == "times only") {
+            sqliteCli(QDir(f.cache).filePath("manifest.db"), "update manifest set size = null, digest = null");
         }
         // The other program writes once the merge has read the backup and gone on.
         struct OtherWriter : RecordingReport
@@ -600,7 +615,7 @@ private slots:
                 }
             }
         } report;
-        if (duringTheMerge)
+        if (change == "during the merge")
             report.file = f.mergedDb();
         NewRecords r;
         _MsgHandle* first = r.handle("+15550001", "SMS");
@@ -613,7 +628,7 @@ private slots:
         QCOMPARE(outcome.result, WorkerOutcome::Failed);
         QCOMPARE(outcome.error, error.arg(QDir(f.backup).absolutePath()));
         auto after = folderSnapshot(f.backup);
-        if (duringTheMerge) {
+        if (change == "during the merge") {
             QVERIFY(after.value(smsDbBackupName) != before.value(smsDbBackupName));
             after.insert(smsDbBackupName, before.value(smsDbBackupName));
         }

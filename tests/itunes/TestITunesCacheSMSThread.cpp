@@ -215,6 +215,47 @@ private slots:
         QCOMPARE(runCache(backup, cache).copied, QStringList{lib("SMS/Attachments/ab/01/IMG.JPG")});
     }
 
+    // The record's time has whole seconds, and many backups leave its digest empty: a copy
+    // is current only while time, size and the stored file's content are as when it was made.
+    void copiesAgainUnlessEveryFactHolds_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("copied");
+        QTest::newRow("nothing changed") << "nothing" << false;
+        QTest::newRow("same second and size, other content, no record digest") << "content" << true;
+        QTest::newRow("cached by a version that noted only the time") << "times only" << true;
+    }
+    void copiesAgainUnlessEveryFactHolds()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, copied);
+        QTemporaryDir dir;
+        const QString backup = dir.filePath("backup");
+        const QString cache = dir.filePath("cache");
+        auto records = [](const QString& content) {
+            QJsonObject sms = text("Library/SMS/sms.db", content);
+            sms.insert("nodigest", true);
+            return QJsonArray{folder("Library"), folder("Library/SMS"), sms};
+        };
+        makeBackup(backup, records("first version"));
+        QCOMPARE(runCache(backup, cache).copied, QStringList{lib("SMS/sms.db")});
+
+        if (change == "content") {
+            makeBackup(backup, records("later version"));
+        } else if (change == "times only") {
+            sqliteCli(cache + "/manifest.db",
+                      "CREATE TABLE times (file_name VARCHAR PRIMARY KEY, last_date INTEGER NOT NULL);"
+                      "INSERT INTO times SELECT file_name, last_date FROM manifest; DROP TABLE manifest;"
+                      "ALTER TABLE times RENAME TO manifest;");
+        }
+        const CacheRun run = runCache(backup, cache);
+        QCOMPARE(run.outcome.result, WorkerOutcome::Succeeded);
+        QCOMPARE(run.copied, copied ? QStringList{lib("SMS/sms.db")} : QStringList());
+        QCOMPARE(readAll(cache + "/" + lib("SMS/sms.db")),
+                 QByteArray(change == "content" ? "later version" : "first version"));
+        QCOMPARE(runCache(backup, cache).copied, QStringList());
+    }
+
     void findsTheFoldersWhateverTheirCase()
     {
         QTemporaryDir dir;
@@ -486,6 +527,8 @@ con.close()
         for (const QString& path : {QString(), QStringLiteral("file-relay"), lib("SMS"), lib("SMS/sms.db"),
                                     lib("AddressBook/AddressBook.sqlitedb")})
             QVERIFY2(!(QFileInfo(cache + "/" + path).permissions() & 0x0077), qPrintable(path));
+        // The digest is of the stored ciphertext, which stays as it was.
+        QCOMPARE(runCache(*loadBackup(backup, "pw"), cache).copied, QStringList());
     }
 
     void msgtoolCachesIntoTheDataFolder()
