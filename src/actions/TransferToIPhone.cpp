@@ -86,7 +86,9 @@ WorkerOutcome TransferToIPhone::run(ActionFrontEnd& frontEnd)
         merged = steps.counts().merged;
         skipped = steps.counts().skipped;
     }
-    if (outcome.result == WorkerOutcome::Succeeded)
+    // With nothing added the backup is the phone's own: restoring it would only restart the
+    // phone, and lose what it received since the backup.
+    if (outcome.result == WorkerOutcome::Succeeded && merged > 0)
         outcome = steps.restore(target, backupRoot);
     if (outcome.result != WorkerOutcome::Succeeded)
         return outcome;

@@ -283,6 +283,13 @@ void IOS6RestoreMessagesThread::run()
                 throw std::runtime_error(QStringLiteral("copy database to %1 failed.").arg(workingCopy).toStdString());
             copyPath = workingCopy;
             const QList<const _MsgMessage*> withAttachments = rebuild(copyPath);
+            // A merge that gains no message leaves the backup as it was: publishing the
+            // rebuilt copy would only rewrite the backup's own file.
+            if (merged == 0) {
+                removeWorkingCopy(copyPath);
+                form->postSucceed(QString());
+                return;
+            }
             if (!publisher.publish(copyPath, mediaFiles(withAttachments), QDateTime::currentSecsSinceEpoch(),
                                    form->rejected))
                 throw RunCancelled();

@@ -68,13 +68,19 @@ private slots:
             QDir(backup).filePath(kept.first().startsWith("Manifest") ? kept.last() : kept.first());
         QCOMPARE(sqliteCli(original, "select count(*) from message"), QByteArray("5"));
 
-        // Again, with the backup chosen anew: it holds every message already, and the box says so.
+        // Again, with the backup chosen anew: it holds every message already, the box says so,
+        // and nothing in the backup is written.
+        const QByteArray dbBefore = sha1Hex(db);
+        const QByteArray manifestBefore = sha1Hex(QDir(backup).filePath("Manifest.mbdb"));
         BackupManifest again(backup);
         again.loadPlist();
         QCOMPARE(exportToItunesBackup(again, bulk, frontEnd, counts).result, WorkerOutcome::Succeeded);
         QCOMPARE(counts.merged, 0);
         QCOMPARE(answerer.texts.last(), QString("No SMS was added: the iTunes backup already has all of them."));
         QCOMPARE(sqliteCli(db, "select count(*) from message"), QByteArray("55"));
+        QCOMPARE(sha1Hex(db), dbBefore);
+        QCOMPARE(sha1Hex(QDir(backup).filePath("Manifest.mbdb")), manifestBefore);
+        QCOMPARE(keptFiles(backup), kept);
     }
 
     void encryptedBackupIsRefusedUntouched()

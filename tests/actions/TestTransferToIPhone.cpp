@@ -252,6 +252,9 @@ private slots:
         QCOMPARE(TransferToIPhone(phone.device, phone.db, m_sourceSet, messages).run(first).result,
                  WorkerOutcome::Succeeded);
         const QByteArray count = sqliteCli(phone.smsDb, "select count(*) from message");
+        const QByteArray phoneDbSum = sha1sum(phone.smsDb);
+        const QString phoneFolder = m_phones.folder(phone.device.uniqueDeviceId);
+        const qsizetype toolCalls = callsLog(phoneFolder).filter("-u ").size();
 
         MessageBoxAnswerer worker;
         ScriptedFrontEnd again;
@@ -261,6 +264,14 @@ private slots:
         QCOMPARE(transfer.mergedCount(), 0);
         QCOMPARE(again.boxes.last(), "information: No SMS was added: iPhone already has all of them.");
         QCOMPARE(sqliteCli(phone.smsDb, "select count(*) from message"), count);
+        // Nothing gained, nothing written: the backup keeps its own sms.db (no kept copy of a
+        // second publish) and the phone is not restored.
+        const QDir folder(backupFolder(phone.device));
+        QCOMPARE(folder.entryList({smsDbStoredName + "-*"}, QDir::Files).size(), 1);
+        QCOMPARE(sha1sum(phone.smsDb), phoneDbSum);
+        const QStringList calls = callsLog(phoneFolder).filter("-u ").mid(toolCalls);
+        QCOMPARE(calls.size(), 1);
+        QVERIFY2(calls.first().contains("--backup"), qPrintable(calls.first()));
     }
 
     // The phone's database changes but keeps the second the transfer's cache saw, as a
