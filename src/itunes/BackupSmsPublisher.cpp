@@ -23,9 +23,11 @@ const QString manifestName = QStringLiteral("Manifest.mbdb");
 const QString homeDomain = QStringLiteral("HomeDomain");
 const QString mediaDomain = QStringLiteral("MediaDomain");
 const QString smsDbRelativePath = QStringLiteral("Library/SMS/sms.db");
-// A log left beside the old sms.db would be replayed into the new one on the phone.
+// A log left beside the old sms.db would be replayed into the new one on the phone, a
+// rollback journal as much as a write-ahead log.
 const QStringList smsDbLogRelativePaths = {QStringLiteral("Library/SMS/sms.db-wal"),
-                                           QStringLiteral("Library/SMS/sms.db-shm")};
+                                           QStringLiteral("Library/SMS/sms.db-shm"),
+                                           QStringLiteral("Library/SMS/sms.db-journal")};
 
 [[noreturn]] void fail(const QString& text)
 {
