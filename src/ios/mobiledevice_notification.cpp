@@ -2,12 +2,29 @@
 
 #include "ios/mobiledevice_library.h"
 
+#include <QCoreApplication>
+
 #include <stdexcept>
 
 namespace {
 
 constexpr unsigned deviceArrived = 1;
 constexpr unsigned deviceLeft = 2;
+
+// Lives on the application's thread and is never destroyed. The library's thread posts its
+// calls here, never to the receiver itself: a receiver destroyed between that thread's look
+// at it and the post would leave a posted call to freed memory, which Qt touches when it
+// clears the queue at exit.
+QObject* notificationRelay()
+{
+    static QObject* const relay = [] {
+        auto* object = new QObject;
+        if (QCoreApplication* app = QCoreApplication::instance())
+            object->moveToThread(app->thread());
+        return object;
+    }();
+    return relay;
+}
 
 } // namespace
 
@@ -35,13 +52,18 @@ void mobiledevice_device_notification_callback(const AMDeviceNotificationRecord*
     const auto* target = static_cast<const mobiledevice_notification_context*>(context);
     if (!record || !target)
         return;
-    const char* slot = nullptr;
-    if (record->message == deviceArrived)
-        slot = target->connectedSlot;
-    else if (record->message == deviceLeft)
-        slot = target->disconnectedSlot;
-    QObject* receiver = target->receiver.data();
-    if (!slot || !receiver)
-        return;
-    QMetaObject::invokeMethod(receiver, slot, Qt::AutoConnection, Q_ARG(void*, static_cast<void*>(record->device)));
+    const unsigned message = record->message;
+    void* device = static_cast<void*>(record->device);
+    // The receiver is looked at on the relay's thread, where it lives and is destroyed.
+    QMetaObject::invokeMethod(
+        notificationRelay(),
+        [target, message, device] {
+            const char* slot = message == deviceArrived ? target->connectedSlot
+                               : message == deviceLeft  ? target->disconnectedSlot
+                                                        : nullptr;
+            QObject* receiver = target->receiver.data();
+            if (slot && receiver)
+                QMetaObject::invokeMethod(receiver, slot, Qt::AutoConnection, Q_ARG(void*, device));
+        },
+        Qt::AutoConnection);
 }

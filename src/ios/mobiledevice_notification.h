@@ -24,5 +24,6 @@ mobiledevice_notification_context& mobiledevice_notification();
 // attached are reported afterwards, never from inside this call.
 void mobiledevice_subscribe_notification(mobiledevice_notification_context* context);
 
-// Message 1 invokes connectedSlot, 2 disconnectedSlot, anything else nothing.
+// Message 1 invokes connectedSlot, 2 disconnectedSlot, anything else nothing; the receiver
+// is looked at and called on the application's thread, never on the library's.
 void mobiledevice_device_notification_callback(const AMDeviceNotificationRecord* record, void* context);

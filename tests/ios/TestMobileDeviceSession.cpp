@@ -16,7 +16,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -353,6 +355,27 @@ private slots:
         QCOMPARE(recorder.left.size(), removals);
         if (arrivals)
             QCOMPARE(recorder.arrived.first(), static_cast<void*>(&device));
+    }
+
+    // The library calls from a thread of its own; the receiver may go before the call
+    // reaches it, and the call then finds nothing, without touching freed memory.
+    void callbackFromTheLibrarysThread()
+    {
+        mobiledevice_notification_context context;
+        auto recorder = std::make_unique<ArrivalRecorder>();
+        context.receiver = recorder.get();
+        context.connectedSlot = "iosDeviceConnected";
+        int device = 0;
+        const AMDeviceNotificationRecord record{reinterpret_cast<AMDeviceRef>(&device), 1};
+        const auto callFromAnotherThread = [&] {
+            std::thread([&] { mobiledevice_device_notification_callback(&record, &context); }).join();
+        };
+        callFromAnotherThread();
+        QTRY_COMPARE(recorder->arrived.size(), 1);
+        callFromAnotherThread();
+        recorder.reset();
+        QVERIFY(context.receiver.isNull());
+        QCoreApplication::sendPostedEvents();
     }
 
     void callbackAfterTheReceiverIsGone()
