@@ -131,7 +131,7 @@ BackupVolume probeUserFolder(const QString& volumeRoot)
 }
 
 // mkdir leaves a folder that is already there as it is, so whatever is there is checked.
-bool makePrivateFolder(const QString& path)
+bool claimPrivateFolder(const QString& path)
 {
     if (::mkdir(QFile::encodeName(path).constData(), S_IRWXU) != 0 && errno != EEXIST)
         return false;
@@ -203,7 +203,7 @@ QString chooseBackupBase(const QList<BackupVolume>& volumes, const QString& fall
         }
         if (best < 0)
             return fallback;
-        if (!left[best].userFolder || makePrivateFolder(left[best].path))
+        if (!left[best].userFolder || claimPrivateFolder(left[best].path))
             return left[best].path;
         left[best].usable = false;
     }
